@@ -1,0 +1,113 @@
+#include "common/strings.h"
+
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+std::string trimLeft(const std::string& text, const std::string& set) {
+    const auto first = text.find_first_not_of(set);
+    return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+std::string trimRight(const std::string& text, const std::string& set) {
+    const auto last = text.find_last_not_of(set);
+    return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+}
+
+std::string trimBoth(const std::string& text, const std::string& set) {
+    return trimLeft(trimRight(text, set), set);
+}
+
+std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) {
+        return text;
+    }
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (auto found = text.find(from); found != std::string::npos;
+         found = text.find(from, start)) {
+        result.append(text, start, found - start);
+        result += to;
+        start = found + from.size();
+    }
+    result.append(text, start, std::string::npos);
+    return result;
+}
+
+std::string toLowerAscii(const std::string& text) {
+    std::string result = text;
+    for (char& c : result) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return result;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+long long readDecimal(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int digit = text[i] - '0';
+        if (value > (LLONG_MAX - digit) / 10) {
+            return negative ? LLONG_MIN : LLONG_MAX;
+        }
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+std::string formatStringV(const char* format, va_list args) {
+    if (format == nullptr) {
+        return std::string();
+    }
+    // First try room for twice the format's length, then exactly what the formatter asks.
+    std::vector<char> buffer(2 * std::char_traits<char>::length(format) + 1);
+    for (;;) {
+        va_list copy;
+        va_copy(copy, args);
+        const int needed = std::vsnprintf(buffer.data(), buffer.size(), format, copy);
+        va_end(copy);
+        if (needed < 0) {
+            if (buffer.size() > (std::size_t{1} << 30)) {
+                return std::string();  // encoding error, not a size problem
+            }
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (static_cast<std::size_t>(needed) < buffer.size()) {
+            return std::string(buffer.data(), static_cast<std::size_t>(needed));
+        }
+        buffer.resize(static_cast<std::size_t>(needed) + 1);
+    }
+}
+
+std::string formatString(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string result = formatStringV(format, args);
+    va_end(args);
+    return result;
+}

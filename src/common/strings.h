@@ -1,0 +1,37 @@
+#pragma once
+// Byte-string helpers shared by the subsystems.
+
+#include <cstdarg>
+#include <string>
+
+#if defined(__GNUC__)
+#define TRANSMITTER_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define TRANSMITTER_PRINTF(fmt, args)
+#endif
+
+// Removes leading characters that belong to `set`.
+std::string trimLeft(const std::string& text, const std::string& set);
+// Removes trailing characters that belong to `set`; a text made only of them becomes empty.
+std::string trimRight(const std::string& text, const std::string& set);
+// Both ends.
+std::string trimBoth(const std::string& text, const std::string& set);
+
+// Replaces every occurrence of `from`, scanning from the start and resuming just after each
+// inserted text, so the inserted text is never matched again. An empty `from` changes nothing.
+std::string replaceAll(const std::string& text, const std::string& from, const std::string& to);
+
+// ASCII A..Z to a..z only; every other byte unchanged.
+std::string toLowerAscii(const std::string& text);
+
+bool startsWith(const std::string& text, const std::string& prefix);
+bool endsWith(const std::string& text, const std::string& suffix);
+bool contains(const std::string& text, const std::string& part);
+
+// Reads a decimal integer as the C runtime's atoi does: leading blanks skipped, optional sign,
+// digits up to the first other byte, no digits giving 0. Saturates instead of overflowing.
+long long readDecimal(const std::string& text);
+
+// printf-style formatting into a string of any length.
+std::string formatString(const char* format, ...) TRANSMITTER_PRINTF(1, 2);
+std::string formatStringV(const char* format, va_list args);

@@ -1,0 +1,26 @@
+#pragma once
+// The program's machine-wide folder, temporary script files and file-system helpers. Each
+// platform has its own implementation file.
+
+#include <string>
+
+// The platform's folder separator: backslash on Windows, slash elsewhere.
+extern const char kPathSeparator;
+
+// <all-users application data>/Orvane/Tessaly/Dudiradaroz/ with a final separator, created
+// with every missing level. Empty when the machine-wide folder is unknown.
+std::string GetAppDataFolder();
+
+// Creates a new, empty, owner-only file "kqt....TMP" in the temporary folder and returns its
+// path; on failure prints "GetTempPath failed (%d)" or "GetTempFileName failed (%d)" on
+// standard output and returns an empty path.
+std::string GetTempScriptFile();
+
+// Deletes a file; true when it was deleted.
+bool RemoveFile(const std::string& path);
+
+// Current folder of the process; empty when it cannot be read.
+std::string CurrentFolder();
+// Result ignored by callers that follow the script's folder.
+bool ChangeFolder(const std::string& folder);
+bool IsAbsolutePath(const std::string& path);

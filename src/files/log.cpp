@@ -1,0 +1,83 @@
+#include "files/log.h"
+
+#include "files/folders.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+namespace {
+
+std::mutex g_logMutex;  // guards the stream, localtime and the order of each line's writes
+std::FILE* g_logFile = nullptr;
+
+// Caller holds g_logMutex: std::localtime shares one static result.
+std::string timestampLocked() {
+    std::time_t now = std::time(nullptr);
+    const std::tm local = *std::localtime(&now);
+    char stamp[80];
+    return std::string(stamp, std::strftime(stamp, sizeof stamp, "%x %X : ", &local));
+}
+
+void writeLine(const std::string& message) {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    std::string line = timestampLocked();
+    line += message;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    if (g_logFile != nullptr) {
+        std::fwrite(line.data(), 1, line.size(), g_logFile);
+        std::fflush(g_logFile);
+    }
+}
+
+}  // namespace
+
+std::string LogFilePath(const std::string& folder) {
+    const auto separator = folder.find_last_of("\\/");
+    if (separator == std::string::npos) {
+        return folder + kPathSeparator + "transmitter.log";
+    }
+    return folder.substr(0, separator + 1) + "transmitter.log";
+}
+
+std::string LogTimestamp() {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    return timestampLocked();
+}
+
+void OpenLog(const std::string& folder) {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    if (g_logFile != nullptr) {
+        return;
+    }
+    g_logFile = std::fopen(LogFilePath(folder).c_str(), "a");
+    if (g_logFile != nullptr) {
+        // Unbuffered: each line reaches the file in one write, whatever its length.
+        std::setvbuf(g_logFile, nullptr, _IONBF, 0);
+    }
+}
+
+void LogMessage(const char* format, ...) {
+    if (format == nullptr) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    const std::string message = formatStringV(format, args);
+    va_end(args);
+    writeLine(message);
+}
+
+void LogText(const std::string& message) {
+    writeLine(message);
+}
+
+void CloseLog() {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    if (g_logFile != nullptr) {
+        std::fclose(g_logFile);
+        g_logFile = nullptr;
+    }
+}

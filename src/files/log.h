@@ -1,0 +1,20 @@
+#pragma once
+// The one reporting operation: timestamped lines on standard error and in transmitter.log.
+
+#include <string>
+
+#include "common/strings.h"
+
+// Opens <folder up to its last separator>/transmitter.log for appending. Does nothing when the
+// log is already open; a file that cannot be opened leaves the log closed, silently.
+void OpenLog(const std::string& folder);
+// printf-style; a null format writes nothing. Safe to call from any thread.
+void LogMessage(const char* format, ...) TRANSMITTER_PRINTF(1, 2);
+// Writes a finished line unchanged: it is never used as a format.
+void LogText(const std::string& message);
+void CloseLog();
+
+// Path of the log file for a folder, as OpenLog forms it.
+std::string LogFilePath(const std::string& folder);
+// The "%x %X : " prefix for the current local time.
+std::string LogTimestamp();

@@ -1,0 +1,11 @@
+#pragma once
+// Hands a run to a console-less copy of the program that checks every answer.
+
+#include <string>
+#include <vector>
+
+#include "frontend/options.h"
+
+// Exit status of the launching copy: 0 when the copy was started, 1 when it could not be.
+// `arguments` is the program's argv, argv[0] included.
+int LaunchBackground(const RunOptions& options, const std::vector<std::string>& arguments);

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+// Prints the help text on standard output; "%s" in it is the program's short name.
+void PrintHelp(const std::string& programPath);
+// "1.0.15" and a line end on standard output.
+void PrintVersion();
+// The part of `programPath` after its last backslash (only backslash separates folders).
+std::string ProgramShortName(const std::string& programPath);

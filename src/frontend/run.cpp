@@ -1,0 +1,124 @@
+#include "frontend/run.h"
+
+#include "common/globals.h"
+#include "common/strings.h"
+#include "exec/worker.h"
+#include "files/folders.h"
+#include "files/log.h"
+#include "files/registration.h"
+#include "files/script_file.h"
+#include "frontend/background.h"
+#include "frontend/help.h"
+#include "frontend/options.h"
+#include "frontend/system.h"
+#include "script/analyser.h"
+#include "script/preprocessor.h"
+
+namespace {
+
+// Relative includes and loaded files are taken from the script's folder. A relative script
+// path is made absolute first, so that its folder part is not applied twice.
+std::string followScriptFolder(const std::string& scriptFile) {
+    if (scriptFile.empty()) {
+        return scriptFile;
+    }
+    const std::string slashed = replaceAll(scriptFile, "\\", "/");
+    const auto lastSeparator = slashed.rfind('/');
+    if (lastSeparator == std::string::npos) {
+        return scriptFile;
+    }
+    std::string openPath = scriptFile;
+    if (!IsAbsolutePath(scriptFile)) {
+        const std::string here = CurrentFolder();
+        if (!here.empty()) {
+            openPath = here + kPathSeparator + scriptFile;
+        }
+    }
+    ChangeFolder(slashed.substr(0, lastSeparator + 1));
+    return openPath;
+}
+
+int runForeground(RunOptions& options) {
+    g_checkAnswers = options.checkMode != CheckMode::None;
+    if (options.commandText.empty()) {
+        PrintHelp(g_programPath);
+        return 0;
+    }
+    ScriptList scripts;
+    if (!analyseScript(options.commandText, options.host, options.port, scripts)) {
+        LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
+        return 1;
+    }
+    for (auto& script : scripts) {
+        StartHostWorker(*script);
+    }
+    return WaitForWorkers();
+}
+
+// Everything after parsing, in the order of the run modes.
+int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
+    if (!options.registrationConfig.empty()) {
+        registerFileTypes(options.registrationConfig, g_programPath, options.install);
+        return 0;
+    }
+    if (g_scriptName.empty()) {
+        g_scriptName = options.scriptFile;
+    }
+    const std::string openPath = followScriptFolder(options.scriptFile);
+    if (options.encipher) {
+        // 0 when the enciphered file was written and 1 when not, as for every other run.
+        return encipherScriptFile(openPath) ? 0 : 1;
+    }
+    if (!options.scriptFile.empty()) {
+        const bool preprocessed = preprocessScript(openPath, &options.commandText);
+        if (!preprocessed) {
+            LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
+                       options.scriptFile.c_str());
+        }
+        if (options.removeFile) {
+            RemoveFile(openPath);
+        }
+        if (!preprocessed) {
+            return 1;
+        }
+    }
+    if (options.checkMode == CheckMode::Back) {
+        return LaunchBackground(options, arguments);
+    }
+    return runForeground(options);
+}
+
+void cleanUp() {
+    ClearSharedTables();
+    CloseLog();
+    StopSocketLibrary();
+}
+
+}  // namespace
+
+int RunTransmitter(const std::vector<std::string>& arguments, const std::string& rawCommandLine) {
+    if (!contains(rawCommandLine, "--check-internal-callback")) {
+        AttachParentConsole();
+    }
+    RunOptions options;
+    g_programPath = arguments.empty() ? std::string() : arguments[0];
+    OpenLog(GetAppDataFolder());
+    if (!StartSocketLibrary()) {
+        LogMessage("Error starting winsock2 socket");
+        return -2;
+    }
+    const ParseEnd end = parseArguments(arguments, options);
+    if (end != ParseEnd::Normal) {
+        if (end == ParseEnd::Help) {
+            PrintHelp(g_programPath);
+        } else {
+            PrintVersion();
+        }
+        cleanUp();
+        return 0;
+    }
+    g_scriptName = options.originalFile;
+    const int status = runMode(options, arguments);
+    cleanUp();
+    return status;
+}

@@ -1,0 +1,60 @@
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "frontend/system.h"
+
+namespace {
+
+// A stream that a batch file redirected to a file or a pipe keeps its redirection.
+bool isRedirected(DWORD which) {
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const DWORD type = GetFileType(handle);
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+}
+
+void rebind(DWORD which, const char* device, const char* mode, FILE* stream) {
+    if (isRedirected(which)) {
+        return;
+    }
+    if (std::freopen(device, mode, stream) != nullptr) {
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+    }
+}
+
+}  // namespace
+
+void AttachParentConsole() {
+    static bool attempted = false;
+    if (attempted) {
+        return;
+    }
+    attempted = true;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return;
+    }
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
+        return;
+    }
+    info.dwSize.Y = 500;
+    SetConsoleScreenBufferSize(GetStdHandle(STD_OUTPUT_HANDLE), info.dwSize);
+    rebind(STD_OUTPUT_HANDLE, "CONOUT$", "w", stdout);
+    rebind(STD_INPUT_HANDLE, "CONIN$", "r", stdin);
+    rebind(STD_ERROR_HANDLE, "CONOUT$", "w", stderr);
+    std::ios::sync_with_stdio(true);
+}
+
+bool StartSocketLibrary() {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 0), &data) == 0;
+}
+
+void StopSocketLibrary() {
+    WSACleanup();
+}

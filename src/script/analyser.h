@@ -1,0 +1,17 @@
+#pragma once
+// Cuts a script text into one host script per target and prepares the named objects.
+
+#include <string>
+#include <vector>
+
+#include "script/model.h"
+
+// Reads `text` up to its first NUL. Appends to `scriptList`; false after a syntax error, which
+// has been logged with its line number.
+bool analyseScript(const std::string& text, const std::string& defaultHost,
+                   const std::string& defaultPort, ScriptList& scriptList);
+
+// Writes the head lines, turns every "^" of the body into a line break, ends the body with LF
+// and appends the new host script with a copy of `objects`.
+void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& objects,
+                     const std::string& host, const std::string& port, ScriptList& scriptList);

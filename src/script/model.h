@@ -1,0 +1,30 @@
+#pragma once
+// The script model: one self-contained script per target host and the three tables of named
+// shared objects through which the workers of one run meet.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "exec/synchro.h"
+
+struct CHostScript {
+    // "*host=<host>\n*port=<port>\n" then the body lines, each ended by one LF.
+    std::string text;
+    // Objects this host signals or fills; released when its run fails for good. Not owned.
+    std::vector<CBaseSynchro*> syncObjects;
+};
+
+using ScriptList = std::vector<std::unique_ptr<CHostScript>>;
+
+// Tables own their objects; names compare byte by byte.
+template <class T>
+using SharedTable = std::map<std::string, std::unique_ptr<T>>;
+
+extern SharedTable<CEventShared> g_events;
+extern SharedTable<CRendezVousShared> g_rendezVous;
+extern SharedTable<CBufferShared> g_buffers;
+
+// Deletes every object of g_buffers, g_events and g_rendezVous, in that order.
+void ClearSharedTables();

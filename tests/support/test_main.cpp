@@ -1,0 +1,13 @@
+#include <gtest/gtest.h>
+
+#include "frontend/system.h"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!StartSocketLibrary()) {
+        return 2;
+    }
+    const int result = RUN_ALL_TESTS();
+    StopSocketLibrary();
+    return result;
+}
