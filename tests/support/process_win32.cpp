@@ -1,0 +1,427 @@
+#include <windows.h>
+
+#include <io.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "support/process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point deadlineAfter(double seconds) {
+    return Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+}
+
+// One argument as the C runtime of the child splits it again: quotes around blanks, and
+// backslashes doubled only where they stand before a quote.
+std::string quoteArgument(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+        return argument;
+    }
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            quoted.append(backslashes * 2 + 1, '\\');
+        } else {
+            quoted.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+std::string commandLineOf(const std::vector<std::string>& argv, const std::string& argv0) {
+    std::string line = quoteArgument(argv0.empty() ? argv[0] : argv0);
+    for (std::size_t i = 1; i < argv.size(); ++i) {
+        line += ' ';
+        line += quoteArgument(argv[i]);
+    }
+    return line;
+}
+
+std::string upperName(const std::string& entry) {
+    std::string name = entry.substr(0, entry.find('=', 1));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return name;
+}
+
+// The caller's environment with the extra variables set, as a CreateProcess block.
+std::string environmentBlock(const std::map<std::string, std::string>& extra) {
+    std::map<std::string, std::string> entries;  // by upper-case name, as Windows compares
+    char* strings = GetEnvironmentStringsA();
+    for (const char* entry = strings; entry != nullptr && *entry != '\0';
+         entry += std::char_traits<char>::length(entry) + 1) {
+        entries[upperName(entry)] = entry;
+    }
+    FreeEnvironmentStringsA(strings);
+    for (const auto& [name, value] : extra) {
+        entries[upperName(name)] = name + "=" + value;
+    }
+    std::string block;
+    for (const auto& entry : entries) {
+        block += entry.second;
+        block += '\0';
+    }
+    return block + '\0';
+}
+
+struct ChildPipes {
+    HANDLE inRead = nullptr, inWrite = nullptr;
+    HANDLE outRead = nullptr, outWrite = nullptr;
+    HANDLE errRead = nullptr, errWrite = nullptr;
+};
+
+void closeHandle(HANDLE& handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+    }
+    handle = nullptr;
+}
+
+bool makePipe(HANDLE& readEnd, HANDLE& writeEnd, bool childReads, DWORD size) {
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (!CreatePipe(&readEnd, &writeEnd, &security, size)) {
+        return false;
+    }
+    // Only the child's end is inherited.
+    SetHandleInformation(childReads ? writeEnd : readEnd, HANDLE_FLAG_INHERIT, 0);
+    return true;
+}
+
+// Children inherit every inheritable handle that exists while they are created: one creation
+// at a time keeps each child's pipe ends out of the others.
+std::mutex g_creationLock;
+
+// Starts the child with pipes on its standard streams; standard error is the caller's own
+// when captureErr is false. Returns the process handle, or null.
+HANDLE spawnWithPipes(const std::vector<std::string>& argv, const ProcessOptions& options,
+                      ChildPipes& pipes, bool captureErr, DWORD* processId = nullptr) {
+    std::lock_guard<std::mutex> lock(g_creationLock);
+    const DWORD inputSize = static_cast<DWORD>(options.input.size() + 4096);
+    if (!makePipe(pipes.inRead, pipes.inWrite, true, inputSize) ||
+        !makePipe(pipes.outRead, pipes.outWrite, false, 0) ||
+        (captureErr && !makePipe(pipes.errRead, pipes.errWrite, false, 0))) {
+        return nullptr;
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = pipes.inRead;
+    startup.hStdOutput = pipes.outWrite;
+    startup.hStdError = captureErr ? pipes.errWrite : GetStdHandle(STD_ERROR_HANDLE);
+    std::string line = commandLineOf(argv, options.argv0);
+    std::string environment = environmentBlock(options.extraEnvironment);
+    PROCESS_INFORMATION process{};
+    const BOOL created =
+        CreateProcessA(argv[0].c_str(), line.data(), nullptr, nullptr, TRUE, 0, environment.data(),
+                       options.workingFolder.empty() ? nullptr : options.workingFolder.c_str(),
+                       &startup, &process);
+    closeHandle(pipes.inRead);
+    closeHandle(pipes.outWrite);
+    closeHandle(pipes.errWrite);
+    if (!created) {
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    if (processId != nullptr) {
+        *processId = process.dwProcessId;
+    }
+    return process.hProcess;
+}
+
+enum class ReadOutcome { Data, Nothing, Ended };
+
+// Reads what the pipe holds without blocking.
+ReadOutcome readAvailable(HANDLE pipe, std::string& sink) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+        return ReadOutcome::Ended;
+    }
+    if (available == 0) {
+        return ReadOutcome::Nothing;
+    }
+    std::string buffer(available, '\0');
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer.data(), available, &got, nullptr) || got == 0) {
+        return ReadOutcome::Ended;
+    }
+    sink.append(buffer.data(), got);
+    return ReadOutcome::Data;
+}
+
+void writeAll(HANDLE pipe, const std::string& bytes) {
+    DWORD written = 0;
+    if (!bytes.empty()) {
+        WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+}
+
+// Exit status as a POSIX shell would show it, so both platforms compare the same numbers.
+int statusOf(HANDLE process) {
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process, &code)) {
+        return -1000;
+    }
+    return static_cast<int>(code & 0xFF);
+}
+
+bool waitUntil(HANDLE process, Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const DWORD milliseconds = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+    return WaitForSingleObject(process, milliseconds) == WAIT_OBJECT_0;
+}
+
+void pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// Process handles of the running BackgroundProcess objects, by process id.
+std::mutex g_backgroundLock;
+std::map<int, HANDLE> g_backgroundHandles;
+
+HANDLE backgroundHandle(int pid) {
+    std::lock_guard<std::mutex> lock(g_backgroundLock);
+    const auto found = g_backgroundHandles.find(pid);
+    return found == g_backgroundHandles.end() ? nullptr : found->second;
+}
+
+void forgetBackground(int pid) {
+    std::lock_guard<std::mutex> lock(g_backgroundLock);
+    const auto found = g_backgroundHandles.find(pid);
+    if (found != g_backgroundHandles.end()) {
+        CloseHandle(found->second);
+        g_backgroundHandles.erase(found);
+    }
+}
+
+// The child's C runtime writes text streams with CRLF line ends; tests compare the text.
+std::string withLfLineEnds(std::string text) {
+    std::size_t at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) {
+        text.erase(at, 1);
+        ++at;
+    }
+    return text;
+}
+
+HANDLE pipeOf(int fd) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
+    ProcessResult result;
+    ChildPipes pipes;
+    HANDLE process = spawnWithPipes(argv, options, pipes, true);
+    if (process == nullptr) {
+        for (HANDLE* handle : {&pipes.inWrite, &pipes.outRead, &pipes.errRead}) {
+            closeHandle(*handle);
+        }
+        return result;
+    }
+    // The pipe holds the whole input, so this write never waits for the child.
+    writeAll(pipes.inWrite, options.input);
+    closeHandle(pipes.inWrite);
+    const auto deadline = deadlineAfter(options.deadlineSeconds);
+    bool outOpen = true;
+    bool errOpen = true;
+    while ((outOpen || errOpen) && Clock::now() < deadline) {
+        const ReadOutcome out =
+            outOpen ? readAvailable(pipes.outRead, result.out) : ReadOutcome::Ended;
+        const ReadOutcome err =
+            errOpen ? readAvailable(pipes.errRead, result.err) : ReadOutcome::Ended;
+        outOpen = out != ReadOutcome::Ended;
+        errOpen = err != ReadOutcome::Ended;
+        if (out != ReadOutcome::Data && err != ReadOutcome::Data) {
+            pause();
+        }
+    }
+    closeHandle(pipes.outRead);
+    closeHandle(pipes.errRead);
+    if (!waitUntil(process, deadline)) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+        result.timedOut = true;
+        return result;
+    }
+    result.status = statusOf(process);
+    CloseHandle(process);
+    result.out = withLfLineEnds(std::move(result.out));
+    result.err = withLfLineEnds(std::move(result.err));
+    return result;
+}
+
+ProcessResult RunTransmitterExe(const std::vector<std::string>& arguments,
+                                const ProcessOptions& options) {
+    std::vector<std::string> argv{TRANSMITTER_EXE};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return RunProcess(argv, options);
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
+    ChildPipes pipes;
+    DWORD processId = 0;
+    HANDLE process = spawnWithPipes(argv, ProcessOptions{}, pipes, false, &processId);
+    closeHandle(pipes.inWrite);
+    if (process == nullptr) {
+        closeHandle(pipes.outRead);
+        return;
+    }
+    pid_ = static_cast<int>(processId);
+    {
+        std::lock_guard<std::mutex> lock(g_backgroundLock);
+        g_backgroundHandles[pid_] = process;
+    }
+    outFd_ = _open_osfhandle(reinterpret_cast<intptr_t>(pipes.outRead), 0);
+}
+
+BackgroundProcess::BackgroundProcess(BackgroundProcess&& other) noexcept {
+    *this = std::move(other);
+}
+
+BackgroundProcess& BackgroundProcess::operator=(BackgroundProcess&& other) noexcept {
+    if (this != &other) {
+        stop();
+        pid_ = other.pid_;
+        outFd_ = other.outFd_;
+        pending_ = std::move(other.pending_);
+        other.pid_ = -1;
+        other.outFd_ = -1;
+    }
+    return *this;
+}
+
+BackgroundProcess::~BackgroundProcess() {
+    stop();
+}
+
+std::string BackgroundProcess::readLine(double deadlineSeconds) {
+    const auto deadline = deadlineAfter(deadlineSeconds);
+    while (pending_.find('\n') == std::string::npos && outFd_ >= 0 && Clock::now() < deadline) {
+        const ReadOutcome outcome = readAvailable(pipeOf(outFd_), pending_);
+        if (outcome == ReadOutcome::Ended) {
+            _close(outFd_);
+            outFd_ = -1;
+        } else if (outcome == ReadOutcome::Nothing) {
+            pause();
+        }
+    }
+    const auto newline = pending_.find('\n');
+    if (newline == std::string::npos) {
+        return std::string();
+    }
+    std::string line = pending_.substr(0, newline);
+    pending_.erase(0, newline + 1);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();  // CRLF line end of the child's text stream
+    }
+    return line;
+}
+
+std::string BackgroundProcess::drainOutput(double deadlineSeconds) {
+    const auto deadline = deadlineAfter(deadlineSeconds);
+    while (outFd_ >= 0 && Clock::now() < deadline) {
+        const ReadOutcome outcome = readAvailable(pipeOf(outFd_), pending_);
+        if (outcome == ReadOutcome::Ended) {
+            _close(outFd_);
+            outFd_ = -1;
+        } else if (outcome == ReadOutcome::Nothing) {
+            pause();
+        }
+    }
+    std::string all = withLfLineEnds(std::move(pending_));
+    pending_.clear();
+    return all;
+}
+
+int BackgroundProcess::wait(double deadlineSeconds) {
+    HANDLE process = pid_ > 0 ? backgroundHandle(pid_) : nullptr;
+    if (process == nullptr) {
+        return -1000;
+    }
+    int status = -1000;
+    if (waitUntil(process, deadlineAfter(deadlineSeconds))) {
+        status = statusOf(process);
+    } else {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+    }
+    forgetBackground(pid_);
+    pid_ = -1;
+    return status;
+}
+
+int BackgroundProcess::stop() {
+    if (outFd_ >= 0) {
+        _close(outFd_);
+        outFd_ = -1;
+    }
+    HANDLE process = pid_ > 0 ? backgroundHandle(pid_) : nullptr;
+    if (process == nullptr) {
+        return -1000;
+    }
+    // Windows has no polite stop signal for a console-less child: it is terminated.
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 1);
+    }
+    return wait(5);
+}
+
+ScratchFolder::ScratchFolder() {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const std::string candidate = std::string(TEST_BUILD_DIR) + "/scratch-" +
+                                      std::to_string(GetCurrentProcessId()) + "-" +
+                                      std::to_string(counter++);
+        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+            path_ = candidate;
+        }
+    }
+}
+
+ScratchFolder::~ScratchFolder() {
+    if (!path_.empty()) {
+        std::error_code ignored;  // a left-over scratch folder does no harm
+        std::filesystem::remove_all(path_, ignored);
+    }
+}
+
+std::string ScratchFolder::write(const std::string& name, const std::string& bytes) const {
+    const std::string path = file(name);
+    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream stream(path, std::ios::binary);
+    std::ostringstream content;
+    content << stream.rdbuf();
+    return content.str();
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
