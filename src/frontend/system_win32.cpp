@@ -1,5 +1,7 @@
-#include <windows.h>
+// Winsock 2 before windows.h, which would otherwise bring in the old Winsock header.
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include <cstdio>
 #include <iostream>

@@ -3,14 +3,9 @@
 #include <io.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "support/process.h"
@@ -387,41 +382,4 @@ int BackgroundProcess::stop() {
         TerminateProcess(process, 1);
     }
     return wait(5);
-}
-
-ScratchFolder::ScratchFolder() {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        const std::string candidate = std::string(TEST_BUILD_DIR) + "/scratch-" +
-                                      std::to_string(GetCurrentProcessId()) + "-" +
-                                      std::to_string(counter++);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-            path_ = candidate;
-        }
-    }
-}
-
-ScratchFolder::~ScratchFolder() {
-    if (!path_.empty()) {
-        std::error_code ignored;  // a left-over scratch folder does no harm
-        std::filesystem::remove_all(path_, ignored);
-    }
-}
-
-std::string ScratchFolder::write(const std::string& name, const std::string& bytes) const {
-    const std::string path = file(name);
-    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
-    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream content;
-    content << stream.rdbuf();
-    return content.str();
-}
-
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
