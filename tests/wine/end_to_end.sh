@@ -1,0 +1,260 @@
+#!/usr/bin/env bash
+# End-to-end checks of the Windows executable under Wine, next to the Linux build: output of a
+# windowed program on a console, the log in Wine's all-users folder, commands to the Linux
+# orvane-sim on 127.0.0.1, file-type registration in Wine's registry, enciphered files equal
+# byte for byte to the Linux build's, and the background copy.
+#
+# Usage: end_to_end.sh TESTED_EXE PRODUCT_EXE LINUX_BUILD_DIR
+#   TESTED_EXE   the transmitter.exe that Wine runs here
+#   PRODUCT_EXE  the 32-bit transmitter.exe that is shipped (checked for its form only when
+#                Wine cannot run it)
+#   LINUX_BUILD_DIR  a Linux build tree with src/transmitter and sim/orvane-sim
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+REPO=$(pwd)
+EXE=$(realpath "$1")
+PRODUCT=$(realpath "$2")
+LINUX=$(realpath "$3")
+WINE="$REPO/scripts/wine-run"
+CACHE=${TRANSMITTER_DEPS_CACHE:-$HOME/.cache/transmitter-mingw}
+export WINEPREFIX=${WINEPREFIX:-$CACHE/wine}
+LOG_FILE="$WINEPREFIX/drive_c/ProgramData/Orvane/Tessaly/Dudiradaroz/transmitter.log"
+WORK=$(mktemp -d "$(dirname "$EXE")/e2e-XXXXXX")
+SIM_PID=""
+trap 'stop_sim; rm -rf "$WORK"' EXIT
+
+# Checks whose feature has not been built yet say so and are counted as skipped.
+PENDING_REGISTRATION="file-type registration is not built yet"
+PENDING_CRYPT="enciphered script files are not built yet"
+PENDING_BACKGROUND="the background launch is not built yet"
+PENDING_EXECUTION="the workers and orvane-sim are not built yet"
+
+passed=0
+failed=0
+skipped=0
+# Runs check function NAME in a subshell of its own (`fail` leaves it, and a sim it started
+# is stopped); its reason for a failure is the last line it printed.
+check() {
+    local name=$1 pending=${2:-}
+    if [ -n "$pending" ]; then
+        echo "PENDING $name: $pending"
+        skipped=$((skipped + 1))
+        return
+    fi
+    local output start=$SECONDS
+    if output=$(
+        trap stop_sim EXIT
+        "$name" 2>&1
+    ); then
+        echo "PASS    $name ($((SECONDS - start)) s)"
+        passed=$((passed + 1))
+    else
+        echo "FAIL    $name ($((SECONDS - start)) s): ${output##*$'\n'}"
+        [ "$output" = "${output##*$'\n'}" ] || printf '%s\n' "$output" | sed 's/^/        /'
+        failed=$((failed + 1))
+    fi
+}
+
+fail() {
+    echo "$*"
+    exit 1
+}
+
+# The transmitter under Wine, with a deadline of its own; `wine_exe ARGS...`.
+wine_exe() {
+    timeout 60 "$WINE" "$EXE" "$@"
+}
+
+# The text without the CR of each CRLF line end (a text stream on Windows).
+lf() {
+    tr -d '\r'
+}
+
+# --- the executable -------------------------------------------------------------------------
+
+# One file that needs only DLLs of Windows itself; a windowed (GUI) program.
+imports_only_system_dlls() {
+    local exe=$1 format=$2 headers dlls
+    headers=$(objdump -f -p "$exe") || fail "objdump cannot read $exe"
+    grep -q "file format $format" <<<"$headers" || fail "$exe is not $format"
+    grep -Eq 'Subsystem[[:space:]]+0+2[[:space:]]' <<<"$headers" ||
+        fail "$exe is not a windowed (GUI) program"
+    dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'a-z' 'A-Z' | sort -u)
+    for dll in $dlls; do
+        case $dll in
+            KERNEL32.DLL | MSVCRT.DLL | USER32.DLL | GDI32.DLL | ADVAPI32.DLL | SHELL32.DLL | \
+                WS2_32.DLL | WSOCK32.DLL | CRYPT32.DLL | OLE32.DLL) ;;
+            *) fail "$exe needs $dll beside it" ;;
+        esac
+    done
+}
+
+product_is_a_static_32_bit_windowed_exe() {
+    imports_only_system_dlls "$PRODUCT" pei-i386
+}
+
+tested_exe_is_static_and_windowed() {
+    local format
+    format=$(objdump -f "$EXE" | sed -n 's/.*file format //p')
+    imports_only_system_dlls "$EXE" "$format"
+}
+
+# --- console output of a windowed program ---------------------------------------------------
+
+version_reaches_a_redirected_file() {
+    wine_exe --version >"$WORK/version.txt" || fail "exit status $?"
+    [ "$(lf <"$WORK/version.txt")" = "1.0.15" ] || fail "got '$(cat -A "$WORK/version.txt")'"
+}
+
+version_reaches_a_pipe() {
+    wine_exe -V | lf >"$WORK/version-pipe.txt"
+    local status=${PIPESTATUS[0]}
+    [ "$status" = 0 ] || fail "exit status $status"
+    [ "$(cat "$WORK/version-pipe.txt")" = "1.0.15" ] || fail "got '$(cat "$WORK/version-pipe.txt")'"
+}
+
+help_equals_the_linux_build_help() {
+    wine_exe --help | lf >"$WORK/help-windows.txt"
+    (exec -a transmitter.exe "$LINUX/src/transmitter" --help) >"$WORK/help-linux.txt"
+    cmp "$WORK/help-windows.txt" "$WORK/help-linux.txt" ||
+        fail "$(diff "$WORK/help-windows.txt" "$WORK/help-linux.txt" | head -5)"
+    [ -s "$WORK/help-linux.txt" ] || fail "empty help"
+}
+
+# A failure goes to standard error and to the log in Wine's C:\ProgramData.
+failure_is_logged_in_the_all_users_folder() {
+    local before=0 err status
+    [ -f "$LOG_FILE" ] && before=$(wc -l <"$LOG_FILE")
+    wine_exe --check-full "Z:$WORK\\absent.qvtrx" 2>&1 >/dev/null | lf >"$WORK/absent.err"
+    status=${PIPESTATUS[0]}
+    err=$(cat "$WORK/absent.err")
+    [ "$status" = 1 ] || fail "exit status $status"
+    local expected="Z:$WORK\\absent.qvtrx: Failed to Preprocess file Z:$WORK\\absent.qvtrx"
+    [[ "$err" == *" : $expected" ]] || fail "standard error: $err"
+    [ -f "$LOG_FILE" ] || fail "no $LOG_FILE"
+    tail -n +"$((before + 1))" "$LOG_FILE" | lf | grep -qF " : $expected" ||
+        fail "not in the log: $expected"
+}
+
+# --- commands to the Linux orvane-sim --------------------------------------------------------
+
+start_sim() {
+    mkdir -p "$WORK/sim"
+    coproc SIM { exec "$LINUX/sim/orvane-sim" --port=0 --record="$WORK/sim" "$@"; }
+    SIM_PID=$SIM_PID
+    read -r -t 10 SIM_PORT <&"${SIM[0]}" || return 1
+    [[ "$SIM_PORT" =~ ^[0-9]+$ ]]
+}
+
+stop_sim() {
+    if [ -n "$SIM_PID" ]; then
+        kill "$SIM_PID" 2>/dev/null
+        wait "$SIM_PID" 2>/dev/null
+        SIM_PID=""
+    fi
+}
+
+# Waits until the sim has seen connection N end; prints its bytes.
+sim_received() {
+    local number=$1 deadline=$((SECONDS + 30)) line
+    while [ $SECONDS -lt $deadline ]; do
+        [ -f "$WORK/sim/closed-$number" ] && break
+        if read -r -t 1 line <&"${SIM[0]}" && [[ "$line" == closed* ]]; then
+            touch "$WORK/sim/closed-${line#closed }"
+        fi
+    done
+    [ -f "$WORK/sim/closed-$number" ] || return 1
+    cat "$WORK/sim/conn-$number.bin"
+}
+
+command_list_reaches_the_linux_sim() {
+    start_sim || fail "orvane-sim did not start"
+    local out status
+    wine_exe --host=127.0.0.1 --port="$SIM_PORT" "--cmd=SET A 1^GET A?" | lf >"$WORK/cmd.out"
+    status=${PIPESTATUS[0]}
+    out=$(cat "$WORK/cmd.out")
+    [ "$status" = 0 ] || fail "exit status $status"
+    local received
+    received=$(sim_received 1) || fail "the sim saw no connection end"
+    [ "$received" = $'FORCEREPLY\nSET A 1\nGET A?' ] || fail "the sim received '$received'"
+    [ -n "$out" ] || fail "no answer printed for the query"
+}
+
+# --- file-type registration in Wine's registry ----------------------------------------------
+
+reg_default() {
+    "$WINE" reg query "$1" /ve 2>/dev/null | lf | sed -n 's/^ *(Default) *REG_SZ *//p'
+}
+
+registration_writes_and_deletes_the_keys() {
+    cat >"$WORK/types.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<config>
+  <extension type="qvtrx-e2e" description="End to end script" icon="2" crypt="1"/>
+</config>
+XML
+    wine_exe "--install=Z:$WORK/types.xml" || fail "--install exit status $?"
+    [ "$(reg_default 'HKCR\.qvtrx-e2e')" = "qvtrx-e2efile" ] || fail "extension key"
+    [ "$(reg_default 'HKCR\qvtrx-e2efile')" = "End to end script" ] || fail "class key"
+    local open
+    open=$(reg_default 'HKCR\qvtrx-e2efile\shell\open\command')
+    [[ "$open" == \"*transmitter.exe\"\ \"%1\" ]] || fail "open command '$open'"
+    local crypt
+    crypt=$(reg_default 'HKCR\qvtrx-e2efile\shell\Tessaly File Crypt\command')
+    [[ "$crypt" == \"*transmitter.exe\"\ -c\ \"%1\" ]] || fail "encipher command '$crypt'"
+    [[ "$(reg_default 'HKCR\qvtrx-e2efile\DefaultIcon')" == *'\qvtrxResources.dll,2' ]] ||
+        fail "icon"
+    wine_exe "--uninstall=Z:$WORK/types.xml" || fail "--uninstall exit status $?"
+    ! "$WINE" reg query 'HKCR\.qvtrx-e2e' >/dev/null 2>&1 || fail "extension key left behind"
+    ! "$WINE" reg query 'HKCR\qvtrx-e2efile' >/dev/null 2>&1 || fail "class key left behind"
+}
+
+# --- enciphered files ------------------------------------------------------------------------
+
+enciphered_file_equals_the_linux_one() {
+    mkdir -p "$WORK/crypt-linux" "$WORK/crypt-windows"
+    printf '*host=127.0.0.1\n*port=3004\nSET GAIN 1 -3.5\n// a comment\nGET GAIN 1?\n' \
+        >"$WORK/crypt-linux/show.qvtrx"
+    cp "$WORK/crypt-linux/show.qvtrx" "$WORK/crypt-windows/show.qvtrx"
+    (cd "$WORK/crypt-linux" && timeout 60 "$LINUX/src/transmitter" -c show.qvtrx) ||
+        fail "Linux -c exit status $?"
+    (cd "$WORK/crypt-windows" && wine_exe -c show.qvtrx) || fail "Windows -c exit status $?"
+    [ -s "$WORK/crypt-linux/show.qvtrxc" ] || fail "the Linux build wrote no show.qvtrxc"
+    cmp "$WORK/crypt-windows/show.qvtrxc" "$WORK/crypt-linux/show.qvtrxc" ||
+        fail "the enciphered files differ"
+}
+
+# --- the background copy ---------------------------------------------------------------------
+
+background_copy_runs_and_deletes_its_temporary_file() {
+    start_sim || fail "orvane-sim did not start"
+    printf '*host=127.0.0.1\n*port=%s\nSET A 1\n' "$SIM_PORT" >"$WORK/back.qvtrx"
+    local temp_folder before
+    temp_folder="$WINEPREFIX/drive_c/users/$(id -un)/Temp"
+    before=$(temporary_files "$temp_folder")
+    wine_exe "Z:$WORK/back.qvtrx" || fail "exit status $?"
+    local received
+    received=$(sim_received 1) || fail "the background copy never reached the sim"
+    [ "$received" = $'FORCEREPLY\nSET A 1' ] || fail "the sim received '$received'"
+    # The copy deletes its temporary file once it has read it, before it connects.
+    [ "$(temporary_files "$temp_folder")" = "$before" ] || fail "temporary file left behind"
+    lf <"$LOG_FILE" | grep -qF " : Background launch: User: " || fail "no launch record in the log"
+}
+
+temporary_files() {
+    find "$1" -maxdepth 1 -iname 'kqt*.tmp' 2>/dev/null | sort
+}
+
+check product_is_a_static_32_bit_windowed_exe
+check tested_exe_is_static_and_windowed
+check version_reaches_a_redirected_file
+check version_reaches_a_pipe
+check help_equals_the_linux_build_help
+check failure_is_logged_in_the_all_users_folder
+check command_list_reaches_the_linux_sim "$PENDING_EXECUTION"
+check registration_writes_and_deletes_the_keys "$PENDING_REGISTRATION"
+check enciphered_file_equals_the_linux_one "$PENDING_CRYPT"
+check background_copy_runs_and_deletes_its_temporary_file "$PENDING_BACKGROUND"
+
+echo "wine-end-to-end: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" = 0 ]
