@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -67,6 +68,9 @@ void NetSetBuffers(SimSocket socket, int bufferBytes) {
     if (bufferBytes <= 0) {
         return;
     }
+    // Small buffers hold few answers: each goes out at once rather than waiting for an ACK.
+    const int yes = 1;
+    ::setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_SNDBUF, &bufferBytes, sizeof bufferBytes);
     ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
 }

@@ -58,6 +58,10 @@ void NetSetBuffers(SimSocket socket, int bufferBytes) {
     if (bufferBytes <= 0) {
         return;
     }
+    // Small buffers hold few answers: each goes out at once rather than waiting for an ACK.
+    const BOOL yes = TRUE;
+    ::setsockopt(raw(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&yes),
+                 sizeof yes);
     const char* value = reinterpret_cast<const char*>(&bufferBytes);
     ::setsockopt(raw(socket), SOL_SOCKET, SO_SNDBUF, value, sizeof bufferBytes);
     ::setsockopt(raw(socket), SOL_SOCKET, SO_RCVBUF, value, sizeof bufferBytes);

@@ -16,7 +16,11 @@ HostAttempt::HostAttempt(const CHostScript& script)
     : text_(script.text), checking_(g_checkAnswers) {}
 
 HostAttempt::~HostAttempt() {
-    CloseConnection(connection_);
+    if (completed_ && !checking_) {
+        CloseWhenDelivered(connection_);
+    } else {
+        CloseConnection(connection_);
+    }
 }
 
 int HostAttempt::run() {
@@ -37,7 +41,9 @@ int HostAttempt::run() {
             return handled;
         }
     }
-    return checkpoint();
+    const int checked = checkpoint();
+    completed_ = checked == 0;
+    return checked;
 }
 
 int HostAttempt::checkpoint() {

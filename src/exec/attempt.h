@@ -46,5 +46,6 @@ class HostAttempt {
     CheckProgress progress_;
     std::string lastAnswer_;
     CBufferShared* pendingBuffer_ = nullptr;
-    int drainResult_ = 0;  // result of a check made while a send was blocked
+    int drainResult_ = 0;     // result of a check made while a send was blocked
+    bool completed_ = false;  // every line sent and, with checking, every answer good
 };

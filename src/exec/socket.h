@@ -25,8 +25,9 @@ struct SocketReady {
     bool writable = false;
     bool failed = false;
 };
-// Blocks until the socket can be written or, with `watchReads`, read.
-SocketReady SocketWaitReady(SocketHandle socket, bool watchReads);
+// Waits until the socket can be read (with `reads`) or written (with `writes`), at most
+// `timeoutMs` (-1: no limit); a time-out gives neither.
+SocketReady SocketWait(SocketHandle socket, bool reads, bool writes, int timeoutMs);
 
 bool SocketSetReceiveTimeout(SocketHandle socket, int milliseconds);
 // Blocking, within the receive time-out. >0 bytes, 0 the peer closed, -1 error or time-out.
@@ -40,6 +41,10 @@ int SocketLastError();
 // The error code logged for an answer line beyond the length limit.
 int SocketMessageTooLongError();
 
+// Bytes sent but not yet acknowledged by the peer; -1 when the platform cannot tell.
+long SocketUnsentBytes(SocketHandle socket);
+// No more sending: the peer sees the end of the stream after the last byte sent.
+void SocketShutdownSend(SocketHandle socket);
 // Shuts both directions down, then closes.
 void SocketShutdownAndClose(SocketHandle socket);
 void SocketClose(SocketHandle socket);

@@ -1,7 +1,9 @@
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -73,18 +75,16 @@ long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {
     }
 }
 
-SocketReady SocketWaitReady(SocketHandle socket, bool watchReads) {
-    pollfd entry{raw(socket), static_cast<short>(POLLOUT | (watchReads ? POLLIN : 0)), 0};
+SocketReady SocketWait(SocketHandle socket, bool reads, bool writes, int timeoutMs) {
+    pollfd entry{raw(socket), static_cast<short>((reads ? POLLIN : 0) | (writes ? POLLOUT : 0)), 0};
     SocketReady ready;
-    for (;;) {
-        const int count = ::poll(&entry, 1, -1);
-        if (count > 0) {
-            break;
-        }
-        if (count < 0 && errno != EINTR) {
-            ready.failed = true;
-            return ready;
-        }
+    int count = 0;
+    do {
+        count = ::poll(&entry, 1, timeoutMs);
+    } while (count < 0 && errno == EINTR);
+    if (count <= 0) {
+        ready.failed = count < 0;
+        return ready;
     }
     ready.failed = (entry.revents & (POLLERR | POLLNVAL)) != 0;
     ready.writable = (entry.revents & POLLOUT) != 0;
@@ -132,6 +132,15 @@ int SocketLastError() {
 
 int SocketMessageTooLongError() {
     return EMSGSIZE;
+}
+
+long SocketUnsentBytes(SocketHandle socket) {
+    int queued = 0;
+    return ::ioctl(raw(socket), SIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+void SocketShutdownSend(SocketHandle socket) {
+    ::shutdown(raw(socket), SHUT_WR);
 }
 
 void SocketShutdownAndClose(SocketHandle socket) {

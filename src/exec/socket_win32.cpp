@@ -53,21 +53,25 @@ long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {
     return count;
 }
 
-SocketReady SocketWaitReady(SocketHandle socket, bool watchReads) {
+SocketReady SocketWait(SocketHandle socket, bool reads, bool writes, int timeoutMs) {
     fd_set readSet;
     fd_set writeSet;
     fd_set errorSet;
     FD_ZERO(&readSet);
     FD_ZERO(&writeSet);
     FD_ZERO(&errorSet);
-    if (watchReads) {
+    if (reads) {
         FD_SET(raw(socket), &readSet);
     }
-    FD_SET(raw(socket), &writeSet);
+    if (writes) {
+        FD_SET(raw(socket), &writeSet);
+    }
     FD_SET(raw(socket), &errorSet);
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     SocketReady ready;
-    if (::select(0, &readSet, &writeSet, &errorSet, nullptr) == SOCKET_ERROR) {
-        ready.failed = true;
+    const int count = ::select(0, &readSet, &writeSet, &errorSet, timeoutMs < 0 ? nullptr : &limit);
+    if (count <= 0) {
+        ready.failed = count == SOCKET_ERROR;
         return ready;
     }
     ready.readable = FD_ISSET(raw(socket), &readSet) != 0;
@@ -107,6 +111,14 @@ int SocketLastError() {
 
 int SocketMessageTooLongError() {
     return WSAEMSGSIZE;
+}
+
+long SocketUnsentBytes(SocketHandle) {
+    return -1;
+}
+
+void SocketShutdownSend(SocketHandle socket) {
+    ::shutdown(raw(socket), SD_SEND);
 }
 
 void SocketShutdownAndClose(SocketHandle socket) {

@@ -1,5 +1,6 @@
 #include "exec/tcp_link.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -8,11 +9,6 @@
 #include "files/log.h"
 
 namespace {
-
-// The port text as the C runtime's atoi reads it, taken modulo 65536.
-std::uint16_t portNumber(const std::string& port) {
-    return static_cast<std::uint16_t>(static_cast<unsigned long long>(readDecimal(port)));
-}
 
 bool isPassedOver(const std::string& line) {
     return !line.empty() && (line[0] == '!' || line[0] == '+');
@@ -47,14 +43,24 @@ Take takeUpToLineEnd(Connection connection, std::string& line) {
     return line.back() == '\n' ? Take::Line : Take::More;
 }
 
+using Clock = std::chrono::steady_clock;
+
+bool olderThan(Clock::time_point moment, int milliseconds) {
+    return Clock::now() - moment >= std::chrono::milliseconds(milliseconds);
+}
+
 }  // namespace
+
+std::uint16_t PortNumber(const std::string& port) {
+    return static_cast<std::uint16_t>(static_cast<unsigned long long>(readDecimal(port)));
+}
 
 Connection OpenConnection(const std::string& host, const std::string& port) {
     if (host.empty() || port.empty()) {
         LogMessage("Error : Host or Port empty");
         return kNoConnection;
     }
-    const std::uint16_t number = portNumber(port);
+    const std::uint16_t number = PortNumber(port);
     const SocketHandle socket = SocketCreate();
     if (socket == kNoSocket) {
         LogMessage("Error cannot create socket for %s:%s", host.c_str(), port.c_str());
@@ -91,7 +97,7 @@ bool SendText(Connection connection, const std::string& text,
             watchReads = static_cast<bool>(whenBlocked);
             continue;
         }
-        const SocketReady ready = SocketWaitReady(connection, watchReads);
+        const SocketReady ready = SocketWait(connection, watchReads, true, -1);
         if (ready.failed) {
             return false;
         }
@@ -141,12 +147,15 @@ std::string ReceiveLine(Connection connection) {
     return line;
 }
 
-std::size_t DiscardArrived(Connection connection) {
+std::size_t DiscardArrived(Connection connection, bool* peerClosed) {
     std::size_t dropped = 0;
     char scratch[65536];
     for (;;) {
         const long count = SocketReceiveNoWait(connection, scratch, sizeof scratch);
         if (count <= 0) {
+            if (peerClosed != nullptr && count < 0) {
+                *peerClosed = true;
+            }
             return dropped;
         }
         dropped += static_cast<std::size_t>(count);
@@ -159,4 +168,32 @@ void CloseConnection(Connection connection) {
     }
     SocketShutdownAndClose(connection);
     std::fflush(stdout);
+}
+
+void CloseWhenDelivered(Connection connection) {
+    if (connection == kNoConnection) {
+        return;
+    }
+    SocketShutdownSend(connection);
+    auto lastAnswer = Clock::now();
+    auto lastMove = lastAnswer;
+    long unsent = SocketUnsentBytes(connection);
+    bool peerClosed = false;
+    for (;;) {
+        if (DiscardArrived(connection, &peerClosed) > 0) {
+            lastAnswer = lastMove = Clock::now();
+        }
+        const long nowUnsent = SocketUnsentBytes(connection);
+        if (nowUnsent < unsent) {
+            lastMove = Clock::now();
+        }
+        unsent = nowUnsent;
+        const bool delivered = unsent <= 0;
+        if (peerClosed || (delivered && olderThan(lastAnswer, kCloseQuietMs)) ||
+            olderThan(lastMove, kCloseStallMs)) {
+            break;
+        }
+        SocketWait(connection, true, false, 10);
+    }
+    CloseConnection(connection);
 }

@@ -2,6 +2,7 @@
 // The TCP link: a client connection to a host and port given as texts, sending texts,
 // receiving answer lines. Nothing of the server's stream is held between two calls.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -13,6 +14,9 @@ constexpr Connection kNoConnection = kNoSocket;
 
 // The longest answer line taken; a longer one is a failed receive.
 constexpr std::size_t kMaxAnswerLineBytes = 16u * 1024u * 1024u;
+
+// The port text read as the C runtime's atoi reads it, taken modulo 65536.
+std::uint16_t PortNumber(const std::string& port);
 
 // IPv4, first address of the host, blocking connect. kNoConnection after a logged failure.
 Connection OpenConnection(const std::string& host, const std::string& port);
@@ -39,8 +43,23 @@ bool SetReceiveTimeout(Connection connection, int milliseconds);
 // error or time-out, and for a line beyond kMaxAnswerLineBytes. Never reads past the LF.
 std::string ReceiveLine(Connection connection);
 
-// Takes whatever has arrived, without blocking; the count of bytes dropped.
-std::size_t DiscardArrived(Connection connection);
+// Takes whatever has arrived, without blocking; the count of bytes dropped. `peerClosed`, when
+// given, is set once the server has closed its side (or the connection failed).
+std::size_t DiscardArrived(Connection connection, bool* peerClosed = nullptr);
 
-// Shuts the connection down and closes it, then flushes standard output (printed answers).
+// Shuts the connection down in both directions and closes it, then flushes standard output,
+// so that printed answers appear.
 void CloseConnection(Connection connection);
+
+// How long the server may stay quiet after the end of the stream, and how long nothing may
+// move at all, before CloseWhenDelivered closes anyway.
+constexpr int kCloseQuietMs = 500;
+constexpr int kCloseStallMs = 2000;
+
+// Ends a connection whose answers nobody has read. A plain close with answers unread, or
+// arriving later, makes the system reset the connection, and the server drops the commands
+// it has not yet taken. So the end of the stream goes out first; the answers are dropped as
+// they come until the server closes its side, or every byte sent is acknowledged and the
+// server has been quiet for kCloseQuietMs, or nothing has moved for kCloseStallMs; then the
+// connection is closed as by CloseConnection.
+void CloseWhenDelivered(Connection connection);
