@@ -131,9 +131,8 @@ TEST(ExecCli, ExitStatusIsTheLastFailureInStartOrder) {
 TEST(ExecCli, LaterRetriedFailureDecidesOverEarlierFinalOne) {
     SimServer bad({"--refuse=X"});
     ClosedPort closed;
-    const ProcessResult r = runAgainst(
-        bad.port(),
-        {"--cmd=*host=127.0.0.1\n*port=" + bad.port() + "\nX\n*port=" + closed.port() + "\nA"});
+    const ProcessResult r = runAgainst(bad.port(), {"--cmd=*host=127.0.0.1\n*port=" + bad.port() +
+                                                    "\nX\n*port=" + closed.port() + "\nA"});
     EXPECT_EQ(r.status, 1) << r.err;
 }
 

@@ -66,8 +66,8 @@ TEST_F(Workers, AnswerSavedOnOneHostIsFilledIntoAnotherHostsCommand) {
     SimServer source({"--value=NAME=abc"});
     SimServer target;
     // The target is started first and waits in its template until the source has the answer.
-    const int status = runScript(host(target) + "$RDS.PS=$v$\n" + host(source) +
-                                 "*savenext=v\nNAME?\n");
+    const int status =
+        runScript(host(target) + "$RDS.PS=$v$\n" + host(source) + "*savenext=v\nNAME?\n");
     EXPECT_EQ(status, 0) << err;
     EXPECT_EQ(target.received(1), "FORCEREPLY\nRDS.PS=NAME=abc\n");
     EXPECT_EQ(out, "NAME=abc\n");
@@ -78,10 +78,9 @@ TEST_F(Workers, EventsAndRendezvousOrderThreeHosts) {
     // only if the other's command was answered before the meeting.
     SimServer sim({"--shared-values"});
     const std::string point = "*rendezvous=meet\nA?\nB?\nC?\n";
-    const int status = runScript(host(sim) + "A=1\n" + point + "*waitfor=second\nD?\n" +
-                                 "*port=" + sim.port() + "\nB=1\n" + point +
-                                 "D=1\n*event=second\n" + "*port=" + sim.port() + "\nC=1\n" +
-                                 point);
+    const int status = runScript(
+        host(sim) + "A=1\n" + point + "*waitfor=second\nD?\n" + "*port=" + sim.port() + "\nB=1\n" +
+        point + "D=1\n*event=second\n" + "*port=" + sim.port() + "\nC=1\n" + point);
     EXPECT_EQ(status, 0) << err;
     EXPECT_EQ(scripts_.size(), 3u);
     for (const std::string answer : {"A=1", "B=1", "C=1"}) {
@@ -94,17 +93,15 @@ TEST_F(Workers, EventsAndRendezvousOrderThreeHosts) {
 TEST_F(Workers, HostThatFailsForGoodLetsTheOthersFinish) {
     SimServer failing({"--refuse=BAD"});
     SimServer waiting;
-    const int status =
-        runScript(host(failing) + "BAD\n*event=e\n*rendezvous=r\n*savenext=v\nX?\n" +
-                  host(waiting) + "*waitfor=e\n*rendezvous=r\n$Y=$v$\nZ\n");
+    const int status = runScript(host(failing) + "BAD\n*event=e\n*rendezvous=r\n*savenext=v\nX?\n" +
+                                 host(waiting) + "*waitfor=e\n*rendezvous=r\n$Y=$v$\nZ\n");
     EXPECT_EQ(status, -1);
     EXPECT_EQ(waiting.received(1), "FORCEREPLY\nZ\n");
-    EXPECT_EQ(CountLogged(err, "show.qvtrx: Syntax Error: buffer 'v' has no value set"), 1)
-        << err;
+    EXPECT_EQ(CountLogged(err, "show.qvtrx: Syntax Error: buffer 'v' has no value set"), 1) << err;
     EXPECT_EQ(failing.connections(), 1);
 }
 
 TEST_F(Workers, EmptyScriptListStartsNoWorker) {
-    EXPECT_EQ(runScript("*host=x\n*event=e\n"), 0);
+    EXPECT_EQ(runScript("*host=x\n*port=1\n*host=y\n"), 0);
     EXPECT_TRUE(scripts_.empty());
 }
