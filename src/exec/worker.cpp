@@ -1,5 +1,6 @@
 #include "exec/worker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <system_error>

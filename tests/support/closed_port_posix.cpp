@@ -7,13 +7,14 @@
 
 // Bound but not listening: the port stays ours, and a connect to it gets a reset.
 ClosedPort::ClosedPort() {
-    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int bound = ::socket(AF_INET, SOCK_STREAM, 0);
+    socket_ = bound;
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof where;
-    if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&where), &size) != 0) {
+    if (bound < 0 || ::bind(bound, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+        ::getsockname(bound, reinterpret_cast<sockaddr*>(&where), &size) != 0) {
         return;
     }
     port_ = std::to_string(ntohs(where.sin_port));
@@ -21,6 +22,6 @@ ClosedPort::ClosedPort() {
 
 ClosedPort::~ClosedPort() {
     if (socket_ >= 0) {
-        ::close(socket_);
+        ::close(static_cast<int>(socket_));
     }
 }

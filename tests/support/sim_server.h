@@ -2,6 +2,7 @@
 // orvane-sim for tests: started on a port the system picks, recording the bytes it receives
 // on every connection; stopped when the object goes.
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -41,7 +42,7 @@ class ClosedPort {
     const std::string& port() const { return port_; }
 
   private:
-    int socket_ = -1;
+    std::intptr_t socket_ = -1;  // the platform's socket handle
     std::string port_;
 };
 
