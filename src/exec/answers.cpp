@@ -9,10 +9,15 @@
 namespace {
 
 struct Peer {
+    AnswerReader& answers;
     Connection connection;
     const std::string& host;
     const std::string& port;
 };
+
+bool expectsAnswer(const std::string& text, std::size_t start, std::size_t end) {
+    return end > start && text[start] != '*';
+}
 
 // The next line of `text` from `position`, which moves past the line and its LF.
 std::string takeLine(const std::string& text, std::size_t& position) {
@@ -28,19 +33,36 @@ void printAnswer(const std::string& answer) {
     std::fwrite(whole.data(), 1, whole.size(), stdout);
 }
 
+// Command lines from `position` up to `limit` that are due an answer.
+std::size_t countAnswersDue(const std::string& text, const CheckProgress& progress,
+                            std::size_t limit) {
+    std::size_t due = 0;
+    int number = progress.lineCount;
+    for (std::size_t start = progress.position; start < limit;) {
+        const auto found = text.find('\n', start);
+        const std::size_t end = found == std::string::npos ? text.size() : found;
+        if (++number >= 3 && expectsAnswer(text, start, end) &&
+            progress.unsentLines.count(number) == 0) {
+            ++due;
+        }
+        start = end + 1;
+    }
+    return due;
+}
+
 // The greeting "READY" and the answer to FORCEREPLY, once per attempt.
-int receiveGreeting(const Peer& peer) {
+int receiveGreeting(const Peer& peer, std::size_t commandsDue) {
     if (!SetReceiveTimeout(peer.connection, kGreetingTimeoutMs)) {
         return -1;
     }
-    const std::string greeting = ReceiveLine(peer.connection);
+    const std::string greeting = peer.answers.next(1);
     if (greeting.empty()) {
         LogMessage("%s: No answer (%s:%s): server is too old or is down", g_scriptName.c_str(),
                    peer.host.c_str(), peer.port.c_str());
         return 1;
     }
     if (greeting == "READY") {
-        const std::string reply = ReceiveLine(peer.connection);
+        const std::string reply = peer.answers.next(1 + commandsDue);
         if (!startsWith(reply, "OK") && !startsWith(reply, "*")) {
             LogMessage("%s: Host (%s:%s) did not reply as expected to FORCEREPLY ! (%s)",
                        g_scriptName.c_str(), peer.host.c_str(), peer.port.c_str(), reply.c_str());
@@ -50,9 +72,10 @@ int receiveGreeting(const Peer& peer) {
     return 0;
 }
 
-int judgeCommand(const Peer& peer, const std::string& line, std::string& lastAnswer) {
+int judgeCommand(const Peer& peer, const std::string& line, std::size_t due,
+                 std::string& lastAnswer) {
     const std::string command = trimRight(line, " ");
-    lastAnswer = ReceiveLine(peer.connection);
+    lastAnswer = peer.answers.next(due);
     if (lastAnswer.empty()) {
         LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), peer.host.c_str(),
                    peer.port.c_str(), command.c_str());
@@ -74,7 +97,9 @@ int judgeCommand(const Peer& peer, const std::string& line, std::string& lastAns
 int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
                  Connection connection, const std::string& host, const std::string& port,
                  std::string& lastAnswer) {
-    const Peer peer{connection, host, port};
+    AnswerReader answers(connection);
+    const Peer peer{answers, connection, host, port};
+    std::size_t due = countAnswersDue(text, progress, limit);
     lastAnswer.clear();
     while (progress.position < limit) {
         const std::string line = takeLine(text, progress.position);
@@ -83,15 +108,15 @@ int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t l
             continue;
         }
         if (number == 3) {
-            const int greeted = receiveGreeting(peer);
+            const int greeted = receiveGreeting(peer, due);
             if (greeted != 0) {
                 return greeted;
             }
         }
-        if (line.empty() || line[0] == '*' || progress.unsentLines.count(number) != 0) {
+        if (!expectsAnswer(line, 0, line.size()) || progress.unsentLines.count(number) != 0) {
             continue;
         }
-        const int judged = judgeCommand(peer, line, lastAnswer);
+        const int judged = judgeCommand(peer, line, due--, lastAnswer);
         if (judged != 0) {
             return judged;
         }

@@ -47,8 +47,9 @@ int HostAttempt::run() {
 }
 
 int HostAttempt::checkpoint() {
-    if (!checking_) {
-        return 0;
+    const int flushed = flushCommands();
+    if (flushed != 0 || !checking_) {
+        return flushed;
     }
     return CheckAnswers(text_, progress_, readCursor_, connection_, host_, port_, lastAnswer_);
 }
@@ -83,16 +84,23 @@ int HostAttempt::connect() {
                    port_.c_str());
         return 1;
     }
-    if (checking_ && !SendText(connection_, "FORCEREPLY\n")) {
-        LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), host_.c_str(),
-                   port_.c_str(), "FORCEREPLY");
-        return 1;
+    if (checking_) {
+        batch_.add("FORCEREPLY", lineStart_);
     }
     return 0;
 }
 
+// Commands are queued; everything queued goes out before a directive or a template is
+// handled, since either may wait for other hosts, which may rely on what was sent before.
 int HostAttempt::handleLine(const std::string& line) {
-    if (startsWith(line, "*")) {
+    const bool isDirective = startsWith(line, "*");
+    if (isDirective || startsWith(line, "$")) {
+        const int flushed = flushCommands();
+        if (flushed != 0) {
+            return flushed;
+        }
+    }
+    if (isDirective) {
         return RunDirective(*this, line);
     }
     const std::string command = startsWith(line, "$") ? FillTemplate(line) : line;
@@ -101,34 +109,46 @@ int HostAttempt::handleLine(const std::string& line) {
         progress_.unsentLines.insert(lineCount_);
         return 0;
     }
-    const int sent = sendCommand(command);
-    return sent != 0 ? sent : storePendingAnswer();
+    batch_.add(command, lineStart_);
+    if (pendingBuffer_ != nullptr) {
+        return storePendingAnswer();
+    }
+    return batch_.bytes().size() >= kCommandBatchBytes ? flushCommands() : 0;
 }
 
-int HostAttempt::sendCommand(const std::string& command) {
+int HostAttempt::flushCommands() {
+    if (batch_.empty()) {
+        return 0;
+    }
     drainResult_ = 0;
-    if (SendText(connection_, command + "\n", [this] { return whileSendBlocked(); })) {
+    std::size_t sent = 0;
+    const bool allSent = SendText(
+        connection_, batch_.bytes(), [this](std::size_t out) { return whileSendBlocked(out); },
+        &sent);
+    if (allSent) {
+        batch_.clear();
         return 0;
     }
     if (drainResult_ != 0) {
         return drainResult_;
     }
     LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), host_.c_str(),
-               port_.c_str(), command.c_str());
+               port_.c_str(), batch_.commandCutAt(sent).c_str());
     return 1;
 }
 
 // The server has stopped reading, most likely because the answers it has written are not
 // being read: take them now, as a checkpoint over the lines sent so far would.
-BlockedSend HostAttempt::whileSendBlocked() {
+BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     if (!checking_) {
         return DiscardArrived(connection_) > 0 ? BlockedSend::Drained : BlockedSend::NothingDue;
     }
-    if (progress_.position >= lineStart_) {
+    const std::size_t limit = batch_.firstUnsentLine(sent, readCursor_);
+    if (progress_.position >= limit) {
         return BlockedSend::NothingDue;
     }
     std::string answer;
-    drainResult_ = CheckAnswers(text_, progress_, lineStart_, connection_, host_, port_, answer);
+    drainResult_ = CheckAnswers(text_, progress_, limit, connection_, host_, port_, answer);
     return drainResult_ != 0 ? BlockedSend::GiveUp : BlockedSend::Drained;
 }
 
@@ -137,17 +157,17 @@ int HostAttempt::storePendingAnswer() {
     if (buffer == nullptr) {
         return 0;
     }
-    if (!checking_) {
-        pendingBuffer_ = nullptr;
-        buffer->Release();
-        return 0;
-    }
+    // Sends the command and, with checking, reads its answer.
     const int checked = checkpoint();
     if (checked != 0) {
         return checked;
     }
     pendingBuffer_ = nullptr;
-    buffer->SetValue(lastAnswer_);
-    buffer->Raise();
+    if (checking_) {
+        buffer->SetValue(lastAnswer_);
+        buffer->Raise();
+    } else {
+        buffer->Release();
+    }
     return 0;
 }

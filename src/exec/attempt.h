@@ -6,6 +6,7 @@
 #include <string>
 
 #include "exec/answers.h"
+#include "exec/batch.h"
 #include "exec/tcp_link.h"
 #include "script/model.h"
 
@@ -19,8 +20,8 @@ class HostAttempt {
     // 0 success, 1 worth another attempt, -1 failure not retried.
     int run();
 
-    // With checking: reads and judges every answer due so far. 0 when all are good (and
-    // always without checking), else the result that ends the attempt.
+    // Sends the queued commands, then, with checking, reads and judges every answer due so
+    // far. 0 when all is well, else the result that ends the attempt.
     int checkpoint();
     bool checking() const { return checking_; }
     // The buffer that receives the answer to the next command sent.
@@ -31,15 +32,16 @@ class HostAttempt {
     bool readHeadLine(const char* prefix, std::string& value);
     int connect();
     int handleLine(const std::string& line);
-    int sendCommand(const std::string& command);
+    int flushCommands();
     int storePendingAnswer();
-    BlockedSend whileSendBlocked();
+    BlockedSend whileSendBlocked(std::size_t sent);
 
     const std::string& text_;
     const bool checking_;
     std::string host_;
     std::string port_;
     Connection connection_ = kNoConnection;
+    CommandBatch batch_;
     std::size_t readCursor_ = 0;
     std::size_t lineStart_ = 0;  // start of the line being handled
     int lineCount_ = 0;

@@ -2,6 +2,7 @@
 #include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -106,6 +107,15 @@ long SocketReceive(SocketHandle socket, char* buffer, std::size_t size, bool pee
             return static_cast<long>(count);
         }
     }
+}
+
+void SocketAckPromptly(SocketHandle socket) {
+#ifdef TCP_QUICKACK
+    const int yes = 1;
+    ::setsockopt(raw(socket), IPPROTO_TCP, TCP_QUICKACK, &yes, sizeof yes);
+#else
+    (void)socket;
+#endif
 }
 
 long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size) {

@@ -91,6 +91,9 @@ long SocketReceive(SocketHandle socket, char* buffer, std::size_t size, bool pee
     return count == SOCKET_ERROR ? -1 : count;
 }
 
+// Winsock has no per-call switch for it.
+void SocketAckPromptly(SocketHandle) {}
+
 long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size) {
     setBlocking(socket, false);
     const int count = ::recv(raw(socket), buffer, static_cast<int>(size), 0);

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "common/strings.h"
 #include "files/log.h"
@@ -12,35 +11,6 @@ namespace {
 
 bool isPassedOver(const std::string& line) {
     return !line.empty() && (line[0] == '!' || line[0] == '+');
-}
-
-enum class Take { Line, More, Failed };
-
-// Takes the next bytes off the socket into `line`, never past an LF: peeks at what has
-// arrived, then receives exactly up to and including the first LF, or all of it.
-Take takeUpToLineEnd(Connection connection, std::string& line) {
-    char peeked[4096];
-    const long available = SocketReceive(connection, peeked, sizeof peeked, true);
-    if (available == 0) {
-        return Take::Failed;
-    }
-    if (available < 0) {
-        LogMessage("SOCKET_ERROR: %d", SocketLastError());
-        return Take::Failed;
-    }
-    const auto* lineEnd =
-        static_cast<const char*>(std::memchr(peeked, '\n', static_cast<std::size_t>(available)));
-    const std::size_t wanted = lineEnd != nullptr ? static_cast<std::size_t>(lineEnd - peeked) + 1
-                                                  : static_cast<std::size_t>(available);
-    const long taken = SocketReceive(connection, peeked, wanted, false);
-    if (taken <= 0) {
-        if (taken < 0) {
-            LogMessage("SOCKET_ERROR: %d", SocketLastError());
-        }
-        return Take::Failed;
-    }
-    line.append(peeked, static_cast<std::size_t>(taken));
-    return line.back() == '\n' ? Take::Line : Take::More;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -80,12 +50,14 @@ Connection OpenConnection(const std::string& host, const std::string& port) {
     return socket;
 }
 
-bool SendText(Connection connection, const std::string& text,
-              const BlockedSendHandler& whenBlocked) {
+bool SendText(Connection connection, const std::string& text, const BlockedSendHandler& whenBlocked,
+              std::size_t* sentBytes) {
+    std::size_t ignored = 0;
+    std::size_t& sent = sentBytes != nullptr ? *sentBytes : ignored;
+    sent = 0;
     if (connection == kNoConnection) {
         return false;
     }
-    std::size_t sent = 0;
     bool watchReads = static_cast<bool>(whenBlocked);
     while (sent < text.size()) {
         const long count = SocketSendNoWait(connection, text.data() + sent, text.size() - sent);
@@ -104,7 +76,7 @@ bool SendText(Connection connection, const std::string& text,
         if (ready.writable || !ready.readable) {
             continue;
         }
-        const BlockedSend action = whenBlocked();
+        const BlockedSend action = whenBlocked(sent);
         if (action == BlockedSend::GiveUp) {
             return false;
         }
@@ -122,29 +94,80 @@ bool SetReceiveTimeout(Connection connection, int milliseconds) {
 }
 
 std::string ReceiveLine(Connection connection) {
-    std::string line;
+    AnswerReader reader(connection);
+    return reader.next(1);
+}
+
+std::string AnswerReader::next(std::size_t due) {
     for (;;) {
-        const Take take = takeUpToLineEnd(connection, line);
-        if (take == Take::Failed) {
-            return std::string();
-        }
-        if (line.size() > kMaxAnswerLineBytes) {
+        const auto end = taken_.find('\n', start_);
+        const std::size_t length = (end == std::string::npos ? taken_.size() : end) - start_;
+        if (length > kMaxAnswerLineBytes) {
             LogMessage("SOCKET_ERROR: %d", SocketMessageTooLongError());
             return std::string();
         }
-        if (take == Take::More) {
+        if (end == std::string::npos) {
+            if (!takeMore(due)) {
+                return std::string();
+            }
             continue;
         }
-        line.pop_back();
-        if (!isPassedOver(line)) {
+        std::string line = taken_.substr(start_, end - start_);
+        start_ = end + 1;
+        if (start_ == taken_.size()) {
+            taken_.clear();
+            start_ = 0;
+        }
+        if (isPassedOver(line)) {
+            continue;
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        return line;
+    }
+}
+
+// Peeks at what has arrived and takes it up to the LF that ends the `due`-th answer line
+// (lines passed over do not count), or all of it when fewer lines are there.
+bool AnswerReader::takeMore(std::size_t due) {
+    SocketAckPromptly(connection_);
+    char peeked[65536];
+    const long available = SocketReceive(connection_, peeked, sizeof peeked, true);
+    if (available <= 0) {
+        if (available < 0) {
+            LogMessage("SOCKET_ERROR: %d", SocketLastError());
+        }
+        return false;
+    }
+    const std::size_t size = static_cast<std::size_t>(available);
+    std::size_t wanted = size;
+    std::size_t answers = 0;
+    // The first byte of the line being scanned: of the part already taken, if any.
+    int firstByte = start_ < taken_.size() ? static_cast<unsigned char>(taken_[start_]) : -1;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (firstByte < 0) {
+            firstByte = static_cast<unsigned char>(peeked[i]);
+        }
+        if (peeked[i] != '\n') {
+            continue;
+        }
+        const bool passedOver = firstByte == '!' || firstByte == '+';
+        firstByte = -1;
+        if (!passedOver && ++answers == due) {
+            wanted = i + 1;
             break;
         }
-        line.clear();
     }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
+    const long count = SocketReceive(connection_, peeked, wanted, false);
+    if (count <= 0) {
+        if (count < 0) {
+            LogMessage("SOCKET_ERROR: %d", SocketLastError());
+        }
+        return false;
     }
-    return line;
+    taken_.append(peeked, static_cast<std::size_t>(count));
+    return true;
 }
 
 std::size_t DiscardArrived(Connection connection, bool* peerClosed) {

@@ -27,13 +27,15 @@ enum class BlockedSend {
     NothingDue,  // nothing to take now: wait until the send can go on
     GiveUp,      // the send fails
 };
-using BlockedSendHandler = std::function<BlockedSend()>;
+// Called with the count of bytes of the text already sent.
+using BlockedSendHandler = std::function<BlockedSend(std::size_t sent)>;
 
 // Sends every byte of `text`, completing short sends. While the send cannot go on and
 // answers have arrived, `whenBlocked` (if any) is called, so that a server that writes each
-// answer before reading on is not left stuck. False without a connection or on error.
+// answer before reading on is not left stuck. False without a connection or on error;
+// `sentBytes`, when given, tells how much went out.
 bool SendText(Connection connection, const std::string& text,
-              const BlockedSendHandler& whenBlocked = nullptr);
+              const BlockedSendHandler& whenBlocked = nullptr, std::size_t* sentBytes = nullptr);
 
 // False after logging "Can not set socket timeout !".
 bool SetReceiveTimeout(Connection connection, int milliseconds);
@@ -42,6 +44,23 @@ bool SetReceiveTimeout(Connection connection, int milliseconds);
 // "+" are passed over. Empty when the server closed the connection, on a logged receive
 // error or time-out, and for a line beyond kMaxAnswerLineBytes. Never reads past the LF.
 std::string ReceiveLine(Connection connection);
+
+// Answer lines of one checkpoint. Several lines may be taken off the socket at once, but
+// never more than the answers still due, so nothing read beyond them is left over when the
+// reader goes. Each line comes as ReceiveLine gives it.
+class AnswerReader {
+  public:
+    explicit AnswerReader(Connection connection) : connection_(connection) {}
+    // `due`: answer lines still to come to this reader, this one included (at least 1).
+    std::string next(std::size_t due);
+
+  private:
+    bool takeMore(std::size_t due);
+
+    Connection connection_;
+    std::string taken_;  // taken off the socket, not yet handed out from start_ on
+    std::size_t start_ = 0;
+};
 
 // Takes whatever has arrived, without blocking; the count of bytes dropped. `peerClosed`, when
 // given, is set once the server has closed its side (or the connection failed).

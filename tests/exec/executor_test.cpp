@@ -250,6 +250,23 @@ TEST_F(Executor, WithoutCheckingAnswersThatPileUpAreDropped) {
     EXPECT_EQ(sim.received(1).size(), body.size());
 }
 
+TEST_F(Executor, FailedSendNamesTheCommandItCut) {
+    g_checkAnswers = false;
+    SimServer sim({"--close-after=1"});
+    std::string body;
+    for (int i = 0; i < 100000; ++i) {
+        body += "C" + std::to_string(i) + "\n";
+    }
+    EXPECT_EQ(run(scriptFor(sim, body)), 1);
+    const auto messages = LoggedMessages(err);
+    ASSERT_EQ(messages.size(), 1u) << err;
+    const std::string prefix = "show.qvtrx: Error send command to 127.0.0.1:" + sim.port() + " - C";
+    ASSERT_EQ(messages[0].substr(0, prefix.size()), prefix);
+    const std::string number = messages[0].substr(prefix.size());
+    EXPECT_FALSE(number.empty());
+    EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << messages[0];
+}
+
 TEST_F(Executor, UnreachableHostIsRetriedSevenTimesThenReleasesItsObjects) {
     ClosedPort closed;
     CHostScript script;

@@ -65,6 +65,18 @@ TEST(TcpLink, ReceiveLineLeavesTheNextLineOnTheSocket) {
     EXPECT_EQ(taken, "SECOND\n");
 }
 
+TEST(TcpLink, AnswerReaderTakesNoMoreThanTheAnswersDue) {
+    // Lines passed over do not count: after two answers the third line is still queued.
+    SimServer sim({"--greeting=A\n+p\n!q\nB\nC"});
+    Link link(sim);
+    {
+        AnswerReader reader(link.get());
+        EXPECT_EQ(reader.next(2), "A");
+        EXPECT_EQ(reader.next(1), "B");
+    }
+    EXPECT_EQ(ReceiveLine(link.get()), "C");
+}
+
 TEST(TcpLink, LongLinesAreTakenWholeUpToTheLimit) {
     SimServer sim({"--huge-answer=1000000"});
     Link link(sim);
@@ -84,7 +96,8 @@ TEST(TcpLink, LineBeyondSixteenMebibytesIsAFailedReceive) {
     EXPECT_EQ(ReceiveLine(link.get()), "READY");
     EXPECT_EQ(ReceiveLine(link.get()), "OK");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(ReceiveLine(link.get()), "");
+    const std::string line = ReceiveLine(link.get());
+    EXPECT_TRUE(line.empty()) << line.size() << " bytes taken";
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(CountLogged(err, "SOCKET_ERROR: " + std::to_string(SocketMessageTooLongError())), 1)
         << err;
@@ -134,7 +147,10 @@ TEST(TcpLink, BlockedSendLetsTheHandlerTakeTheAnswers) {
     Link link(sim);
     int calls = 0;
     std::size_t dropped = 0;
-    const bool sent = SendText(link.get(), manyCommands(), [&] {
+    std::size_t lastSent = 0;
+    const bool sent = SendText(link.get(), manyCommands(), [&](std::size_t out) {
+        EXPECT_GE(out, lastSent);
+        lastSent = out;
         ++calls;
         dropped += DiscardArrived(link.get());
         return BlockedSend::Drained;
@@ -148,11 +164,18 @@ TEST(TcpLink, HandlerThatGivesUpFailsTheSend) {
     SimServer sim({"--sync"});
     Link link(sim);
     int calls = 0;
-    EXPECT_FALSE(SendText(link.get(), manyCommands(), [&] {
-        ++calls;
-        return BlockedSend::GiveUp;
-    }));
+    std::size_t sent = 0;
+    const std::string commands = manyCommands();
+    EXPECT_FALSE(SendText(
+        link.get(), commands,
+        [&](std::size_t) {
+            ++calls;
+            return BlockedSend::GiveUp;
+        },
+        &sent));
     EXPECT_EQ(calls, 1);
+    EXPECT_GT(sent, 0u);
+    EXPECT_LT(sent, commands.size());
 }
 
 TEST(TcpLink, OpenConnectionFailuresAreLogged) {
