@@ -99,6 +99,7 @@ std::string ReceiveLine(Connection connection) {
 }
 
 std::string AnswerReader::next(std::size_t due) {
+    due = due == 0 ? 1 : due;
     for (;;) {
         const auto end = taken_.find('\n', start_);
         const std::size_t length = (end == std::string::npos ? taken_.size() : end) - start_;
