@@ -2,6 +2,6 @@
 
 // Placeholder until file-type registration is built.
 void registerFileTypes(const std::string&, const std::string&, bool) {}
-void installFileType(const std::string&, const std::string&, const std::string&,
-                     const std::string&, bool) {}
+void installFileType(const std::string&, const std::string&, const std::string&, const std::string&,
+                     bool) {}
 void uninstallFileType(const std::string&, bool) {}
