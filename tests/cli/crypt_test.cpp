@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "files/script_file.h"
 #include "support/process.h"
@@ -36,7 +36,7 @@ TEST(CryptOption, EndsWithZeroWhenTheEncipheredFileWasWritten) {
 
 TEST(CryptOption, FindsARelativePathWithAFolderPart) {
     ScratchFolder folder;
-    ASSERT_EQ(::mkdir(folder.file("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(folder.file("sub")));
     folder.write("sub/show.qvtrx-preset", kPlain);
     const ProcessResult result = runIn(folder, {"--crypt", "sub/show.qvtrx-preset"});
     EXPECT_EQ(result.status, 0) << result.err;

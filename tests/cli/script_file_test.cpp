@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "support/process.h"
 
@@ -47,7 +47,7 @@ TEST(ScriptFileRun, AFaultyLineFailsPreprocessingAndStillRemovesTheFile) {
 // program was started in.
 TEST(ScriptFileRun, IncludesAreTakenFromTheScriptsFolder) {
     ScratchFolder folder;
-    ASSERT_EQ(::mkdir(folder.file("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(folder.file("sub")));
     folder.write("sub/inc.qvtrx", "PING\n");
     folder.write("sub/data.bin", "xyz");
     folder.write("sub/main.qvtrx", "*include=inc.qvtrx\n*loadfile=d,data.bin\n");

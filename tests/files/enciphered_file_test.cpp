@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "files/blowfish_cipher.h"
 #include "files/enciphered_format.h"
 #include "files/script_file.h"
 #include "support/process.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -72,8 +73,8 @@ TEST(EncipherScriptFile, ReadingBackGivesTheExactPlainBytes) {
 
 TEST(EncipherScriptFile, ReplacesTheExtensionInFolderNamesToo) {
     ScratchFolder folder;
-    ASSERT_EQ(::mkdir(folder.file("scripts.qvtrx").c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir(folder.file("scripts.qvtrxc").c_str(), 0755), 0);
+    ASSERT_TRUE(fs::create_directory(folder.file("scripts.qvtrx")));
+    ASSERT_TRUE(fs::create_directory(folder.file("scripts.qvtrxc")));
     ASSERT_TRUE(encipherScriptFile(folder.write("scripts.qvtrx/show.qvtrx", "PING\n")));
     EXPECT_TRUE(FileExists(folder.file("scripts.qvtrxc/show.qvtrxc")));
     EXPECT_FALSE(FileExists(folder.file("scripts.qvtrx/show.qvtrxc")));
@@ -109,7 +110,7 @@ TEST(EncipherScriptFile, RefusesWithOneMessageAndWritesNothing) {
 
 TEST(EncipherScriptFile, ReportsAnOutputThatCannotBeCreated) {
     ScratchFolder folder;
-    ASSERT_EQ(::mkdir(folder.file("in.qvtrx").c_str(), 0755), 0);
+    ASSERT_TRUE(fs::create_directory(folder.file("in.qvtrx")));
     const std::string path = folder.write("in.qvtrx/show.qvtrx", "PING\n");
     bool written = true;
     const std::string logged = messagesOf([&] { written = encipherScriptFile(path); });
@@ -134,7 +135,7 @@ TEST(ReadScriptContent, DecidesByTheFirstByteAlone) {
 TEST(ReadScriptContent, FallsBackToTheEncipheredNameOnlyForScriptNames) {
     ScratchFolder folder;
     ASSERT_TRUE(encipherScriptFile(folder.write("show.qvtrx", "PING\n")));
-    ASSERT_EQ(::unlink(folder.file("show.qvtrx").c_str()), 0);
+    ASSERT_TRUE(fs::remove(folder.file("show.qvtrx")));
     std::string text;
     ASSERT_TRUE(readScriptContent(folder.file("show.qvtrx"), text));
     EXPECT_EQ(text, "PING\n");
@@ -204,7 +205,9 @@ TEST(ReadScriptContent, AcceptsHeadAndTailAroundAnEmptyOrShortCiphertext) {
 TEST(ScriptFileSize, FilesOfTwoGibibytesAreRefusedWithAMessage) {
     ScratchFolder folder;
     const std::string path = folder.write("huge.qvtrx", "");
-    if (::truncate(path.c_str(), 0x80000000LL) != 0) {
+    std::error_code error;
+    fs::resize_file(path, 0x80000000ULL, error);
+    if (error) {
         GTEST_SKIP() << "no sparse files here";
     }
     bool written = true;
