@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,16 @@ ProcessResult runAgainst(const std::string& port, std::vector<std::string> argum
 
 std::vector<std::string> none() {
     return {};
+}
+
+std::vector<std::string> sortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -155,4 +167,19 @@ TEST(ExecCli, ServerThatAnswersBeforeReadingOnGetsAHundredThousandCommands) {
     EXPECT_EQ(LoggedMessages(r.err), none());
     EXPECT_EQ(r.out.substr(0, 9), "LAST=yesx");
     EXPECT_EQ(sim.received(1).size(), script.size() - script.find("RDS") + 11);
+}
+
+TEST(ExecCli, SampleShowScriptPassesTheTitleFromOneDeskToTheOther) {
+    SimServer sim({"--value=TITLE=Blue Monday", "--value=LEVEL.1=-12"});
+    const ProcessResult r = RunTransmitterExe({"--check-full", "--port=" + sim.port(),
+                                               TEST_DATA_DIR "/../../samples/morning-show.qvtrx"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LoggedMessages(r.err), none());
+    EXPECT_EQ(sortedLines(r.out),
+              (std::vector<std::string>{"LEVEL.1=-12", "RDS.RT=Now playing: TITLE=Blue Monday",
+                                        "TITLE=Blue Monday"}));
+    const std::string deskB = sim.received(1) == "FORCEREPLY\nRDS.PS=MORNING\nTITLE?\nLEVEL.1?\n"
+                                  ? sim.received(2)
+                                  : sim.received(1);
+    EXPECT_EQ(deskB, "FORCEREPLY\nRDS.RT=Now playing: TITLE=Blue Monday\nRDS.RT?\n");
 }
