@@ -85,8 +85,7 @@ bool installCryptVerb(const RegistryKey& shell, const std::string& programPath) 
     RegistryKey command;
     return created(shell, kCryptVerb, verb, "Create registry Key File Crypt") &&
            created(verb, "command", command, "Create registry Key command") &&
-           written(command, quotedCommand(programPath, " -c \"%1\""),
-                   "Write registry Key command");
+           written(command, quotedCommand(programPath, " -c \"%1\""), "Write registry Key command");
 }
 
 bool installIcon(const RegistryKey& classKey, const std::string& programPath,
@@ -170,8 +169,7 @@ void registerEntries(TiXmlElement& config, const std::string& programPath, bool 
             continue;
         }
         if (install) {
-            installFileType(programPath, entry.type, entry.description, entry.icon,
-                            entry.crypt);
+            installFileType(programPath, entry.type, entry.description, entry.icon, entry.crypt);
         } else {
             uninstallFileType(entry.type, entry.crypt);
         }

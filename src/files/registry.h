@@ -10,7 +10,7 @@ struct RegistryKeyState;  // what a platform holds for an open key
 
 // An open key, closed when it goes out of scope or by close().
 class RegistryKey {
-public:
+  public:
     RegistryKey();
     explicit RegistryKey(std::unique_ptr<RegistryKeyState> state);
     ~RegistryKey();
@@ -23,7 +23,7 @@ public:
     void close();
     const RegistryKeyState& state() const { return *state_; }
 
-private:
+  private:
     std::unique_ptr<RegistryKeyState> state_;
 };
 

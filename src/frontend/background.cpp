@@ -90,8 +90,8 @@ int LaunchBackground(const RunOptions& options, const std::vector<std::string>& 
         tempPath = GetTempScriptFile();
         if (!writeTemporaryCopy(tempPath, options.commandText)) {
             const int error = LastSystemError();
-            LogMessage("%s: Open tmp file failed ! (%s) %d", g_scriptName.c_str(),
-                       tempPath.c_str(), error);
+            LogMessage("%s: Open tmp file failed ! (%s) %d", g_scriptName.c_str(), tempPath.c_str(),
+                       error);
             if (!tempPath.empty()) {
                 RemoveFile(tempPath);
             }
@@ -101,8 +101,7 @@ int LaunchBackground(const RunOptions& options, const std::vector<std::string>& 
     const ChildLaunch child =
         BuildChildLaunch(arguments, options.scriptFile, tempPath, g_scriptName);
     if (!child.replaced) {
-        LogMessage("%s: Internal Error: can not replace file with temp file",
-                   g_scriptName.c_str());
+        LogMessage("%s: Internal Error: can not replace file with temp file", g_scriptName.c_str());
     }
     LogText(BuildLaunchRecord(userName(), options.scriptFile));
     if (!StartDetachedCopy(child.argv)) {

@@ -26,7 +26,7 @@ std::string runningExecutable() {
 // The copy keeps nothing of the launching copy: no terminal, no inherited descriptors (a
 // caller that reads our output through a pipe must not wait for the copy), default signals.
 class DetachedStart {
-public:
+  public:
     DetachedStart() {
         posix_spawn_file_actions_init(&actions_);
         posix_spawnattr_init(&attributes_);
@@ -41,8 +41,8 @@ public:
         sigemptyset(&defaults);
         sigaddset(&defaults, SIGPIPE);
         posix_spawnattr_setsigdefault(&attributes_, &defaults);
-        posix_spawnattr_setflags(&attributes_,
-                                 POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        posix_spawnattr_setflags(
+            &attributes_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     }
     ~DetachedStart() {
         posix_spawnattr_destroy(&attributes_);
@@ -54,13 +54,12 @@ public:
     // 0 or the error number.
     int start(const std::string& program, bool searchPath, char* const* argv) {
         pid_t pid = -1;
-        return searchPath ? posix_spawnp(&pid, program.c_str(), &actions_, &attributes_, argv,
-                                         environ)
-                          : posix_spawn(&pid, program.c_str(), &actions_, &attributes_, argv,
-                                        environ);
+        return searchPath
+                   ? posix_spawnp(&pid, program.c_str(), &actions_, &attributes_, argv, environ)
+                   : posix_spawn(&pid, program.c_str(), &actions_, &attributes_, argv, environ);
     }
 
-private:
+  private:
     posix_spawn_file_actions_t actions_;
     posix_spawnattr_t attributes_;
 };

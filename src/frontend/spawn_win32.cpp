@@ -32,9 +32,9 @@ bool StartDetachedCopy(const std::vector<std::string>& argv) {
     PROCESS_INFORMATION process = {};
     // No handle is inherited: a caller that reads our output through a pipe must not wait
     // for the copy, which needs nothing of ours (it opens its own log and temporary copy).
-    if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), writableLine.data(),
-                        nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), writableLine.data(), nullptr,
+                        nullptr, FALSE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &process)) {
         return false;
     }
     // A copy that cannot be resumed would wait suspended for ever: end it and report.
