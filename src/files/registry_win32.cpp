@@ -1,5 +1,6 @@
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <cerrno>
 
