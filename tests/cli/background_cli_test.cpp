@@ -1,0 +1,311 @@
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "support/process.h"
+
+namespace fs = std::filesystem;
+
+// The default mode through the real executable: the launching copy returns at once, and the
+// background copy it starts runs on its own (a new session, no inherited descriptors) and
+// writes to the same log. The test process makes itself the subreaper of its descendants,
+// so that the background copy becomes its child once the launching copy has ended.
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string uniqueMarker(const std::string& what) {
+    static int counter = 0;
+    return what + "-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+std::string logFile() {
+    return std::string(TEST_STATE_DIR) + "/Orvane/Tessaly/Dudiradaroz/transmitter.log";
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// A log line without its "date time : " prefix.
+std::string messageOf(const std::string& line) {
+    const auto prefixEnd = line.find(" : ");
+    return prefixEnd == std::string::npos ? line : line.substr(prefixEnd + 3);
+}
+
+std::vector<std::string> messagesOf(const std::string& text) {
+    std::vector<std::string> messages;
+    for (const auto& line : linesOf(text)) {
+        messages.push_back(messageOf(line));
+    }
+    return messages;
+}
+
+std::vector<std::string> logMessagesWith(const std::string& marker) {
+    std::vector<std::string> found;
+    for (const auto& line : linesOf(ReadWholeFile(logFile()))) {
+        if (line.find(marker) != std::string::npos) {
+            found.push_back(messageOf(line));
+        }
+    }
+    return found;
+}
+
+bool folderIsEmpty(const std::string& folder) {
+    return fs::is_directory(folder) && fs::is_empty(folder);
+}
+
+// A listening socket on 127.0.0.1 with a port picked by the system, standing in for the
+// server so that the test decides when the background copy gets its answers.
+class HeldServer {
+public:
+    HeldServer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(listener_, 4) == 0 &&
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~HeldServer() {
+        if (connection_ >= 0) ::close(connection_);
+        if (listener_ >= 0) ::close(listener_);
+    }
+    std::string port() const { return std::to_string(port_); }
+
+    bool accept(double seconds) {
+        pollfd fd{listener_, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(seconds * 1000)) != 1) {
+            return false;
+        }
+        connection_ = ::accept(listener_, nullptr, nullptr);
+        return connection_ >= 0;
+    }
+    // One line without its LF; empty after the deadline or when the peer closed.
+    std::string readLine(double seconds) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+        std::string line;
+        while (Clock::now() < deadline) {
+            pollfd fd{connection_, POLLIN, 0};
+            if (::poll(&fd, 1, 20) != 1) continue;
+            char c;
+            if (::recv(connection_, &c, 1, 0) != 1) break;
+            if (c == '\n') return line;
+            line += c;
+        }
+        return std::string();
+    }
+    void send(const std::string& text) {
+        ::send(connection_, text.data(), text.size(), MSG_NOSIGNAL);
+    }
+
+private:
+    int listener_ = -1;
+    int connection_ = -1;
+    int port_ = 0;
+};
+
+std::vector<std::string> commandLineOf(int pid) {
+    const std::string raw = ReadWholeFile("/proc/" + std::to_string(pid) + "/cmdline");
+    std::vector<std::string> argv;
+    std::size_t start = 0;
+    for (std::size_t end; (end = raw.find('\0', start)) != std::string::npos; start = end + 1) {
+        argv.push_back(raw.substr(start, end - start));
+    }
+    return argv;
+}
+
+int parentOf(int pid) {
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto afterName = stat.rfind(')');
+    if (afterName == std::string::npos) return -1;
+    std::istringstream rest(stat.substr(afterName + 1));
+    std::string state;
+    int parent = -1;
+    rest >> state >> parent;
+    return parent;
+}
+
+// A process this test adopted whose arguments include `argument`; -1 when none.
+int findAdoptedCopy(const std::string& argument) {
+    DIR* proc = ::opendir("/proc");
+    int found = -1;
+    while (const dirent* entry = ::readdir(proc)) {
+        const int pid = std::atoi(entry->d_name);
+        if (pid <= 0 || parentOf(pid) != ::getpid()) continue;
+        const auto argv = commandLineOf(pid);
+        if (std::find(argv.begin(), argv.end(), argument) != argv.end()) {
+            found = pid;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
+}
+
+std::string descriptorTarget(int pid, int fd) {
+    std::string target(4096, '\0');
+    const std::string link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    target.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return target;
+}
+
+// Exit status of an adopted copy; -1000 after the deadline (it is then killed).
+int waitForAdopted(int pid, double seconds) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) != pid) {
+        if (Clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1000;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
+}
+
+class BackgroundLaunch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        temporaryFolder_ = scratch_.path() + "/tmp";
+        fs::create_directory(temporaryFolder_);
+        user_ = uniqueMarker("bg-user");
+        options_.extraEnvironment = {{"USERNAME", user_}, {"TMPDIR", temporaryFolder_}};
+    }
+    ScratchFolder scratch_;
+    std::string temporaryFolder_;
+    std::string user_;
+    ProcessOptions options_;
+};
+
+}  // namespace
+
+TEST_F(BackgroundLaunch, CommandListRunIsHandedOverWithoutATemporaryCopy) {
+    HeldServer server;
+    const ProcessResult launch = RunTransmitterExe(
+        {"--cmd=SET A 1", "--check-back", "--host=127.0.0.1", "--port=" + server.port()},
+        options_);
+    EXPECT_EQ(launch.status, 0);
+    EXPECT_EQ(launch.out, "");
+    const std::vector<std::string> expected = {
+        ": Internal Error: can not replace file with temp file",
+        "Background launch: User: " + user_};
+    EXPECT_EQ(messagesOf(launch.err), expected);
+    EXPECT_EQ(logMessagesWith(user_), std::vector<std::string>{expected[1]});
+    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
+}
+
+TEST_F(BackgroundLaunch, NoArgumentsAtAllStillStartsACopy) {
+    const ProcessResult launch = RunTransmitterExe({}, options_);
+    EXPECT_EQ(launch.status, 0);
+    EXPECT_EQ(launch.out, "");
+    EXPECT_EQ(messagesOf(launch.err),
+              (std::vector<std::string>{": Internal Error: can not replace file with temp file",
+                                        "Background launch: User: " + user_}));
+}
+
+TEST_F(BackgroundLaunch, CopyIsDetachedAndRunsAfterTheLaunchReturned) {
+    HeldServer server;
+    const std::string portOption = "--port=" + server.port();
+    // argv[0] names no real file: the copy is started from the running executable, and
+    // argv[0] reaches it unchanged.
+    options_.argv0 = "no such folder/transmitter";
+    const ProcessResult launch = RunTransmitterExe(
+        {"--check-full", "--cmd=SET MARK 1", "--check-back", "--host=127.0.0.1", portOption},
+        options_);
+    ASSERT_EQ(launch.status, 0) << launch.err;
+    EXPECT_EQ(messageOf(linesOf(launch.err).back()), "Background launch: User: " + user_);
+
+    // The copy cannot be done yet: it waits for the greeting that only comes below.
+    ASSERT_TRUE(server.accept(30)) << "the copy never connected";
+    const int copy = findAdoptedCopy(portOption);
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(commandLineOf(copy),
+              (std::vector<std::string>{"no such folder/transmitter", "--check-internal-callback",
+                                        "--cmd=SET MARK 1", "--host=127.0.0.1", portOption}));
+    EXPECT_EQ(::getsid(copy), copy) << "a session of its own";
+    for (int fd : {0, 1, 2}) {
+        EXPECT_EQ(descriptorTarget(copy, fd), "/dev/null") << fd;
+    }
+
+    EXPECT_EQ(server.readLine(10), "FORCEREPLY");
+    EXPECT_EQ(server.readLine(10), "SET MARK 1");
+    server.send("READY\nOK\nOK\n");
+    EXPECT_EQ(waitForAdopted(copy, 30), 0);
+    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
+}
+
+TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
+    HeldServer server;
+    const std::string script = scratch_.write(
+        uniqueMarker("bg show") + ".qvtrx",
+        "*host=127.0.0.1\n*port=" + server.port() + "\nSET LEVEL 3\nSET MUTE 0\n");
+    const ProcessResult launch = RunTransmitterExe({script, "--check-none", "--port=9"}, options_);
+    ASSERT_EQ(launch.status, 0) << launch.err;
+    EXPECT_EQ(launch.out, "");
+    EXPECT_EQ(messagesOf(launch.err),
+              std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script});
+
+    ASSERT_TRUE(server.accept(30)) << "the copy never connected";
+    const int copy = findAdoptedCopy("--originalfile=" + script);
+    ASSERT_GT(copy, 0);
+    const std::vector<std::string> argv = commandLineOf(copy);
+    ASSERT_EQ(argv.size(), 6u);
+    const std::string temporaryCopy = argv[2];
+    EXPECT_EQ(argv, (std::vector<std::string>{TRANSMITTER_EXE, "--check-internal-callback",
+                                              temporaryCopy, "--port=9", "--removefile",
+                                              "--originalfile=" + script}));
+    EXPECT_EQ(fs::path(temporaryCopy).parent_path(), fs::path(temporaryFolder_));
+    EXPECT_EQ(fs::path(temporaryCopy).filename().string().rfind("kqt", 0), 0u) << temporaryCopy;
+    EXPECT_FALSE(FileExists(temporaryCopy)) << "read and deleted before the copy connects";
+
+    // Checking is on in the copy although the launch said --check-none: a bad answer is
+    // reported, under the user's file name, in the same log.
+    EXPECT_EQ(server.readLine(10), "FORCEREPLY");
+    EXPECT_EQ(server.readLine(10), "SET LEVEL 3");
+    EXPECT_EQ(server.readLine(10), "SET MUTE 0");
+    server.send("READY\nOK\nOK\n*ERROR mute\n");
+    EXPECT_NE(waitForAdopted(copy, 30), 0);
+    EXPECT_EQ(logMessagesWith(script),
+              (std::vector<std::string>{
+                  "Background launch: User: " + user_ + " File: " + script,
+                  script + ": Bad answer (127.0.0.1:" + server.port() +
+                      ") to command SET MUTE 0 (*ERROR mute)"}));
+    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
+}
+
+TEST_F(BackgroundLaunch, TemporaryCopyThatCannotBeMadeEndsWithStatusOne) {
+    const std::string script = scratch_.write(uniqueMarker("bg-notmp") + ".qvtrx", "SET A 1\n");
+    options_.extraEnvironment["TMPDIR"] = scratch_.path() + "/absent";
+    const ProcessResult launch = RunTransmitterExe({script}, options_);
+    EXPECT_EQ(launch.status, 1);
+    EXPECT_EQ(launch.out, "GetTempFileName failed (2)\n");
+    EXPECT_EQ(messagesOf(launch.err),
+              std::vector<std::string>{script + ": Open tmp file failed ! () 2"});
+    EXPECT_EQ(findAdoptedCopy("--originalfile=" + script), -1);
+}
