@@ -25,8 +25,7 @@ std::string replaceAll(const std::string& text, const std::string& from, const s
     std::string result;
     result.reserve(text.size());
     std::size_t start = 0;
-    for (auto found = text.find(from); found != std::string::npos;
-         found = text.find(from, start)) {
+    for (auto found = text.find(from); found != std::string::npos; found = text.find(from, start)) {
         result.append(text, start, found - start);
         result += to;
         start = found + from.size();

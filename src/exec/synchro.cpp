@@ -10,9 +10,15 @@ void CEventShared::Release() {}
 void CRendezVousShared::AddParticipant() {}
 void CRendezVousShared::Arrive() {}
 void CRendezVousShared::Release() {}
-int CRendezVousShared::Participants() { return participants_; }
+int CRendezVousShared::Participants() {
+    return participants_;
+}
 void CBufferShared::Raise() {}
 void CBufferShared::Wait() {}
 void CBufferShared::Release() {}
-void CBufferShared::SetValue(const std::string& value) { value_ = value; }
-std::string CBufferShared::GetValue() { return value_; }
+void CBufferShared::SetValue(const std::string& value) {
+    value_ = value;
+}
+std::string CBufferShared::GetValue() {
+    return value_;
+}

@@ -8,12 +8,12 @@
 #include <string>
 
 class CMonitor {
-public:
+  public:
     CMonitor() = default;
     CMonitor(const CMonitor&) = delete;
     CMonitor& operator=(const CMonitor&) = delete;
 
-private:
+  private:
     friend class CMonitorLock;
     std::mutex mutex_;
     std::condition_variable condition_;
@@ -22,18 +22,18 @@ private:
 
 // Scoped lock of a monitor; Wait gives the lock up atomically with registering as a waiter.
 class CMonitorLock {
-public:
+  public:
     explicit CMonitorLock(CMonitor& monitor);
     void Wait();
     void Broadcast();
 
-private:
+  private:
     CMonitor& monitor_;
     std::unique_lock<std::mutex> lock_;
 };
 
 class CBaseSynchro {
-public:
+  public:
     CBaseSynchro() = default;
     CBaseSynchro(const CBaseSynchro&) = delete;
     CBaseSynchro& operator=(const CBaseSynchro&) = delete;
@@ -42,43 +42,43 @@ public:
     virtual void Release() = 0;
     bool IsReleased() const { return released_.load(); }
 
-protected:
+  protected:
     std::atomic<bool> released_{false};
     CMonitor monitor_;
 };
 
 class CEventShared : public CBaseSynchro {
-public:
+  public:
     void Raise();
     // Returns once raised or released.
     void Wait();
     void Release() override;
 
-private:
+  private:
     bool raised_ = false;
 };
 
 class CRendezVousShared : public CBaseSynchro {
-public:
+  public:
     void AddParticipant();
     // Blocks until every expected participant has arrived; an open point never blocks again.
     void Arrive();
     void Release() override;
     int Participants();
 
-private:
+  private:
     int participants_ = 0;
 };
 
 class CBufferShared : public CBaseSynchro {
-public:
+  public:
     void Raise();
     void Wait();
     void Release() override;
     void SetValue(const std::string& value);
     std::string GetValue();
 
-private:
+  private:
     bool raised_ = false;
     std::string value_;
 };

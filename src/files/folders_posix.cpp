@@ -25,9 +25,8 @@ void createFolders(const std::string& path) {
 
 std::string temporaryFolder() {
     const char* fromEnvironment = std::getenv("TMPDIR");
-    std::string folder = (fromEnvironment != nullptr && *fromEnvironment != '\0')
-                             ? fromEnvironment
-                             : "/tmp";
+    std::string folder =
+        (fromEnvironment != nullptr && *fromEnvironment != '\0') ? fromEnvironment : "/tmp";
     if (folder.back() != '/') {
         folder += '/';
     }

@@ -24,8 +24,9 @@ TEST(Strings, ReadDecimalActsLikeAtoi) {
     struct Case {
         const char* text;
         long long value;
-    } cases[] = {{"3004", 3004}, {"  250ms", 250}, {"-5", -5}, {"+7", 7}, {"abc", 0},
-                 {"", 0},        {"70000", 70000}, {" - 1", 0}, {"99999999999999999999", LLONG_MAX}};
+    } cases[] = {{"3004", 3004},   {"  250ms", 250}, {"-5", -5},
+                 {"+7", 7},        {"abc", 0},       {"", 0},
+                 {"70000", 70000}, {" - 1", 0},      {"99999999999999999999", LLONG_MAX}};
     for (const auto& c : cases) {
         EXPECT_EQ(readDecimal(c.text), c.value) << c.text;
     }

@@ -15,9 +15,9 @@ struct ProcessResult {
 };
 
 struct ProcessOptions {
-    std::string workingFolder;                  // empty: the test's own
+    std::string workingFolder;  // empty: the test's own
     std::map<std::string, std::string> extraEnvironment;
-    std::string input;                          // written to standard input, then closed
+    std::string input;  // written to standard input, then closed
     double deadlineSeconds = 60;
     std::string argv0;  // shown to the child as argv[0]; empty: the executable's path
 };
@@ -30,7 +30,7 @@ ProcessResult RunTransmitterExe(const std::vector<std::string>& arguments,
 
 // A started child that runs until it is stopped or ends by itself.
 class BackgroundProcess {
-public:
+  public:
     BackgroundProcess() = default;
     explicit BackgroundProcess(const std::vector<std::string>& argv);
     BackgroundProcess(const BackgroundProcess&) = delete;
@@ -50,27 +50,10 @@ public:
     int wait(double deadlineSeconds = 30);
     int pid() const { return pid_; }
 
-private:
+  private:
     int pid_ = -1;
     int outFd_ = -1;
     std::string pending_;
 };
 
-// A fresh folder under the build tree, removed with its contents at the end of the test.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    // Writes bytes to a file in the folder and returns its path.
-    std::string write(const std::string& name, const std::string& bytes) const;
-
-private:
-    std::string path_;
-};
-
-std::string ReadWholeFile(const std::string& path);
-bool FileExists(const std::string& path);
+#include "support/scratch.h"

@@ -70,8 +70,8 @@ pid_t spawnWithPipes(const std::vector<std::string>& argv, const ProcessOptions&
     if (captureErr) {
         posix_spawn_file_actions_adddup2(&actions, pipes.err[1], 2);
     }
-    for (int fd : {pipes.in[0], pipes.in[1], pipes.out[0], pipes.out[1], pipes.err[0],
-                   pipes.err[1]}) {
+    for (int fd :
+         {pipes.in[0], pipes.in[1], pipes.out[0], pipes.out[1], pipes.err[0], pipes.err[1]}) {
         posix_spawn_file_actions_addclose(&actions, fd);
     }
     if (!options.workingFolder.empty()) {
@@ -129,18 +129,23 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     while ((outFd >= 0 || errFd >= 0) && Clock::now() < deadline) {
         pollfd fds[3];
         int count = 0;
-        if (outFd >= 0) fds[count++] = {outFd, POLLIN, 0};
-        if (errFd >= 0) fds[count++] = {errFd, POLLIN, 0};
-        if (pipes.in[1] >= 0) fds[count++] = {pipes.in[1], POLLOUT, 0};
+        if (outFd >= 0)
+            fds[count++] = {outFd, POLLIN, 0};
+        if (errFd >= 0)
+            fds[count++] = {errFd, POLLIN, 0};
+        if (pipes.in[1] >= 0)
+            fds[count++] = {pipes.in[1], POLLOUT, 0};
         if (::poll(fds, count, 20) <= 0) {
             continue;
         }
         for (int i = 0; i < count; ++i) {
-            if (fds[i].revents == 0) continue;
+            if (fds[i].revents == 0)
+                continue;
             if (fds[i].fd == pipes.in[1]) {
                 const ssize_t n = ::write(pipes.in[1], options.input.data() + written,
                                           options.input.size() - written);
-                if (n > 0) written += static_cast<std::size_t>(n);
+                if (n > 0)
+                    written += static_cast<std::size_t>(n);
                 if (n <= 0 || written == options.input.size()) {
                     ::close(pipes.in[1]);
                     pipes.in[1] = -1;
@@ -159,7 +164,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
         }
     }
     for (int fd : {outFd, errFd, pipes.in[1]}) {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
     }
     int waitStatus = 0;
     if (!waitWithDeadline(pid, deadline, waitStatus)) {
@@ -212,7 +218,8 @@ std::string BackgroundProcess::readLine(double deadlineSeconds) {
         Clock::now() + std::chrono::milliseconds(static_cast<long>(deadlineSeconds * 1000));
     while (pending_.find('\n') == std::string::npos && outFd_ >= 0 && Clock::now() < deadline) {
         pollfd fd{outFd_, POLLIN, 0};
-        if (::poll(&fd, 1, 20) <= 0) continue;
+        if (::poll(&fd, 1, 20) <= 0)
+            continue;
         char buffer[4096];
         const ssize_t n = ::read(outFd_, buffer, sizeof buffer);
         if (n <= 0) {
@@ -236,7 +243,8 @@ std::string BackgroundProcess::drainOutput(double deadlineSeconds) {
         Clock::now() + std::chrono::milliseconds(static_cast<long>(deadlineSeconds * 1000));
     while (outFd_ >= 0 && Clock::now() < deadline) {
         pollfd fd{outFd_, POLLIN, 0};
-        if (::poll(&fd, 1, 20) <= 0) continue;
+        if (::poll(&fd, 1, 20) <= 0)
+            continue;
         char buffer[4096];
         const ssize_t n = ::read(outFd_, buffer, sizeof buffer);
         if (n <= 0) {
@@ -278,41 +286,4 @@ int BackgroundProcess::stop() {
     }
     ::kill(pid_, SIGTERM);
     return wait(5);
-}
-
-ScratchFolder::ScratchFolder() {
-    std::string pattern = std::string(TEST_BUILD_DIR) + "/scratch-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data()) != nullptr) {
-        path_ = name.data();
-    }
-}
-
-ScratchFolder::~ScratchFolder() {
-    if (!path_.empty()) {
-        const std::string command = "rm -rf '" + path_ + "'";
-        if (std::system(command.c_str()) != 0) {
-            // best effort: a left-over scratch folder does no harm
-        }
-    }
-}
-
-std::string ScratchFolder::write(const std::string& name, const std::string& bytes) const {
-    const std::string path = file(name);
-    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
-    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream content;
-    content << stream.rdbuf();
-    return content.str();
-}
-
-bool FileExists(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
 }

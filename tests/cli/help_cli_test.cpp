@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "support/process.h"
+
+namespace {
+
+std::string fixture(const std::string& name) {
+    return ReadWholeFile(std::string(TEST_DATA_DIR) + "/" + name);
+}
+
+ProcessResult runAs(const std::string& argv0, const std::vector<std::string>& arguments) {
+    ProcessOptions options;
+    options.argv0 = argv0;
+    return RunTransmitterExe(arguments, options);
+}
+
+}  // namespace
+
+TEST(HelpCli, HelpTextIsExactWithTheShortName) {
+    const std::string expected = fixture("help-transmitter.exe.txt");
+    ASSERT_FALSE(expected.empty());
+    for (const char* option : {"-h", "--help"}) {
+        const ProcessResult r = runAs("C:\\Program Files\\Orvane\\transmitter.exe", {option});
+        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_EQ(r.out, expected) << option;
+        EXPECT_EQ(r.err, "") << option;
+    }
+}
+
+TEST(HelpCli, HelpHasNinetyThreeLinesWithItsTrailingBlanks) {
+    const std::string help = runAs("transmitter.exe", {"--help"}).out;
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (auto end = help.find('\n'); end != std::string::npos; end = help.find('\n', start)) {
+        lines.push_back(help.substr(start, end - start));
+        start = end + 1;
+    }
+    ASSERT_EQ(start, help.size()) << "last line without LF";
+    ASSERT_EQ(lines.size(), 93u);
+    for (std::size_t number = 1; number <= lines.size(); ++number) {
+        const std::string& line = lines[number - 1];
+        const bool trailing = !line.empty() && line.back() == ' ';
+        const bool expected = number == 5 || number == 6 || number == 21 || number == 25 ||
+                              number == 82 || number == 86 || number == 87;
+        EXPECT_EQ(trailing, expected) << "line " << number << ": '" << line << "'";
+    }
+    EXPECT_EQ(lines[0], std::string(84, '-'));
+    EXPECT_EQ(lines[51],
+              "    transmitter.exe [-h] [OPTIONS] [--host=host] [--port=port] --cmd=\"commands\"");
+}
+
+TEST(HelpCli, OnlyBackslashSeparatesFoldersInTheShortName) {
+    const std::string help = runAs("/opt/orvane/transmitter", {"-h"}).out;
+    EXPECT_NE(
+        help.find(
+            "    The /opt/orvane/transmitter is an executable used for transmit commands to \n"),
+        std::string::npos);
+    const std::string windows = runAs("D:\\tools\\tx.exe", {"-h"}).out;
+    EXPECT_NE(windows.find("        tx.exe mycommands.qvtrx\n"), std::string::npos);
+}
+
+TEST(HelpCli, ForegroundRunWithoutCommandsPrintsTheSameHelp) {
+    const std::string expected = fixture("help-transmitter.exe.txt");
+    const ProcessResult r = runAs("transmitter.exe", {"--check-full"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, expected);
+    const ProcessResult none = runAs("transmitter.exe", {"--check-none", "--host=h"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, expected);
+}
+
+TEST(HelpCli, HelpAfterOtherOptionsEndsTheRun) {
+    const ProcessResult r =
+        runAs("transmitter.exe", {"--cmd=RDS.PS=x", "--host=127.0.0.1", "-h", "--crypt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, fixture("help-transmitter.exe.txt"));
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(HelpCli, VersionIsOneLineOnly) {
+    for (const char* option : {"-V", "--version"}) {
+        const ProcessResult r = RunTransmitterExe({option, "--help"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "1.0.15\n");
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(HelpCli, InstallWithoutValueGoesOnWithTheEarlierOptions) {
+    // "--install" stops the parse, so "--cmd" after it is never read: an empty foreground run.
+    const ProcessResult r = runAs("transmitter.exe", {"--check-full", "--install", "--cmd=x"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, fixture("help-transmitter.exe.txt"));
+}

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "files/log.h"
+#include "support/scratch.h"
+
+namespace {
+
+const std::regex kLinePattern(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d : (.*)$)");
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Message text of a log line, or "<bad line>" when the timestamp is missing or malformed.
+std::string messageOf(const std::string& line) {
+    std::smatch match;
+    return std::regex_match(line, match, kLinePattern) ? match[1].str() : "<bad line>";
+}
+
+class LogTest : public ::testing::Test {
+  protected:
+    void TearDown() override { CloseLog(); }
+    ScratchFolder folder_;
+};
+
+}  // namespace
+
+TEST_F(LogTest, LineIsTimestampThenMessage) {
+    OpenLog(folder_.path() + "/");
+    testing::internal::CaptureStderr();
+    LogMessage("%s: Command %s is not supported", "show.qvtrx", "*nope");
+    LogMessage("%s", "");
+    const std::string err = testing::internal::GetCapturedStderr();
+    CloseLog();
+    const auto fileLines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
+    const auto errLines = splitLines(err);
+    ASSERT_EQ(fileLines.size(), 2u);
+    EXPECT_EQ(errLines, fileLines);
+    EXPECT_EQ(messageOf(fileLines[0]), "show.qvtrx: Command *nope is not supported");
+    EXPECT_EQ(messageOf(fileLines[1]), "");
+}
+
+TEST_F(LogTest, LongMessageIsWrittenWhole) {
+    OpenLog(folder_.path() + "/");
+    const std::string big(10000, 'q');
+    testing::internal::CaptureStderr();
+    LogMessage("%s", big.c_str());
+    testing::internal::GetCapturedStderr();
+    CloseLog();
+    const auto lines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(messageOf(lines[0]), big);
+}
+
+TEST_F(LogTest, FinishedLineIsNeverUsedAsAFormat) {
+    OpenLog(folder_.path() + "/");
+    testing::internal::CaptureStderr();
+    LogText("Background launch: User: 100%s %d %n");
+    testing::internal::GetCapturedStderr();
+    CloseLog();
+    const auto lines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(messageOf(lines[0]), "Background launch: User: 100%s %d %n");
+}
+
+TEST_F(LogTest, MessagesOutsideOpenAndCloseReachStandardErrorOnly) {
+    testing::internal::CaptureStderr();
+    LogMessage("before %d", 1);
+    OpenLog(folder_.path() + "/");
+    LogMessage("inside %d", 2);
+    CloseLog();
+    LogMessage("after %d", 3);
+    const auto errLines = splitLines(testing::internal::GetCapturedStderr());
+    const auto fileLines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
+    ASSERT_EQ(errLines.size(), 3u);
+    EXPECT_EQ(messageOf(errLines[0]), "before 1");
+    EXPECT_EQ(messageOf(errLines[2]), "after 3");
+    ASSERT_EQ(fileLines.size(), 1u);
+    EXPECT_EQ(messageOf(fileLines[0]), "inside 2");
+}
+
+TEST_F(LogTest, SecondOpenKeepsTheFirstFileAndAppends) {
+    ScratchFolder other;
+    std::ofstream(folder_.file("transmitter.log")) << "earlier line\n";
+    OpenLog(folder_.path() + "/");
+    OpenLog(other.path() + "/");
+    testing::internal::CaptureStderr();
+    LogMessage("kept");
+    testing::internal::GetCapturedStderr();
+    CloseLog();
+    const auto lines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "earlier line");
+    EXPECT_EQ(messageOf(lines[1]), "kept");
+    EXPECT_FALSE(FileExists(other.file("transmitter.log")));
+}
+
+TEST_F(LogTest, ConcurrentLinesAreNeverSplit) {
+    OpenLog(folder_.path() + "/");
+    constexpr int kThreads = 8;
+    constexpr int kLines = 200;
+    testing::internal::CaptureStderr();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            const std::string body(500 + t * 300, static_cast<char>('a' + t));
+            for (int i = 0; i < kLines; ++i) {
+                LogMessage("%d:%s", t, body.c_str());
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    testing::internal::GetCapturedStderr();
+    CloseLog();
+    const auto lines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLines));
+    for (const auto& line : lines) {
+        const std::string message = messageOf(line);
+        ASSERT_NE(message, "<bad line>");
+        const int t = message[0] - '0';
+        ASSERT_EQ(message,
+                  std::to_string(t) + ":" + std::string(500 + t * 300, static_cast<char>('a' + t)));
+    }
+}
+
+TEST(LogPath, FileSitsInTheFolderOfTheLastSeparator) {
+    EXPECT_EQ(LogFilePath("C:\\ProgramData\\Orvane\\Tessaly\\Dudiradaroz\\"),
+              "C:\\ProgramData\\Orvane\\Tessaly\\Dudiradaroz\\transmitter.log");
+    EXPECT_EQ(LogFilePath("/var/lib/Orvane/Tessaly/Dudiradaroz/"),
+              "/var/lib/Orvane/Tessaly/Dudiradaroz/transmitter.log");
+    EXPECT_EQ(LogFilePath("C:\\a\\b"), "C:\\a\\transmitter.log");
+}
