@@ -76,7 +76,7 @@ bool folderIsEmpty(const std::string& folder) {
 // A listening socket on 127.0.0.1 with a port picked by the system, standing in for the
 // server so that the test decides when the background copy gets its answers.
 class HeldServer {
-public:
+  public:
     HeldServer() {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -90,8 +90,10 @@ public:
         }
     }
     ~HeldServer() {
-        if (connection_ >= 0) ::close(connection_);
-        if (listener_ >= 0) ::close(listener_);
+        if (connection_ >= 0)
+            ::close(connection_);
+        if (listener_ >= 0)
+            ::close(listener_);
     }
     std::string port() const { return std::to_string(port_); }
 
@@ -109,10 +111,13 @@ public:
         std::string line;
         while (Clock::now() < deadline) {
             pollfd fd{connection_, POLLIN, 0};
-            if (::poll(&fd, 1, 20) != 1) continue;
+            if (::poll(&fd, 1, 20) != 1)
+                continue;
             char c;
-            if (::recv(connection_, &c, 1, 0) != 1) break;
-            if (c == '\n') return line;
+            if (::recv(connection_, &c, 1, 0) != 1)
+                break;
+            if (c == '\n')
+                return line;
             line += c;
         }
         return std::string();
@@ -121,7 +126,7 @@ public:
         ::send(connection_, text.data(), text.size(), MSG_NOSIGNAL);
     }
 
-private:
+  private:
     int listener_ = -1;
     int connection_ = -1;
     int port_ = 0;
@@ -137,32 +142,49 @@ std::vector<std::string> commandLineOf(int pid) {
     return argv;
 }
 
-int parentOf(int pid) {
-    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
-    const auto afterName = stat.rfind(')');
-    if (afterName == std::string::npos) return -1;
-    std::istringstream rest(stat.substr(afterName + 1));
-    std::string state;
+struct ProcessStat {
+    std::string name;
     int parent = -1;
-    rest >> state >> parent;
-    return parent;
+};
+
+ProcessStat statOf(int pid) {
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto nameStart = stat.find('(');
+    const auto nameEnd = stat.rfind(')');
+    ProcessStat result;
+    if (nameStart == std::string::npos || nameEnd == std::string::npos)
+        return result;
+    result.name = stat.substr(nameStart + 1, nameEnd - nameStart - 1);
+    std::istringstream rest(stat.substr(nameEnd + 1));
+    std::string state;
+    rest >> state >> result.parent;
+    return result;
 }
 
-// A process this test adopted whose arguments include `argument`; -1 when none.
-int findAdoptedCopy(const std::string& argument) {
-    DIR* proc = ::opendir("/proc");
-    int found = -1;
-    while (const dirent* entry = ::readdir(proc)) {
-        const int pid = std::atoi(entry->d_name);
-        if (pid <= 0 || parentOf(pid) != ::getpid()) continue;
-        const auto argv = commandLineOf(pid);
-        if (std::find(argv.begin(), argv.end(), argument) != argv.end()) {
-            found = pid;
-            break;
+// The background copy this test adopted (running or ended, not yet reaped); -1 when none
+// turns up before the deadline.
+int adoptedCopy(double seconds = 10) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+    const std::string executable = fs::path(TRANSMITTER_EXE).filename().string();
+    do {
+        DIR* proc = ::opendir("/proc");
+        int found = -1;
+        while (const dirent* entry = ::readdir(proc)) {
+            const int pid = std::atoi(entry->d_name);
+            if (pid > 0) {
+                const ProcessStat stat = statOf(pid);
+                if (stat.parent == ::getpid() && stat.name == executable.substr(0, 15)) {
+                    found = pid;
+                    break;
+                }
+            }
         }
-    }
-    ::closedir(proc);
-    return found;
+        ::closedir(proc);
+        if (found > 0)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (Clock::now() < deadline);
+    return -1;
 }
 
 std::string descriptorTarget(int pid, int fd) {
@@ -189,7 +211,7 @@ int waitForAdopted(int pid, double seconds) {
 }
 
 class BackgroundLaunch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
         temporaryFolder_ = scratch_.path() + "/tmp";
@@ -208,8 +230,7 @@ protected:
 TEST_F(BackgroundLaunch, CommandListRunIsHandedOverWithoutATemporaryCopy) {
     HeldServer server;
     const ProcessResult launch = RunTransmitterExe(
-        {"--cmd=SET A 1", "--check-back", "--host=127.0.0.1", "--port=" + server.port()},
-        options_);
+        {"--cmd=SET A 1", "--check-back", "--host=127.0.0.1", "--port=" + server.port()}, options_);
     EXPECT_EQ(launch.status, 0);
     EXPECT_EQ(launch.out, "");
     const std::vector<std::string> expected = {
@@ -217,6 +238,15 @@ TEST_F(BackgroundLaunch, CommandListRunIsHandedOverWithoutATemporaryCopy) {
         "Background launch: User: " + user_};
     EXPECT_EQ(messagesOf(launch.err), expected);
     EXPECT_EQ(logMessagesWith(user_), std::vector<std::string>{expected[1]});
+
+    // The --cmd option reaches the copy, which sends the list and ends.
+    ASSERT_TRUE(server.accept(30)) << "the copy never connected";
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(server.readLine(10), "FORCEREPLY");
+    EXPECT_EQ(server.readLine(10), "SET A 1");
+    server.send("READY\nOK\nOK\n");
+    EXPECT_EQ(waitForAdopted(copy, 30), 0);
     EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
 }
 
@@ -227,6 +257,10 @@ TEST_F(BackgroundLaunch, NoArgumentsAtAllStillStartsACopy) {
     EXPECT_EQ(messagesOf(launch.err),
               (std::vector<std::string>{": Internal Error: can not replace file with temp file",
                                         "Background launch: User: " + user_}));
+    // The copy finds no commands, prints the help to nobody and ends.
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(waitForAdopted(copy, 30), 0);
 }
 
 TEST_F(BackgroundLaunch, CopyIsDetachedAndRunsAfterTheLaunchReturned) {
@@ -243,7 +277,7 @@ TEST_F(BackgroundLaunch, CopyIsDetachedAndRunsAfterTheLaunchReturned) {
 
     // The copy cannot be done yet: it waits for the greeting that only comes below.
     ASSERT_TRUE(server.accept(30)) << "the copy never connected";
-    const int copy = findAdoptedCopy(portOption);
+    const int copy = adoptedCopy();
     ASSERT_GT(copy, 0);
     EXPECT_EQ(commandLineOf(copy),
               (std::vector<std::string>{"no such folder/transmitter", "--check-internal-callback",
@@ -257,14 +291,13 @@ TEST_F(BackgroundLaunch, CopyIsDetachedAndRunsAfterTheLaunchReturned) {
     EXPECT_EQ(server.readLine(10), "SET MARK 1");
     server.send("READY\nOK\nOK\n");
     EXPECT_EQ(waitForAdopted(copy, 30), 0);
-    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
 }
 
 TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
     HeldServer server;
-    const std::string script = scratch_.write(
-        uniqueMarker("bg show") + ".qvtrx",
-        "*host=127.0.0.1\n*port=" + server.port() + "\nSET LEVEL 3\nSET MUTE 0\n");
+    const std::string script =
+        scratch_.write(uniqueMarker("bg show") + ".qvtrx",
+                       "*host=127.0.0.1\n*port=" + server.port() + "\nSET LEVEL 3\nSET MUTE 0\n");
     const ProcessResult launch = RunTransmitterExe({script, "--check-none", "--port=9"}, options_);
     ASSERT_EQ(launch.status, 0) << launch.err;
     EXPECT_EQ(launch.out, "");
@@ -272,14 +305,14 @@ TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
               std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script});
 
     ASSERT_TRUE(server.accept(30)) << "the copy never connected";
-    const int copy = findAdoptedCopy("--originalfile=" + script);
+    const int copy = adoptedCopy();
     ASSERT_GT(copy, 0);
     const std::vector<std::string> argv = commandLineOf(copy);
     ASSERT_EQ(argv.size(), 6u);
     const std::string temporaryCopy = argv[2];
-    EXPECT_EQ(argv, (std::vector<std::string>{TRANSMITTER_EXE, "--check-internal-callback",
-                                              temporaryCopy, "--port=9", "--removefile",
-                                              "--originalfile=" + script}));
+    EXPECT_EQ(argv,
+              (std::vector<std::string>{TRANSMITTER_EXE, "--check-internal-callback", temporaryCopy,
+                                        "--port=9", "--removefile", "--originalfile=" + script}));
     EXPECT_EQ(fs::path(temporaryCopy).parent_path(), fs::path(temporaryFolder_));
     EXPECT_EQ(fs::path(temporaryCopy).filename().string().rfind("kqt", 0), 0u) << temporaryCopy;
     EXPECT_FALSE(FileExists(temporaryCopy)) << "read and deleted before the copy connects";
@@ -292,11 +325,31 @@ TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
     server.send("READY\nOK\nOK\n*ERROR mute\n");
     EXPECT_NE(waitForAdopted(copy, 30), 0);
     EXPECT_EQ(logMessagesWith(script),
-              (std::vector<std::string>{
-                  "Background launch: User: " + user_ + " File: " + script,
-                  script + ": Bad answer (127.0.0.1:" + server.port() +
-                      ") to command SET MUTE 0 (*ERROR mute)"}));
+              (std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script,
+                                        script + ": Bad answer (127.0.0.1:" + server.port() +
+                                            ") to command SET MUTE 0 (*ERROR mute)"}));
     EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
+}
+
+TEST_F(BackgroundLaunch, CopyRunsTheScriptAgainstTheServer) {
+    ScratchFolder record;
+    BackgroundProcess sim({ORVANE_SIM_EXE, "--port=0", "--record=" + record.path()});
+    const std::string port = sim.readLine();
+    ASSERT_FALSE(port.empty()) << "orvane-sim did not start";
+    const std::string script =
+        scratch_.write(uniqueMarker("bg-sim") + ".qvtrx",
+                       "*host=127.0.0.1\n*port=" + port + "\nSET LEVEL 3\n*wait=10\nGET LEVEL?\n");
+    const ProcessResult launch = RunTransmitterExe({script}, options_);
+    ASSERT_EQ(launch.status, 0) << launch.err;
+    EXPECT_EQ(launch.out, "");
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(sim.readLine(30), "closed 1");
+    EXPECT_EQ(ReadWholeFile(record.file("conn-1.bin")), "FORCEREPLY\nSET LEVEL 3\nGET LEVEL?\n");
+    EXPECT_EQ(waitForAdopted(copy, 30), 0);
+    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
+    EXPECT_EQ(logMessagesWith(script),
+              std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script});
 }
 
 TEST_F(BackgroundLaunch, TemporaryCopyThatCannotBeMadeEndsWithStatusOne) {
@@ -307,5 +360,5 @@ TEST_F(BackgroundLaunch, TemporaryCopyThatCannotBeMadeEndsWithStatusOne) {
     EXPECT_EQ(launch.out, "GetTempFileName failed (2)\n");
     EXPECT_EQ(messagesOf(launch.err),
               std::vector<std::string>{script + ": Open tmp file failed ! () 2"});
-    EXPECT_EQ(findAdoptedCopy("--originalfile=" + script), -1);
+    EXPECT_EQ(adoptedCopy(0), -1) << "no copy was started";
 }
