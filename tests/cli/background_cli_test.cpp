@@ -219,6 +219,14 @@ class BackgroundLaunch : public ::testing::Test {
         user_ = uniqueMarker("bg-user");
         options_.extraEnvironment = {{"USERNAME", user_}, {"TMPDIR", temporaryFolder_}};
     }
+    // A copy that a failed test left running must not be taken for the next test's copy.
+    void TearDown() override {
+        for (int copy; (copy = adoptedCopy(0)) > 0;) {
+            ::kill(copy, SIGKILL);
+            ::waitpid(copy, nullptr, 0);
+        }
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    }
     ScratchFolder scratch_;
     std::string temporaryFolder_;
     std::string user_;

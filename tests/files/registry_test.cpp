@@ -87,6 +87,7 @@ TEST(RegistryTree, NamesNeverLeaveTheTree) {
         {"../rt-escape", "..%2Frt-escape"},
         {"rt-at@default", "rt-at%40default"},
         {"rt-100%", "rt-100%25"},
+        {"rt-nest\\..", "rt-nest/%2E%2E"},
     };
     for (const auto& c : cases) {
         RegistryKey key;
@@ -96,6 +97,7 @@ TEST(RegistryTree, NamesNeverLeaveTheTree) {
         EXPECT_EQ(DeleteRegistryKey(root, c.name), RegistryResult::Done) << c.name;
         EXPECT_FALSE(fs::exists(keyFolder(c.folder))) << c.name;
     }
+    EXPECT_EQ(DeleteRegistryKey(root, "rt-nest"), RegistryResult::Done);
     EXPECT_FALSE(fs::exists(parent + "/rt-escape"));
     EXPECT_TRUE(fs::is_directory(TEST_REGISTRY_DIR));
 }
