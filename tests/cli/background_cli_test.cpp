@@ -306,7 +306,8 @@ TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
     const std::string script =
         scratch_.write(uniqueMarker("bg show") + ".qvtrx",
                        "*host=127.0.0.1\n*port=" + server.port() + "\nSET LEVEL 3\nSET MUTE 0\n");
-    const ProcessResult launch = RunTransmitterExe({script, "--check-none", "--port=9"}, options_);
+    const ProcessResult launch =
+        RunTransmitterExe({"--check-none", script, "--check-back", "--port=9"}, options_);
     ASSERT_EQ(launch.status, 0) << launch.err;
     EXPECT_EQ(launch.out, "");
     EXPECT_EQ(messagesOf(launch.err),
@@ -325,7 +326,7 @@ TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
     EXPECT_EQ(fs::path(temporaryCopy).filename().string().rfind("kqt", 0), 0u) << temporaryCopy;
     EXPECT_FALSE(FileExists(temporaryCopy)) << "read and deleted before the copy connects";
 
-    // Checking is on in the copy although the launch said --check-none: a bad answer is
+    // The copy checks the answers whatever check options the launch had: a bad answer is
     // reported, under the user's file name, in the same log.
     EXPECT_EQ(server.readLine(10), "FORCEREPLY");
     EXPECT_EQ(server.readLine(10), "SET LEVEL 3");
