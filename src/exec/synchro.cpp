@@ -1,24 +1,88 @@
 #include "exec/synchro.h"
 
-// Placeholder bodies; the shared objects are built with the script language.
 CMonitorLock::CMonitorLock(CMonitor& monitor) : monitor_(monitor), lock_(monitor.mutex_) {}
-void CMonitorLock::Wait() {}
-void CMonitorLock::Broadcast() {}
-void CEventShared::Raise() {}
-void CEventShared::Wait() {}
-void CEventShared::Release() {}
-void CRendezVousShared::AddParticipant() {}
-void CRendezVousShared::Arrive() {}
-void CRendezVousShared::Release() {}
+
+void CMonitorLock::Wait() {
+    monitor_.condition_.wait(lock_);
+}
+
+void CMonitorLock::Broadcast() {
+    monitor_.condition_.notify_all();
+}
+
+void CEventShared::Raise() {
+    CMonitorLock lock(monitor_);
+    raised_ = true;
+    lock.Broadcast();
+}
+
+void CEventShared::Wait() {
+    CMonitorLock lock(monitor_);
+    lock.WaitUntil([this] { return raised_; });
+}
+
+void CEventShared::Release() {
+    released_ = true;
+    Raise();
+}
+
+void CRendezVousShared::AddParticipant() {
+    CMonitorLock lock(monitor_);
+    ++participants_;
+}
+
+// Caller holds the lock. True once every expected participant has arrived.
+bool CRendezVousShared::countArrival(CMonitorLock& lock) {
+    --participants_;
+    if (participants_ > 0) {
+        return false;
+    }
+    lock.Broadcast();
+    return true;
+}
+
+void CRendezVousShared::Arrive() {
+    CMonitorLock lock(monitor_);
+    if (!countArrival(lock)) {
+        lock.WaitUntil([this] { return participants_ <= 0; });
+    }
+}
+
+// The releasing worker has given up: it counts as arrived but does not wait for the others,
+// or it could block before releasing the rest of its objects, which they may be waiting for.
+void CRendezVousShared::Release() {
+    released_ = true;
+    CMonitorLock lock(monitor_);
+    countArrival(lock);
+}
+
 int CRendezVousShared::Participants() {
+    CMonitorLock lock(monitor_);
     return participants_;
 }
-void CBufferShared::Raise() {}
-void CBufferShared::Wait() {}
-void CBufferShared::Release() {}
+
+void CBufferShared::Raise() {
+    CMonitorLock lock(monitor_);
+    raised_ = true;
+    lock.Broadcast();
+}
+
+void CBufferShared::Wait() {
+    CMonitorLock lock(monitor_);
+    lock.WaitUntil([this] { return raised_; });
+}
+
+void CBufferShared::Release() {
+    released_ = true;
+    Raise();
+}
+
 void CBufferShared::SetValue(const std::string& value) {
+    CMonitorLock lock(monitor_);
     value_ = value;
 }
+
 std::string CBufferShared::GetValue() {
+    CMonitorLock lock(monitor_);
     return value_;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+// One lock and the condition its waiters sleep on.
 class CMonitor {
   public:
     CMonitor() = default;
@@ -17,14 +18,22 @@ class CMonitor {
     friend class CMonitorLock;
     std::mutex mutex_;
     std::condition_variable condition_;
-    int waiters_ = 0;
 };
 
-// Scoped lock of a monitor; Wait gives the lock up atomically with registering as a waiter.
+// Scoped lock of a monitor; Wait gives the lock up atomically with registering as a waiter, so
+// a broadcast made under the lock after the caller tested its flag always reaches it.
 class CMonitorLock {
   public:
     explicit CMonitorLock(CMonitor& monitor);
+    // One wait; it may also end without a broadcast, so callers use WaitUntil.
     void Wait();
+    template <class Condition>
+    void WaitUntil(Condition met) {
+        while (!met()) {
+            Wait();
+        }
+    }
+    // Wakes every waiter of the monitor.
     void Broadcast();
 
   private:
@@ -63,19 +72,26 @@ class CRendezVousShared : public CBaseSynchro {
     void AddParticipant();
     // Blocks until every expected participant has arrived; an open point never blocks again.
     void Arrive();
+    // Counts the releasing worker as arrived, without waiting for the point to open.
     void Release() override;
+    // Expected participants not yet arrived; 0 or less once the point is open.
     int Participants();
 
   private:
+    bool countArrival(CMonitorLock& lock);
     int participants_ = 0;
 };
 
 class CBufferShared : public CBaseSynchro {
   public:
+    // Marks the buffer as holding a value and wakes its waiters.
     void Raise();
+    // Returns once raised or released; IsReleased tells which.
     void Wait();
     void Release() override;
+    // Replaces the value; does not raise.
     void SetValue(const std::string& value);
+    // Empty until a value was set.
     std::string GetValue();
 
   private:

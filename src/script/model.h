@@ -12,7 +12,9 @@
 struct CHostScript {
     // "*host=<host>\n*port=<port>\n" then the body lines, each ended by one LF.
     std::string text;
-    // Objects this host signals or fills; released when its run fails for good. Not owned.
+    // Objects this host signals or fills, one entry per line that names one; released when its
+    // run fails for good. Every target of a multihost segment lists that segment's objects.
+    // Not owned.
     std::vector<CBaseSynchro*> syncObjects;
 };
 
@@ -25,6 +27,16 @@ using SharedTable = std::map<std::string, std::unique_ptr<T>>;
 extern SharedTable<CEventShared> g_events;
 extern SharedTable<CRendezVousShared> g_rendezVous;
 extern SharedTable<CBufferShared> g_buffers;
+
+// The object of that name, entered in the table on first use.
+template <class T>
+T& findOrCreate(SharedTable<T>& table, const std::string& name) {
+    auto& slot = table[name];
+    if (!slot) {
+        slot = std::make_unique<T>();
+    }
+    return *slot;
+}
 
 // Deletes every object of g_buffers, g_events and g_rendezVous, in that order.
 void ClearSharedTables();

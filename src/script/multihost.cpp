@@ -1,0 +1,50 @@
+#include "script/multihost.h"
+
+namespace {
+
+// Moves the text after the last comma of `rest` into `field` and cuts `rest` before it.
+bool takeLastField(std::string& rest, std::string& field) {
+    const auto comma = rest.rfind(',');
+    if (comma == std::string::npos) {
+        return false;
+    }
+    field = rest.substr(comma + 1);
+    rest.erase(comma);
+    return true;
+}
+
+}  // namespace
+
+CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
+                                      const std::string& defaultPort) {
+    CMultiHostTarget target{defaultHost, defaultPort, "", "", ""};
+    std::string rest = argument;
+    if (!takeLastField(rest, target.loginPassword) || !takeLastField(rest, target.loginUser)) {
+        return target;
+    }
+    // The prefix may hold commas of its own: it runs from the first comma on.
+    const auto comma = rest.find(',');
+    if (comma != std::string::npos) {
+        target.loginPrefix = rest.substr(comma + 1);
+        rest.erase(comma);
+    }
+    const auto colon = rest.find(':');
+    if (colon == std::string::npos) {
+        target.host = rest;
+    } else {
+        target.host = rest.substr(0, colon);
+        target.port = rest.substr(colon + 1);
+    }
+    return target;
+}
+
+std::string loginLine(const CMultiHostTarget& target) {
+    if (target.loginUser.empty() || target.loginPassword.empty()) {
+        return std::string();
+    }
+    std::string line = "LOGIN ";
+    if (!target.loginPrefix.empty()) {
+        line += target.loginPrefix + ",";
+    }
+    return line + target.loginUser + "," + target.loginPassword + "\n";
+}

@@ -1,0 +1,20 @@
+#pragma once
+// One target of a "multihost" line: where it runs and the LOGIN line that opens its script.
+
+#include <string>
+
+struct CMultiHostTarget {
+    std::string host;
+    std::string port;
+    std::string loginPrefix;
+    std::string loginUser;
+    std::string loginPassword;
+};
+
+// Reads "host[:port],[prefix,]user,password" from the right. With fewer than two commas the
+// target keeps the default host and port and has no login; nothing is trimmed or validated.
+CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
+                                      const std::string& defaultPort);
+
+// "LOGIN [prefix,]user,password" and LF, or empty unless both user and password are set.
+std::string loginLine(const CMultiHostTarget& target);
