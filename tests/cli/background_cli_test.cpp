@@ -252,7 +252,7 @@ TEST_F(BackgroundLaunch, CommandListRunIsHandedOverWithoutATemporaryCopy) {
     const int copy = adoptedCopy();
     ASSERT_GT(copy, 0);
     EXPECT_EQ(server.readLine(10), "FORCEREPLY");
-    EXPECT_EQ(server.readLine(10), "SET A 1");
+    EXPECT_EQ(server.readLine(10), "SET A 1 ");  // each --cmd value ends with a blank
     server.send("READY\nOK\nOK\n");
     EXPECT_EQ(waitForAdopted(copy, 30), 0);
     EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
@@ -296,7 +296,7 @@ TEST_F(BackgroundLaunch, CopyIsDetachedAndRunsAfterTheLaunchReturned) {
     }
 
     EXPECT_EQ(server.readLine(10), "FORCEREPLY");
-    EXPECT_EQ(server.readLine(10), "SET MARK 1");
+    EXPECT_EQ(server.readLine(10), "SET MARK 1 ");
     server.send("READY\nOK\nOK\n");
     EXPECT_EQ(waitForAdopted(copy, 30), 0);
 }
