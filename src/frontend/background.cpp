@@ -27,8 +27,8 @@ void appendShown(std::string& line, const std::string& argument) {
     }
 }
 
-// Writes the command text to the temporary copy; false (with errno set) when it cannot be
-// opened or written whole, so that the copy never runs a shortened command list.
+// Writes the command text to the temporary copy; false when it cannot be opened or written
+// whole, so that the copy never runs a shortened command list.
 bool writeTemporaryCopy(const std::string& path, const std::string& text) {
     if (path.empty()) {
         errno = ENOENT;
