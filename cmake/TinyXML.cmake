@@ -1,7 +1,11 @@
 # The original TinyXML (not TinyXML-2). Debian ships it as libtinyxml-dev
 # without a CMake package, so find it by hand.
 find_path(TINYXML_INCLUDE_DIR tinyxml.h)
-find_library(TINYXML_LIBRARY NAMES tinyxml)
+if(TINYXML_PREFER_STATIC)
+    find_library(TINYXML_LIBRARY NAMES libtinyxml.a tinyxml)
+else()
+    find_library(TINYXML_LIBRARY NAMES tinyxml)
+endif()
 if(NOT TINYXML_INCLUDE_DIR OR NOT TINYXML_LIBRARY)
     message(FATAL_ERROR "TinyXML not found (install libtinyxml-dev)")
 endif()

@@ -1,7 +1,63 @@
-#include <cstdio>
+// orvane-sim: a small TCP server that keeps the answer protocol of an Orvane server, for the
+// tests, the demo and the benchmarks of the transmitter.
 
-// Placeholder until the server simulator is built.
-int main() {
-    std::fprintf(stderr, "orvane-sim: not built yet\n");
-    return 2;
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net.h"
+#include "options.h"
+#include "recorder.h"
+#include "session.h"
+#include "values.h"
+
+namespace {
+
+// Every connection gets a thread of its own; a server-wide store is shared by all of them.
+void serve(SimSocket listener, const SimOptions& options) {
+    ValueStore sharedValues(options.presetValues);
+    for (int number = 1;; ++number) {
+        const SimSocket client = NetAccept(listener);
+        if (client == kNoSimSocket) {
+            continue;
+        }
+        NetSetBuffers(client, options.socketBufferBytes);
+        std::thread([client, &options, &sharedValues, number] {
+            ValueStore ownValues(options.presetValues);
+            Session session(client, options, options.sharedValues ? sharedValues : ownValues,
+                            number);
+            session.run();
+        }).detach();
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    bool help = false;
+    std::string error;
+    if (!parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, help, error)) {
+        std::fprintf(stderr, "orvane-sim: %s\n%s", error.c_str(), kSimUsage);
+        return 2;
+    }
+    if (help) {
+        std::fputs(kSimUsage, stdout);
+        return 0;
+    }
+    if (!NetStart()) {
+        std::fprintf(stderr, "orvane-sim: the socket library did not start\n");
+        return 1;
+    }
+    const SimSocket listener =
+        NetListen(options.listenAddress, options.port, options.socketBufferBytes, error);
+    if (listener == kNoSimSocket) {
+        std::fprintf(stderr, "orvane-sim: %s\n", error.c_str());
+        return 1;
+    }
+    PrintLine(std::to_string(NetBoundPort(listener)));
+    serve(listener, options);
+    return 0;
 }

@@ -1,18 +1,111 @@
 #include "files/script_file.h"
 
-// Placeholder until enciphered files are built.
-bool encipherScriptFile(const std::string&) {
-    return false;
+#include <new>
+
+#include "common/globals.h"
+#include "files/enciphered_format.h"
+#include "files/folders.h"
+#include "files/line_cleaning.h"
+#include "files/log.h"
+#include "files/raw_file.h"
+#include "files/script_names.h"
+
+namespace {
+
+void logCryptError(const std::string& path, const char* reason) {
+    LogMessage("Error in crypt file invalid file \"%s\"%s", path.c_str(), reason);
 }
 
-bool readScriptContent(const std::string&, std::string&) {
-    return false;
+void logTooLarge(const std::string& path) {
+    LogMessage("%s: File \"%s\" is too large: script files must be smaller than 2 GiB",
+               g_scriptName.c_str(), path.c_str());
 }
 
-bool readScriptFile(const std::string&, std::string*) {
-    return false;
+// Reads the file, or its enciphered twin when the file itself cannot be opened.
+RawRead readScriptBytes(const std::string& path, std::string& bytes) {
+    const RawRead result = readRawFile(path, bytes, kLargestScriptFile);
+    if (result != RawRead::CannotOpen || !hasScriptExtension(path)) {
+        return result;
+    }
+    return readRawFile(encipheredName(path), bytes, kLargestScriptFile);
 }
 
-std::string encipheredName(const std::string& path) {
-    return path;
+bool writeEncipheredFile(const std::string& path, const std::string& plain) {
+    const std::string outputPath = encipheredName(path);
+    const RawWrite written = writeRawFile(outputPath, encipherFileBytes(plain));
+    if (written == RawWrite::CannotCreate) {
+        logCryptError(outputPath, ": can not create file");
+        return false;
+    }
+    if (written == RawWrite::WriteFailed) {
+        // A partial file would only be refused when read: leave none behind.
+        RemoveFile(outputPath);
+        logCryptError(outputPath, ": can not write file");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool encipherScriptFile(const std::string& path) {
+    std::string plain;
+    const RawRead read = readRawFile(path, plain, kLargestScriptFile);
+    if (read == RawRead::CannotOpen) {
+        logCryptError(path, ": Cannot open file or does not exist");
+        return false;
+    }
+    if (read == RawRead::TooLarge) {
+        logCryptError(path, ": File too large (2 GiB or more)");
+        return false;
+    }
+    if (plain.empty()) {
+        logCryptError(path, ": Empty File");
+        return false;
+    }
+    if (!hasScriptExtension(path)) {
+        logCryptError(path, "");
+        return false;
+    }
+    try {
+        return writeEncipheredFile(path, plain);
+    } catch (const std::bad_alloc&) {
+        logCryptError(path, ": File too large (not enough memory)");
+        return false;
+    }
+}
+
+bool readScriptContent(const std::string& path, std::string& text) {
+    std::string bytes;
+    const RawRead read = readScriptBytes(path, bytes);
+    if (read == RawRead::TooLarge) {
+        logTooLarge(path);
+    }
+    if (read != RawRead::Done) {
+        return false;
+    }
+    if (bytes.empty()) {
+        return true;
+    }
+    if (bytes[0] != kFormatByte) {
+        text.swap(bytes);
+        return true;
+    }
+    try {
+        return decipherFileBytes(bytes, text);
+    } catch (const std::bad_alloc&) {
+        logTooLarge(path);
+        return false;
+    }
+}
+
+bool readScriptFile(const std::string& path, std::string* output) {
+    std::string content;
+    if (!readScriptContent(path, content)) {
+        return false;
+    }
+    if (output != nullptr) {
+        *output = cleanScriptLines(content);
+    }
+    return true;
 }

@@ -1,10 +1,139 @@
 #include "script/preprocessor.h"
 
-// Placeholder until the preprocessor is built.
-bool preprocessScript(const std::string&, std::string*) {
-    return false;
+#include <climits>
+#include <new>
+
+#include "common/directive.h"
+#include "common/globals.h"
+#include "common/strings.h"
+#include "files/log.h"
+#include "files/raw_file.h"
+#include "files/script_file.h"
+
+namespace {
+
+// The "set" line holds twice the file's bytes and is formatted in one piece, whose length the
+// formatter counts in an int: larger files are refused with their own message.
+constexpr std::uint64_t kLargestSetLine = INT_MAX;
+constexpr std::uint64_t kLargestLoadedFile = kLargestSetLine / 2;
+
+// A directive line of the script with its position among the cleaned lines (from 1).
+struct ScriptLine {
+    const std::string& text;
+    int number;
+};
+
+void logLineError(const char* format, const ScriptLine& line) {
+    LogMessage(format, g_scriptName.c_str(), line.number, line.text.c_str());
 }
 
-std::string toHex(const std::string&) {
-    return std::string();
+void logFileError(const char* format, const std::string& file, const ScriptLine& line) {
+    LogMessage(format, g_scriptName.c_str(), file.c_str(), line.number, line.text.c_str());
+}
+
+// "*loadfile=name,file": the file's raw bytes become "*set=name,<hex>".
+bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::string& output) {
+    const auto comma = argument.find(',');
+    if (argument.empty() || comma == std::string::npos) {
+        logLineError("%s: Error in loadfile syntax (line %d): %s", line);
+        return false;
+    }
+    const std::string name = argument.substr(0, comma);
+    const std::string file = argument.substr(comma + 1);
+    std::string bytes;
+    const RawRead read = readRawFile(file, bytes, kLargestLoadedFile);
+    if (read == RawRead::TooLarge ||
+        2 * std::uint64_t{bytes.size()} + name.size() + 6 > kLargestSetLine) {
+        logFileError("%s: Error in loadfile file \"%s\" is too large (line %d): %s", file, line);
+        return false;
+    }
+    if (read != RawRead::Done || bytes.empty()) {
+        logFileError("%s: Error in loadfile invalid file \"%s\" (line %d): %s", file, line);
+        return false;
+    }
+    output += formatString("*set=%s,%s", name.c_str(), toHex(bytes).c_str());
+    output += '\n';
+    return true;
+}
+
+// "*include=file": the cleaned text of the file, not scanned again in this pass.
+bool expandInclude(const std::string& argument, const ScriptLine& line, std::string& output) {
+    if (argument.empty()) {
+        logLineError("%s: Error in include syntax (line %d): %s", line);
+        return false;
+    }
+    std::string included;
+    if (!readScriptFile(argument, &included)) {
+        logFileError("%s: Error in include invalid file \"%s\" (line %d): %s", argument, line);
+        return false;
+    }
+    output += included;
+    output += '\n';
+    return true;
+}
+
+bool preprocessLine(const ScriptLine& line, std::string& output) {
+    if (isDirectiveLine(line.text)) {
+        const Directive directive = splitDirective(line.text);
+        if (directive.keyword == "loadfile") {
+            return expandLoadFile(directive.argument, line, output);
+        }
+        if (directive.keyword == "include") {
+            return expandInclude(directive.argument, line, output);
+        }
+    }
+    output += line.text;
+    output += '\n';
+    return true;
+}
+
+bool preprocessText(const std::string& text, std::string& output) {
+    int number = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string lineText = text.substr(start, end - start);
+        start = end + 1;
+        if (lineText.empty()) {
+            continue;
+        }
+        if (!preprocessLine(ScriptLine{lineText, ++number}, output)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool preprocessScript(const std::string& path, std::string* output) {
+    if (path.empty() || output == nullptr) {
+        return false;
+    }
+    try {
+        std::string text;
+        if (!readScriptFile(path, &text)) {
+            LogMessage("Failed to read file %s", path.c_str());
+            return false;
+        }
+        return preprocessText(text, *output);
+    } catch (const std::bad_alloc&) {
+        LogMessage("%s: Not enough memory to preprocess file %s", g_scriptName.c_str(),
+                   path.c_str());
+        return false;
+    }
+}
+
+std::string toHex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex(bytes.size() * 2, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        hex[2 * i] = kDigits[byte >> 4];
+        hex[2 * i + 1] = kDigits[byte & 0x0F];
+    }
+    return hex;
 }

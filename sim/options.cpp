@@ -1,0 +1,147 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+const char* const kSimUsage =
+    "usage: orvane-sim [options]\n"
+    "  --listen=ADDR            IPv4 address to listen on (127.0.0.1)\n"
+    "  --port=N                 port (3004); 0 picks a free one. The port is printed first\n"
+    "  --greeting=TEXT          first line sent on connect (READY)\n"
+    "  --forcereply-answer=TEXT answer to FORCEREPLY (OK)\n"
+    "  --crlf                   end answers with CR LF instead of LF\n"
+    "  --greeting-delay=MS      pause before the greeting\n"
+    "  --delay=MS               pause before every answer\n"
+    "  --silent                 read everything, write nothing\n"
+    "  --close-after=N          close once N commands are answered (0: after the greeting)\n"
+    "  --mid-line               with --close-after: the last line goes without its line end\n"
+    "  --refuse=TEXT            answer \"*ERROR\" to commands containing TEXT (repeatable)\n"
+    "  --interleave             send a \"+\" and a \"!\" line before every answer\n"
+    "  --sync                   write each answer (blocking) before reading the next command\n"
+    "  --buffer=BYTES           socket buffer sizes (--sync alone uses 4096)\n"
+    "  --shared-values          values set by NAME=VALUE are server-wide, not per connection\n"
+    "  --value=NAME=VALUE       value known before any command (repeatable)\n"
+    "  --huge-answer=BYTES      pad every good answer to BYTES bytes\n"
+    "  --record=DIR             received bytes of connection N go to DIR/conn-N.bin; a line\n"
+    "                           \"closed N\" is printed when connection N has ended\n";
+
+namespace {
+
+bool readNumber(const std::string& text, long& number) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || value < 0) {
+        return false;
+    }
+    number = value;
+    return true;
+}
+
+bool readInt(const std::string& text, int& number) {
+    long value = 0;
+    if (!readNumber(text, value) || value > 2147483647L) {
+        return false;
+    }
+    number = static_cast<int>(value);
+    return true;
+}
+
+bool applyFlag(const std::string& name, SimOptions& options) {
+    if (name == "--crlf") {
+        options.crlf = true;
+    } else if (name == "--silent") {
+        options.silent = true;
+    } else if (name == "--mid-line") {
+        options.closeMidLine = true;
+    } else if (name == "--interleave") {
+        options.interleave = true;
+    } else if (name == "--sync") {
+        options.synchronous = true;
+    } else if (name == "--shared-values") {
+        options.sharedValues = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Options of the form --name=value; false for an unknown name or a bad value.
+bool applyValue(const std::string& name, const std::string& value, SimOptions& options) {
+    if (name == "--listen") {
+        options.listenAddress = value;
+        return !value.empty();
+    }
+    if (name == "--port") {
+        return readInt(value, options.port) && options.port <= 65535;
+    }
+    if (name == "--greeting") {
+        options.greeting = value;
+        return true;
+    }
+    if (name == "--forcereply-answer") {
+        options.forceReplyAnswer = value;
+        return true;
+    }
+    if (name == "--greeting-delay") {
+        return readInt(value, options.greetingDelayMs);
+    }
+    if (name == "--delay") {
+        return readInt(value, options.answerDelayMs);
+    }
+    if (name == "--close-after") {
+        return readNumber(value, options.closeAfter);
+    }
+    if (name == "--refuse") {
+        options.refused.push_back(value);
+        return !value.empty();
+    }
+    if (name == "--buffer") {
+        return readInt(value, options.socketBufferBytes);
+    }
+    if (name == "--huge-answer") {
+        return readNumber(value, options.hugeAnswerBytes);
+    }
+    if (name == "--record") {
+        options.recordFolder = value;
+        return !value.empty();
+    }
+    if (name == "--value") {
+        const auto equals = value.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            return false;
+        }
+        options.presetValues[value.substr(0, equals)] = value.substr(equals + 1);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, bool& help,
+                     std::string& error) {
+    help = false;
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            help = true;
+            return true;
+        }
+        const auto equals = argument.find('=');
+        const bool known =
+            equals == std::string::npos
+                ? applyFlag(argument, options)
+                : applyValue(argument.substr(0, equals), argument.substr(equals + 1), options);
+        if (!known) {
+            error = "bad option: " + argument;
+            return false;
+        }
+    }
+    if (options.synchronous && options.socketBufferBytes == 0) {
+        options.socketBufferBytes = 4096;
+    }
+    return true;
+}

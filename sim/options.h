@@ -1,0 +1,34 @@
+#pragma once
+// Command line of orvane-sim, the Orvane server simulator used by the tests, the demo and the
+// benchmarks.
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct SimOptions {
+    std::string listenAddress = "127.0.0.1";
+    int port = 3004;  // 0: the system picks one; the port is printed either way
+    std::string greeting = "READY";
+    std::string forceReplyAnswer = "OK";
+    bool crlf = false;                 // line ends of the answers
+    int greetingDelayMs = 0;           // before the greeting
+    int answerDelayMs = 0;             // before every answer
+    bool silent = false;               // never writes a byte
+    long closeAfter = -1;              // close once this many commands are answered; -1 never
+    bool closeMidLine = false;         // the last line before closing goes without its line end
+    std::vector<std::string> refused;  // a command that contains one of these gets "*ERROR"
+    bool interleave = false;           // "+" and "!" lines before every answer
+    bool synchronous = false;          // each answer written, blocking, before reading on
+    int socketBufferBytes = 0;         // SO_SNDBUF/SO_RCVBUF; 0 keeps the system's
+    bool sharedValues = false;         // values server-wide instead of per connection
+    std::map<std::string, std::string> presetValues;
+    long hugeAnswerBytes = 0;  // every good answer padded to this many bytes
+    std::string recordFolder;  // received bytes of connection N go to <folder>/conn-N.bin
+};
+
+// False with `error` set for an unknown option or a bad number; `help` for --help.
+bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, bool& help,
+                     std::string& error);
+
+extern const char* const kSimUsage;

@@ -1,0 +1,24 @@
+#pragma once
+// What the simulator reports: the bytes received on each connection, in a file of their own,
+// and one "closed N" line on standard output once connection N has ended, so that a test
+// reads the file only when it is complete.
+
+#include <cstdio>
+#include <string>
+
+class Recorder {
+  public:
+    Recorder(const std::string& folder, int connection);
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+    void received(const char* data, std::size_t size);
+
+  private:
+    std::FILE* file_ = nullptr;
+    int connection_;
+    bool enabled_;
+};
+
+// One whole line on standard output, flushed, whatever thread calls it.
+void PrintLine(const std::string& line);

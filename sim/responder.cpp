@@ -1,0 +1,64 @@
+#include "responder.h"
+
+Responder::Responder(const SimOptions& options, ValueStore& values)
+    : options_(options), values_(values) {}
+
+Reply Responder::answer(const std::string& received) {
+    std::string line = received;
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    Reply reply;
+    if (line.empty()) {
+        return reply;
+    }
+    if (line == "FORCEREPLY") {
+        reply.lines.push_back(options_.forceReplyAnswer);
+        return reply;
+    }
+    reply.isCommand = true;
+    if (options_.interleave) {
+        reply.lines.push_back("+BUSY");
+        reply.lines.push_back("!CHANGED " + line);
+    }
+    reply.lines.push_back(answerCommand(line));
+    return reply;
+}
+
+std::string Responder::answerCommand(const std::string& command) {
+    if (isRefused(command)) {
+        return "*ERROR refused: " + command;
+    }
+    std::string trimmed = command;
+    while (!trimmed.empty() && trimmed.back() == ' ') {
+        trimmed.pop_back();
+    }
+    if (!trimmed.empty() && trimmed.back() == '?') {
+        trimmed.pop_back();
+        while (!trimmed.empty() && trimmed.back() == ' ') {
+            trimmed.pop_back();
+        }
+        return padded(trimmed + "=" + values_.get(trimmed));
+    }
+    const auto equals = command.find('=');
+    if (equals != std::string::npos && equals > 0) {
+        values_.set(command.substr(0, equals), command.substr(equals + 1));
+    }
+    return padded("OK");
+}
+
+bool Responder::isRefused(const std::string& command) const {
+    for (const std::string& pattern : options_.refused) {
+        if (command.find(pattern) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Responder::padded(std::string answer) const {
+    if (static_cast<long>(answer.size()) < options_.hugeAnswerBytes) {
+        answer.append(static_cast<std::size_t>(options_.hugeAnswerBytes) - answer.size(), 'x');
+    }
+    return answer;
+}

@@ -1,0 +1,102 @@
+#include "session.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+void pause(int milliseconds) {
+    if (milliseconds > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+}
+
+}  // namespace
+
+Session::Session(SimSocket socket, const SimOptions& options, ValueStore& values, int number)
+    : socket_(socket),
+      options_(options),
+      responder_(options, values),
+      recorder_(options.recordFolder, number) {}
+
+void Session::run() {
+    pause(options_.greetingDelayMs);
+    const bool closeNow = options_.closeAfter == 0;
+    if (!options_.silent) {
+        queue(options_.greeting, !(closeNow && options_.closeMidLine));
+    }
+    if (!closeNow) {
+        while (exchange()) {
+        }
+    }
+    flushBlocking();
+    NetClose(socket_);
+}
+
+// One round of waiting, writing what is queued and reading what came; false at the end.
+bool Session::exchange() {
+    const NetReady ready = NetWait(socket_, !outbox_.empty());
+    if (ready.failed) {
+        return false;
+    }
+    if (ready.writable) {
+        const long sent = NetSendNoWait(socket_, outbox_.data(), outbox_.size());
+        if (sent < 0) {
+            return false;
+        }
+        outbox_.erase(0, static_cast<std::size_t>(sent));
+    }
+    if (!ready.readable) {
+        return true;
+    }
+    char buffer[65536];
+    const long count = NetReceive(socket_, buffer, sizeof buffer);
+    if (count <= 0) {
+        return false;
+    }
+    recorder_.received(buffer, static_cast<std::size_t>(count));
+    inbox_.append(buffer, static_cast<std::size_t>(count));
+    std::size_t start = 0;
+    for (auto end = inbox_.find('\n'); end != std::string::npos; end = inbox_.find('\n', start)) {
+        const std::string line = inbox_.substr(start, end - start);
+        start = end + 1;
+        if (!handleLine(line)) {
+            return false;
+        }
+    }
+    inbox_.erase(0, start);
+    return true;
+}
+
+bool Session::handleLine(const std::string& line) {
+    const Reply reply = responder_.answer(line);
+    if (options_.silent) {
+        return true;
+    }
+    const bool last = reply.isCommand && ++answered_ == options_.closeAfter;
+    for (std::size_t i = 0; i < reply.lines.size(); ++i) {
+        if (options_.answerDelayMs > 0) {
+            flushBlocking();
+            pause(options_.answerDelayMs);
+        }
+        const bool finalLine = i + 1 == reply.lines.size();
+        queue(reply.lines[i], !(last && finalLine && options_.closeMidLine));
+        if (options_.synchronous && !flushBlocking()) {
+            return false;
+        }
+    }
+    return !last;
+}
+
+void Session::queue(const std::string& line, bool withLineEnd) {
+    outbox_ += line;
+    if (withLineEnd) {
+        outbox_ += options_.crlf ? "\r\n" : "\n";
+    }
+}
+
+bool Session::flushBlocking() {
+    const bool sent = NetSendAll(socket_, outbox_.data(), outbox_.size());
+    outbox_.clear();
+    return sent;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// One client connection: greeting, then one answer per received command.
+
+#include "net.h"
+#include "options.h"
+#include "recorder.h"
+#include "responder.h"
+
+class Session {
+  public:
+    Session(SimSocket socket, const SimOptions& options, ValueStore& values, int number);
+    // Runs until the peer closes, an error, or --close-after; closes the socket.
+    void run();
+
+  private:
+    // False once the session is to end.
+    bool handleLine(const std::string& line);
+    void queue(const std::string& line, bool withLineEnd = true);
+    bool flushBlocking();
+    bool exchange();
+
+    SimSocket socket_;
+    const SimOptions& options_;
+    Responder responder_;
+    Recorder recorder_;
+    std::string inbox_;
+    std::string outbox_;
+    long answered_ = 0;
+};

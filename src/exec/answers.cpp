@@ -1,0 +1,125 @@
+#include "exec/answers.h"
+
+#include <cstdio>
+
+#include "common/globals.h"
+#include "common/strings.h"
+#include "files/log.h"
+
+namespace {
+
+struct Peer {
+    AnswerReader& answers;
+    Connection connection;
+    const std::string& host;
+    const std::string& port;
+};
+
+bool expectsAnswer(const std::string& text, std::size_t start, std::size_t end) {
+    return end > start && text[start] != '*';
+}
+
+// The next line of `text` from `position`, which moves past the line and its LF.
+std::string takeLine(const std::string& text, std::size_t& position) {
+    const auto end = text.find('\n', position);
+    const std::size_t stop = end == std::string::npos ? text.size() : end;
+    std::string line = text.substr(position, stop - position);
+    position = end == std::string::npos ? text.size() : end + 1;
+    return line;
+}
+
+void printAnswer(const std::string& answer) {
+    const std::string whole = answer + "\n";
+    std::fwrite(whole.data(), 1, whole.size(), stdout);
+}
+
+// Command lines from `position` up to `limit` that are due an answer.
+std::size_t countAnswersDue(const std::string& text, const CheckProgress& progress,
+                            std::size_t limit) {
+    std::size_t due = 0;
+    int number = progress.lineCount;
+    for (std::size_t start = progress.position; start < limit;) {
+        const auto found = text.find('\n', start);
+        const std::size_t end = found == std::string::npos ? text.size() : found;
+        if (++number >= 3 && expectsAnswer(text, start, end) &&
+            progress.unsentLines.count(number) == 0) {
+            ++due;
+        }
+        start = end + 1;
+    }
+    return due;
+}
+
+// The greeting "READY" and the answer to FORCEREPLY, once per attempt.
+int receiveGreeting(const Peer& peer, std::size_t commandsDue) {
+    if (!SetReceiveTimeout(peer.connection, kGreetingTimeoutMs)) {
+        return -1;
+    }
+    const std::string greeting = peer.answers.next(1);
+    if (greeting.empty()) {
+        LogMessage("%s: No answer (%s:%s): server is too old or is down", g_scriptName.c_str(),
+                   peer.host.c_str(), peer.port.c_str());
+        return 1;
+    }
+    if (greeting == "READY") {
+        const std::string reply = peer.answers.next(1 + commandsDue);
+        if (!startsWith(reply, "OK") && !startsWith(reply, "*")) {
+            LogMessage("%s: Host (%s:%s) did not reply as expected to FORCEREPLY ! (%s)",
+                       g_scriptName.c_str(), peer.host.c_str(), peer.port.c_str(), reply.c_str());
+        }
+    }
+    SetReceiveTimeout(peer.connection, kAnswerTimeoutMs);
+    return 0;
+}
+
+int judgeCommand(const Peer& peer, const std::string& line, std::size_t due,
+                 std::string& lastAnswer) {
+    const std::string command = trimRight(line, " ");
+    lastAnswer = peer.answers.next(due);
+    if (lastAnswer.empty()) {
+        LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), peer.host.c_str(),
+                   peer.port.c_str(), command.c_str());
+        return 1;
+    }
+    if (lastAnswer[0] == '*') {
+        LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", g_scriptName.c_str(),
+                   peer.host.c_str(), peer.port.c_str(), command.c_str(), lastAnswer.c_str());
+        return -1;
+    }
+    if (endsWith(command, "?")) {
+        printAnswer(lastAnswer);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                 Connection connection, const std::string& host, const std::string& port,
+                 std::string& lastAnswer) {
+    AnswerReader answers(connection);
+    const Peer peer{answers, connection, host, port};
+    std::size_t due = countAnswersDue(text, progress, limit);
+    lastAnswer.clear();
+    while (progress.position < limit) {
+        const std::string line = takeLine(text, progress.position);
+        const int number = ++progress.lineCount;
+        if (number <= 2) {
+            continue;
+        }
+        if (number == 3) {
+            const int greeted = receiveGreeting(peer, due);
+            if (greeted != 0) {
+                return greeted;
+            }
+        }
+        if (!expectsAnswer(line, 0, line.size()) || progress.unsentLines.count(number) != 0) {
+            continue;
+        }
+        const int judged = judgeCommand(peer, line, due--, lastAnswer);
+        if (judged != 0) {
+            return judged;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Answer checking: reads the answer due to each line sent since the previous checkpoint and
+// judges it.
+
+#include <cstddef>
+#include <set>
+#include <string>
+
+#include "exec/tcp_link.h"
+
+// Receive time-outs: the greeting and the answer to FORCEREPLY, then every later answer.
+constexpr int kGreetingTimeoutMs = 2000;
+constexpr int kAnswerTimeoutMs = 500;
+
+// How far the checking of one attempt has come; only CheckAnswers moves the cursor.
+struct CheckProgress {
+    std::size_t position = 0;  // first line not yet checked
+    int lineCount = 0;         // lines walked, the "*host=" and "*port=" lines included
+    // Numbers (from 1) of command lines that went out as nothing (templates that came out
+    // empty): no answer is due to them.
+    std::set<int> unsentLines;
+};
+
+// Walks the lines of `text` from progress.position up to `limit` and reads one answer per
+// command line; on line 3 it first takes the greeting and the answer to FORCEREPLY.
+// 0: every answer good; 1: an answer did not come (worth another attempt); -1: an answer
+// reported an error, or the time-out could not be set. `lastAnswer` ends up holding the last
+// answer read (empty when none). Answers to commands ending in "?" go to standard output.
+int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                 Connection connection, const std::string& host, const std::string& port,
+                 std::string& lastAnswer);

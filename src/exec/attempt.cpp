@@ -1,0 +1,173 @@
+#include "exec/attempt.h"
+
+#include "common/globals.h"
+#include "common/strings.h"
+#include "exec/directives.h"
+#include "exec/templates.h"
+#include "exec/worker.h"
+#include "files/log.h"
+
+int RunHostScript(const CHostScript& script) {
+    HostAttempt attempt(script);
+    return attempt.run();
+}
+
+HostAttempt::HostAttempt(const CHostScript& script)
+    : text_(script.text), checking_(g_checkAnswers) {}
+
+HostAttempt::~HostAttempt() {
+    if (completed_ && !checking_) {
+        CloseWhenDelivered(connection_);
+    } else {
+        CloseConnection(connection_);
+    }
+}
+
+int HostAttempt::run() {
+    if (!readHeadLine("*host=", host_) || !readHeadLine("*port=", port_)) {
+        LogMessage("%s: Badly formed script ! Internal error !", g_scriptName.c_str());
+        return -1;
+    }
+    std::string line;
+    while (nextLine(line)) {
+        if (lineCount_ == 3) {
+            const int connected = connect();
+            if (connected != 0) {
+                return connected;
+            }
+        }
+        const int handled = handleLine(line);
+        if (handled != 0) {
+            return handled;
+        }
+    }
+    const int checked = checkpoint();
+    completed_ = checked == 0;
+    return checked;
+}
+
+int HostAttempt::checkpoint() {
+    const int flushed = flushCommands();
+    if (flushed != 0 || !checking_) {
+        return flushed;
+    }
+    return CheckAnswers(text_, progress_, readCursor_, connection_, host_, port_, lastAnswer_);
+}
+
+// A line runs up to the next LF or the end of the text; the LF is not part of it.
+bool HostAttempt::nextLine(std::string& line) {
+    if (readCursor_ >= text_.size()) {
+        return false;
+    }
+    lineStart_ = readCursor_;
+    const auto end = text_.find('\n', readCursor_);
+    const std::size_t stop = end == std::string::npos ? text_.size() : end;
+    line.assign(text_, readCursor_, stop - readCursor_);
+    readCursor_ = end == std::string::npos ? text_.size() : end + 1;
+    ++lineCount_;
+    return true;
+}
+
+bool HostAttempt::readHeadLine(const char* prefix, std::string& value) {
+    std::string line;
+    if (!nextLine(line) || !startsWith(line, prefix)) {
+        return false;
+    }
+    value = line.substr(std::string(prefix).size());
+    return true;
+}
+
+int HostAttempt::connect() {
+    connection_ = OpenConnection(host_, port_);
+    if (connection_ == kNoConnection) {
+        LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), host_.c_str(),
+                   port_.c_str());
+        return 1;
+    }
+    if (checking_) {
+        batch_.add("FORCEREPLY", lineStart_);
+    }
+    return 0;
+}
+
+// Commands are queued; everything queued goes out before a directive or a template is
+// handled, since either may wait for other hosts, which may rely on what was sent before.
+int HostAttempt::handleLine(const std::string& line) {
+    const bool isDirective = startsWith(line, "*");
+    if (isDirective || startsWith(line, "$")) {
+        const int flushed = flushCommands();
+        if (flushed != 0) {
+            return flushed;
+        }
+    }
+    if (isDirective) {
+        return RunDirective(*this, line);
+    }
+    const std::string command = startsWith(line, "$") ? FillTemplate(line) : line;
+    if (command.empty()) {
+        // Nothing goes out, so no answer is due either.
+        progress_.unsentLines.insert(lineCount_);
+        return 0;
+    }
+    batch_.add(command, lineStart_);
+    if (pendingBuffer_ != nullptr) {
+        return storePendingAnswer();
+    }
+    return batch_.bytes().size() >= kCommandBatchBytes ? flushCommands() : 0;
+}
+
+int HostAttempt::flushCommands() {
+    if (batch_.empty()) {
+        return 0;
+    }
+    drainResult_ = 0;
+    std::size_t sent = 0;
+    const bool allSent = SendText(
+        connection_, batch_.bytes(), [this](std::size_t out) { return whileSendBlocked(out); },
+        &sent);
+    if (allSent) {
+        batch_.clear();
+        return 0;
+    }
+    if (drainResult_ != 0) {
+        return drainResult_;
+    }
+    LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), host_.c_str(),
+               port_.c_str(), batch_.commandCutAt(sent).c_str());
+    return 1;
+}
+
+// The server has stopped reading, most likely because the answers it has written are not
+// being read: take them now, as a checkpoint over the lines sent so far would.
+BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
+    if (!checking_) {
+        return DiscardArrived(connection_) > 0 ? BlockedSend::Drained : BlockedSend::NothingDue;
+    }
+    const std::size_t limit = batch_.firstUnsentLine(sent, readCursor_);
+    if (progress_.position >= limit) {
+        return BlockedSend::NothingDue;
+    }
+    std::string answer;
+    drainResult_ = CheckAnswers(text_, progress_, limit, connection_, host_, port_, answer);
+    return drainResult_ != 0 ? BlockedSend::GiveUp : BlockedSend::Drained;
+}
+
+int HostAttempt::storePendingAnswer() {
+    CBufferShared* buffer = pendingBuffer_;
+    if (buffer == nullptr) {
+        return 0;
+    }
+    // Sends the command and, with checking, reads its answer.
+    const int checked = checkpoint();
+    if (checked != 0) {
+        return checked;
+    }
+    pendingBuffer_ = nullptr;
+    if (checking_) {
+        buffer->SetValue(lastAnswer_);
+        buffer->Raise();
+    } else {
+        buffer->Release();
+    }
+    return 0;
+}

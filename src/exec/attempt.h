@@ -1,0 +1,53 @@
+#pragma once
+// One attempt at a host script: connect, send the body lines one by one, carry out the
+// run-time directives, and check the answers at the checkpoints.
+
+#include <cstddef>
+#include <string>
+
+#include "exec/answers.h"
+#include "exec/batch.h"
+#include "exec/tcp_link.h"
+#include "script/model.h"
+
+class HostAttempt {
+  public:
+    explicit HostAttempt(const CHostScript& script);
+    ~HostAttempt();
+    HostAttempt(const HostAttempt&) = delete;
+    HostAttempt& operator=(const HostAttempt&) = delete;
+
+    // 0 success, 1 worth another attempt, -1 failure not retried.
+    int run();
+
+    // Sends the queued commands, then, with checking, reads and judges every answer due so
+    // far. 0 when all is well, else the result that ends the attempt.
+    int checkpoint();
+    bool checking() const { return checking_; }
+    // The buffer that receives the answer to the next command sent.
+    void setPendingBuffer(CBufferShared* buffer) { pendingBuffer_ = buffer; }
+
+  private:
+    bool nextLine(std::string& line);
+    bool readHeadLine(const char* prefix, std::string& value);
+    int connect();
+    int handleLine(const std::string& line);
+    int flushCommands();
+    int storePendingAnswer();
+    BlockedSend whileSendBlocked(std::size_t sent);
+
+    const std::string& text_;
+    const bool checking_;
+    std::string host_;
+    std::string port_;
+    Connection connection_ = kNoConnection;
+    CommandBatch batch_;
+    std::size_t readCursor_ = 0;
+    std::size_t lineStart_ = 0;  // start of the line being handled
+    int lineCount_ = 0;
+    CheckProgress progress_;
+    std::string lastAnswer_;
+    CBufferShared* pendingBuffer_ = nullptr;
+    int drainResult_ = 0;     // result of a check made while a send was blocked
+    bool completed_ = false;  // every line sent and, with checking, every answer good
+};

@@ -1,0 +1,112 @@
+#include "exec/directives.h"
+
+#include <chrono>
+#include <thread>
+
+#include "common/directive.h"
+#include "common/globals.h"
+#include "common/strings.h"
+#include "exec/attempt.h"
+#include "files/log.h"
+#include "script/model.h"
+
+namespace {
+
+// The object of a table named by a directive's value; null for an empty or unknown name.
+template <class T>
+T* findNamed(SharedTable<T>& table, const std::string& name) {
+    if (name.empty()) {
+        return nullptr;
+    }
+    const auto found = table.find(name);
+    return found == table.end() ? nullptr : found->second.get();
+}
+
+void logProcessingError(const std::string& line) {
+    LogMessage("%s: Error while processing command %s", g_scriptName.c_str(), line.c_str());
+}
+
+void logNotSupported(const std::string& line) {
+    LogMessage("%s: Command %s is not supported", g_scriptName.c_str(), line.c_str());
+}
+
+// Waits for, raises or arrives at a named object once the answers due so far are good.
+template <class T, class Action>
+int actOnNamed(HostAttempt& attempt, SharedTable<T>& table, const std::string& line,
+               const std::string& name, Action action) {
+    T* object = findNamed(table, name);
+    if (object == nullptr) {
+        logProcessingError(line);
+        return 0;
+    }
+    const int checked = attempt.checkpoint();
+    if (checked == 0) {
+        action(*object);
+    }
+    return checked;
+}
+
+int pause(HostAttempt& attempt, const std::string& line, const std::string& value) {
+    if (value.empty()) {
+        logNotSupported(line);
+        return 0;
+    }
+    const long long milliseconds = readDecimal(value);
+    if (milliseconds <= 0) {
+        LogMessage("%s: Command %s syntax error", g_scriptName.c_str(), line.c_str());
+        return 0;
+    }
+    const int checked = attempt.checkpoint();
+    if (checked == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+    return checked;
+}
+
+int saveNext(HostAttempt& attempt, const std::string& line, const std::string& name) {
+    CBufferShared* buffer = findNamed(g_buffers, name);
+    if (buffer == nullptr) {
+        logProcessingError(line);
+        return 0;
+    }
+    if (attempt.checking()) {
+        const int checked = attempt.checkpoint();
+        if (checked != 0) {
+            return checked;
+        }
+    } else {
+        // Nobody will read the answer: waiting templates go on with "has no value set".
+        buffer->Release();
+    }
+    attempt.setPendingBuffer(buffer);
+    return 0;
+}
+
+}  // namespace
+
+int RunDirective(HostAttempt& attempt, const std::string& line) {
+    const Directive directive = splitDirective(line);
+    const std::string& name = directive.keyword;
+    const std::string& value = directive.argument;
+    if (name == "waitfor") {
+        return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Wait(); });
+    }
+    if (name == "event") {
+        return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Raise(); });
+    }
+    if (name == "rendezvous") {
+        return actOnNamed(attempt, g_rendezVous, line, value,
+                          [](CRendezVousShared& point) { point.Arrive(); });
+    }
+    if (name == "wait") {
+        return pause(attempt, line, value);
+    }
+    if (name == "savenext") {
+        return saveNext(attempt, line, value);
+    }
+    if (name == "set") {
+        return 0;  // the value was stored when the script was analysed
+    }
+    logNotSupported(line);
+    return 0;
+}

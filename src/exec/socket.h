@@ -1,0 +1,54 @@
+#pragma once
+// The platform's socket calls behind the TCP link; one implementation per platform.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// A socket handle; -1 stands for none.
+using SocketHandle = std::intptr_t;
+constexpr SocketHandle kNoSocket = -1;
+
+// An IPv4 stream socket with the default protocol, or kNoSocket.
+SocketHandle SocketCreate();
+// The first IPv4 address of a host name or dotted address, in network byte order. Safe to
+// call from several threads at once.
+bool SocketResolveFirst(const std::string& host, std::uint32_t& address);
+// Blocking connect with the system's own time-out; `port` in host byte order.
+bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port);
+
+// Sends what fits without blocking: the byte count (0 when nothing fits), or -1 on error.
+long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size);
+
+struct SocketReady {
+    bool readable = false;
+    bool writable = false;
+    bool failed = false;
+};
+// Waits until the socket can be read (with `reads`) or written (with `writes`), at most
+// `timeoutMs` (-1: no limit); a time-out gives neither.
+SocketReady SocketWait(SocketHandle socket, bool reads, bool writes, int timeoutMs);
+
+bool SocketSetReceiveTimeout(SocketHandle socket, int milliseconds);
+// Blocking, within the receive time-out. >0 bytes, 0 the peer closed, -1 error or time-out.
+// With `peek` the bytes stay queued for the next call.
+long SocketReceive(SocketHandle socket, char* buffer, std::size_t size, bool peek);
+// Acknowledges arriving data at once for a while instead of delaying the acknowledgement: a
+// server whose last answers wait for it (small segments under Nagle's rule) sends them on
+// without a pause. Not every platform can; there it does nothing.
+void SocketAckPromptly(SocketHandle socket);
+// Takes whatever has arrived without blocking: >0 bytes, 0 nothing there, -1 closed or error.
+long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size);
+
+// The socket layer's last error code, as the log shows it.
+int SocketLastError();
+// The error code logged for an answer line beyond the length limit.
+int SocketMessageTooLongError();
+
+// Bytes sent but not yet acknowledged by the peer; -1 when the platform cannot tell.
+long SocketUnsentBytes(SocketHandle socket);
+// No more sending: the peer sees the end of the stream after the last byte sent.
+void SocketShutdownSend(SocketHandle socket);
+// Shuts both directions down, then closes.
+void SocketShutdownAndClose(SocketHandle socket);
+void SocketClose(SocketHandle socket);

@@ -1,0 +1,163 @@
+#include <arpa/inet.h>
+#include <linux/sockios.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "exec/socket.h"
+
+#ifndef MSG_NOSIGNAL
+#define MSG_NOSIGNAL 0
+#endif
+
+namespace {
+
+int raw(SocketHandle socket) {
+    return static_cast<int>(socket);
+}
+
+// gethostbyname shares one static result between threads; getaddrinfo does not.
+bool resolveByName(const std::string& host, std::uint32_t& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(found);
+    return true;
+}
+
+}  // namespace
+
+SocketHandle SocketCreate() {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    return socket < 0 ? kNoSocket : socket;
+}
+
+bool SocketResolveFirst(const std::string& host, std::uint32_t& address) {
+    in_addr dotted{};
+    if (::inet_aton(host.c_str(), &dotted) != 0) {
+        address = dotted.s_addr;
+        return true;
+    }
+    return resolveByName(host, address);
+}
+
+bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(port);
+    where.sin_addr.s_addr = address;
+    return ::connect(raw(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+}
+
+long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {
+    for (;;) {
+        const ssize_t count = ::send(raw(socket), data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (count >= 0) {
+            return static_cast<long>(count);
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+SocketReady SocketWait(SocketHandle socket, bool reads, bool writes, int timeoutMs) {
+    pollfd entry{raw(socket), static_cast<short>((reads ? POLLIN : 0) | (writes ? POLLOUT : 0)), 0};
+    SocketReady ready;
+    int count = 0;
+    do {
+        count = ::poll(&entry, 1, timeoutMs);
+    } while (count < 0 && errno == EINTR);
+    if (count <= 0) {
+        ready.failed = count < 0;
+        return ready;
+    }
+    ready.failed = (entry.revents & (POLLERR | POLLNVAL)) != 0;
+    ready.writable = (entry.revents & POLLOUT) != 0;
+    ready.readable = (entry.revents & (POLLIN | POLLHUP)) != 0;
+    return ready;
+}
+
+bool SocketSetReceiveTimeout(SocketHandle socket, int milliseconds) {
+    timeval limit{};
+    limit.tv_sec = milliseconds / 1000;
+    limit.tv_usec = (milliseconds % 1000) * 1000;
+    return ::setsockopt(raw(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0;
+}
+
+long SocketReceive(SocketHandle socket, char* buffer, std::size_t size, bool peek) {
+    for (;;) {
+        const ssize_t count = ::recv(raw(socket), buffer, size, peek ? MSG_PEEK : 0);
+        if (count >= 0 || errno != EINTR) {
+            return static_cast<long>(count);
+        }
+    }
+}
+
+void SocketAckPromptly(SocketHandle socket) {
+#ifdef TCP_QUICKACK
+    const int yes = 1;
+    ::setsockopt(raw(socket), IPPROTO_TCP, TCP_QUICKACK, &yes, sizeof yes);
+#else
+    (void)socket;
+#endif
+}
+
+long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t count = ::recv(raw(socket), buffer, size, MSG_DONTWAIT);
+        if (count > 0) {
+            return static_cast<long>(count);
+        }
+        if (count == 0) {
+            return -1;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+int SocketLastError() {
+    return errno;
+}
+
+int SocketMessageTooLongError() {
+    return EMSGSIZE;
+}
+
+long SocketUnsentBytes(SocketHandle socket) {
+    int queued = 0;
+    return ::ioctl(raw(socket), SIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+void SocketShutdownSend(SocketHandle socket) {
+    ::shutdown(raw(socket), SHUT_WR);
+}
+
+void SocketShutdownAndClose(SocketHandle socket) {
+    ::shutdown(raw(socket), SHUT_RDWR);
+    ::close(raw(socket));
+}
+
+void SocketClose(SocketHandle socket) {
+    ::close(raw(socket));
+}

@@ -1,0 +1,223 @@
+#include "exec/tcp_link.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+
+#include "common/strings.h"
+#include "files/log.h"
+
+namespace {
+
+bool isPassedOver(const std::string& line) {
+    return !line.empty() && (line[0] == '!' || line[0] == '+');
+}
+
+using Clock = std::chrono::steady_clock;
+
+bool olderThan(Clock::time_point moment, int milliseconds) {
+    return Clock::now() - moment >= std::chrono::milliseconds(milliseconds);
+}
+
+}  // namespace
+
+std::uint16_t PortNumber(const std::string& port) {
+    return static_cast<std::uint16_t>(static_cast<unsigned long long>(readDecimal(port)));
+}
+
+Connection OpenConnection(const std::string& host, const std::string& port) {
+    if (host.empty() || port.empty()) {
+        LogMessage("Error : Host or Port empty");
+        return kNoConnection;
+    }
+    const std::uint16_t number = PortNumber(port);
+    const SocketHandle socket = SocketCreate();
+    if (socket == kNoSocket) {
+        LogMessage("Error cannot create socket for %s:%s", host.c_str(), port.c_str());
+        return kNoConnection;
+    }
+    std::uint32_t address = 0;
+    if (!SocketResolveFirst(host, address)) {
+        LogMessage("Error no such host %s:%s", host.c_str(), port.c_str());
+        SocketClose(socket);
+        return kNoConnection;
+    }
+    if (!SocketConnect(socket, address, number)) {
+        LogMessage("Error cannot connect to %s:%s", host.c_str(), port.c_str());
+        SocketClose(socket);
+        return kNoConnection;
+    }
+    return socket;
+}
+
+bool SendText(Connection connection, const std::string& text, const BlockedSendHandler& whenBlocked,
+              std::size_t* sentBytes) {
+    std::size_t ignored = 0;
+    std::size_t& sent = sentBytes != nullptr ? *sentBytes : ignored;
+    sent = 0;
+    if (connection == kNoConnection) {
+        return false;
+    }
+    bool watchReads = static_cast<bool>(whenBlocked);
+    while (sent < text.size()) {
+        const long count = SocketSendNoWait(connection, text.data() + sent, text.size() - sent);
+        if (count < 0) {
+            return false;
+        }
+        if (count > 0) {
+            sent += static_cast<std::size_t>(count);
+            watchReads = static_cast<bool>(whenBlocked);
+            continue;
+        }
+        const SocketReady ready = SocketWait(connection, watchReads, true, -1);
+        if (ready.failed) {
+            return false;
+        }
+        if (ready.writable || !ready.readable) {
+            continue;
+        }
+        const BlockedSend action = whenBlocked(sent);
+        if (action == BlockedSend::GiveUp) {
+            return false;
+        }
+        watchReads = action == BlockedSend::Drained;
+    }
+    return true;
+}
+
+bool SetReceiveTimeout(Connection connection, int milliseconds) {
+    if (!SocketSetReceiveTimeout(connection, milliseconds)) {
+        LogMessage("Can not set socket timeout !");
+        return false;
+    }
+    return true;
+}
+
+std::string ReceiveLine(Connection connection) {
+    AnswerReader reader(connection);
+    return reader.next(1);
+}
+
+std::string AnswerReader::next(std::size_t due) {
+    due = due == 0 ? 1 : due;
+    for (;;) {
+        const auto end = taken_.find('\n', start_);
+        const std::size_t length = (end == std::string::npos ? taken_.size() : end) - start_;
+        if (length > kMaxAnswerLineBytes) {
+            LogMessage("SOCKET_ERROR: %d", SocketMessageTooLongError());
+            return std::string();
+        }
+        if (end == std::string::npos) {
+            if (!takeMore(due)) {
+                return std::string();
+            }
+            continue;
+        }
+        std::string line = taken_.substr(start_, end - start_);
+        start_ = end + 1;
+        if (start_ == taken_.size()) {
+            taken_.clear();
+            start_ = 0;
+        }
+        if (isPassedOver(line)) {
+            continue;
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        return line;
+    }
+}
+
+// Peeks at what has arrived and takes it up to the LF that ends the `due`-th answer line
+// (lines passed over do not count), or all of it when fewer lines are there.
+bool AnswerReader::takeMore(std::size_t due) {
+    SocketAckPromptly(connection_);
+    char peeked[65536];
+    const long available = SocketReceive(connection_, peeked, sizeof peeked, true);
+    if (available <= 0) {
+        if (available < 0) {
+            LogMessage("SOCKET_ERROR: %d", SocketLastError());
+        }
+        return false;
+    }
+    const std::size_t size = static_cast<std::size_t>(available);
+    std::size_t wanted = size;
+    std::size_t answers = 0;
+    // The first byte of the line being scanned: of the part already taken, if any.
+    int firstByte = start_ < taken_.size() ? static_cast<unsigned char>(taken_[start_]) : -1;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (firstByte < 0) {
+            firstByte = static_cast<unsigned char>(peeked[i]);
+        }
+        if (peeked[i] != '\n') {
+            continue;
+        }
+        const bool passedOver = firstByte == '!' || firstByte == '+';
+        firstByte = -1;
+        if (!passedOver && ++answers == due) {
+            wanted = i + 1;
+            break;
+        }
+    }
+    const long count = SocketReceive(connection_, peeked, wanted, false);
+    if (count <= 0) {
+        if (count < 0) {
+            LogMessage("SOCKET_ERROR: %d", SocketLastError());
+        }
+        return false;
+    }
+    taken_.append(peeked, static_cast<std::size_t>(count));
+    return true;
+}
+
+std::size_t DiscardArrived(Connection connection, bool* peerClosed) {
+    std::size_t dropped = 0;
+    char scratch[65536];
+    for (;;) {
+        const long count = SocketReceiveNoWait(connection, scratch, sizeof scratch);
+        if (count <= 0) {
+            if (peerClosed != nullptr && count < 0) {
+                *peerClosed = true;
+            }
+            return dropped;
+        }
+        dropped += static_cast<std::size_t>(count);
+    }
+}
+
+void CloseConnection(Connection connection) {
+    if (connection == kNoConnection) {
+        return;
+    }
+    SocketShutdownAndClose(connection);
+    std::fflush(stdout);
+}
+
+void CloseWhenDelivered(Connection connection) {
+    if (connection == kNoConnection) {
+        return;
+    }
+    SocketShutdownSend(connection);
+    auto lastAnswer = Clock::now();
+    auto lastMove = lastAnswer;
+    long unsent = SocketUnsentBytes(connection);
+    bool peerClosed = false;
+    for (;;) {
+        if (DiscardArrived(connection, &peerClosed) > 0) {
+            lastAnswer = lastMove = Clock::now();
+        }
+        const long nowUnsent = SocketUnsentBytes(connection);
+        if (nowUnsent < unsent) {
+            lastMove = Clock::now();
+        }
+        unsent = nowUnsent;
+        const bool delivered = unsent <= 0;
+        if (peerClosed || (delivered && olderThan(lastAnswer, kCloseQuietMs)) ||
+            olderThan(lastMove, kCloseStallMs)) {
+            break;
+        }
+        SocketWait(connection, true, false, 10);
+    }
+    CloseConnection(connection);
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The TCP link: a client connection to a host and port given as texts, sending texts,
+// receiving answer lines. Nothing of the server's stream is held between two calls.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "exec/socket.h"
+
+// A socket handle; kNoConnection (-1) when there is none.
+using Connection = SocketHandle;
+constexpr Connection kNoConnection = kNoSocket;
+
+// The longest answer line taken; a longer one is a failed receive.
+constexpr std::size_t kMaxAnswerLineBytes = 16u * 1024u * 1024u;
+
+// The port text read as the C runtime's atoi reads it, taken modulo 65536.
+std::uint16_t PortNumber(const std::string& port);
+
+// IPv4, first address of the host, blocking connect. kNoConnection after a logged failure.
+Connection OpenConnection(const std::string& host, const std::string& port);
+
+// What to do while a send cannot proceed because the server has stopped reading.
+enum class BlockedSend {
+    Drained,     // answers were taken off the connection: watch for more
+    NothingDue,  // nothing to take now: wait until the send can go on
+    GiveUp,      // the send fails
+};
+// Called with the count of bytes of the text already sent.
+using BlockedSendHandler = std::function<BlockedSend(std::size_t sent)>;
+
+// Sends every byte of `text`, completing short sends. While the send cannot go on and
+// answers have arrived, `whenBlocked` (if any) is called, so that a server that writes each
+// answer before reading on is not left stuck. False without a connection or on error;
+// `sentBytes`, when given, tells how much went out.
+bool SendText(Connection connection, const std::string& text,
+              const BlockedSendHandler& whenBlocked = nullptr, std::size_t* sentBytes = nullptr);
+
+// False after logging "Can not set socket timeout !".
+bool SetReceiveTimeout(Connection connection, int milliseconds);
+
+// One answer line without its LF and without one CR before it; lines that begin with "!" or
+// "+" are passed over. Empty when the server closed the connection, on a logged receive
+// error or time-out, and for a line beyond kMaxAnswerLineBytes. Never reads past the LF.
+std::string ReceiveLine(Connection connection);
+
+// Answer lines of one checkpoint. Several lines may be taken off the socket at once, but
+// never more than the answers still due, so nothing read beyond them is left over when the
+// reader goes. Each line comes as ReceiveLine gives it.
+class AnswerReader {
+  public:
+    explicit AnswerReader(Connection connection) : connection_(connection) {}
+    // `due`: answer lines still to come to this reader, this one included (at least 1).
+    std::string next(std::size_t due);
+
+  private:
+    bool takeMore(std::size_t due);
+
+    Connection connection_;
+    std::string taken_;  // taken off the socket, not yet handed out from start_ on
+    std::size_t start_ = 0;
+};
+
+// Takes whatever has arrived, without blocking; the count of bytes dropped. `peerClosed`, when
+// given, is set once the server has closed its side (or the connection failed).
+std::size_t DiscardArrived(Connection connection, bool* peerClosed = nullptr);
+
+// Shuts the connection down in both directions and closes it, then flushes standard output,
+// so that printed answers appear.
+void CloseConnection(Connection connection);
+
+// How long the server may stay quiet after the end of the stream, and how long nothing may
+// move at all, before CloseWhenDelivered closes anyway.
+constexpr int kCloseQuietMs = 500;
+constexpr int kCloseStallMs = 2000;
+
+// Ends a connection whose answers nobody has read. A plain close with answers unread, or
+// arriving later, makes the system reset the connection, and the server drops the commands
+// it has not yet taken. So the end of the stream goes out first; the answers are dropped as
+// they come until the server closes its side, or every byte sent is acknowledged and the
+// server has been quiet for kCloseQuietMs, or nothing has moved for kCloseStallMs; then the
+// connection is closed as by CloseConnection.
+void CloseWhenDelivered(Connection connection);

@@ -1,0 +1,61 @@
+#include "exec/templates.h"
+
+#include "common/globals.h"
+#include "files/log.h"
+#include "script/model.h"
+
+namespace {
+
+enum class Filled { Value, NotFound, NoValue };
+
+// Waits until the buffer holds a value or is released.
+Filled bufferValue(const std::string& name, std::string& value) {
+    const auto found = g_buffers.find(name);
+    if (found == g_buffers.end()) {
+        return Filled::NotFound;
+    }
+    CBufferShared& buffer = *found->second;
+    buffer.Wait();
+    if (buffer.IsReleased()) {
+        return Filled::NoValue;
+    }
+    value = buffer.GetValue();
+    return Filled::Value;
+}
+
+}  // namespace
+
+std::string FillTemplate(const std::string& line) {
+    const std::string rest = line.substr(1);
+    std::string filled;
+    std::size_t position = 0;
+    for (;;) {
+        const auto open = rest.find('$', position);
+        if (open == std::string::npos) {
+            filled.append(rest, position, std::string::npos);
+            return filled;
+        }
+        filled.append(rest, position, open - position);
+        const auto close = rest.find('$', open + 1);
+        if (close == std::string::npos) {
+            LogMessage("%s: Syntax Error: missing a $ sign in %s", g_scriptName.c_str(),
+                       line.c_str());
+            position = open + 1;
+            continue;
+        }
+        const std::string name = rest.substr(open + 1, close - open - 1);
+        position = close + 1;
+        std::string value;
+        const Filled result = bufferValue(name, value);
+        if (result == Filled::NotFound) {
+            LogMessage("%s: Syntax Error: buffer '%s' not found", g_scriptName.c_str(),
+                       name.c_str());
+        } else if (result == Filled::NoValue) {
+            LogMessage("%s: Syntax Error: buffer '%s' has no value set", g_scriptName.c_str(),
+                       name.c_str());
+            return std::string();
+        } else {
+            filled += value;
+        }
+    }
+}

@@ -1,0 +1,10 @@
+#pragma once
+// Line cleaning of script files: what the preprocessor and the analyser work on.
+
+#include <string>
+
+// Splits at every LF and keeps each line without a UTF-8 byte-order mark (line 1 only),
+// without comment lines (first byte "#"), without "##" tails, without leading blanks and
+// tabs and without trailing blanks, tabs, CR and LF; lines left empty are dropped and every
+// kept line ends with one LF.
+std::string cleanScriptLines(const std::string& text);

@@ -1,0 +1,29 @@
+#pragma once
+// Whole files read and written as raw bytes: no line-end translation, any byte value.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+enum class RawRead {
+    Done,
+    CannotOpen,  // missing, unreadable, or not a file that can be read (a folder)
+    TooLarge,    // more bytes than the caller's limit, or more than memory can hold
+};
+
+// Reads the whole file into `bytes` (replaced only on Done). Other programs may read and write
+// the file meanwhile. Files with more than `limit` bytes are refused before they are held.
+RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t limit);
+
+enum class RawWrite {
+    Done,
+    CannotCreate,
+    WriteFailed,  // created, but not every byte reached it (a full disk, a lost drive)
+};
+
+// Creates or truncates the file and writes `bytes`.
+RawWrite writeRawFile(const std::string& path, const std::string& bytes);
+
+// Size of an open stream in bytes, from seeking to its end (the position is restored); -1 when
+// it cannot be told. Platform file: 64-bit offsets on every platform.
+long long openFileSize(std::FILE* file);

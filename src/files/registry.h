@@ -1,0 +1,48 @@
+#pragma once
+// The key operations file-type registration needs: HKEY_CLASSES_ROOT on Windows; elsewhere a
+// key tree kept as folders (a key is a folder, its default value a file inside it). Every
+// failure leaves errno set, so that the caller's perror names the cause.
+
+#include <memory>
+#include <string>
+
+struct RegistryKeyState;  // what a platform holds for an open key
+
+// An open key, closed when it goes out of scope or by close().
+class RegistryKey {
+  public:
+    RegistryKey();
+    explicit RegistryKey(std::unique_ptr<RegistryKeyState> state);
+    ~RegistryKey();
+    RegistryKey(RegistryKey&& other) noexcept;
+    RegistryKey& operator=(RegistryKey&& other) noexcept;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    bool isOpen() const { return state_ != nullptr; }
+    void close();
+    const RegistryKeyState& state() const { return *state_; }
+
+  private:
+    std::unique_ptr<RegistryKeyState> state_;
+};
+
+enum class RegistryResult { Done, NotFound, Failed };
+
+// The root of the file-type keys (HKEY_CLASSES_ROOT). Not open when it cannot be reached.
+RegistryKey OpenClassesRoot();
+// Creates the key `name` under `parent`, or opens it when it exists.
+RegistryResult CreateRegistryKey(const RegistryKey& parent, const std::string& name,
+                                 RegistryKey& key);
+// Opens an existing key.
+RegistryResult OpenRegistryKey(const RegistryKey& parent, const std::string& name,
+                               RegistryKey& key);
+// Sets the key's default (unnamed) text value.
+RegistryResult SetRegistryDefault(const RegistryKey& key, const std::string& value);
+// Deletes one key that has no subkeys; a key with subkeys is not deleted (Failed).
+RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& name);
+
+// Tells the shell that file associations changed (nothing to tell on POSIX).
+void AnnounceAssociationsChanged();
+// How many announcements this process has made.
+int AssociationAnnouncements();

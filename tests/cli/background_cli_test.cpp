@@ -1,0 +1,373 @@
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "support/process.h"
+
+namespace fs = std::filesystem;
+
+// The default mode through the real executable: the launching copy returns at once, and the
+// background copy it starts runs on its own (a new session, no inherited descriptors) and
+// writes to the same log. The test process makes itself the subreaper of its descendants,
+// so that the background copy becomes its child once the launching copy has ended.
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string uniqueMarker(const std::string& what) {
+    static int counter = 0;
+    return what + "-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+std::string logFile() {
+    return std::string(TEST_STATE_DIR) + "/Orvane/Tessaly/Dudiradaroz/transmitter.log";
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// A log line without its "date time : " prefix.
+std::string messageOf(const std::string& line) {
+    const auto prefixEnd = line.find(" : ");
+    return prefixEnd == std::string::npos ? line : line.substr(prefixEnd + 3);
+}
+
+std::vector<std::string> messagesOf(const std::string& text) {
+    std::vector<std::string> messages;
+    for (const auto& line : linesOf(text)) {
+        messages.push_back(messageOf(line));
+    }
+    return messages;
+}
+
+std::vector<std::string> logMessagesWith(const std::string& marker) {
+    std::vector<std::string> found;
+    for (const auto& line : linesOf(ReadWholeFile(logFile()))) {
+        if (line.find(marker) != std::string::npos) {
+            found.push_back(messageOf(line));
+        }
+    }
+    return found;
+}
+
+bool folderIsEmpty(const std::string& folder) {
+    return fs::is_directory(folder) && fs::is_empty(folder);
+}
+
+// A listening socket on 127.0.0.1 with a port picked by the system, standing in for the
+// server so that the test decides when the background copy gets its answers.
+class HeldServer {
+  public:
+    HeldServer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(listener_, 4) == 0 &&
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~HeldServer() {
+        if (connection_ >= 0)
+            ::close(connection_);
+        if (listener_ >= 0)
+            ::close(listener_);
+    }
+    std::string port() const { return std::to_string(port_); }
+
+    bool accept(double seconds) {
+        pollfd fd{listener_, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(seconds * 1000)) != 1) {
+            return false;
+        }
+        connection_ = ::accept(listener_, nullptr, nullptr);
+        return connection_ >= 0;
+    }
+    // One line without its LF; empty after the deadline or when the peer closed.
+    std::string readLine(double seconds) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+        std::string line;
+        while (Clock::now() < deadline) {
+            pollfd fd{connection_, POLLIN, 0};
+            if (::poll(&fd, 1, 20) != 1)
+                continue;
+            char c;
+            if (::recv(connection_, &c, 1, 0) != 1)
+                break;
+            if (c == '\n')
+                return line;
+            line += c;
+        }
+        return std::string();
+    }
+    void send(const std::string& text) {
+        ::send(connection_, text.data(), text.size(), MSG_NOSIGNAL);
+    }
+
+  private:
+    int listener_ = -1;
+    int connection_ = -1;
+    int port_ = 0;
+};
+
+std::vector<std::string> commandLineOf(int pid) {
+    const std::string raw = ReadWholeFile("/proc/" + std::to_string(pid) + "/cmdline");
+    std::vector<std::string> argv;
+    std::size_t start = 0;
+    for (std::size_t end; (end = raw.find('\0', start)) != std::string::npos; start = end + 1) {
+        argv.push_back(raw.substr(start, end - start));
+    }
+    return argv;
+}
+
+struct ProcessStat {
+    std::string name;
+    int parent = -1;
+};
+
+ProcessStat statOf(int pid) {
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto nameStart = stat.find('(');
+    const auto nameEnd = stat.rfind(')');
+    ProcessStat result;
+    if (nameStart == std::string::npos || nameEnd == std::string::npos)
+        return result;
+    result.name = stat.substr(nameStart + 1, nameEnd - nameStart - 1);
+    std::istringstream rest(stat.substr(nameEnd + 1));
+    std::string state;
+    rest >> state >> result.parent;
+    return result;
+}
+
+// The background copy this test adopted (running or ended, not yet reaped); -1 when none
+// turns up before the deadline.
+int adoptedCopy(double seconds = 10) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+    const std::string executable = fs::path(TRANSMITTER_EXE).filename().string();
+    do {
+        DIR* proc = ::opendir("/proc");
+        int found = -1;
+        while (const dirent* entry = ::readdir(proc)) {
+            const int pid = std::atoi(entry->d_name);
+            if (pid > 0) {
+                const ProcessStat stat = statOf(pid);
+                if (stat.parent == ::getpid() && stat.name == executable.substr(0, 15)) {
+                    found = pid;
+                    break;
+                }
+            }
+        }
+        ::closedir(proc);
+        if (found > 0)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (Clock::now() < deadline);
+    return -1;
+}
+
+std::string descriptorTarget(int pid, int fd) {
+    std::string target(4096, '\0');
+    const std::string link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    target.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return target;
+}
+
+// Exit status of an adopted copy; -1000 after the deadline (it is then killed).
+int waitForAdopted(int pid, double seconds) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) != pid) {
+        if (Clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1000;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
+}
+
+class BackgroundLaunch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        temporaryFolder_ = scratch_.path() + "/tmp";
+        fs::create_directory(temporaryFolder_);
+        user_ = uniqueMarker("bg-user");
+        options_.extraEnvironment = {{"USERNAME", user_}, {"TMPDIR", temporaryFolder_}};
+    }
+    // A copy that a failed test left running must not be taken for the next test's copy.
+    void TearDown() override {
+        for (int copy; (copy = adoptedCopy(0)) > 0;) {
+            ::kill(copy, SIGKILL);
+            ::waitpid(copy, nullptr, 0);
+        }
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    }
+    ScratchFolder scratch_;
+    std::string temporaryFolder_;
+    std::string user_;
+    ProcessOptions options_;
+};
+
+}  // namespace
+
+TEST_F(BackgroundLaunch, CommandListRunIsHandedOverWithoutATemporaryCopy) {
+    HeldServer server;
+    const ProcessResult launch = RunTransmitterExe(
+        {"--cmd=SET A 1", "--check-back", "--host=127.0.0.1", "--port=" + server.port()}, options_);
+    EXPECT_EQ(launch.status, 0);
+    EXPECT_EQ(launch.out, "");
+    const std::vector<std::string> expected = {
+        ": Internal Error: can not replace file with temp file",
+        "Background launch: User: " + user_};
+    EXPECT_EQ(messagesOf(launch.err), expected);
+    EXPECT_EQ(logMessagesWith(user_), std::vector<std::string>{expected[1]});
+
+    // The --cmd option reaches the copy, which sends the list and ends.
+    ASSERT_TRUE(server.accept(30)) << "the copy never connected";
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(server.readLine(10), "FORCEREPLY");
+    EXPECT_EQ(server.readLine(10), "SET A 1 ");  // each --cmd value ends with a blank
+    server.send("READY\nOK\nOK\n");
+    EXPECT_EQ(waitForAdopted(copy, 30), 0);
+    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
+}
+
+TEST_F(BackgroundLaunch, NoArgumentsAtAllStillStartsACopy) {
+    const ProcessResult launch = RunTransmitterExe({}, options_);
+    EXPECT_EQ(launch.status, 0);
+    EXPECT_EQ(launch.out, "");
+    EXPECT_EQ(messagesOf(launch.err),
+              (std::vector<std::string>{": Internal Error: can not replace file with temp file",
+                                        "Background launch: User: " + user_}));
+    // The copy finds no commands, prints the help to nobody and ends.
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(waitForAdopted(copy, 30), 0);
+}
+
+TEST_F(BackgroundLaunch, CopyIsDetachedAndRunsAfterTheLaunchReturned) {
+    HeldServer server;
+    const std::string portOption = "--port=" + server.port();
+    // argv[0] names no real file: the copy is started from the running executable, and
+    // argv[0] reaches it unchanged.
+    options_.argv0 = "no such folder/transmitter";
+    const ProcessResult launch = RunTransmitterExe(
+        {"--check-full", "--cmd=SET MARK 1", "--check-back", "--host=127.0.0.1", portOption},
+        options_);
+    ASSERT_EQ(launch.status, 0) << launch.err;
+    EXPECT_EQ(messageOf(linesOf(launch.err).back()), "Background launch: User: " + user_);
+
+    // The copy cannot be done yet: it waits for the greeting that only comes below.
+    ASSERT_TRUE(server.accept(30)) << "the copy never connected";
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(commandLineOf(copy),
+              (std::vector<std::string>{"no such folder/transmitter", "--check-internal-callback",
+                                        "--cmd=SET MARK 1", "--host=127.0.0.1", portOption}));
+    EXPECT_EQ(::getsid(copy), copy) << "a session of its own";
+    for (int fd : {0, 1, 2}) {
+        EXPECT_EQ(descriptorTarget(copy, fd), "/dev/null") << fd;
+    }
+
+    EXPECT_EQ(server.readLine(10), "FORCEREPLY");
+    EXPECT_EQ(server.readLine(10), "SET MARK 1 ");
+    server.send("READY\nOK\nOK\n");
+    EXPECT_EQ(waitForAdopted(copy, 30), 0);
+}
+
+TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
+    HeldServer server;
+    const std::string script =
+        scratch_.write(uniqueMarker("bg show") + ".qvtrx",
+                       "*host=127.0.0.1\n*port=" + server.port() + "\nSET LEVEL 3\nSET MUTE 0\n");
+    const ProcessResult launch =
+        RunTransmitterExe({"--check-none", script, "--check-back", "--port=9"}, options_);
+    ASSERT_EQ(launch.status, 0) << launch.err;
+    EXPECT_EQ(launch.out, "");
+    EXPECT_EQ(messagesOf(launch.err),
+              std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script});
+
+    ASSERT_TRUE(server.accept(30)) << "the copy never connected";
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    const std::vector<std::string> argv = commandLineOf(copy);
+    ASSERT_EQ(argv.size(), 6u);
+    const std::string temporaryCopy = argv[2];
+    EXPECT_EQ(argv,
+              (std::vector<std::string>{TRANSMITTER_EXE, "--check-internal-callback", temporaryCopy,
+                                        "--port=9", "--removefile", "--originalfile=" + script}));
+    EXPECT_EQ(fs::path(temporaryCopy).parent_path(), fs::path(temporaryFolder_));
+    EXPECT_EQ(fs::path(temporaryCopy).filename().string().rfind("kqt", 0), 0u) << temporaryCopy;
+    EXPECT_FALSE(FileExists(temporaryCopy)) << "read and deleted before the copy connects";
+
+    // The copy checks the answers whatever check options the launch had: a bad answer is
+    // reported, under the user's file name, in the same log.
+    EXPECT_EQ(server.readLine(10), "FORCEREPLY");
+    EXPECT_EQ(server.readLine(10), "SET LEVEL 3");
+    EXPECT_EQ(server.readLine(10), "SET MUTE 0");
+    server.send("READY\nOK\nOK\n*ERROR mute\n");
+    EXPECT_NE(waitForAdopted(copy, 30), 0);
+    EXPECT_EQ(logMessagesWith(script),
+              (std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script,
+                                        script + ": Bad answer (127.0.0.1:" + server.port() +
+                                            ") to command SET MUTE 0 (*ERROR mute)"}));
+    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
+}
+
+TEST_F(BackgroundLaunch, CopyRunsTheScriptAgainstTheServer) {
+    ScratchFolder record;
+    BackgroundProcess sim({ORVANE_SIM_EXE, "--port=0", "--record=" + record.path()});
+    const std::string port = sim.readLine();
+    ASSERT_FALSE(port.empty()) << "orvane-sim did not start";
+    const std::string script =
+        scratch_.write(uniqueMarker("bg-sim") + ".qvtrx",
+                       "*host=127.0.0.1\n*port=" + port + "\nSET LEVEL 3\n*wait=10\nGET LEVEL?\n");
+    const ProcessResult launch = RunTransmitterExe({script}, options_);
+    ASSERT_EQ(launch.status, 0) << launch.err;
+    EXPECT_EQ(launch.out, "");
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(sim.readLine(30), "closed 1");
+    EXPECT_EQ(ReadWholeFile(record.file("conn-1.bin")), "FORCEREPLY\nSET LEVEL 3\nGET LEVEL?\n");
+    EXPECT_EQ(waitForAdopted(copy, 30), 0);
+    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
+    EXPECT_EQ(logMessagesWith(script),
+              std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script});
+}
+
+TEST_F(BackgroundLaunch, TemporaryCopyThatCannotBeMadeEndsWithStatusOne) {
+    const std::string script = scratch_.write(uniqueMarker("bg-notmp") + ".qvtrx", "SET A 1\n");
+    options_.extraEnvironment["TMPDIR"] = scratch_.path() + "/absent";
+    const ProcessResult launch = RunTransmitterExe({script}, options_);
+    EXPECT_EQ(launch.status, 1);
+    EXPECT_EQ(launch.out, "GetTempFileName failed (2)\n");
+    EXPECT_EQ(messagesOf(launch.err),
+              std::vector<std::string>{script + ": Open tmp file failed ! () 2"});
+    EXPECT_EQ(adoptedCopy(0), -1) << "no copy was started";
+}

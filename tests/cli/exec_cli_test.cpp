@@ -1,0 +1,185 @@
+// Command lists sent by the real program to orvane-sim on 127.0.0.1.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/sim_server.h"
+
+namespace {
+
+ProcessResult runAgainst(const std::string& port, std::vector<std::string> arguments,
+                         double deadlineSeconds = 60) {
+    arguments.insert(arguments.begin(), {"--host=127.0.0.1", "--port=" + port});
+    ProcessOptions options;
+    options.deadlineSeconds = deadlineSeconds;
+    return RunTransmitterExe(arguments, options);
+}
+
+std::vector<std::string> none() {
+    return {};
+}
+
+std::vector<std::string> sortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+TEST(ExecCli, CommandListGoesOutAfterForceReplyOneLfPerCommand) {
+    SimServer sim({"--value=B=2"});
+    const ProcessResult r = runAgainst(sim.port(), {"--cmd=A=1^^B? ^C"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LoggedMessages(r.err), none());
+    EXPECT_EQ(r.out, "B=2\n");
+    const std::string wire = sim.received(1);
+    EXPECT_EQ(wire, "FORCEREPLY\nA=1\nB? \nC \n");
+    EXPECT_EQ(wire.find('\r'), std::string::npos);
+}
+
+TEST(ExecCli, TwoCommandOptionsMakeOneCommand) {
+    SimServer sim;
+    const ProcessResult r = runAgainst(sim.port(), {"--cmd= A ", "--cmd=B"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim.received(1), "FORCEREPLY\nA B \n");
+}
+
+TEST(ExecCli, CheckNoneSendsNoForceReplyAndJudgesNothing) {
+    for (const std::string behaviour : {"--refuse=A", "--silent"}) {
+        SimServer sim({behaviour});
+        const ProcessResult r = runAgainst(sim.port(), {"--cmd=A^B?", "--check-none"});
+        EXPECT_EQ(r.status, 0) << behaviour << r.err;
+        EXPECT_EQ(LoggedMessages(r.err), none()) << behaviour;
+        EXPECT_EQ(r.out, "") << behaviour;
+        EXPECT_EQ(sim.received(1), "A\nB? \n") << behaviour;
+    }
+}
+
+TEST(ExecCli, QueryAnswersArePrintedPastProgressLinesAndCrLf) {
+    SimServer sim({"--interleave", "--crlf", "--value=LEVEL=3"});
+    const ProcessResult r = runAgainst(sim.port(), {"--cmd=LEVEL?^SET=1^NAME ?^LEVEL? x"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LoggedMessages(r.err), none());
+    EXPECT_EQ(r.out, "LEVEL=3\nNAME=\n");
+}
+
+TEST(ExecCli, BadAnswerFailsAfterOneAttempt) {
+    SimServer sim({"--refuse=BAD"});
+    const ProcessResult r = runAgainst(sim.port(), {"--cmd=A^BAD^C"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(LoggedMessages(r.err),
+              std::vector<std::string>{": Bad answer (127.0.0.1:" + sim.port() +
+                                       ") to command BAD (*ERROR refused: BAD)"});
+    EXPECT_EQ(sim.received(1), "FORCEREPLY\nA\nBAD\nC \n");
+    EXPECT_EQ(sim.connections(), 1);
+}
+
+TEST(ExecCli, UnreachableHostIsTriedSevenTimesWithGrowingPauses) {
+    ClosedPort closed;
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessResult r = runAgainst(closed.port(), {"--cmd=A"});
+    const double elapsed = secondsSince(start);
+    EXPECT_EQ(r.status, 1);
+    const std::string where = "127.0.0.1:" + closed.port();
+    EXPECT_EQ(CountLogged(r.err, "Error cannot connect to " + where), 7) << r.err;
+    EXPECT_EQ(CountLogged(r.err, ": Can not open socket to " + where + " !"), 7);
+    EXPECT_EQ(LoggedMessages(r.err).size(), 14u);
+    // 100 + 200 + 400 + 800 + 1600 + 3200 ms between the seven attempts.
+    EXPECT_GE(elapsed, 6.3);
+}
+
+TEST(ExecCli, SilentServerIsRetriedThenGivenUp) {
+    SimServer sim({"--silent"});
+    const ProcessResult r = runAgainst(sim.port(), {"--cmd=A"}, 90);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(CountLogged(r.err, ": No answer (127.0.0.1:" + sim.port() +
+                                     "): server is too old or is down"),
+              7)
+        << r.err;
+    EXPECT_EQ(sim.connections(), 7);
+}
+
+TEST(ExecCli, EveryAttemptSendsTheWholeListAgain) {
+    SimServer sim({"--close-after=1", "--mid-line"});
+    const ProcessResult r = runAgainst(sim.port(), {"--cmd=A^B"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(CountLogged(r.err, ": No answer (127.0.0.1:" + sim.port() + ") to command A"), 7)
+        << r.err;
+    ASSERT_EQ(sim.connections(), 7);
+    for (int attempt = 1; attempt <= 7; ++attempt) {
+        EXPECT_EQ(sim.received(attempt), "FORCEREPLY\nA\nB \n") << attempt;
+    }
+}
+
+TEST(ExecCli, ExitStatusIsTheLastFailureInStartOrder) {
+    SimServer good;
+    SimServer bad({"--refuse=X"});
+    const auto hosts = [](const std::string& first, const std::string& second) {
+        return "--cmd=*host=127.0.0.1\n*port=" + first + "\nX\n*port=" + second + "\nA";
+    };
+    const ProcessResult failFirst = runAgainst(good.port(), {hosts(bad.port(), good.port())});
+    EXPECT_EQ(failFirst.status, 255) << failFirst.err;
+    const ProcessResult failLast = runAgainst(good.port(), {hosts(good.port(), bad.port())});
+    EXPECT_EQ(failLast.status, 0) << failLast.err;
+    const ProcessResult bothGood = runAgainst(good.port(), {hosts(good.port(), good.port())});
+    EXPECT_EQ(bothGood.status, 0) << bothGood.err;
+}
+
+TEST(ExecCli, LaterRetriedFailureDecidesOverEarlierFinalOne) {
+    SimServer bad({"--refuse=X"});
+    ClosedPort closed;
+    const ProcessResult r = runAgainst(bad.port(), {"--cmd=*host=127.0.0.1\n*port=" + bad.port() +
+                                                    "\nX\n*port=" + closed.port() + "\nA"});
+    EXPECT_EQ(r.status, 1) << r.err;
+}
+
+TEST(ExecCli, ServerThatAnswersBeforeReadingOnGetsAHundredThousandCommands) {
+    // Every answer is written before the next command is read, through small buffers, and the
+    // script has no checkpoint before its end: more commands and answers than the socket
+    // buffers hold.
+    SimServer sim({"--sync", "--huge-answer=100", "--value=LAST=yes"});
+    ScratchFolder folder;
+    std::string script = "*host=127.0.0.1\n*port=" + sim.port() + "\n";
+    for (int i = 0; i < 100000; ++i) {
+        script += "RDS.RT=Now playing: the morning show, track " + std::to_string(i) + "\n";
+    }
+    script += "LAST?\n";
+    const std::string path = folder.write("long.qvtrx", script);
+    ProcessOptions options;
+    options.deadlineSeconds = 120;
+    const ProcessResult r = RunTransmitterExe({"--check-full", path}, options);
+    EXPECT_EQ(r.status, 0) << r.err.substr(0, 2000);
+    EXPECT_EQ(LoggedMessages(r.err), none());
+    EXPECT_EQ(r.out.substr(0, 9), "LAST=yesx");
+    EXPECT_EQ(sim.received(1).size(), script.size() - script.find("RDS") + 11);
+}
+
+TEST(ExecCli, SampleShowScriptPassesTheTitleFromOneDeskToTheOther) {
+    SimServer sim({"--value=TITLE=Blue Monday", "--value=LEVEL.1=-12"});
+    const ProcessResult r = RunTransmitterExe({"--check-full", "--port=" + sim.port(),
+                                               TEST_DATA_DIR "/../../samples/morning-show.qvtrx"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LoggedMessages(r.err), none());
+    EXPECT_EQ(sortedLines(r.out),
+              (std::vector<std::string>{"LEVEL.1=-12", "RDS.RT=Now playing: TITLE=Blue Monday",
+                                        "TITLE=Blue Monday"}));
+    const std::string deskB = sim.received(1) == "FORCEREPLY\nRDS.PS=MORNING\nTITLE?\nLEVEL.1?\n"
+                                  ? sim.received(2)
+                                  : sim.received(1);
+    EXPECT_EQ(deskB, "FORCEREPLY\nRDS.RT=Now playing: TITLE=Blue Monday\nRDS.RT?\n");
+}

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "exec/tcp_link.h"
+#include "support/sim_server.h"
+
+namespace {
+
+// A connection to a sim, closed at the end of the test.
+class Link {
+  public:
+    explicit Link(const SimServer& sim) : connection_(OpenConnection("127.0.0.1", sim.port())) {
+        SetReceiveTimeout(connection_, 5000);
+    }
+    ~Link() { CloseConnection(connection_); }
+    Connection get() const { return connection_; }
+
+  private:
+    Connection connection_;
+};
+
+struct LineCase {
+    const char* name;
+    std::vector<std::string> simOptions;
+    std::vector<std::string> expectedLines;
+};
+
+}  // namespace
+
+TEST(TcpLink, ReceiveLineDropsLineEndsAndPassesOverProgressLines) {
+    const std::vector<LineCase> cases = {
+        {"crlf greeting", {"--crlf"}, {"READY", "OK"}},
+        {"bare crlf is an empty line", {"--crlf", "--greeting=\r\nREADY"}, {"", "READY", "OK"}},
+        {"plus line passed over", {"--greeting=+x\nOK"}, {"OK", "OK"}},
+        {"lone bang passed over", {"--greeting=!\nOK"}, {"OK", "OK"}},
+        {"bare lf is an empty line", {"--greeting=\nOK"}, {"", "OK", "OK"}},
+        {"only one cr removed", {"--greeting=A\rB\r\r"}, {"A\rB\r", "OK"}},
+        {"answer cut by close is lost", {"--greeting=OK", "--close-after=0", "--mid-line"}, {""}},
+    };
+    for (const LineCase& c : cases) {
+        SimServer sim(c.simOptions);
+        ASSERT_TRUE(sim.started()) << c.name;
+        Link link(sim);
+        ASSERT_NE(link.get(), kNoConnection) << c.name;
+        ASSERT_TRUE(SendText(link.get(), "FORCEREPLY\n")) << c.name;
+        for (const std::string& expected : c.expectedLines) {
+            EXPECT_EQ(ReceiveLine(link.get()), expected) << c.name;
+        }
+    }
+}
+
+TEST(TcpLink, ReceiveLineLeavesTheNextLineOnTheSocket) {
+    SimServer sim({"--greeting=FIRST\nSECOND"});
+    Link link(sim);
+    EXPECT_EQ(ReceiveLine(link.get()), "FIRST");
+    char rest[64];
+    std::string taken;
+    while (taken.find('\n') == std::string::npos) {
+        const long count = SocketReceive(link.get(), rest, sizeof rest, false);
+        ASSERT_GT(count, 0);
+        taken.append(rest, static_cast<std::size_t>(count));
+    }
+    EXPECT_EQ(taken, "SECOND\n");
+}
+
+TEST(TcpLink, AnswerReaderTakesNoMoreThanTheAnswersDue) {
+    // Lines passed over do not count: after two answers the third line is still queued.
+    SimServer sim({"--greeting=A\n+p\n!q\nB\nC"});
+    Link link(sim);
+    {
+        AnswerReader reader(link.get());
+        EXPECT_EQ(reader.next(2), "A");
+        EXPECT_EQ(reader.next(1), "B");
+    }
+    EXPECT_EQ(ReceiveLine(link.get()), "C");
+}
+
+TEST(TcpLink, LongLinesAreTakenWholeUpToTheLimit) {
+    SimServer sim({"--huge-answer=1000000"});
+    Link link(sim);
+    ASSERT_TRUE(SendText(link.get(), "FORCEREPLY\nA\nB\n"));
+    EXPECT_EQ(ReceiveLine(link.get()), "READY");
+    EXPECT_EQ(ReceiveLine(link.get()), "OK");
+    const std::string first = ReceiveLine(link.get());
+    EXPECT_EQ(first.size(), 1000000u);
+    EXPECT_EQ(first.substr(0, 3), "OKx");
+    EXPECT_EQ(ReceiveLine(link.get()).size(), 1000000u);
+}
+
+TEST(TcpLink, LineBeyondSixteenMebibytesIsAFailedReceive) {
+    SimServer sim({"--huge-answer=" + std::to_string(kMaxAnswerLineBytes + 10)});
+    Link link(sim);
+    ASSERT_TRUE(SendText(link.get(), "FORCEREPLY\nA\n"));
+    EXPECT_EQ(ReceiveLine(link.get()), "READY");
+    EXPECT_EQ(ReceiveLine(link.get()), "OK");
+    testing::internal::CaptureStderr();
+    const std::string line = ReceiveLine(link.get());
+    EXPECT_TRUE(line.empty()) << line.size() << " bytes taken";
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(CountLogged(err, "SOCKET_ERROR: " + std::to_string(SocketMessageTooLongError())), 1)
+        << err;
+}
+
+TEST(TcpLink, ReceiveTimeOutIsLoggedAsSocketError) {
+    SimServer sim({"--silent"});
+    Link link(sim);
+    ASSERT_TRUE(SetReceiveTimeout(link.get(), 100));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ReceiveLine(link.get()), "");
+    const std::vector<std::string> messages =
+        LoggedMessages(testing::internal::GetCapturedStderr());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("SOCKET_ERROR: ", 0), 0u) << messages[0];
+}
+
+TEST(TcpLink, SendTextPutsExactlyTheBytesOnTheWire) {
+    SimServer sim;
+    {
+        Link link(sim);
+        EXPECT_TRUE(SendText(link.get(), "FORCEREPLY\n"));
+        EXPECT_TRUE(SendText(link.get(), std::string("A b\t\r\n", 6)));
+        EXPECT_TRUE(SendText(link.get(), ""));
+    }
+    EXPECT_EQ(sim.received(1), "FORCEREPLY\nA b\t\r\n");
+}
+
+namespace {
+
+// 100 000 commands of 100 bytes: more than every socket buffer on the way can hold.
+std::string manyCommands() {
+    std::string text = "FORCEREPLY\n";
+    const std::string command = std::string(99, 'C') + "\n";
+    for (int i = 0; i < 100000; ++i) {
+        text += command;
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(TcpLink, BlockedSendLetsTheHandlerTakeTheAnswers) {
+    // Each answer is written before the next command is read, and answers are not read
+    // unless the handler does it: without the handler the send would never end.
+    SimServer sim({"--sync"});
+    Link link(sim);
+    int calls = 0;
+    std::size_t dropped = 0;
+    std::size_t lastSent = 0;
+    const bool sent = SendText(link.get(), manyCommands(), [&](std::size_t out) {
+        EXPECT_GE(out, lastSent);
+        lastSent = out;
+        ++calls;
+        dropped += DiscardArrived(link.get());
+        return BlockedSend::Drained;
+    });
+    EXPECT_TRUE(sent);
+    EXPECT_GT(calls, 0);
+    EXPECT_GT(dropped, 0u);
+}
+
+TEST(TcpLink, HandlerThatGivesUpFailsTheSend) {
+    SimServer sim({"--sync"});
+    Link link(sim);
+    int calls = 0;
+    std::size_t sent = 0;
+    const std::string commands = manyCommands();
+    EXPECT_FALSE(SendText(
+        link.get(), commands,
+        [&](std::size_t) {
+            ++calls;
+            return BlockedSend::GiveUp;
+        },
+        &sent));
+    EXPECT_EQ(calls, 1);
+    EXPECT_GT(sent, 0u);
+    EXPECT_LT(sent, commands.size());
+}
+
+TEST(TcpLink, OpenConnectionFailuresAreLogged) {
+    ClosedPort closed;
+    struct Case {
+        std::string host;
+        std::string port;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"", "3004", "Error : Host or Port empty"},
+        {"127.0.0.1", "", "Error : Host or Port empty"},
+        {"no-such-host.invalid", "3004", "Error no such host no-such-host.invalid:3004"},
+        {"127.0.0.1", closed.port(), "Error cannot connect to 127.0.0.1:" + closed.port()},
+        {"127.0.0.1", "abc", "Error cannot connect to 127.0.0.1:abc"},
+    };
+    for (const Case& c : cases) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(OpenConnection(c.host, c.port), kNoConnection) << c.message;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(LoggedMessages(err), std::vector<std::string>{c.message}) << err;
+    }
+}
+
+TEST(TcpLink, PortTextIsReadLikeAtoiModulo65536) {
+    EXPECT_EQ(PortNumber("3004"), 3004);
+    EXPECT_EQ(PortNumber("abc"), 0);
+    EXPECT_EQ(PortNumber("70000"), 4464);
+    EXPECT_EQ(PortNumber("  12x"), 12);
+    EXPECT_EQ(PortNumber("-1"), 65535);
+}
+
+TEST(TcpLink, NoConnectionSendsNothingAndClosesNothing) {
+    EXPECT_FALSE(SendText(kNoConnection, "A\n"));
+    CloseConnection(kNoConnection);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SetReceiveTimeout(kNoConnection, 500));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(LoggedMessages(err), std::vector<std::string>{"Can not set socket timeout !"});
+}
+
+TEST(TcpLink, NameOfTheLocalHostResolves) {
+    SimServer sim;
+    const Connection connection = OpenConnection("localhost", sim.port());
+    EXPECT_NE(connection, kNoConnection);
+    CloseConnection(connection);
+}
