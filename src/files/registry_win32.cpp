@@ -66,6 +66,29 @@ HKEY handleOf(const RegistryKey& key) {
     return key.isOpen() ? key.state().handle : nullptr;
 }
 
+// The registry reads an empty name as the parent key itself and passes over empty parts
+// between backslashes; such names are refused (EINVAL), as on every platform.
+bool validName(const std::string& name) {
+    if (name.empty() || name.front() == '\\' || name.back() == '\\' ||
+        name.find("\\\\") != std::string::npos) {
+        errno = EINVAL;
+        return false;
+    }
+    return true;
+}
+
+bool hasSubkeys(HKEY parent, const std::string& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD subkeys = 0;
+    const LONG status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && subkeys > 0;
+}
+
 }  // namespace
 
 RegistryKey OpenClassesRoot() {
@@ -74,6 +97,9 @@ RegistryKey OpenClassesRoot() {
 
 RegistryResult CreateRegistryKey(const RegistryKey& parent, const std::string& name,
                                  RegistryKey& key) {
+    if (!validName(name)) {
+        return RegistryResult::Failed;
+    }
     HKEY handle = nullptr;
     const RegistryResult result = resultOf(RegCreateKeyA(handleOf(parent), name.c_str(), &handle));
     if (result == RegistryResult::Done) {
@@ -84,6 +110,9 @@ RegistryResult CreateRegistryKey(const RegistryKey& parent, const std::string& n
 
 RegistryResult OpenRegistryKey(const RegistryKey& parent, const std::string& name,
                                RegistryKey& key) {
+    if (!validName(name)) {
+        return RegistryResult::Failed;
+    }
     HKEY handle = nullptr;
     const RegistryResult result = resultOf(RegOpenKeyA(handleOf(parent), name.c_str(), &handle));
     if (result == RegistryResult::Done) {
@@ -98,7 +127,15 @@ RegistryResult SetRegistryDefault(const RegistryKey& key, const std::string& val
 }
 
 RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& name) {
-    return resultOf(RegDeleteKeyA(handleOf(parent), name.c_str()));
+    if (!validName(name)) {
+        return RegistryResult::Failed;
+    }
+    const RegistryResult result = resultOf(RegDeleteKeyA(handleOf(parent), name.c_str()));
+    // The registry refuses a key with subkeys as "access denied"; the cause is the subkeys.
+    if (result == RegistryResult::Failed && hasSubkeys(handleOf(parent), name)) {
+        errno = ENOTEMPTY;
+    }
+    return result;
 }
 
 void AnnounceAssociationsChanged() {

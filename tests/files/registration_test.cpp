@@ -1,47 +1,32 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 
+#include "files/folders.h"
 #include "files/registration.h"
 #include "files/registry.h"
-#include "support/process.h"
-
-namespace fs = std::filesystem;
+#include "support/registry_probe.h"
+#include "support/scratch.h"
 
 // Every test registers file types of its own names: the key tree is shared by tests that run
 // at the same time.
 namespace {
 
-const char kProgram[] = "/opt/orvane/bin/transmitter";
-const char kOpen[] = "\"/opt/orvane/bin/transmitter\" \"%1\"";
-const char kCrypt[] = "\"/opt/orvane/bin/transmitter\" -c \"%1\"";
-const char kNoValue[] = "(no value)";
+// A program path of the platform's form, so that its folder is the part before the last
+// separator.
+const bool kWindowsPaths = kPathSeparator == '\\';
+const std::string kProgramFolder = kWindowsPaths ? "C:\\Orvane\\bin" : "/opt/orvane/bin";
+const std::string kProgram = kProgramFolder + kPathSeparator + "transmitter";
+const std::string kOpen = "\"" + kProgram + "\" \"%1\"";
+const std::string kCrypt = "\"" + kProgram + "\" -c \"%1\"";
+const char* const kNoValue = kNoRegistryValue;
 
 using Tree = std::map<std::string, std::string>;
 
 // Key path (below the root, "/" between keys) to default value, for the two keys of a type.
 Tree treeOf(const std::string& type) {
-    Tree tree;
-    for (const std::string& top : {"." + type, type + "file"}) {
-        const fs::path start = fs::path(TEST_REGISTRY_DIR) / top;
-        if (!fs::is_directory(start)) {
-            continue;
-        }
-        std::vector<fs::path> keys{start};
-        for (const auto& entry : fs::recursive_directory_iterator(start)) {
-            if (entry.is_directory()) {
-                keys.push_back(entry.path());
-            }
-        }
-        for (const auto& key : keys) {
-            const fs::path value = key / "@default";
-            tree[fs::relative(key, TEST_REGISTRY_DIR).string()] =
-                fs::exists(value) ? ReadWholeFile(value.string()) : kNoValue;
-        }
-    }
+    Tree tree = RegistryTreeBelow("." + type);
+    tree.merge(RegistryTreeBelow(type + "file"));
     return tree;
 }
 
@@ -60,9 +45,8 @@ Tree withCrypt(Tree tree, const std::string& type) {
 }
 
 void removeType(const std::string& type) {
-    std::error_code ignored;
-    fs::remove_all(fs::path(TEST_REGISTRY_DIR) / ("." + type), ignored);
-    fs::remove_all(fs::path(TEST_REGISTRY_DIR) / (type + "file"), ignored);
+    RemoveRegistryTree("." + type);
+    RemoveRegistryTree(type + "file");
 }
 
 class Registration : public ::testing::Test {
@@ -115,7 +99,7 @@ TEST_F(Registration, DescriptionIconAndCryptVerb) {
                   true),
               "");
     Tree expected = withCrypt(installedTree("rg-full", "Orvane preset"), "rg-full");
-    expected["rg-fullfile/DefaultIcon"] = "/opt/orvane/bin/qvtrxResources.dll,3";
+    expected["rg-fullfile/DefaultIcon"] = kProgramFolder + kPathSeparator + "qvtrxResources.dll,3";
     EXPECT_EQ(treeOf("rg-full"), expected);
 }
 
@@ -187,7 +171,7 @@ TEST_F(Registration, UninstallOfAnAbsentTypeStopsAtTheExtensionKey) {
     forget({"rg-absent", "rg-present"});
     ASSERT_EQ(run(config("<extension type=\"rg-present\"/>\n"), true), "");
     // The class key of the absent type exists: it must not be touched.
-    fs::create_directories(fs::path(TEST_REGISTRY_DIR) / "rg-absentfile" / "shell");
+    ASSERT_TRUE(MakeRegistryKeys("rg-absentfile/shell"));
     EXPECT_EQ(
         run(config("<extension type=\"rg-absent\"/>\n<extension type=\"rg-present\"/>\n"), false),
         "Delete registry Key .rg-absent: No such file or directory\n");
@@ -219,13 +203,18 @@ TEST_F(Registration, UninstallWithoutCryptLeavesAnInstalledVerb) {
 
 TEST_F(Registration, FailingEntryKeepsWhatItWroteAndTheWalkGoesOn) {
     forget({"rg-blocked", "rg-after"});
-    // A file where the class key belongs: the class key cannot be created.
-    std::ofstream(fs::path(TEST_REGISTRY_DIR) / "rg-blockedfile") << "x";
-    EXPECT_EQ(
-        run(config("<extension type=\"rg-blocked\"/>\n<extension type=\"rg-after\"/>\n"), true),
-        "Create registry Key rg-blockedfile: Not a directory\n");
-    EXPECT_EQ(ReadWholeFile(std::string(TEST_REGISTRY_DIR) + "/.rg-blocked/@default"),
-              "rg-blockedfile");
+    ASSERT_TRUE(BlockRegistryKey("rg-blockedfile"));
+    const std::string err =
+        run(config("<extension type=\"rg-blocked\"/>\n<extension type=\"rg-after\"/>\n"), true);
+    if (kWindowsPaths) {
+        // The class key opens and takes its value; nothing lasting goes below it.
+        EXPECT_EQ(err, "Create registry Key shell: Input/output error\n");
+        EXPECT_EQ(RegistryTreeBelow("rg-blockedfile"),
+                  (Tree{{"rg-blockedfile", "Tessaly Dudiradaroz File"}}));
+    } else {
+        EXPECT_EQ(err, "Create registry Key rg-blockedfile: Not a directory\n");
+    }
+    EXPECT_EQ(RegistryTreeBelow(".rg-blocked"), (Tree{{".rg-blocked", "rg-blockedfile"}}));
     EXPECT_EQ(treeOf("rg-after"), installedTree("rg-after", "Tessaly Dudiradaroz File"));
 }
 
@@ -254,7 +243,7 @@ TEST_F(Registration, ProgramWithoutAFolderTakesTheCurrentFolder) {
     const Tree tree = treeOf("rg-bare");
     ASSERT_EQ(tree.count("rg-barefile/DefaultIcon"), 1u);
     EXPECT_EQ(tree.at("rg-barefile/DefaultIcon"),
-              fs::current_path().string() + "/qvtrxResources.dll,7");
+              CurrentFolder() + kPathSeparator + "qvtrxResources.dll,7");
     EXPECT_EQ(tree.at("rg-barefile/shell/open/command"), "\"transmitter\" \"%1\"");
 }
 
