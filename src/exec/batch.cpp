@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-void CommandBatch::add(const std::string& command, std::size_t lineStart) {
+void CommandBatch::add(std::string_view command, std::size_t lineStart) {
     bytes_ += command;
     bytes_ += '\n';
     entries_.push_back({bytes_.size(), lineStart});
