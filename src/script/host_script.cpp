@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <memory>
 
 #include "script/analyser.h"
@@ -17,7 +16,10 @@ std::string hostScriptText(const std::string& body, const std::string& host,
     text += '\n';
     const std::size_t bodyStart = text.size();
     text += body;
-    std::replace(text.begin() + static_cast<std::ptrdiff_t>(bodyStart), text.end(), '^', '\n');
+    for (auto mark = text.find('^', bodyStart); mark != std::string::npos;
+         mark = text.find('^', mark + 1)) {
+        text[mark] = '\n';
+    }
     if (!body.empty() && text.back() != '\n') {
         text += '\n';
     }
