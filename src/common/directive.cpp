@@ -2,7 +2,7 @@
 
 #include "common/strings.h"
 
-bool isDirectiveLine(const std::string& line) {
+bool isDirectiveLine(std::string_view line) {
     return !line.empty() && line[0] == '*';
 }
 

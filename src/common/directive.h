@@ -3,6 +3,7 @@
 // analyser and the executor.
 
 #include <string>
+#include <string_view>
 
 struct Directive {
     // Text between the "*" and the first "=" (all of it without "="), ASCII lower-cased and
@@ -12,6 +13,6 @@ struct Directive {
     std::string argument;
 };
 
-bool isDirectiveLine(const std::string& line);
+bool isDirectiveLine(std::string_view line);
 // `line` must begin with "*".
 Directive splitDirective(const std::string& line);

@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <string_view>
 
 #if defined(__GNUC__)
 #define TRANSMITTER_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -24,9 +25,16 @@ std::string replaceAll(const std::string& text, const std::string& from, const s
 // ASCII A..Z to a..z only; every other byte unchanged.
 std::string toLowerAscii(const std::string& text);
 
-bool startsWith(const std::string& text, const std::string& prefix);
-bool endsWith(const std::string& text, const std::string& suffix);
-bool contains(const std::string& text, const std::string& part);
+// Inline: the executor and the line walkers call these for every line.
+inline bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+inline bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+inline bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
 
 // Reads a decimal integer as the C runtime's atoi does: leading blanks skipped, optional sign,
 // digits up to the first other byte, no digits giving 0. Saturates instead of overflowing.

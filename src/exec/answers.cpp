@@ -1,6 +1,7 @@
 #include "exec/answers.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "common/globals.h"
 #include "common/strings.h"
@@ -15,16 +16,24 @@ struct Peer {
     const std::string& port;
 };
 
-bool expectsAnswer(const std::string& text, std::size_t start, std::size_t end) {
+bool expectsAnswer(std::string_view text, std::size_t start, std::size_t end) {
     return end > start && text[start] != '*';
 }
 
 // The next line of `text` from `position`, which moves past the line and its LF.
-std::string takeLine(const std::string& text, std::size_t& position) {
+std::string_view takeLine(std::string_view text, std::size_t& position) {
     const auto end = text.find('\n', position);
-    const std::size_t stop = end == std::string::npos ? text.size() : end;
-    std::string line = text.substr(position, stop - position);
-    position = end == std::string::npos ? text.size() : end + 1;
+    const std::size_t stop = end == std::string_view::npos ? text.size() : end;
+    const std::string_view line = text.substr(position, stop - position);
+    position = end == std::string_view::npos ? text.size() : end + 1;
+    return line;
+}
+
+// The command as the messages name it: without its trailing blanks.
+std::string_view commandOf(std::string_view line) {
+    while (!line.empty() && line.back() == ' ') {
+        line.remove_suffix(1);
+    }
     return line;
 }
 
@@ -72,18 +81,19 @@ int receiveGreeting(const Peer& peer, std::size_t commandsDue) {
     return 0;
 }
 
-int judgeCommand(const Peer& peer, const std::string& line, std::size_t due,
+int judgeCommand(const Peer& peer, std::string_view line, std::size_t due,
                  std::string& lastAnswer) {
-    const std::string command = trimRight(line, " ");
+    const std::string_view command = commandOf(line);
     lastAnswer = peer.answers.next(due);
     if (lastAnswer.empty()) {
         LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), peer.host.c_str(),
-                   peer.port.c_str(), command.c_str());
+                   peer.port.c_str(), std::string(command).c_str());
         return 1;
     }
     if (lastAnswer[0] == '*') {
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", g_scriptName.c_str(),
-                   peer.host.c_str(), peer.port.c_str(), command.c_str(), lastAnswer.c_str());
+                   peer.host.c_str(), peer.port.c_str(), std::string(command).c_str(),
+                   lastAnswer.c_str());
         return -1;
     }
     if (endsWith(command, "?")) {
@@ -102,7 +112,7 @@ int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t l
     std::size_t due = countAnswersDue(text, progress, limit);
     lastAnswer.clear();
     while (progress.position < limit) {
-        const std::string line = takeLine(text, progress.position);
+        const std::string_view line = takeLine(text, progress.position);
         const int number = ++progress.lineCount;
         if (number <= 2) {
             continue;

@@ -28,7 +28,7 @@ int HostAttempt::run() {
         LogMessage("%s: Badly formed script ! Internal error !", g_scriptName.c_str());
         return -1;
     }
-    std::string line;
+    std::string_view line;
     while (nextLine(line)) {
         if (lineCount_ == 3) {
             const int connected = connect();
@@ -54,26 +54,27 @@ int HostAttempt::checkpoint() {
     return CheckAnswers(text_, progress_, readCursor_, connection_, host_, port_, lastAnswer_);
 }
 
-// A line runs up to the next LF or the end of the text; the LF is not part of it.
-bool HostAttempt::nextLine(std::string& line) {
+// A line runs up to the next LF or the end of the text; the LF is not part of it. The view
+// stays valid as long as the script text.
+bool HostAttempt::nextLine(std::string_view& line) {
     if (readCursor_ >= text_.size()) {
         return false;
     }
     lineStart_ = readCursor_;
     const auto end = text_.find('\n', readCursor_);
     const std::size_t stop = end == std::string::npos ? text_.size() : end;
-    line.assign(text_, readCursor_, stop - readCursor_);
+    line = std::string_view(text_).substr(readCursor_, stop - readCursor_);
     readCursor_ = end == std::string::npos ? text_.size() : end + 1;
     ++lineCount_;
     return true;
 }
 
-bool HostAttempt::readHeadLine(const char* prefix, std::string& value) {
-    std::string line;
+bool HostAttempt::readHeadLine(std::string_view prefix, std::string& value) {
+    std::string_view line;
     if (!nextLine(line) || !startsWith(line, prefix)) {
         return false;
     }
-    value = line.substr(std::string(prefix).size());
+    value = std::string(line.substr(prefix.size()));
     return true;
 }
 
@@ -92,18 +93,25 @@ int HostAttempt::connect() {
 
 // Commands are queued; everything queued goes out before a directive or a template is
 // handled, since either may wait for other hosts, which may rely on what was sent before.
-int HostAttempt::handleLine(const std::string& line) {
+int HostAttempt::handleLine(std::string_view line) {
     const bool isDirective = startsWith(line, "*");
-    if (isDirective || startsWith(line, "$")) {
+    const bool isTemplate = startsWith(line, "$");
+    if (isDirective || isTemplate) {
         const int flushed = flushCommands();
         if (flushed != 0) {
             return flushed;
         }
     }
     if (isDirective) {
-        return RunDirective(*this, line);
+        return RunDirective(*this, std::string(line));
     }
-    const std::string command = startsWith(line, "$") ? FillTemplate(line) : line;
+    if (isTemplate) {
+        return queueCommand(FillTemplate(std::string(line)));
+    }
+    return queueCommand(line);
+}
+
+int HostAttempt::queueCommand(std::string_view command) {
     if (command.empty()) {
         // Nothing goes out, so no answer is due either.
         progress_.unsentLines.insert(lineCount_);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "exec/answers.h"
 #include "exec/batch.h"
@@ -28,10 +29,12 @@ class HostAttempt {
     void setPendingBuffer(CBufferShared* buffer) { pendingBuffer_ = buffer; }
 
   private:
-    bool nextLine(std::string& line);
-    bool readHeadLine(const char* prefix, std::string& value);
+    bool nextLine(std::string_view& line);
+    bool readHeadLine(std::string_view prefix, std::string& value);
     int connect();
-    int handleLine(const std::string& line);
+    int handleLine(std::string_view line);
+    // Queues a command line as it goes out; an empty one goes out as nothing.
+    int queueCommand(std::string_view command);
     int flushCommands();
     int storePendingAnswer();
     BlockedSend whileSendBlocked(std::size_t sent);

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
-void CommandBatch::add(const std::string& command, std::size_t lineStart) {
+void CommandBatch::add(std::string_view command, std::size_t lineStart) {
+    if (bytes_.empty()) {
+        // A batch goes out once past kCommandBatchBytes: room for that and one more line.
+        bytes_.reserve(kCommandBatchBytes + command.size() + 1);
+    }
     bytes_ += command;
     bytes_ += '\n';
     entries_.push_back({bytes_.size(), lineStart});

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Past this size the queued commands go out even before the next flush point.
@@ -13,7 +14,7 @@ class CommandBatch {
   public:
     // `lineStart`: where the command's line begins in the host script text; answers are due
     // up to there once every command before it has gone out.
-    void add(const std::string& command, std::size_t lineStart);
+    void add(std::string_view command, std::size_t lineStart);
     bool empty() const { return bytes_.empty(); }
     const std::string& bytes() const { return bytes_; }
     void clear();

@@ -1,6 +1,7 @@
 #include "script/analyser.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "common/directive.h"
 #include "common/globals.h"
@@ -24,7 +25,7 @@ struct Analysis {
     std::vector<CMultiHostTarget> targets;
 };
 
-void appendToBody(Analysis& analysis, const std::string& line) {
+void appendToBody(Analysis& analysis, std::string_view line) {
     if (!analysis.body.empty()) {
         analysis.body += '\n';
     }
@@ -146,28 +147,35 @@ bool analyseDirective(Analysis& analysis, const std::string& line, int lineNumbe
     return true;
 }
 
+bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
+    if (line.empty()) {
+        return true;
+    }
+    if (!isDirectiveLine(line)) {
+        appendToBody(analysis, line);
+        return true;
+    }
+    return analyseDirective(analysis, std::string(line), lineNumber);
+}
+
 }  // namespace
 
 bool analyseScript(const std::string& text, const std::string& defaultHost,
                    const std::string& defaultPort, ScriptList& scriptList) {
     Analysis analysis{defaultHost, defaultPort, scriptList, defaultHost, defaultPort, {}, {}, {}};
-    const std::string script = text.substr(0, text.find('\0'));
+    std::string_view script(text);
+    script = script.substr(0, script.find('\0'));
+    analysis.body.reserve(script.size());
     int lineNumber = 0;
-    std::string::size_type start = 0;
+    std::size_t start = 0;
     while (start <= script.size()) {
         auto end = script.find('\n', start);
-        if (end == std::string::npos) {
+        if (end == std::string_view::npos) {
             end = script.size();
         }
-        const std::string line = script.substr(start, end - start);
+        const std::string_view line = script.substr(start, end - start);
         start = end + 1;
-        ++lineNumber;
-        if (line.empty()) {
-            continue;
-        }
-        if (!isDirectiveLine(line)) {
-            appendToBody(analysis, line);
-        } else if (!analyseDirective(analysis, line, lineNumber)) {
+        if (!analyseLine(analysis, line, ++lineNumber)) {
             return false;
         }
     }

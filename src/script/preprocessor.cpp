@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <new>
+#include <string_view>
 
 #include "common/directive.h"
 #include "common/globals.h"
@@ -72,35 +73,45 @@ bool expandInclude(const std::string& argument, const ScriptLine& line, std::str
     return true;
 }
 
-bool preprocessLine(const ScriptLine& line, std::string& output) {
-    if (isDirectiveLine(line.text)) {
-        const Directive directive = splitDirective(line.text);
-        if (directive.keyword == "loadfile") {
-            return expandLoadFile(directive.argument, line, output);
-        }
-        if (directive.keyword == "include") {
-            return expandInclude(directive.argument, line, output);
-        }
+bool preprocessDirective(const ScriptLine& line, std::string& output) {
+    const Directive directive = splitDirective(line.text);
+    if (directive.keyword == "loadfile") {
+        return expandLoadFile(directive.argument, line, output);
+    }
+    if (directive.keyword == "include") {
+        return expandInclude(directive.argument, line, output);
     }
     output += line.text;
     output += '\n';
     return true;
 }
 
+bool preprocessLine(std::string_view text, int number, std::string& output) {
+    if (isDirectiveLine(text)) {
+        const std::string line(text);
+        return preprocessDirective(ScriptLine{line, number}, output);
+    }
+    output += text;
+    output += '\n';
+    return true;
+}
+
 bool preprocessText(const std::string& text, std::string& output) {
+    const std::string_view whole(text);
+    output.reserve(output.size() + whole.size());
     int number = 0;
     std::size_t start = 0;
-    while (start < text.size()) {
-        auto end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
+    while (start < whole.size()) {
+        auto end = whole.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = whole.size();
         }
-        const std::string lineText = text.substr(start, end - start);
+        const std::string_view line = whole.substr(start, end - start);
         start = end + 1;
-        if (lineText.empty()) {
+        if (line.empty()) {
             continue;
         }
-        if (!preprocessLine(ScriptLine{lineText, ++number}, output)) {
+        if (!preprocessLine(line, ++number, output)) {
             return false;
         }
     }
