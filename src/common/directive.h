@@ -15,3 +15,5 @@ struct Directive {
 bool isDirectiveLine(const std::string& line);
 // `line` must begin with "*".
 Directive splitDirective(const std::string& line);
+// The keyword alone, without copying the argument.
+std::string directiveKeyword(const std::string& line);

@@ -61,14 +61,16 @@ void logSyntaxError(const char* directive, int lineNumber, const std::string& li
 }
 
 // "set" stores its value now, so every worker finds the last value the script gives.
-bool storeSetValue(Analysis& analysis, const std::string& argument) {
+// The value is cut out of the argument in place: it may be a whole loaded file.
+bool storeSetValue(Analysis& analysis, std::string& argument) {
     const auto comma = argument.find(',');
     if (comma == std::string::npos) {
         return false;
     }
     CBufferShared& buffer = findOrCreate(g_buffers, argument.substr(0, comma));
     analysis.collected.push_back(&buffer);
-    buffer.SetValue(argument.substr(comma + 1));
+    argument.erase(0, comma + 1);
+    buffer.SetValue(std::move(argument));
     buffer.Raise();
     return true;
 }
@@ -91,7 +93,7 @@ void changeTarget(Analysis& analysis, const Directive& directive) {
 }
 
 // Prepares the objects of a directive that stays in the body. False when its argument is bad.
-bool prepareObjects(Analysis& analysis, const Directive& directive) {
+bool prepareObjects(Analysis& analysis, Directive& directive) {
     const std::string& keyword = directive.keyword;
     const std::string& name = directive.argument;
     if (keyword == "waitfor") {
@@ -108,7 +110,7 @@ bool prepareObjects(Analysis& analysis, const Directive& directive) {
     } else if (keyword == "savenext") {
         analysis.collected.push_back(&findOrCreate(g_buffers, name));
     } else if (keyword == "set") {
-        return storeSetValue(analysis, name);
+        return storeSetValue(analysis, directive.argument);
     }
     return true;
 }
@@ -128,7 +130,7 @@ const char* directiveNeedingArgument(const std::string& keyword) {
 }
 
 bool analyseDirective(Analysis& analysis, const std::string& line, int lineNumber) {
-    const Directive directive = splitDirective(line);
+    Directive directive = splitDirective(line);
     const char* errorName = directiveNeedingArgument(directive.keyword);
     if (errorName != nullptr && directive.argument.empty()) {
         logSyntaxError(errorName, lineNumber, line);
@@ -151,15 +153,18 @@ bool analyseDirective(Analysis& analysis, const std::string& line, int lineNumbe
 bool analyseScript(const std::string& text, const std::string& defaultHost,
                    const std::string& defaultPort, ScriptList& scriptList) {
     Analysis analysis{defaultHost, defaultPort, scriptList, defaultHost, defaultPort, {}, {}, {}};
-    const std::string script = text.substr(0, text.find('\0'));
+    // The text ends at its first NUL; it is read in place, not copied.
+    const std::size_t size = std::min(text.find('\0'), text.size());
+    // No body outgrows the text: reserved once, it never has to grow while a line is added.
+    analysis.body.reserve(size);
     int lineNumber = 0;
     std::string::size_type start = 0;
-    while (start <= script.size()) {
-        auto end = script.find('\n', start);
-        if (end == std::string::npos) {
-            end = script.size();
+    while (start <= size) {
+        auto end = text.find('\n', start);
+        if (end == std::string::npos || end > size) {
+            end = size;
         }
-        const std::string line = script.substr(start, end - start);
+        const std::string line = text.substr(start, end - start);
         start = end + 1;
         ++lineNumber;
         if (line.empty()) {

@@ -5,17 +5,20 @@
 void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& objects,
                      const std::string& host, const std::string& port, ScriptList& scriptList) {
     auto script = std::make_unique<CHostScript>();
-    script->text = "*host=" + host + "\n*port=" + port + "\n";
-    std::string lines = body;
-    for (char& byte : lines) {
-        if (byte == '^') {
-            byte = '\n';
+    std::string& text = script->text;
+    const std::string head = "*host=" + host + "\n*port=" + port + "\n";
+    // One copy of the body, made in place: a body may hold a whole loaded file.
+    text.reserve(head.size() + body.size() + 1);
+    text = head;
+    text += body;
+    for (std::size_t i = head.size(); i < text.size(); ++i) {
+        if (text[i] == '^') {
+            text[i] = '\n';
         }
     }
-    if (!lines.empty() && lines.back() != '\n') {
-        lines += '\n';
+    if (text.size() > head.size() && text.back() != '\n') {
+        text += '\n';
     }
-    script->text += lines;
     script->syncObjects = objects;
     scriptList.push_back(std::move(script));
 }
