@@ -22,6 +22,9 @@ const char* const kSimUsage =
     "  --shared-values          values set by NAME=VALUE are server-wide, not per connection\n"
     "  --value=NAME=VALUE       value known before any command (repeatable)\n"
     "  --huge-answer=BYTES      pad every good answer to BYTES bytes\n"
+    "  --endless-after=N        after N answers, send one line without end and answer no more\n"
+    "                           (it stops after 64 MiB and closes)\n"
+    "  --noise=HEX              send these bytes (hexadecimal, any value) before every answer\n"
     "  --record=DIR             received bytes of connection N go to DIR/conn-N.bin; a line\n"
     "                           \"closed N\" is printed when connection N has ended\n";
 
@@ -47,6 +50,22 @@ bool readInt(const std::string& text, int& number) {
         return false;
     }
     number = static_cast<int>(value);
+    return true;
+}
+
+// Two hexadecimal digits per byte, either case.
+bool readHex(const std::string& text, std::string& bytes) {
+    if (text.size() % 2 != 0) {
+        return false;
+    }
+    bytes.clear();
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const std::string pair = text.substr(i, 2);
+        if (pair.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            return false;
+        }
+        bytes += static_cast<char>(std::strtol(pair.c_str(), nullptr, 16));
+    }
     return true;
 }
 
@@ -104,6 +123,12 @@ bool applyValue(const std::string& name, const std::string& value, SimOptions& o
     }
     if (name == "--huge-answer") {
         return readNumber(value, options.hugeAnswerBytes);
+    }
+    if (name == "--endless-after") {
+        return readNumber(value, options.endlessAfter);
+    }
+    if (name == "--noise") {
+        return readHex(value, options.noise);
     }
     if (name == "--record") {
         options.recordFolder = value;

@@ -24,6 +24,8 @@ struct SimOptions {
     bool sharedValues = false;         // values server-wide instead of per connection
     std::map<std::string, std::string> presetValues;
     long hugeAnswerBytes = 0;  // every good answer padded to this many bytes
+    long endlessAfter = -1;    // after this many answers, one endless line without LF; -1 never
+    std::string noise;         // bytes sent before every answer to a command
     std::string recordFolder;  // received bytes of connection N go to <folder>/conn-N.bin
 };
 

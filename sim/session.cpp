@@ -5,6 +5,10 @@
 
 namespace {
 
+// The endless line goes out in pieces of this size, up to kEndlessLineBytes in all.
+constexpr std::size_t kEndlessPieceBytes = 65536;
+constexpr long long kEndlessLineBytes = 64LL * 1024 * 1024;
+
 void pause(int milliseconds) {
     if (milliseconds > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -35,6 +39,9 @@ void Session::run() {
 
 // One round of waiting, writing what is queued and reading what came; false at the end.
 bool Session::exchange() {
+    if (endless_ && !feedEndlessLine()) {
+        return false;
+    }
     const NetReady ready = NetWait(socket_, !outbox_.empty());
     if (ready.failed) {
         return false;
@@ -68,9 +75,25 @@ bool Session::exchange() {
     return true;
 }
 
+bool Session::feedEndlessLine() {
+    if (outbox_.size() >= kEndlessPieceBytes) {
+        return true;
+    }
+    if (endlessSent_ >= kEndlessLineBytes) {
+        return false;
+    }
+    outbox_.append(kEndlessPieceBytes, 'x');
+    endlessSent_ += static_cast<long long>(kEndlessPieceBytes);
+    return true;
+}
+
 bool Session::handleLine(const std::string& line) {
     const Reply reply = responder_.answer(line);
-    if (options_.silent) {
+    if (options_.silent || endless_) {
+        return true;
+    }
+    if (reply.isCommand && answered_ == options_.endlessAfter) {
+        endless_ = true;
         return true;
     }
     const bool last = reply.isCommand && ++answered_ == options_.closeAfter;
@@ -80,6 +103,9 @@ bool Session::handleLine(const std::string& line) {
             pause(options_.answerDelayMs);
         }
         const bool finalLine = i + 1 == reply.lines.size();
+        if (reply.isCommand) {
+            outbox_ += options_.noise;
+        }
         queue(reply.lines[i], !(last && finalLine && options_.closeMidLine));
         if (options_.synchronous && !flushBlocking()) {
             return false;

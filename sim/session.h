@@ -18,6 +18,8 @@ class Session {
     void queue(const std::string& line, bool withLineEnd = true);
     bool flushBlocking();
     bool exchange();
+    // With the endless line under way: keeps the outbox filled; false once it is long enough.
+    bool feedEndlessLine();
 
     SimSocket socket_;
     const SimOptions& options_;
@@ -26,4 +28,6 @@ class Session {
     std::string inbox_;
     std::string outbox_;
     long answered_ = 0;
+    bool endless_ = false;
+    long long endlessSent_ = 0;
 };

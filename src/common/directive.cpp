@@ -6,11 +6,24 @@ bool isDirectiveLine(std::string_view line) {
     return !line.empty() && line[0] == '*';
 }
 
+std::string directiveKeyword(const std::string& line) {
+    const std::size_t start = line.empty() ? 0 : 1;
+    const auto equals = line.find('=', start);
+    return toLowerAscii(line.substr(start, equals == std::string::npos ? equals : equals - start));
+}
+
+// The argument is cut out of the line once: a "set" line may hold a whole loaded file.
 Directive splitDirective(const std::string& line) {
-    const std::string rest = line.empty() ? std::string() : line.substr(1);
-    const auto equals = rest.find('=');
+    const std::size_t start = line.empty() ? 0 : 1;
+    const auto equals = line.find('=', start);
     if (equals == std::string::npos) {
-        return {toLowerAscii(rest), std::string()};
+        return {directiveKeyword(line), std::string()};
     }
-    return {toLowerAscii(rest.substr(0, equals)), trimBoth(rest.substr(equals + 1), " \t")};
+    const char* const blanks = " \t";
+    const auto first = line.find_first_not_of(blanks, equals + 1);
+    if (first == std::string::npos) {
+        return {directiveKeyword(line), std::string()};
+    }
+    const auto last = line.find_last_not_of(blanks);
+    return {directiveKeyword(line), line.substr(first, last - first + 1)};
 }

@@ -16,3 +16,5 @@ struct Directive {
 bool isDirectiveLine(std::string_view line);
 // `line` must begin with "*".
 Directive splitDirective(const std::string& line);
+// The keyword alone, without copying the argument.
+std::string directiveKeyword(const std::string& line);

@@ -85,6 +85,10 @@ int saveNext(HostAttempt& attempt, const std::string& line, const std::string& n
 }  // namespace
 
 int RunDirective(HostAttempt& attempt, const std::string& line) {
+    // Told apart before the split: a "set" line may hold a whole loaded file.
+    if (directiveKeyword(line) == "set") {
+        return 0;  // the value was stored when the script was analysed
+    }
     const Directive directive = splitDirective(line);
     const std::string& name = directive.keyword;
     const std::string& value = directive.argument;
@@ -103,9 +107,6 @@ int RunDirective(HostAttempt& attempt, const std::string& line) {
     }
     if (name == "savenext") {
         return saveNext(attempt, line, value);
-    }
-    if (name == "set") {
-        return 0;  // the value was stored when the script was analysed
     }
     logNotSupported(line);
     return 0;

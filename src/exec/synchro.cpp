@@ -77,9 +77,9 @@ void CBufferShared::Release() {
     Raise();
 }
 
-void CBufferShared::SetValue(const std::string& value) {
+void CBufferShared::SetValue(std::string value) {
     CMonitorLock lock(monitor_);
-    value_ = value;
+    value_ = std::move(value);
 }
 
 std::string CBufferShared::GetValue() {

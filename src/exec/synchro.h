@@ -90,7 +90,7 @@ class CBufferShared : public CBaseSynchro {
     void Wait();
     void Release() override;
     // Replaces the value; does not raise.
-    void SetValue(const std::string& value);
+    void SetValue(std::string value);
     // Empty until a value was set.
     std::string GetValue();
 

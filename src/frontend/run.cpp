@@ -49,6 +49,8 @@ int runForeground(RunOptions& options) {
         LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
         return 1;
     }
+    // The host scripts hold all of it now; a loaded file need not stay in memory once more.
+    std::string().swap(options.commandText);
     for (auto& script : scripts) {
         StartHostWorker(*script);
     }

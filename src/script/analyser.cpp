@@ -62,14 +62,16 @@ void logSyntaxError(const char* directive, int lineNumber, const std::string& li
 }
 
 // "set" stores its value now, so every worker finds the last value the script gives.
-bool storeSetValue(Analysis& analysis, const std::string& argument) {
+// The value is cut out of the argument in place: it may be a whole loaded file.
+bool storeSetValue(Analysis& analysis, std::string& argument) {
     const auto comma = argument.find(',');
     if (comma == std::string::npos) {
         return false;
     }
     CBufferShared& buffer = findOrCreate(g_buffers, argument.substr(0, comma));
     analysis.collected.push_back(&buffer);
-    buffer.SetValue(argument.substr(comma + 1));
+    argument.erase(0, comma + 1);
+    buffer.SetValue(std::move(argument));
     buffer.Raise();
     return true;
 }
@@ -92,7 +94,7 @@ void changeTarget(Analysis& analysis, const Directive& directive) {
 }
 
 // Prepares the objects of a directive that stays in the body. False when its argument is bad.
-bool prepareObjects(Analysis& analysis, const Directive& directive) {
+bool prepareObjects(Analysis& analysis, Directive& directive) {
     const std::string& keyword = directive.keyword;
     const std::string& name = directive.argument;
     if (keyword == "waitfor") {
@@ -109,7 +111,7 @@ bool prepareObjects(Analysis& analysis, const Directive& directive) {
     } else if (keyword == "savenext") {
         analysis.collected.push_back(&findOrCreate(g_buffers, name));
     } else if (keyword == "set") {
-        return storeSetValue(analysis, name);
+        return storeSetValue(analysis, directive.argument);
     }
     return true;
 }
@@ -129,7 +131,7 @@ const char* directiveNeedingArgument(const std::string& keyword) {
 }
 
 bool analyseDirective(Analysis& analysis, const std::string& line, int lineNumber) {
-    const Directive directive = splitDirective(line);
+    Directive directive = splitDirective(line);
     const char* errorName = directiveNeedingArgument(directive.keyword);
     if (errorName != nullptr && directive.argument.empty()) {
         logSyntaxError(errorName, lineNumber, line);

@@ -13,8 +13,9 @@
 
 namespace {
 
-// The "set" line holds twice the file's bytes and is formatted in one piece, whose length the
-// formatter counts in an int: larger files are refused with their own message.
+// The "set" line holds twice the file's bytes and must stay within an int's count of bytes, the
+// longest text printf-style formatting handles: larger files are refused with their own
+// message.
 constexpr std::uint64_t kLargestSetLine = INT_MAX;
 constexpr std::uint64_t kLargestLoadedFile = kLargestSetLine / 2;
 
@@ -22,6 +23,7 @@ constexpr std::uint64_t kLargestLoadedFile = kLargestSetLine / 2;
 struct ScriptLine {
     const std::string& text;
     int number;
+    std::size_t bytesAfter;  // of the script after this line: room kept for them in the output
 };
 
 void logLineError(const char* format, const ScriptLine& line) {
@@ -30,6 +32,21 @@ void logLineError(const char* format, const ScriptLine& line) {
 
 void logFileError(const char* format, const std::string& file, const ScriptLine& line) {
     LogMessage(format, g_scriptName.c_str(), file.c_str(), line.number, line.text.c_str());
+}
+
+// "*set=<name>,<hex of bytes>" and LF, written straight into the output: a loaded file is held
+// once as bytes and once as hexadecimal text, never in further copies. The name, like any
+// text given to "%s", ends at a NUL byte.
+void appendSetLine(const std::string& name, const std::string& bytes, std::size_t bytesAfter,
+                   std::string& output) {
+    const std::string shownName = name.substr(0, name.find('\0'));
+    // Room for the rest of the script too: the lines after it do not make the output grow again.
+    output.reserve(output.size() + shownName.size() + 2 * bytes.size() + 7 + bytesAfter);
+    output += "*set=";
+    output += shownName;
+    output += ',';
+    appendHex(bytes, output);
+    output += '\n';
 }
 
 // "*loadfile=name,file": the file's raw bytes become "*set=name,<hex>".
@@ -52,8 +69,7 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
         logFileError("%s: Error in loadfile invalid file \"%s\" (line %d): %s", file, line);
         return false;
     }
-    output += formatString("*set=%s,%s", name.c_str(), toHex(bytes).c_str());
-    output += '\n';
+    appendSetLine(name, bytes, line.bytesAfter, output);
     return true;
 }
 
@@ -86,10 +102,11 @@ bool preprocessDirective(const ScriptLine& line, std::string& output) {
     return true;
 }
 
-bool preprocessLine(std::string_view text, int number, std::string& output) {
+bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter,
+                    std::string& output) {
     if (isDirectiveLine(text)) {
         const std::string line(text);
-        return preprocessDirective(ScriptLine{line, number}, output);
+        return preprocessDirective(ScriptLine{line, number, bytesAfter}, output);
     }
     output += text;
     output += '\n';
@@ -111,7 +128,8 @@ bool preprocessText(const std::string& text, std::string& output) {
         if (line.empty()) {
             continue;
         }
-        if (!preprocessLine(line, ++number, output)) {
+        const std::size_t bytesAfter = start < whole.size() ? whole.size() - start : 0;
+        if (!preprocessLine(line, ++number, bytesAfter, output)) {
             return false;
         }
     }
@@ -139,12 +157,19 @@ bool preprocessScript(const std::string& path, std::string* output) {
 }
 
 std::string toHex(const std::string& bytes) {
+    std::string hex;
+    appendHex(bytes, hex);
+    return hex;
+}
+
+void appendHex(const std::string& bytes, std::string& output) {
     static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex(bytes.size() * 2, '\0');
+    const std::size_t start = output.size();
+    output.resize(start + bytes.size() * 2);
+    char* hex = &output[start];
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         hex[2 * i] = kDigits[byte >> 4];
         hex[2 * i + 1] = kDigits[byte & 0x0F];
     }
-    return hex;
 }

@@ -9,3 +9,5 @@ bool preprocessScript(const std::string& path, std::string* output);
 
 // Two upper-case hexadecimal digits per byte, high nibble first.
 std::string toHex(const std::string& bytes);
+// The same digits, appended to `output`.
+void appendHex(const std::string& bytes, std::string& output);

@@ -51,10 +51,15 @@ TEST(Directive, KeywordIsLowerCasedButNeverTrimmed) {
         {"*set= \tn,v=w \t", "set", "n,v=w"},
         {"*", "", ""},
         {"*WaitFor=Go", "waitfor", "Go"},
+        {"*set= \t ", "set", ""},
+        {"*=v", "", "v"},
+        {"*a=b=c", "a", "b=c"},
+        {"* a \t= \tb c\t ", " a \t", "b c"},
     };
     for (const auto& c : cases) {
         const Directive d = splitDirective(c.line);
         EXPECT_EQ(d.keyword, c.keyword) << c.line;
         EXPECT_EQ(d.argument, c.argument) << c.line;
+        EXPECT_EQ(directiveKeyword(c.line), c.keyword) << c.line;
     }
 }

@@ -1,0 +1,47 @@
+// The preprocessor on a script of any bytes, in a scratch folder that holds a few files for
+// its "include" and "loadfile" lines to name (see the seeds in corpus/preprocessor_fuzzer).
+
+#include "common/globals.h"
+#include "files/enciphered_format.h"
+#include "fuzz_support.h"
+#include "script/preprocessor.h"
+
+namespace {
+
+void writeNamedFiles() {
+    WriteScratchFile("inc.qvtrx",
+                     "# included\r\n  MUTE=1  \n*include=inc.qvtrx\n*loadfile=b,x.bin\n");
+    WriteScratchFile("crypt.qvtrxc", encipherFileBytes("GAIN=2\n*include=inc.qvtrx\n"));
+    WriteScratchFile("x.bin", std::string("\x00\x01\xAB\xFF\n\r", 6));
+    WriteScratchFile("empty.bin", "");
+    WriteScratchFile("comments.qvtrx", "# only\n## comments\n");
+}
+
+// Names that leave the scratch folder could reach devices that never end (/dev/zero,
+// /dev/stdin): such inputs are not the preprocessor's business here.
+bool leavesTheFolder(const std::string& text) {
+    return text.find('/') != std::string::npos || text.find('\\') != std::string::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    FuzzScratchFolder();
+    writeNamedFiles();
+    g_scriptName = "fuzz.qvtrx";
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string script = InputBytes(data, size);
+    if (leavesTheFolder(script)) {
+        return 0;
+    }
+    const std::string path = WriteScratchFile("main.qvtrx", script);
+    std::string output = "CMD\n";
+    preprocessScript(path, &output);
+    // Output is appended to and never cleared; every piece of it ends with LF.
+    FUZZ_CHECK(output.compare(0, 4, "CMD\n") == 0);
+    FUZZ_CHECK(output.back() == '\n');
+    return 0;
+}
