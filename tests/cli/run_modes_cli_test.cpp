@@ -1,29 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "support/process.h"
+#include "support/sim_server.h"
 
 namespace {
 
-// The message part of every log line on standard error.
-std::vector<std::string> loggedMessages(const std::string& err) {
-    std::vector<std::string> messages;
-    std::size_t start = 0;
-    for (auto end = err.find('\n'); end != std::string::npos; end = err.find('\n', start)) {
-        const std::string line = err.substr(start, end - start);
-        const auto separator = line.find(" : ");
-        messages.push_back(separator == std::string::npos ? line : line.substr(separator + 3));
-        start = end + 1;
-    }
-    return messages;
-}
-
 bool logged(const ProcessResult& r, const std::string& message) {
-    for (const auto& m : loggedMessages(r.err)) {
-        if (m == message) {
-            return true;
-        }
-    }
-    return false;
+    return CountLogged(r.err, message) > 0;
 }
 
 }  // namespace
