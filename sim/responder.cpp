@@ -27,7 +27,9 @@ Reply Responder::answer(const std::string& received) {
 
 std::string Responder::answerCommand(const std::string& command) {
     if (isRefused(command)) {
-        return "*ERROR refused: " + command;
+        // A server never repeats credentials in its answer.
+        return command.rfind("LOGIN ", 0) == 0 ? "*ERROR login refused"
+                                               : "*ERROR refused: " + command;
     }
     std::string trimmed = command;
     while (!trimmed.empty() && trimmed.back() == ' ') {

@@ -5,6 +5,7 @@
 
 #include "common/globals.h"
 #include "common/strings.h"
+#include "exec/shown_command.h"
 #include "files/log.h"
 
 namespace {
@@ -87,12 +88,12 @@ int judgeCommand(const Peer& peer, std::string_view line, std::size_t due,
     lastAnswer = peer.answers.next(due);
     if (lastAnswer.empty()) {
         LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), peer.host.c_str(),
-                   peer.port.c_str(), std::string(command).c_str());
+                   peer.port.c_str(), ShownCommand(command).c_str());
         return 1;
     }
     if (lastAnswer[0] == '*') {
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", g_scriptName.c_str(),
-                   peer.host.c_str(), peer.port.c_str(), std::string(command).c_str(),
+                   peer.host.c_str(), peer.port.c_str(), ShownCommand(command).c_str(),
                    lastAnswer.c_str());
         return -1;
     }

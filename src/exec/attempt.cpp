@@ -3,6 +3,7 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/directives.h"
+#include "exec/shown_command.h"
 #include "exec/templates.h"
 #include "exec/worker.h"
 #include "files/log.h"
@@ -141,7 +142,7 @@ int HostAttempt::flushCommands() {
         return drainResult_;
     }
     LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), host_.c_str(),
-               port_.c_str(), batch_.commandCutAt(sent).c_str());
+               port_.c_str(), ShownCommand(batch_.commandCutAt(sent)).c_str());
     return 1;
 }
 

@@ -13,12 +13,20 @@ const char kPathSeparator = '/';
 namespace {
 
 constexpr std::size_t kMaxPath = 260;
+constexpr mode_t kOpenFolderMode = 0755;
+constexpr mode_t kSharedFolderMode = 01777;
 
 // mkdir -p; an existing folder is fine and failures are silent (the log then stays closed).
+// Levels made here are open to every user of the machine whatever the umask, and the last one
+// is shared as /tmp is: anyone may add an entry, no one may delete or replace another's.
 void createFolders(const std::string& path) {
-    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos == path.size() || path[pos] == '/') {
-            ::mkdir(path.substr(0, pos).c_str(), 0777);
+    const std::size_t end = path.back() == '/' ? path.size() - 1 : path.size();
+    for (std::size_t pos = 1; pos <= end; ++pos) {
+        if (pos == end || path[pos] == '/') {
+            const std::string level = path.substr(0, pos);
+            if (::mkdir(level.c_str(), 0700) == 0) {
+                ::chmod(level.c_str(), pos == end ? kSharedFolderMode : kOpenFolderMode);
+            }
         }
     }
 }

@@ -52,7 +52,7 @@ void OpenLog(const std::string& folder) {
     if (g_logFile != nullptr) {
         return;
     }
-    g_logFile = std::fopen(LogFilePath(folder).c_str(), "a");
+    g_logFile = OpenSharedLog(LogFilePath(folder));
     if (g_logFile != nullptr) {
         // Unbuffered: each line reaches the file in one write, whatever its length.
         std::setvbuf(g_logFile, nullptr, _IONBF, 0);

@@ -1,6 +1,7 @@
 #pragma once
 // The one reporting operation: timestamped lines on standard error and in transmitter.log.
 
+#include <cstdio>
 #include <string>
 
 #include "common/strings.h"
@@ -16,5 +17,8 @@ void CloseLog();
 
 // Path of the log file for a folder, as OpenLog forms it.
 std::string LogFilePath(const std::string& folder);
+// Opens the machine-wide log for appending, as a regular file only: never through a link, and
+// never in a way that can block. Null when it cannot be opened so. Platform file.
+std::FILE* OpenSharedLog(const std::string& path);
 // The "%x %X : " prefix for the current local time.
 std::string LogTimestamp();

@@ -51,7 +51,7 @@ RawRead readOpenFile(std::FILE* file, std::string& content, std::uint64_t limit)
 }  // namespace
 
 RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t limit) {
-    FileHandle file(std::fopen(path.c_str(), "rb"));
+    FileHandle file(OpenRegularFile(path));
     if (!file) {
         return RawRead::CannotOpen;
     }

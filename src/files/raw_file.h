@@ -24,6 +24,10 @@ enum class RawWrite {
 // Creates or truncates the file and writes `bytes`.
 RawWrite writeRawFile(const std::string& path, const std::string& bytes);
 
+// Opens a regular file for reading as raw bytes; null for anything else (a folder, a FIFO, a
+// device), which is refused without blocking on it. Platform file.
+std::FILE* OpenRegularFile(const std::string& path);
+
 // Size of an open stream in bytes, from seeking to its end (the position is restored); -1 when
 // it cannot be told. Platform file: 64-bit offsets on every platform.
 long long openFileSize(std::FILE* file);

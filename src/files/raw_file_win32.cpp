@@ -1,3 +1,6 @@
+#include <io.h>
+#include <windows.h>
+
 #include <cstdio>
 
 #include "files/raw_file.h"
@@ -13,4 +16,18 @@ long long openFileSize(std::FILE* file) {
         return -1;
     }
     return end;
+}
+
+std::FILE* OpenRegularFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return nullptr;
+    }
+    // Pipes and devices (CON, NUL, COM1) open like files but are not script files.
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 }

@@ -1,5 +1,6 @@
 #include "frontend/background.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include "common/strings.h"
 #include "files/folders.h"
 #include "files/log.h"
+#include "frontend/interrupts.h"
 #include "frontend/spawn.h"
 
 namespace {
@@ -27,20 +29,34 @@ void appendShown(std::string& line, const std::string& argument) {
     }
 }
 
-// Writes the command text to the temporary copy; false when it cannot be opened or written
-// whole, so that the copy never runs a shortened command list.
+// Written in pieces, so that an interrupt is seen between two of them.
+constexpr std::size_t kCopyChunkBytes = 1024 * 1024;
+
+// Writes the prepared text to the temporary copy as raw bytes (no line-end translation): the
+// copy sends exactly these bytes. False when it cannot be opened or written whole, so that the
+// copy never runs a shortened command list.
 bool writeTemporaryCopy(const std::string& path, const std::string& text) {
     if (path.empty()) {
         errno = ENOENT;
         return false;
     }
-    std::FILE* file = std::fopen(path.c_str(), "w");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         return false;
     }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    bool written = true;
+    for (std::size_t at = 0; written && at < text.size(); at += kCopyChunkBytes) {
+        const std::size_t size = std::min(kCopyChunkBytes, text.size() - at);
+        written = !InterruptArrived() && std::fwrite(text.data() + at, 1, size, file) == size;
+    }
     const bool closed = std::fclose(file) == 0;
     return written && closed;
+}
+
+// The copy's text already holds the "--cmd" lists in front of the script: passing them on
+// as well would send them twice.
+bool isCommandListOption(const std::string& argument) {
+    return OptionName(argument) == "--cmd";
 }
 
 std::string userName() {
@@ -57,12 +73,14 @@ ChildLaunch BuildChildLaunch(const std::vector<std::string>& arguments,
     const std::string program = arguments.empty() ? std::string() : arguments[0];
     child.argv = {program, kCallbackOption};
     child.commandLine = program + " " + kCallbackOption;
+    const bool hasScript = !scriptArgument.empty();
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         std::string argument = arguments[i];
-        if (!scriptArgument.empty() && argument == scriptArgument) {
+        if (hasScript && argument == scriptArgument) {
             argument = tempPath;
             child.replaced = true;
-        } else if (startsWith(argument, kCheckPrefix)) {
+        } else if (startsWith(argument, kCheckPrefix) ||
+                   (hasScript && isCommandListOption(argument))) {
             continue;
         }
         appendShown(child.commandLine, argument);
@@ -84,19 +102,32 @@ std::string BuildLaunchRecord(const std::string& userName, const std::string& sc
     return record;
 }
 
+namespace {
+
+// The temporary copy holds plain script text with its LOGIN lines: every road that does not
+// hand it to a started copy deletes it.
+bool makeTemporaryCopy(const std::string& text, std::string& tempPath) {
+    HoldInterrupts();
+    tempPath = GetTempScriptFile();
+    RemoveOnInterrupt(tempPath);
+    if (writeTemporaryCopy(tempPath, text)) {
+        return true;
+    }
+    const int error = LastSystemError();
+    LogMessage("%s: Open tmp file failed ! (%s) %d", g_scriptName.c_str(), tempPath.c_str(), error);
+    if (!tempPath.empty()) {
+        RemoveFile(tempPath);
+    }
+    KeepOnInterrupt();
+    return false;
+}
+
+}  // namespace
+
 int LaunchBackground(const RunOptions& options, const std::vector<std::string>& arguments) {
     std::string tempPath;
-    if (!options.scriptFile.empty()) {
-        tempPath = GetTempScriptFile();
-        if (!writeTemporaryCopy(tempPath, options.commandText)) {
-            const int error = LastSystemError();
-            LogMessage("%s: Open tmp file failed ! (%s) %d", g_scriptName.c_str(), tempPath.c_str(),
-                       error);
-            if (!tempPath.empty()) {
-                RemoveFile(tempPath);
-            }
-            return 1;
-        }
+    if (!options.scriptFile.empty() && !makeTemporaryCopy(options.commandText, tempPath)) {
+        return 1;
     }
     const ChildLaunch child =
         BuildChildLaunch(arguments, options.scriptFile, tempPath, g_scriptName);
@@ -104,13 +135,14 @@ int LaunchBackground(const RunOptions& options, const std::vector<std::string>& 
         LogMessage("%s: Internal Error: can not replace file with temp file", g_scriptName.c_str());
     }
     LogText(BuildLaunchRecord(userName(), options.scriptFile));
-    if (!StartDetachedCopy(child.argv)) {
+    HoldInterrupts();
+    const bool started = !InterruptArrived() && StartDetachedCopy(child.argv);
+    if (!started) {
         LogMessage("%s: Execute failed (%s)", g_scriptName.c_str(), child.commandLine.c_str());
         if (!tempPath.empty()) {
-            // Nobody would read or delete it: it may hold deciphered script text.
             RemoveFile(tempPath);
         }
-        return 1;
     }
-    return 0;
+    KeepOnInterrupt();
+    return started ? 0 : 1;
 }

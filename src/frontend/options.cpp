@@ -61,6 +61,10 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
 
 }  // namespace
 
+std::string OptionName(const std::string& argument) {
+    return splitArgument(argument).name;
+}
+
 ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& options) {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         switch (applyArgument(arguments[i], options)) {

@@ -1,10 +1,14 @@
 #include "frontend/run.h"
 
+#include <cstdint>
+#include <limits>
+
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/worker.h"
 #include "files/folders.h"
 #include "files/log.h"
+#include "files/raw_file.h"
 #include "files/registration.h"
 #include "files/script_file.h"
 #include "frontend/background.h"
@@ -36,6 +40,22 @@ std::string followScriptFolder(const std::string& scriptFile) {
     }
     ChangeFolder(slashed.substr(0, lastSeparator + 1));
     return openPath;
+}
+
+// The background copy's script is the temporary copy of a text that the launching copy has
+// already read, deciphered, cleaned and expanded: it is run exactly as it stands.
+bool isPreparedCopy(const RunOptions& options) {
+    return options.checkMode == CheckMode::InternalCallback && options.removeFile;
+}
+
+bool readPreparedCopy(const std::string& path, std::string& commandText) {
+    std::string text;
+    if (readRawFile(path, text, std::numeric_limits<std::uint64_t>::max()) != RawRead::Done) {
+        LogMessage("Failed to read file %s", path.c_str());
+        return false;
+    }
+    commandText += text;
+    return true;
 }
 
 int runForeground(RunOptions& options) {
@@ -72,7 +92,9 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         return encipherScriptFile(openPath) ? 0 : 1;
     }
     if (!options.scriptFile.empty()) {
-        const bool preprocessed = preprocessScript(openPath, &options.commandText);
+        const bool preprocessed = isPreparedCopy(options)
+                                      ? readPreparedCopy(openPath, options.commandText)
+                                      : preprocessScript(openPath, &options.commandText);
         if (!preprocessed) {
             LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
                        options.scriptFile.c_str());

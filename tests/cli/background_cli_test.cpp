@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -15,7 +16,9 @@
 #include <sstream>
 #include <thread>
 
+#include "common/strings.h"
 #include "support/process.h"
+#include "support/sim_server.h"
 
 namespace fs = std::filesystem;
 
@@ -49,14 +52,6 @@ std::vector<std::string> linesOf(const std::string& text) {
 std::string messageOf(const std::string& line) {
     const auto prefixEnd = line.find(" : ");
     return prefixEnd == std::string::npos ? line : line.substr(prefixEnd + 3);
-}
-
-std::vector<std::string> messagesOf(const std::string& text) {
-    std::vector<std::string> messages;
-    for (const auto& line : linesOf(text)) {
-        messages.push_back(messageOf(line));
-    }
-    return messages;
 }
 
 std::vector<std::string> logMessagesWith(const std::string& marker) {
@@ -244,7 +239,7 @@ TEST_F(BackgroundLaunch, CommandListRunIsHandedOverWithoutATemporaryCopy) {
     const std::vector<std::string> expected = {
         ": Internal Error: can not replace file with temp file",
         "Background launch: User: " + user_};
-    EXPECT_EQ(messagesOf(launch.err), expected);
+    EXPECT_EQ(LoggedMessages(launch.err), expected);
     EXPECT_EQ(logMessagesWith(user_), std::vector<std::string>{expected[1]});
 
     // The --cmd option reaches the copy, which sends the list and ends.
@@ -262,7 +257,7 @@ TEST_F(BackgroundLaunch, NoArgumentsAtAllStillStartsACopy) {
     const ProcessResult launch = RunTransmitterExe({}, options_);
     EXPECT_EQ(launch.status, 0);
     EXPECT_EQ(launch.out, "");
-    EXPECT_EQ(messagesOf(launch.err),
+    EXPECT_EQ(LoggedMessages(launch.err),
               (std::vector<std::string>{": Internal Error: can not replace file with temp file",
                                         "Background launch: User: " + user_}));
     // The copy finds no commands, prints the help to nobody and ends.
@@ -310,7 +305,7 @@ TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
         RunTransmitterExe({"--check-none", script, "--check-back", "--port=9"}, options_);
     ASSERT_EQ(launch.status, 0) << launch.err;
     EXPECT_EQ(launch.out, "");
-    EXPECT_EQ(messagesOf(launch.err),
+    EXPECT_EQ(LoggedMessages(launch.err),
               std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script});
 
     ASSERT_TRUE(server.accept(30)) << "the copy never connected";
@@ -340,34 +335,159 @@ TEST_F(BackgroundLaunch, ScriptGoesThroughATemporaryCopyThatTheCopyDeletes) {
     EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
 }
 
-TEST_F(BackgroundLaunch, CopyRunsTheScriptAgainstTheServer) {
-    ScratchFolder record;
-    BackgroundProcess sim({ORVANE_SIM_EXE, "--port=0", "--record=" + record.path()});
-    const std::string port = sim.readLine();
-    ASSERT_FALSE(port.empty()) << "orvane-sim did not start";
-    const std::string script =
-        scratch_.write(uniqueMarker("bg-sim") + ".qvtrx",
-                       "*host=127.0.0.1\n*port=" + port + "\nSET LEVEL 3\n*wait=10\nGET LEVEL?\n");
-    const ProcessResult launch = RunTransmitterExe({script}, options_);
-    ASSERT_EQ(launch.status, 0) << launch.err;
-    EXPECT_EQ(launch.out, "");
-    const int copy = adoptedCopy();
-    ASSERT_GT(copy, 0);
-    EXPECT_EQ(sim.readLine(30), "closed 1");
-    EXPECT_EQ(ReadWholeFile(record.file("conn-1.bin")), "FORCEREPLY\nSET LEVEL 3\nGET LEVEL?\n");
-    EXPECT_EQ(waitForAdopted(copy, 30), 0);
-    EXPECT_TRUE(folderIsEmpty(temporaryFolder_));
-    EXPECT_EQ(logMessagesWith(script),
-              std::vector<std::string>{"Background launch: User: " + user_ + " File: " + script});
-}
-
 TEST_F(BackgroundLaunch, TemporaryCopyThatCannotBeMadeEndsWithStatusOne) {
     const std::string script = scratch_.write(uniqueMarker("bg-notmp") + ".qvtrx", "SET A 1\n");
     options_.extraEnvironment["TMPDIR"] = scratch_.path() + "/absent";
     const ProcessResult launch = RunTransmitterExe({script}, options_);
     EXPECT_EQ(launch.status, 1);
     EXPECT_EQ(launch.out, "GetTempFileName failed (2)\n");
-    EXPECT_EQ(messagesOf(launch.err),
+    EXPECT_EQ(LoggedMessages(launch.err),
               std::vector<std::string>{script + ": Open tmp file failed ! () 2"});
+    EXPECT_EQ(adoptedCopy(0), -1) << "no copy was started";
+}
+
+namespace {
+
+// A script and the files around it, written into `folder`; the arguments that run it (relative
+// paths are taken from the folder). `planted` is the temporary folder, where another user of the
+// machine may have put files of their own, naming `trapPort`.
+struct RoadCase {
+    const char* name;
+    std::vector<std::string> (*prepare)(const ScratchFolder& folder, const std::string& port,
+                                        const std::string& planted, const std::string& trapPort);
+};
+
+std::string head(const std::string& port) {
+    return "*host=127.0.0.1\n*port=" + port + "\n";
+}
+
+const RoadCase kRoadCases[] = {
+    {"TwoLevelsOfRelativeIncludes",
+     [](const ScratchFolder& folder, const std::string& port, const std::string& planted,
+        const std::string& trapPort) {
+         fs::create_directory(folder.file("sub"));
+         folder.write("sub/A.qvtrx", head(port) + "A1\n*include=B.qvtrx\nA2\n");
+         folder.write("sub/B.qvtrx", "LOGIN ovrel,s3cretPW\nB1\n*include=C.qvtrx\n");
+         folder.write("sub/C.qvtrx", "C1\n");
+         std::ofstream(planted + "/C.qvtrx") << head(trapPort) << "INJECTED\n";
+         return std::vector<std::string>{"sub/A.qvtrx"};
+     }},
+    {"CommentsBlanksByteOrderMarkAndCrLf",
+     [](const ScratchFolder& folder, const std::string& port, const std::string&,
+        const std::string&) {
+         folder.write("show.qvtrx", "\xEF\xBB\xBF# head\r\n*host=127.0.0.1\r\n*port=" + port +
+                                        " ## sim\r\n  #PRESET.LOAD=7\r\n\tLEVEL=2 ## tail\r\n"
+                                        "\r\nLEVEL?\r\n");
+         return std::vector<std::string>{"show.qvtrx"};
+     }},
+    {"EncipheredScriptWithALoadedFile",
+     [](const ScratchFolder& folder, const std::string& port, const std::string&,
+        const std::string&) {
+         folder.write("logo.bin", std::string("\x00\x01\xAB\r\n", 5));
+         const std::string plain = folder.write(
+             "show.qvtrx", head(port) + "*loadfile=logo,logo.bin\n$SHOW=$logo$\nSHOW?\n");
+         RunTransmitterExe({"-c", plain});
+         fs::remove(plain);
+         return std::vector<std::string>{"show.qvtrxc"};
+     }},
+    {"CommandListsInFrontOfAFile",
+     [](const ScratchFolder& folder, const std::string& port, const std::string&,
+        const std::string&) {
+         folder.write("show.qvtrx", "LEVEL=1\nLEVEL?\n");
+         return std::vector<std::string>{"--cmd=x", "--cmd=y^z", "--host=127.0.0.1",
+                                         "--port=" + port, "show.qvtrx"};
+     }},
+};
+
+std::vector<std::string> plus(std::vector<std::string> arguments, const std::string& last) {
+    arguments.push_back(last);
+    return arguments;
+}
+
+std::vector<std::string> temporaryCopiesIn(const std::string& folder) {
+    std::vector<std::string> copies;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind("kqt", 0) == 0) {
+            copies.push_back(entry.path().string());
+        }
+    }
+    return copies;
+}
+
+class DefaultRoad : public BackgroundLaunch, public ::testing::WithParamInterface<RoadCase> {};
+
+}  // namespace
+
+// The launching copy prepares the text once; the background copy sends it as it stands.
+TEST_P(DefaultRoad, SendsExactlyWhatTheForegroundSends) {
+    SimServer sim({"--value=LEVEL=3"});
+    SimServer trap;
+    ASSERT_TRUE(sim.started() && trap.started());
+    ScratchFolder folder;
+    const std::vector<std::string> arguments =
+        GetParam().prepare(folder, sim.port(), temporaryFolder_, trap.port());
+    options_.workingFolder = folder.path();
+
+    const ProcessResult foreground = RunTransmitterExe(plus(arguments, "--check-full"), options_);
+    const std::string sent = sim.received(1);
+    ASSERT_NE(sent, "<not closed>") << foreground.err;
+
+    const ProcessResult launch = RunTransmitterExe(plus(arguments, "--check-back"), options_);
+    ASSERT_EQ(launch.status, 0) << launch.err;
+    const int copy = adoptedCopy();
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(waitForAdopted(copy, 60), foreground.status);
+    EXPECT_EQ(sim.received(2), sent);
+    EXPECT_EQ(trap.connections(), 0) << "a planted file was run";
+    EXPECT_EQ(temporaryCopiesIn(temporaryFolder_), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, DefaultRoad, ::testing::ValuesIn(kRoadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Waits until a file is created in `folder`; false after the deadline.
+bool waitForCreation(int watch, double seconds) {
+    pollfd fd{watch, POLLIN, 0};
+    return ::poll(&fd, 1, static_cast<int>(seconds * 1000)) == 1;
+}
+
+}  // namespace
+
+// The temporary copy holds the plain script: an interrupt while it is written removes it.
+TEST_F(BackgroundLaunch, AnInterruptedLaunchLeavesNoTemporaryCopy) {
+    // Writing a copy of this size takes long enough to be interrupted half-way.
+    scratch_.write("blob.bin", std::string(48u << 20, '\x5A'));
+    const std::string script =
+        scratch_.write("big.qvtrx", "*host=127.0.0.1\n*port=9\n*loadfile=blob,blob.bin\n");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(::inotify_add_watch(watch, temporaryFolder_.c_str(), IN_CREATE), 0);
+        BackgroundProcess launch(
+            {"/usr/bin/env", "TMPDIR=" + temporaryFolder_, TRANSMITTER_EXE, script});
+        const bool created = waitForCreation(watch, 60);
+        ::close(watch);
+        ASSERT_TRUE(created) << "no temporary copy was made";
+        ::kill(launch.pid(), signal);
+        EXPECT_EQ(launch.wait(60), -1000) << "the launch ended by the signal " << signal;
+        EXPECT_EQ(temporaryCopiesIn(temporaryFolder_), std::vector<std::string>{}) << signal;
+        EXPECT_EQ(adoptedCopy(0), -1) << "no copy was started";
+    }
+}
+
+TEST_F(BackgroundLaunch, ACopyBeyondTheFileSizeLimitIsAFailedLaunch) {
+    scratch_.write("blob.bin", std::string(100000, '\x5A'));
+    const std::string script = scratch_.write("big.qvtrx", "*loadfile=blob,blob.bin\n");
+    const ProcessResult launch =
+        RunProcess({"/usr/bin/prlimit", "--fsize=65536", TRANSMITTER_EXE, script}, options_);
+    EXPECT_EQ(launch.status, 1);
+    const std::vector<std::string> messages = LoggedMessages(launch.err);
+    ASSERT_EQ(messages.size(), 1u) << launch.err;
+    EXPECT_EQ(
+        messages[0].rfind(script + ": Open tmp file failed ! (" + temporaryFolder_ + "/kqt", 0), 0u)
+        << messages[0];
+    EXPECT_TRUE(endsWith(messages[0], ".TMP) 27")) << messages[0];  // EFBIG
+    EXPECT_EQ(temporaryCopiesIn(temporaryFolder_), std::vector<std::string>{});
     EXPECT_EQ(adoptedCopy(0), -1) << "no copy was started";
 }

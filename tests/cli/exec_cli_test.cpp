@@ -89,6 +89,17 @@ TEST(ExecCli, BadAnswerFailsAfterOneAttempt) {
     EXPECT_EQ(sim.connections(), 1);
 }
 
+// The log is readable by every user of the machine; the wire carries the password unchanged.
+TEST(ExecCli, ALoginShowsNoPasswordInTheLog) {
+    SimServer sim({"--refuse=LOGIN"});
+    const ProcessResult r = runAgainst(sim.port(), {"--cmd=LOGIN ovrel,s3cretPW^PING"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(LoggedMessages(r.err),
+              std::vector<std::string>{": Bad answer (127.0.0.1:" + sim.port() +
+                                       ") to command LOGIN ovrel,*** (*ERROR login refused)"});
+    EXPECT_EQ(sim.received(1), "FORCEREPLY\nLOGIN ovrel,s3cretPW\nPING \n");
+}
+
 TEST(ExecCli, UnreachableHostIsTriedSevenTimesWithGrowingPauses) {
     ClosedPort closed;
     const auto start = std::chrono::steady_clock::now();

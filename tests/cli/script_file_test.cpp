@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "support/process.h"
@@ -9,7 +11,7 @@ namespace {
 ProcessResult runIn(const ScratchFolder& folder, const std::vector<std::string>& arguments) {
     ProcessOptions options;
     options.workingFolder = folder.path();
-    options.deadlineSeconds = 30;
+    options.deadlineSeconds = 20;
     return RunTransmitterExe(arguments, options);
 }
 
@@ -66,4 +68,25 @@ TEST(ScriptFileRun, IncludesAreTakenFromTheScriptsFolder) {
                          "top.qvtrx: Error in include invalid file \"inc.qvtrx\" (line 1): "
                          "*include=inc.qvtrx"))
         << result.err;
+}
+
+// A FIFO in place of a file would block the run for ever: it is refused as an invalid file.
+TEST(ScriptFileRun, AFifoIsRefusedWithoutWaitingForIt) {
+    ScratchFolder folder;
+    ASSERT_EQ(::mkfifo(folder.file("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(folder.file("pipe.qvtrx").c_str(), 0600), 0);
+    folder.write("inc.qvtrx", "*include=pipe\n");
+    folder.write("load.qvtrx", "*loadfile=d,pipe\n");
+    const std::pair<std::string, std::string> cases[] = {
+        {"inc.qvtrx", "inc.qvtrx: Error in include invalid file \"pipe\" (line 1): *include=pipe"},
+        {"load.qvtrx",
+         "load.qvtrx: Error in loadfile invalid file \"pipe\" (line 1): *loadfile=d,pipe"},
+        {"pipe.qvtrx", "Failed to read file pipe.qvtrx"},
+    };
+    for (const auto& [script, message] : cases) {
+        const ProcessResult result = runIn(folder, {"--check-full", script});
+        EXPECT_FALSE(result.timedOut) << script;
+        EXPECT_EQ(result.status, 1) << script;
+        EXPECT_TRUE(mentions(result.err, " : " + message + "\n")) << result.err;
+    }
 }

@@ -1,0 +1,19 @@
+#pragma once
+// Keeps the temporary copy of a script (plain text, LOGIN lines included) from staying behind
+// when the user interrupts a launch: Ctrl-C, SIGINT, SIGTERM, SIGHUP, closing the console.
+// Each platform has its own implementation.
+
+#include <string>
+
+// Interrupts wait from now on until RemoveOnInterrupt or KeepOnInterrupt: a file about to be
+// made, or a copy about to be started, is never caught half-way.
+void HoldInterrupts();
+// From now on an interrupt deletes `path` before the process ends; interrupts that waited
+// are let through.
+void RemoveOnInterrupt(const std::string& path);
+// True once an interrupt has asked the process to end while a file is guarded, on platforms
+// where the process ends only after the guard is lifted: the caller stops its work.
+bool InterruptArrived();
+// Lifts the guard: the file is no longer deleted by an interrupt (it was handed over or
+// removed). An interrupt that waited ends the process now.
+void KeepOnInterrupt();
