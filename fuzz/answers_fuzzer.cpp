@@ -1,11 +1,17 @@
 // Answer checking and line receiving against a fake server: the input is the command lines
 // of a host script up to its first NUL byte, and after it the bytes the server sends. The
-// server's side is a socket pair whose writing end is closed once the bytes are in, so every
-// read ends at once, with a line or with the end of the stream, and never on a time-out.
+// server's side is a socket pair. When the server's bytes begin with 0x01, the next byte sets
+// a piece size and the rest is trickled in pieces of that size with short pauses, as a slow or
+// stalling server sends, so that lines arrive cut at any byte; otherwise the whole stream is
+// written and ended at once. Either way the writing end is closed once the bytes are out, so
+// no read waits for a time-out.
 
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "common/globals.h"
 #include "exec/answers.h"
@@ -13,8 +19,26 @@
 
 namespace {
 
-// A connected pair: `client` as the program's connection, and the server's stream already
-// written and ended.
+constexpr char kTrickled = '\x01';
+
+// Writes what fits into the pair's buffer within a short time; what does not fit is cut off:
+// the stream simply ends there, as when the reader has stopped reading.
+void writeWithin(int fd, const char* data, std::size_t size) {
+    for (int idle = 0; size > 0 && idle < 200;) {
+        const ssize_t count = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (count > 0) {
+            data += count;
+            size -= static_cast<std::size_t>(count);
+            idle = 0;
+        } else {
+            ++idle;
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    }
+}
+
+// A connected pair: `client` as the program's connection, and the server's side writing the
+// stream, at once or in trickled pieces, then ending it.
 class FakePeer {
   public:
     explicit FakePeer(const std::string& stream) {
@@ -23,26 +47,35 @@ class FakePeer {
             FuzzCheckFailed("socketpair");
         }
         client_ = ends[0];
-        ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
-        // What does not fit into the pair's buffer is cut off: the stream simply ends there.
-        std::size_t written = 0;
-        while (written < stream.size()) {
-            const ssize_t count =
-                ::write(ends[1], stream.data() + written, stream.size() - written);
-            if (count <= 0) {
-                break;
-            }
-            written += static_cast<std::size_t>(count);
+        const int server = ends[1];
+        ::fcntl(server, F_SETFL, O_NONBLOCK);
+        if (stream.size() < 2 || stream[0] != kTrickled) {
+            writeWithin(server, stream.data(), stream.size());
+            ::close(server);
+            return;
         }
-        ::close(ends[1]);
+        const std::size_t piece = 1 + static_cast<unsigned char>(stream[1]) % 16;
+        writer_ = std::thread([server, piece, bytes = stream.substr(2)] {
+            for (std::size_t at = 0; at < bytes.size(); at += piece) {
+                writeWithin(server, bytes.data() + at, std::min(piece, bytes.size() - at));
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+            ::close(server);
+        });
     }
-    ~FakePeer() { ::close(client_); }
+    ~FakePeer() {
+        if (writer_.joinable()) {
+            writer_.join();
+        }
+        ::close(client_);
+    }
     FakePeer(const FakePeer&) = delete;
     FakePeer& operator=(const FakePeer&) = delete;
     Connection connection() const { return client_; }
 
   private:
     int client_ = -1;
+    std::thread writer_;
 };
 
 // The end of the line in the middle of the body: the first of two checkpoints.

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "hostile.h"
 #include "net.h"
 #include "options.h"
 #include "recorder.h"
@@ -15,7 +16,8 @@
 
 namespace {
 
-// Every connection gets a thread of its own; a server-wide store is shared by all of them.
+// Every connection gets a thread of its own; a server-wide store is shared by all of them. The
+// misbehaviours asked for apply to the first --faults-on connections (all, without it).
 void serve(SimSocket listener, const SimOptions& options) {
     ValueStore sharedValues(options.presetValues);
     for (int number = 1;; ++number) {
@@ -24,10 +26,16 @@ void serve(SimSocket listener, const SimOptions& options) {
             continue;
         }
         NetSetBuffers(client, options.socketBufferBytes);
-        std::thread([client, &options, &sharedValues, number] {
+        const bool faulty = options.faultsOn == 0 || number <= options.faultsOn;
+        std::thread([client, &options, &sharedValues, number, faulty] {
+            if (faulty && IsHostile(options)) {
+                Recorder recorder(options.recordFolder, number);
+                RunHostileSession(client, options, recorder);
+                return;
+            }
             ValueStore ownValues(options.presetValues);
             Session session(client, options, options.sharedValues ? sharedValues : ownValues,
-                            number);
+                            number, faulty);
             session.run();
         }).detach();
     }

@@ -21,8 +21,12 @@ struct NetReady {
     bool writable = false;
     bool failed = false;
 };
-// Blocks until the socket is readable (or, with `wantWrite`, writable).
-NetReady NetWait(SimSocket socket, bool wantWrite);
+// Waits until the socket is readable (with `wantRead`) or writable (with `wantWrite`), at most
+// `timeoutMs` (-1: no limit); a time-out gives neither.
+NetReady NetWait(SimSocket socket, bool wantRead, bool wantWrite, int timeoutMs = -1);
+// True once the peer has closed or reset the connection, whether or not its bytes were read.
+// Not every platform can tell; there it stays false.
+bool NetPeerGone(SimSocket socket);
 // >0 bytes read, 0 the peer closed, <0 error.
 long NetReceive(SimSocket socket, char* buffer, std::size_t size);
 // Bytes written without blocking (0 when nothing fits), <0 error.

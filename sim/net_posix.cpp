@@ -75,16 +75,19 @@ void NetSetBuffers(SimSocket socket, int bufferBytes) {
     ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
 }
 
-NetReady NetWait(SimSocket socket, bool wantWrite) {
-    pollfd entry{static_cast<int>(socket), static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)),
-                 0};
+NetReady NetWait(SimSocket socket, bool wantRead, bool wantWrite, int timeoutMs) {
+    pollfd entry{static_cast<int>(socket),
+                 static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0};
     NetReady ready;
     for (;;) {
-        const int count = ::poll(&entry, 1, -1);
+        const int count = ::poll(&entry, 1, timeoutMs);
         if (count > 0) {
             break;
         }
-        if (count < 0 && errno != EINTR) {
+        if (count == 0) {
+            return ready;
+        }
+        if (errno != EINTR) {
             ready.failed = true;
             return ready;
         }
@@ -92,6 +95,11 @@ NetReady NetWait(SimSocket socket, bool wantWrite) {
     ready.readable = (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
     ready.writable = (entry.revents & POLLOUT) != 0;
     return ready;
+}
+
+bool NetPeerGone(SimSocket socket) {
+    pollfd entry{static_cast<int>(socket), POLLRDHUP, 0};
+    return ::poll(&entry, 1, 0) == 1 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
 long NetReceive(SimSocket socket, char* buffer, std::size_t size) {

@@ -67,23 +67,32 @@ void NetSetBuffers(SimSocket socket, int bufferBytes) {
     ::setsockopt(raw(socket), SOL_SOCKET, SO_RCVBUF, value, sizeof bufferBytes);
 }
 
-NetReady NetWait(SimSocket socket, bool wantWrite) {
+NetReady NetWait(SimSocket socket, bool wantRead, bool wantWrite, int timeoutMs) {
     fd_set readSet;
     fd_set writeSet;
     FD_ZERO(&readSet);
     FD_ZERO(&writeSet);
-    FD_SET(raw(socket), &readSet);
+    if (wantRead) {
+        FD_SET(raw(socket), &readSet);
+    }
     if (wantWrite) {
         FD_SET(raw(socket), &writeSet);
     }
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     NetReady ready;
-    if (::select(0, &readSet, &writeSet, nullptr, nullptr) == SOCKET_ERROR) {
+    if (::select(0, &readSet, &writeSet, nullptr, timeoutMs < 0 ? nullptr : &limit) ==
+        SOCKET_ERROR) {
         ready.failed = true;
         return ready;
     }
     ready.readable = FD_ISSET(raw(socket), &readSet) != 0;
     ready.writable = FD_ISSET(raw(socket), &writeSet) != 0;
     return ready;
+}
+
+bool NetPeerGone(SimSocket socket) {
+    (void)socket;
+    return false;
 }
 
 long NetReceive(SimSocket socket, char* buffer, std::size_t size) {

@@ -25,6 +25,14 @@ const char* const kSimUsage =
     "  --endless-after=N        after N answers, send one line without end and answer no more\n"
     "                           (it stops after 64 MiB and closes)\n"
     "  --noise=HEX              send these bytes (hexadecimal, any value) before every answer\n"
+    "  --flood=LINE             after the greeting, send LINE again and again; answer nothing\n"
+    "  --flood-bytes=N          pad every flood line to N bytes\n"
+    "  --trickle=MS             write every byte on its own, MS after the one before\n"
+    "  --no-read                after the greeting, read nothing for 10 s (or until the\n"
+    "                           client is gone)\n"
+    "  --events=MS              send a \"!\" line every MS, answer nothing, and keep the\n"
+    "                           connection open after the client has ended its stream\n"
+    "  --faults-on=N            the five options above apply to the first N connections only\n"
     "  --record=DIR             received bytes of connection N go to DIR/conn-N.bin; a line\n"
     "                           \"closed N\" is printed when connection N has ended\n";
 
@@ -82,6 +90,8 @@ bool applyFlag(const std::string& name, SimOptions& options) {
         options.synchronous = true;
     } else if (name == "--shared-values") {
         options.sharedValues = true;
+    } else if (name == "--no-read") {
+        options.neverReads = true;
     } else {
         return false;
     }
@@ -129,6 +139,22 @@ bool applyValue(const std::string& name, const std::string& value, SimOptions& o
     }
     if (name == "--noise") {
         return readHex(value, options.noise);
+    }
+    if (name == "--flood") {
+        options.floodLine = value;
+        return !value.empty();
+    }
+    if (name == "--flood-bytes") {
+        return readNumber(value, options.floodBytes);
+    }
+    if (name == "--trickle") {
+        return readInt(value, options.trickleMs);
+    }
+    if (name == "--events") {
+        return readInt(value, options.eventEveryMs) && options.eventEveryMs > 0;
+    }
+    if (name == "--faults-on") {
+        return readNumber(value, options.faultsOn);
     }
     if (name == "--record") {
         options.recordFolder = value;

@@ -17,11 +17,13 @@ void pause(int milliseconds) {
 
 }  // namespace
 
-Session::Session(SimSocket socket, const SimOptions& options, ValueStore& values, int number)
+Session::Session(SimSocket socket, const SimOptions& options, ValueStore& values, int number,
+                 bool faulty)
     : socket_(socket),
       options_(options),
       responder_(options, values),
-      recorder_(options.recordFolder, number) {}
+      recorder_(options.recordFolder, number),
+      trickleMs_(faulty ? options.trickleMs : 0) {}
 
 void Session::run() {
     pause(options_.greetingDelayMs);
@@ -42,16 +44,18 @@ bool Session::exchange() {
     if (endless_ && !feedEndlessLine()) {
         return false;
     }
-    const NetReady ready = NetWait(socket_, !outbox_.empty());
+    const NetReady ready = NetWait(socket_, true, !outbox_.empty());
     if (ready.failed) {
         return false;
     }
     if (ready.writable) {
-        const long sent = NetSendNoWait(socket_, outbox_.data(), outbox_.size());
+        const std::size_t size = trickleMs_ > 0 ? 1 : outbox_.size();
+        const long sent = NetSendNoWait(socket_, outbox_.data(), size);
         if (sent < 0) {
             return false;
         }
         outbox_.erase(0, static_cast<std::size_t>(sent));
+        pause(sent > 0 ? trickleMs_ : 0);
     }
     if (!ready.readable) {
         return true;

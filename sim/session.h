@@ -8,7 +8,9 @@
 
 class Session {
   public:
-    Session(SimSocket socket, const SimOptions& options, ValueStore& values, int number);
+    // `faulty`: the connection plays the misbehaviours that keep the protocol (--trickle).
+    Session(SimSocket socket, const SimOptions& options, ValueStore& values, int number,
+            bool faulty);
     // Runs until the peer closes, an error, or --close-after; closes the socket.
     void run();
 
@@ -27,6 +29,7 @@ class Session {
     Recorder recorder_;
     std::string inbox_;
     std::string outbox_;
+    int trickleMs_;
     long answered_ = 0;
     bool endless_ = false;
     long long endlessSent_ = 0;

@@ -1,6 +1,9 @@
 #include "exec/answers.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "common/globals.h"
@@ -38,9 +41,18 @@ std::string_view commandOf(std::string_view line) {
     return line;
 }
 
+std::atomic<bool> g_outputFailed{false};
+
+// Each answer is flushed at once, so that a failed write is known while the run goes on; the
+// first failure is logged, once for the whole run.
 void printAnswer(const std::string& answer) {
     const std::string whole = answer + "\n";
-    std::fwrite(whole.data(), 1, whole.size(), stdout);
+    const bool written = std::fwrite(whole.data(), 1, whole.size(), stdout) == whole.size() &&
+                         std::fflush(stdout) == 0;
+    if (!written && !g_outputFailed.exchange(true)) {
+        LogMessage("%s: Error writing answers to standard output - %s", g_scriptName.c_str(),
+                   std::strerror(errno));
+    }
 }
 
 // Command lines from `position` up to `limit` that are due an answer.
@@ -133,4 +145,8 @@ int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t l
         }
     }
     return 0;
+}
+
+bool AnswerOutputFailed() {
+    return g_outputFailed.load();
 }

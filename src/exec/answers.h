@@ -29,3 +29,7 @@ struct CheckProgress {
 int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
                  Connection connection, const std::string& host, const std::string& port,
                  std::string& lastAnswer);
+
+// True once an answer could not be written to standard output (a full disk, a closed pipe):
+// the run must not end as a success when its answers were lost.
+bool AnswerOutputFailed();

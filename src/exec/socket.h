@@ -14,8 +14,9 @@ SocketHandle SocketCreate();
 // The first IPv4 address of a host name or dotted address, in network byte order. Safe to
 // call from several threads at once.
 bool SocketResolveFirst(const std::string& host, std::uint32_t& address);
-// Blocking connect with the system's own time-out; `port` in host byte order.
-bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port);
+// Connects within `timeoutMs`, whatever the system's own time-out; `port` in host byte order.
+// The socket is left blocking.
+bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port, int timeoutMs);
 
 // Sends what fits without blocking: the byte count (0 when nothing fits), or -1 on error.
 long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size);
@@ -42,6 +43,8 @@ long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size);
 
 // The socket layer's last error code, as the log shows it.
 int SocketLastError();
+// The error code logged when an answer does not come in time.
+int SocketTimedOutError();
 // The error code logged for an answer line beyond the length limit.
 int SocketMessageTooLongError();
 

@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -53,12 +54,27 @@ bool SocketResolveFirst(const std::string& host, std::uint32_t& address) {
     return resolveByName(host, address);
 }
 
-bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
+bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port, int timeoutMs) {
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(port);
     where.sin_addr.s_addr = address;
-    return ::connect(raw(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+    const int flags = ::fcntl(raw(socket), F_GETFL);
+    ::fcntl(raw(socket), F_SETFL, flags | O_NONBLOCK);
+    bool connected =
+        ::connect(raw(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+    if (!connected && errno == EINPROGRESS) {
+        const SocketReady ready = SocketWait(socket, false, true, timeoutMs);
+        int error = ETIMEDOUT;
+        socklen_t size = sizeof error;
+        if (ready.writable || ready.failed) {
+            ::getsockopt(raw(socket), SOL_SOCKET, SO_ERROR, &error, &size);
+        }
+        errno = error;
+        connected = error == 0;
+    }
+    ::fcntl(raw(socket), F_SETFL, flags);
+    return connected;
 }
 
 long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {
@@ -138,6 +154,10 @@ long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size) {
 
 int SocketLastError() {
     return errno;
+}
+
+int SocketTimedOutError() {
+    return EAGAIN;  // what a receive time-out leaves in errno
 }
 
 int SocketMessageTooLongError() {

@@ -33,12 +33,26 @@ bool SocketResolveFirst(const std::string& host, std::uint32_t& address) {
     return true;
 }
 
-bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
+bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port, int timeoutMs) {
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(port);
     where.sin_addr.s_addr = address;
-    return ::connect(raw(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+    setBlocking(socket, false);
+    bool connected =
+        ::connect(raw(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
+        const SocketReady ready = SocketWait(socket, false, true, timeoutMs);
+        int error = WSAETIMEDOUT;
+        int size = sizeof error;
+        if (ready.writable || ready.failed) {
+            ::getsockopt(raw(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+        }
+        connected = ready.writable && error == 0;
+        WSASetLastError(connected ? 0 : error);
+    }
+    setBlocking(socket, true);
+    return connected;
 }
 
 long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {
@@ -110,6 +124,10 @@ long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size) {
 
 int SocketLastError() {
     return WSAGetLastError();
+}
+
+int SocketTimedOutError() {
+    return WSAETIMEDOUT;  // what a receive time-out leaves behind
 }
 
 int SocketMessageTooLongError() {

@@ -9,8 +9,9 @@
 
 namespace {
 
-bool isPassedOver(const std::string& line) {
-    return !line.empty() && (line[0] == '!' || line[0] == '+');
+// Lines that begin so are progress and event lines, never answers.
+bool isPassedOverByte(int firstByte) {
+    return firstByte == '!' || firstByte == '+';
 }
 
 using Clock = std::chrono::steady_clock;
@@ -18,6 +19,9 @@ using Clock = std::chrono::steady_clock;
 bool olderThan(Clock::time_point moment, int milliseconds) {
     return Clock::now() - moment >= std::chrono::milliseconds(milliseconds);
 }
+
+// Waits are cut into slices so that the stall limit is looked at while nothing happens.
+constexpr int kWaitSliceMs = 250;
 
 }  // namespace
 
@@ -42,7 +46,7 @@ Connection OpenConnection(const std::string& host, const std::string& port) {
         SocketClose(socket);
         return kNoConnection;
     }
-    if (!SocketConnect(socket, address, number)) {
+    if (!SocketConnect(socket, address, number, kConnectTimeoutMs)) {
         LogMessage("Error cannot connect to %s:%s", host.c_str(), port.c_str());
         SocketClose(socket);
         return kNoConnection;
@@ -59,6 +63,7 @@ bool SendText(Connection connection, const std::string& text, const BlockedSendH
         return false;
     }
     bool watchReads = static_cast<bool>(whenBlocked);
+    auto lastMove = Clock::now();
     while (sent < text.size()) {
         const long count = SocketSendNoWait(connection, text.data() + sent, text.size() - sent);
         if (count < 0) {
@@ -67,9 +72,13 @@ bool SendText(Connection connection, const std::string& text, const BlockedSendH
         if (count > 0) {
             sent += static_cast<std::size_t>(count);
             watchReads = static_cast<bool>(whenBlocked);
+            lastMove = Clock::now();
             continue;
         }
-        const SocketReady ready = SocketWait(connection, watchReads, true, -1);
+        if (olderThan(lastMove, kStallLimitMs)) {
+            return false;  // the server takes nothing and sends nothing to take
+        }
+        const SocketReady ready = SocketWait(connection, watchReads, true, kWaitSliceMs);
         if (ready.failed) {
             return false;
         }
@@ -81,6 +90,9 @@ bool SendText(Connection connection, const std::string& text, const BlockedSendH
             return false;
         }
         watchReads = action == BlockedSend::Drained;
+        if (watchReads) {
+            lastMove = Clock::now();
+        }
     }
     return true;
 }
@@ -100,26 +112,30 @@ std::string ReceiveLine(Connection connection) {
 
 std::string AnswerReader::next(std::size_t due) {
     due = due == 0 ? 1 : due;
+    const auto waitStart = Clock::now();
     for (;;) {
-        const auto end = taken_.find('\n', start_);
-        const std::size_t length = (end == std::string::npos ? taken_.size() : end) - start_;
+        const auto end = taken_.find('\n', scanned_);
+        scanned_ = end == std::string::npos ? taken_.size() : end;
+        const std::size_t length = scanned_ - start_;
         if (length > kMaxAnswerLineBytes) {
             LogMessage("SOCKET_ERROR: %d", SocketMessageTooLongError());
             return std::string();
         }
         if (end == std::string::npos) {
+            if (olderThan(waitStart, kStallLimitMs)) {
+                LogMessage("SOCKET_ERROR: %d", SocketTimedOutError());
+                return std::string();
+            }
             if (!takeMore(due)) {
                 return std::string();
             }
             continue;
         }
-        std::string line = taken_.substr(start_, end - start_);
-        start_ = end + 1;
-        if (start_ == taken_.size()) {
-            taken_.clear();
-            start_ = 0;
-        }
-        if (isPassedOver(line)) {
+        const bool passedOver = end > start_ && isPassedOverByte(taken_[start_]);
+        std::string line = passedOver ? std::string() : taken_.substr(start_, end - start_);
+        start_ = scanned_ = end + 1;
+        dropHandedOut();
+        if (passedOver) {
             continue;
         }
         if (!line.empty() && line.back() == '\r') {
@@ -127,6 +143,20 @@ std::string AnswerReader::next(std::size_t due) {
         }
         return line;
     }
+}
+
+// Lines handed out or passed over are not kept: a server that floods progress lines without
+// ever answering costs no more memory than its longest line.
+void AnswerReader::dropHandedOut() {
+    if (start_ == taken_.size()) {
+        taken_.clear();
+    } else if (start_ < taken_.size() / 2) {
+        return;
+    } else {
+        taken_.erase(0, start_);
+    }
+    scanned_ -= start_;
+    start_ = 0;
 }
 
 // Peeks at what has arrived and takes it up to the LF that ends the `due`-th answer line
@@ -153,7 +183,7 @@ bool AnswerReader::takeMore(std::size_t due) {
         if (peeked[i] != '\n') {
             continue;
         }
-        const bool passedOver = firstByte == '!' || firstByte == '+';
+        const bool passedOver = isPassedOverByte(firstByte);
         firstByte = -1;
         if (!passedOver && ++answers == due) {
             wanted = i + 1;
@@ -199,7 +229,8 @@ void CloseWhenDelivered(Connection connection) {
         return;
     }
     SocketShutdownSend(connection);
-    auto lastAnswer = Clock::now();
+    const auto closeStart = Clock::now();
+    auto lastAnswer = closeStart;
     auto lastMove = lastAnswer;
     long unsent = SocketUnsentBytes(connection);
     bool peerClosed = false;
@@ -214,7 +245,7 @@ void CloseWhenDelivered(Connection connection) {
         unsent = nowUnsent;
         const bool delivered = unsent <= 0;
         if (peerClosed || (delivered && olderThan(lastAnswer, kCloseQuietMs)) ||
-            olderThan(lastMove, kCloseStallMs)) {
+            olderThan(lastMove, kCloseStallMs) || olderThan(closeStart, kCloseTotalMs)) {
             break;
         }
         SocketWait(connection, true, false, 10);

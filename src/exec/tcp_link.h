@@ -15,10 +15,18 @@ constexpr Connection kNoConnection = kNoSocket;
 // The longest answer line taken; a longer one is a failed receive.
 constexpr std::size_t kMaxAnswerLineBytes = 16u * 1024u * 1024u;
 
+// How long a connection may take to be set up (the Windows default on every platform).
+constexpr int kConnectTimeoutMs = TRANSMITTER_CONNECT_TIMEOUT_MS;
+// The longest wait for one awaited line (greeting, answer to FORCEREPLY, answer to a command),
+// however the server trickles or floods it, and the longest a send may make no progress. No
+// healthy server comes near it; past it the line is missing, or the send failed.
+constexpr int kStallLimitMs = TRANSMITTER_STALL_LIMIT_MS;
+
 // The port text read as the C runtime's atoi reads it, taken modulo 65536.
 std::uint16_t PortNumber(const std::string& port);
 
-// IPv4, first address of the host, blocking connect. kNoConnection after a logged failure.
+// IPv4, first address of the host, connected within kConnectTimeoutMs. kNoConnection after a
+// logged failure.
 Connection OpenConnection(const std::string& host, const std::string& port);
 
 // What to do while a send cannot proceed because the server has stopped reading.
@@ -32,8 +40,9 @@ using BlockedSendHandler = std::function<BlockedSend(std::size_t sent)>;
 
 // Sends every byte of `text`, completing short sends. While the send cannot go on and
 // answers have arrived, `whenBlocked` (if any) is called, so that a server that writes each
-// answer before reading on is not left stuck. False without a connection or on error;
-// `sentBytes`, when given, tells how much went out.
+// answer before reading on is not left stuck. False without a connection, on error, and when
+// nothing moved (no byte sent, no answer drained) for kStallLimitMs; `sentBytes`, when given,
+// tells how much went out.
 bool SendText(Connection connection, const std::string& text,
               const BlockedSendHandler& whenBlocked = nullptr, std::size_t* sentBytes = nullptr);
 
@@ -41,8 +50,9 @@ bool SendText(Connection connection, const std::string& text,
 bool SetReceiveTimeout(Connection connection, int milliseconds);
 
 // One answer line without its LF and without one CR before it; lines that begin with "!" or
-// "+" are passed over. Empty when the server closed the connection, on a logged receive
-// error or time-out, and for a line beyond kMaxAnswerLineBytes. Never reads past the LF.
+// "+" are passed over (and not kept). Empty when the server closed the connection, on a logged
+// receive error or time-out, when the line has not come whole within kStallLimitMs, and for a
+// line beyond kMaxAnswerLineBytes. Never reads past the LF.
 std::string ReceiveLine(Connection connection);
 
 // Answer lines of one checkpoint. Several lines may be taken off the socket at once, but
@@ -56,10 +66,12 @@ class AnswerReader {
 
   private:
     bool takeMore(std::size_t due);
+    void dropHandedOut();
 
     Connection connection_;
     std::string taken_;  // taken off the socket, not yet handed out from start_ on
     std::size_t start_ = 0;
+    std::size_t scanned_ = 0;  // taken_ holds no LF between start_ and here
 };
 
 // Takes whatever has arrived, without blocking; the count of bytes dropped. `peerClosed`, when
@@ -70,15 +82,17 @@ std::size_t DiscardArrived(Connection connection, bool* peerClosed = nullptr);
 // so that printed answers appear.
 void CloseConnection(Connection connection);
 
-// How long the server may stay quiet after the end of the stream, and how long nothing may
-// move at all, before CloseWhenDelivered closes anyway.
+// How long the server may stay quiet after the end of the stream, how long nothing may move
+// at all, and how long closing may take in all, however the server keeps talking, before
+// CloseWhenDelivered closes anyway.
 constexpr int kCloseQuietMs = 500;
 constexpr int kCloseStallMs = 2000;
+constexpr int kCloseTotalMs = 5000;
 
 // Ends a connection whose answers nobody has read. A plain close with answers unread, or
 // arriving later, makes the system reset the connection, and the server drops the commands
 // it has not yet taken. So the end of the stream goes out first; the answers are dropped as
 // they come until the server closes its side, or every byte sent is acknowledged and the
-// server has been quiet for kCloseQuietMs, or nothing has moved for kCloseStallMs; then the
-// connection is closed as by CloseConnection.
+// server has been quiet for kCloseQuietMs, or nothing has moved for kCloseStallMs, or
+// kCloseTotalMs have passed; then the connection is closed as by CloseConnection.
 void CloseWhenDelivered(Connection connection);

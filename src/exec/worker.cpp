@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
-#include <system_error>
+#include <string_view>
+#include <thread>
+
+#include "common/globals.h"
+#include "common/strings.h"
+#include "files/log.h"
 
 std::vector<CWorkerThread> g_workerThreads;
 
@@ -19,6 +24,23 @@ int runGuarded(CHostScript& script) {
     } catch (const std::exception&) {
         return 1;  // as for a worker whose result cannot be read
     }
+}
+
+// Hosts waiting on this one go on instead of waiting for ever.
+void releaseObjects(CHostScript& script) {
+    for (CBaseSynchro* object : script.syncObjects) {
+        object->Release();
+    }
+}
+
+// The value of a head line ("*host=", "*port=") of a host script.
+std::string headValue(const std::string& text, std::string_view prefix) {
+    const auto start = text.find(prefix);
+    if (start == std::string::npos) {
+        return std::string();
+    }
+    const auto valueStart = start + prefix.size();
+    return text.substr(valueStart, text.find('\n', valueStart) - valueStart);
 }
 
 }  // namespace
@@ -37,25 +59,23 @@ int HostWorkerThread(CHostScript& script) {
         pauseFor(delay);
         delay = std::min(delay * 2, kRetryPauseCapMs);
     }
-    // Hosts waiting on this one go on instead of waiting for ever.
-    for (CBaseSynchro* object : script.syncObjects) {
-        object->Release();
-    }
+    releaseObjects(script);
     return result;
 }
 
 void StartHostWorker(CHostScript& script) {
     // Room first, so that a started thread always finds its place in the list.
     g_workerThreads.reserve(g_workerThreads.size() + 1);
-    std::promise<int> promise;
     CWorkerThread worker;
-    worker.result = promise.get_future();
-    try {
-        worker.thread = std::thread([&script, promise = std::move(promise)]() mutable {
-            promise.set_value(runGuarded(script));
-        });
-    } catch (const std::system_error&) {
-        return;
+    worker.result = std::make_unique<int>(1);
+    int* result = worker.result.get();
+    const bool started =
+        StartWorkerThread([&script, result] { *result = runGuarded(script); }, worker.thread);
+    if (!started) {
+        LogMessage("%s: Can not start a worker for %s:%s !", g_scriptName.c_str(),
+                   headValue(script.text, "*host=").c_str(),
+                   headValue(script.text, "*port=").c_str());
+        releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));
 }
@@ -63,11 +83,8 @@ void StartHostWorker(CHostScript& script) {
 int WaitForWorkers() {
     int status = 0;
     for (CWorkerThread& worker : g_workerThreads) {
-        int result = 1;
-        if (worker.thread.joinable()) {
-            worker.thread.join();
-            result = worker.result.valid() ? worker.result.get() : 1;
-        }
+        JoinWorkerThread(worker.thread);
+        const int result = worker.result ? *worker.result : 1;
         if (result != 0) {
             status = result;
         }

@@ -1,16 +1,17 @@
 #pragma once
 // Host workers: one thread per host script, with its retry policy, and the script executor.
 
-#include <future>
-#include <thread>
+#include <memory>
 #include <vector>
 
+#include "exec/worker_thread.h"
 #include "script/model.h"
 
-// A started worker and the result it leaves when it ends.
+// A worker and the result it leaves when it ends. A worker that could not be started has no
+// thread and the result 1.
 struct CWorkerThread {
-    std::thread thread;
-    std::future<int> result;
+    WorkerHandle thread = 0;
+    std::unique_ptr<int> result;  // written by the thread, read once it has been joined
 };
 
 // Every worker started, in start order.
@@ -21,8 +22,9 @@ constexpr int kMaxAttempts = 7;
 constexpr int kFirstRetryPauseMs = 100;
 constexpr int kRetryPauseCapMs = 5000;
 
-// Starts a worker thread on `script` at once; the script must outlive WaitForWorkers. A
-// thread that cannot be created leaves the host unrun and out of g_workerThreads.
+// Starts a worker thread on `script` at once; the script must outlive WaitForWorkers. When no
+// thread can be created, the host is reported, its shared objects are released so that no
+// other worker waits for it, and it counts as a failure (1) in start order.
 void StartHostWorker(CHostScript& script);
 // Up to seven attempts; releases the script's objects after the final failure.
 int HostWorkerThread(CHostScript& script);

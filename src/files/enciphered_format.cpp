@@ -55,7 +55,9 @@ bool decipherFileBytes(const std::string& file, std::string& plain) {
         return false;
     }
     const std::uint32_t length = readLittleEndian32(file, file.size() - 8);
-    if (length > file.size() - kEncipheredOverhead) {
+    // The stored length must account for every byte between head and tail: anything else is
+    // a damaged or forged file, not a shorter script.
+    if (length != file.size() - kEncipheredOverhead) {
         return false;
     }
     plain =

@@ -2,11 +2,14 @@
 
 #include <tinyxml.h>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "common/strings.h"
 #include "files/folders.h"
+#include "files/raw_file.h"
 #include "files/registry.h"
+#include "files/xml_depth.h"
 
 namespace {
 
@@ -176,12 +179,25 @@ void registerEntries(TiXmlElement& config, const std::string& programPath, bool 
     }
 }
 
+// A configuration lists file types a few levels deep; one nested deeper than this is not a
+// configuration, and the XML parser would exhaust the stack on it.
+constexpr std::size_t kDeepestConfiguration = 64;
+constexpr std::uint64_t kLargestConfigurationBytes = 64u << 20;
+
+// False for a configuration that is refused before the XML parser sees it.
+bool shallowEnough(const std::string& configPath) {
+    std::string text;
+    const RawRead read = readRawFile(configPath, text, kLargestConfigurationBytes);
+    return read != RawRead::TooLarge &&
+           (read != RawRead::Done || XmlNestingDepth(text) <= kDeepestConfiguration);
+}
+
 }  // namespace
 
 void registerFileTypes(const std::string& configPath, const std::string& programPath,
                        bool install) {
     TiXmlDocument document(configPath.c_str());
-    if (document.LoadFile(TIXML_ENCODING_UTF8)) {
+    if (shallowEnough(configPath) && document.LoadFile(TIXML_ENCODING_UTF8)) {
         TiXmlHandle handle(&document);
         if (TiXmlElement* config = handle.FirstChildElement("config").ToElement()) {
             registerEntries(*config, programPath, install);

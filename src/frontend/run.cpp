@@ -5,6 +5,7 @@
 
 #include "common/globals.h"
 #include "common/strings.h"
+#include "exec/answers.h"
 #include "exec/worker.h"
 #include "files/folders.h"
 #include "files/log.h"
@@ -74,7 +75,8 @@ int runForeground(RunOptions& options) {
     for (auto& script : scripts) {
         StartHostWorker(*script);
     }
-    return WaitForWorkers();
+    const int status = WaitForWorkers();
+    return status == 0 && AnswerOutputFailed() ? 1 : status;
 }
 
 // Everything after parsing, in the order of the run modes.

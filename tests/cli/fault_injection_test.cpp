@@ -37,12 +37,14 @@ std::string socketError(int code) {
 }
 
 // Runs the script file in its own folder, so that the messages name it "fault.qvtrx".
-ProcessResult runScript(const ScratchFolder& folder, const std::string& script) {
+ProcessResult runScript(const ScratchFolder& folder, const std::string& script,
+                        const std::string& mode = "--check-full") {
     folder.write(kScript, script);
     ProcessOptions options;
     options.workingFolder = folder.path();
     options.deadlineSeconds = 60;
-    return RunTransmitterExe({"--check-full", kScript}, options);
+    options.measurePeak = true;
+    return RunTransmitterExe({mode, kScript}, options);
 }
 
 std::string head(const std::string& port) {
@@ -66,6 +68,10 @@ void expectMessages(const std::string& err, const std::map<std::string, int>& co
     EXPECT_EQ(logged, counts) << err.substr(0, 4000);
 }
 
+// What the server read on each connection: everything sent, a leading part of it (it stopped
+// reading early), or a leading part on every connection but the last, which read everything.
+enum class Reads { All, Prefix, LastWhole };
+
 struct FaultCase {
     const char* name;
     std::vector<std::string> simOptions;
@@ -74,11 +80,21 @@ struct FaultCase {
     std::map<std::string, int> messages;  // "{W}" is the server's address
     int attempts;
     std::string out;
-    // The server read everything sent on each connection; otherwise it may have stopped early.
-    bool serverReadsAll;
+    Reads reads;
+    const char* mode = "--check-full";
+    long peakMiB = 0;  // the most memory the run may take; 0: not measured
 };
 
 const int kReset = ECONNRESET;
+
+// Commands enough to outgrow the socket buffers of both sides many times over.
+std::string manyCommands() {
+    std::string commands;
+    for (int i = 0; i < 1000000; ++i) {
+        commands += "SET LEVEL=000000\n";
+    }
+    return commands;
+}
 
 const FaultCase kFaultCases[] = {
     {"GreetingOnly",
@@ -89,7 +105,7 @@ const FaultCase kFaultCases[] = {
       {"fault.qvtrx: No answer ({W}) to command A", 7}},
      7,
      "",
-     false},
+     Reads::Prefix},
     {"GreetingCutMidLine",
      {"--close-after=0", "--mid-line"},
      "A\n",
@@ -97,7 +113,7 @@ const FaultCase kFaultCases[] = {
      {{"fault.qvtrx: No answer ({W}): server is too old or is down", 7}},
      7,
      "",
-     false},
+     Reads::Prefix},
     {"CloseAfterTwoAnswers",
      {"--close-after=2"},
      "A\nB?\nC\n",
@@ -105,7 +121,7 @@ const FaultCase kFaultCases[] = {
      {{"fault.qvtrx: No answer ({W}) to command C", 7}},
      7,
      "B=\nB=\nB=\nB=\nB=\nB=\nB=\n",
-     false},
+     Reads::Prefix},
     {"AnswersPastTheirTimeOut",
      {"--delay=700"},
      "A\n",
@@ -113,8 +129,8 @@ const FaultCase kFaultCases[] = {
      {{socketError(EAGAIN), 7}, {"fault.qvtrx: No answer ({W}) to command A", 7}},
      7,
      "",
-     true},
-    {"SlowAnswersWithinTheirTimeOut", {"--delay=300"}, "A\nB?\n", 0, {}, 1, "B=\n", true},
+     Reads::All},
+    {"SlowAnswersWithinTheirTimeOut", {"--delay=300"}, "A\nB?\n", 0, {}, 1, "B=\n", Reads::All},
     {"EndlessLineWithoutLineEnd",
      {"--endless-after=1"},
      "A\nB\nC\n",
@@ -122,7 +138,7 @@ const FaultCase kFaultCases[] = {
      {{socketError(EMSGSIZE), 7}, {"fault.qvtrx: No answer ({W}) to command B", 7}},
      7,
      "",
-     true},
+     Reads::All},
     {"GarbageAndNulsInAnswers",
      {"--noise=00FF80017F0D"},
      "A\nB?\n",
@@ -130,7 +146,7 @@ const FaultCase kFaultCases[] = {
      {},
      1,
      std::string("\0\xFF\x80\x01\x7F\rB=\n", 9),
-     true},
+     Reads::All},
     {"GarbageProgressLinesArePassedOver",
      {"--noise=2B00FF0A21FE0D0A"},
      "A\nB?\n",
@@ -138,7 +154,7 @@ const FaultCase kFaultCases[] = {
      {},
      1,
      "B=\n",
-     true},
+     Reads::All},
     {"ErrorAnswerWithANul",
      {"--noise=2A00"},
      "A\nB\n",
@@ -146,7 +162,7 @@ const FaultCase kFaultCases[] = {
      {{"fault.qvtrx: Bad answer ({W}) to command A (*)", 1}},
      1,
      "",
-     false},
+     Reads::Prefix},
     {"StrayEmptyLineIsNoAnswer",
      {"--noise=0A"},
      "A\n",
@@ -154,8 +170,65 @@ const FaultCase kFaultCases[] = {
      {{"fault.qvtrx: No answer ({W}) to command A", 7}},
      7,
      "",
-     false},
+     Reads::Prefix},
+    // Hostile servers: each misbehaves on the first connection only, so that the retry that
+    // follows proves that nothing was lost.
+    {"EventLinesLongAfterTheClientsClose",
+     {"--events=200"},
+     "A\nB\n",
+     0,
+     {},
+     1,
+     "",
+     Reads::All,
+     "--check-none"},
+    {"FloodOfLongProgressLinesAndNoAnswer",
+     {"--flood=+BUSY", "--flood-bytes=65536", "--faults-on=1"},
+     "A\nB?\n",
+     0,
+     {{socketError(EAGAIN), 2},
+      {"fault.qvtrx: Host ({W}) did not reply as expected to FORCEREPLY ! ()", 1},
+      {"fault.qvtrx: No answer ({W}) to command A", 1}},
+     2,
+     "B=\n",
+     Reads::All,
+     "--check-full",
+     64},
+    {"AnswerTrickledByteByByte",
+     {"--trickle=20", "--huge-answer=400", "--faults-on=1"},
+     "A\n",
+     0,
+     {{socketError(EAGAIN), 1}, {"fault.qvtrx: No answer ({W}) to command A", 1}},
+     2,
+     "",
+     Reads::All},
+    {"ServerThatNeverReadsBlindRun",
+     {"--no-read", "--faults-on=1"},
+     manyCommands(),
+     0,
+     {{"fault.qvtrx: Error send command to {W} - SET LEVEL=000000", 1}},
+     2,
+     "",
+     Reads::LastWhole,
+     "--check-none"},
+    // With checking, the answers due are read while the send is blocked: the greeting comes,
+    // nothing else does.
+    {"ServerThatNeverReads",
+     {"--no-read", "--faults-on=1"},
+     manyCommands(),
+     0,
+     {{socketError(EAGAIN), 2},
+      {"fault.qvtrx: Host ({W}) did not reply as expected to FORCEREPLY ! ()", 1},
+      {"fault.qvtrx: No answer ({W}) to command SET LEVEL=000000", 1}},
+     2,
+     "",
+     Reads::LastWhole},
 };
+
+// Cases are named in ctest's output by their own names.
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ServerFault : public testing::TestWithParam<FaultCase> {};
 
@@ -166,8 +239,11 @@ TEST_P(ServerFault, EndsWithItsStatusAndMessagesAndLosesNoCommand) {
     SimServer sim(c.simOptions);
     ASSERT_TRUE(sim.started());
     ScratchFolder folder;
-    const ProcessResult r = runScript(folder, head(sim.port()) + c.commands);
+    const ProcessResult r = runScript(folder, head(sim.port()) + c.commands, c.mode);
     ASSERT_FALSE(r.timedOut) << r.err.substr(0, 4000);
+    if (c.peakMiB > 0) {
+        EXPECT_LT(r.peakKiB, c.peakMiB * 1024) << "peak memory in KiB";
+    }
     EXPECT_EQ(r.status, c.status) << r.err.substr(0, 4000);
     std::map<std::string, int> messages;
     for (const auto& [message, count] : c.messages) {
@@ -176,14 +252,15 @@ TEST_P(ServerFault, EndsWithItsStatusAndMessagesAndLosesNoCommand) {
     expectMessages(r.err, messages, {socketError(kReset)});
     EXPECT_EQ(r.out, c.out);
     ASSERT_EQ(sim.connections(), c.attempts);
-    const std::string stream = "FORCEREPLY\n" + c.commands;
+    const std::string stream =
+        (std::string(c.mode) == "--check-full" ? "FORCEREPLY\n" : "") + c.commands;
     for (int attempt = 1; attempt <= c.attempts; ++attempt) {
         const std::string received = sim.received(attempt);
-        if (c.serverReadsAll) {
-            EXPECT_EQ(received, stream) << "attempt " << attempt;
-        } else {
-            EXPECT_EQ(received, stream.substr(0, received.size())) << "attempt " << attempt;
-        }
+        const bool whole =
+            c.reads == Reads::All || (c.reads == Reads::LastWhole && attempt == c.attempts);
+        // Compared by length first: a failed comparison of megabytes would drown the report.
+        ASSERT_EQ(received.size(), whole ? stream.size() : received.size()) << attempt;
+        EXPECT_TRUE(received == stream.substr(0, received.size())) << "attempt " << attempt;
     }
 }
 

@@ -70,12 +70,27 @@ TEST(RegistrationCli, InstallThenUninstall) {
               "Delete registry Key .cli-qvtrx-preset: No such file or directory\n");
 }
 
-TEST(RegistrationCli, MissingConfigurationEndsWithStatusZeroAndNoOutput) {
+// A configuration that cannot be loaded changes nothing; one nested far deeper than any real
+// one (which would exhaust the XML parser's stack) is refused before it is parsed.
+TEST(RegistrationCli, UnusableConfigurationChangesNothingAndEndsWithStatusZero) {
+    removeType("cli-deep");
     ScratchFolder scratch;
-    for (const char* option : {"--install=", "--uninstall="}) {
-        const ProcessResult result = RunTransmitterExe({option + scratch.file("absent.xml")});
-        EXPECT_EQ(result.status, 0) << option;
-        EXPECT_EQ(result.out, "") << option;
-        EXPECT_EQ(result.err, "") << option;
+    std::string opened;
+    std::string closed;
+    for (int level = 0; level < 40000; ++level) {
+        opened += "<a>";
+        closed += "</a>";
+    }
+    const std::string nested = opened + closed;
+    const std::string deep = scratch.write(
+        "deep.xml", "<config>" + nested + "<extension type=\"cli-deep\"/></config>\n");
+    for (const std::string& config : {scratch.file("absent.xml"), deep}) {
+        for (const char* option : {"--install=", "--uninstall="}) {
+            const ProcessResult result = RunTransmitterExe({option + config});
+            EXPECT_EQ(result.status, 0) << option << config;
+            EXPECT_EQ(result.out, "") << option;
+            EXPECT_EQ(result.err, "") << option;
+            EXPECT_FALSE(keyExists(".cli-deep")) << option;
+        }
     }
 }

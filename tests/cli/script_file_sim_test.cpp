@@ -84,3 +84,23 @@ TEST(ScriptFileSim, AScriptThatFailsPreprocessingSendsNothing) {
                   "show.qvtrx: Failed to Preprocess file show.qvtrx"}));
     EXPECT_EQ(sim.connections(), 0);
 }
+
+// An enciphered file whose stored length does not account for every byte between head and
+// tail is damaged or forged: it is refused, not read as its first few bytes.
+TEST(ScriptFileSim, AForgedEncipheredFileSendsNothing) {
+    SimServer sim;
+    ASSERT_TRUE(sim.started());
+    ScratchFolder folder;
+    const std::string plain = writeShow(folder, sim.port());
+    ASSERT_EQ(runIn(folder, {"-c", "sub/show.qvtrx"}).status, 0);
+    std::string forged = ReadWholeFile(folder.file("sub/show.qvtrxc"));
+    forged.replace(forged.size() - 8, 4, std::string("\x01\x00\x00\x00", 4));
+    folder.write("sub/forged.qvtrxc", forged);
+    const ProcessResult r = runIn(folder, {"--check-full", "sub/forged.qvtrxc"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LoggedMessages(r.err),
+              (std::vector<std::string>{
+                  "Failed to read file " + folder.file("sub/forged.qvtrxc"),
+                  "sub/forged.qvtrxc: Failed to Preprocess file sub/forged.qvtrxc"}));
+    EXPECT_EQ(sim.connections(), 0);
+}

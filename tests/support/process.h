@@ -12,6 +12,7 @@ struct ProcessResult {
     bool timedOut = false;
     std::string out;
     std::string err;
+    long peakKiB = 0;  // with measurePeak: the highest resident memory seen while it ran
 };
 
 struct ProcessOptions {
@@ -19,7 +20,8 @@ struct ProcessOptions {
     std::map<std::string, std::string> extraEnvironment;
     std::string input;  // written to standard input, then closed
     double deadlineSeconds = 60;
-    std::string argv0;  // shown to the child as argv[0]; empty: the executable's path
+    std::string argv0;         // shown to the child as argv[0]; empty: the executable's path
+    bool measurePeak = false;  // watch the process's peak resident memory (Linux)
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});

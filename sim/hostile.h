@@ -1,0 +1,13 @@
+#pragma once
+// Servers that break the protocol on purpose, so that a client can be tried against them: one
+// that floods lines and never answers, one that never reads, one that keeps talking after the
+// client has ended its stream. Each records what it reads, as an ordinary session does.
+
+#include "net.h"
+#include "options.h"
+#include "recorder.h"
+
+// True when the options ask for one of these servers.
+bool IsHostile(const SimOptions& options);
+// Runs the hostile server on the connection until the client is gone; closes the socket.
+void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& recorder);
