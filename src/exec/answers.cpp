@@ -44,12 +44,14 @@ std::string_view commandOf(std::string_view line) {
 std::atomic<bool> g_outputFailed{false};
 
 // Each answer is flushed at once, so that a failed write is known while the run goes on; the
-// first failure is logged, once for the whole run.
+// first failure is logged, once for the whole run. A process given no standard output at all
+// (a copy without a console, a stream its caller closed) has nowhere to print, and loses
+// nothing anyone could read.
 void printAnswer(const std::string& answer) {
     const std::string whole = answer + "\n";
     const bool written = std::fwrite(whole.data(), 1, whole.size(), stdout) == whole.size() &&
                          std::fflush(stdout) == 0;
-    if (!written && !g_outputFailed.exchange(true)) {
+    if (!written && errno != EBADF && !g_outputFailed.exchange(true)) {
         LogMessage("%s: Error writing answers to standard output - %s", g_scriptName.c_str(),
                    std::strerror(errno));
     }

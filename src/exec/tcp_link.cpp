@@ -224,6 +224,46 @@ void CloseConnection(Connection connection) {
     std::fflush(stdout);
 }
 
+namespace {
+
+// Counts the bytes of answer lines in what arrives, chunk by chunk: progress ("+") and event
+// ("!") lines are chatter that says nothing about the commands being taken.
+class AnswerBytes {
+  public:
+    std::size_t count(const char* data, std::size_t size) {
+        std::size_t answers = 0;
+        for (std::size_t i = 0; i < size; ++i) {
+            if (atLineStart_) {
+                chatter_ = isPassedOverByte(data[i]);
+                atLineStart_ = false;
+            }
+            answers += chatter_ ? 0 : 1;
+            atLineStart_ = data[i] == '\n';
+        }
+        return answers;
+    }
+
+  private:
+    bool atLineStart_ = true;
+    bool chatter_ = false;
+};
+
+// Takes whatever has arrived; the count of answer bytes among it.
+std::size_t takeArrivedAnswers(Connection connection, AnswerBytes& answers, bool& peerClosed) {
+    std::size_t counted = 0;
+    char scratch[65536];
+    for (;;) {
+        const long count = SocketReceiveNoWait(connection, scratch, sizeof scratch);
+        if (count <= 0) {
+            peerClosed = peerClosed || count < 0;
+            return counted;
+        }
+        counted += answers.count(scratch, static_cast<std::size_t>(count));
+    }
+}
+
+}  // namespace
+
 void CloseWhenDelivered(Connection connection) {
     if (connection == kNoConnection) {
         return;
@@ -232,20 +272,29 @@ void CloseWhenDelivered(Connection connection) {
     const auto closeStart = Clock::now();
     auto lastAnswer = closeStart;
     auto lastMove = lastAnswer;
+    auto deliveredAt = Clock::time_point::max();  // when every byte was seen acknowledged
     long unsent = SocketUnsentBytes(connection);
     bool peerClosed = false;
+    AnswerBytes answers;
     for (;;) {
-        if (DiscardArrived(connection, &peerClosed) > 0) {
+        if (takeArrivedAnswers(connection, answers, peerClosed) > 0) {
             lastAnswer = lastMove = Clock::now();
         }
         const long nowUnsent = SocketUnsentBytes(connection);
         if (nowUnsent < unsent) {
             lastMove = Clock::now();
         }
+        if (nowUnsent == 0 && deliveredAt == Clock::time_point::max()) {
+            deliveredAt = Clock::now();
+        }
         unsent = nowUnsent;
+        // Where the platform cannot tell what is unacknowledged, the answers tell instead.
         const bool delivered = unsent <= 0;
+        const bool chattering =
+            deliveredAt != Clock::time_point::max() && olderThan(deliveredAt, kCloseTotalMs);
         if (peerClosed || (delivered && olderThan(lastAnswer, kCloseQuietMs)) ||
-            olderThan(lastMove, kCloseStallMs) || olderThan(closeStart, kCloseTotalMs)) {
+            olderThan(lastMove, kCloseStallMs) || chattering ||
+            olderThan(closeStart, kStallLimitMs)) {
             break;
         }
         SocketWait(connection, true, false, 10);

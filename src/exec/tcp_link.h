@@ -83,16 +83,17 @@ std::size_t DiscardArrived(Connection connection, bool* peerClosed = nullptr);
 void CloseConnection(Connection connection);
 
 // How long the server may stay quiet after the end of the stream, how long nothing may move
-// at all, and how long closing may take in all, however the server keeps talking, before
-// CloseWhenDelivered closes anyway.
+// at all, and how long answers may go on once every byte sent is acknowledged, before
+// CloseWhenDelivered closes anyway. Progress ("+") and event ("!") lines count for nothing.
 constexpr int kCloseQuietMs = 500;
 constexpr int kCloseStallMs = 2000;
 constexpr int kCloseTotalMs = 5000;
 
 // Ends a connection whose answers nobody has read. A plain close with answers unread, or
 // arriving later, makes the system reset the connection, and the server drops the commands
-// it has not yet taken. So the end of the stream goes out first; the answers are dropped as
-// they come until the server closes its side, or every byte sent is acknowledged and the
-// server has been quiet for kCloseQuietMs, or nothing has moved for kCloseStallMs, or
-// kCloseTotalMs have passed; then the connection is closed as by CloseConnection.
+// it has not yet taken. So the end of the stream goes out first; what arrives is dropped
+// until the server closes its side, or every byte sent is acknowledged and no answer has come
+// for kCloseQuietMs, or neither answers nor acknowledgements have moved for kCloseStallMs, or
+// answers went on for kCloseTotalMs after everything was acknowledged, or kStallLimitMs have
+// passed in all; then the connection is closed as by CloseConnection.
 void CloseWhenDelivered(Connection connection);

@@ -6,9 +6,10 @@
 
 namespace {
 
-constexpr int kVersionMajor = 1;
-constexpr int kVersionMinor = 0;
-constexpr int kVersionPatch = 15;
+// From the build's one version (CMake's project version), which the Windows resources show too.
+constexpr int kVersionMajor = TRANSMITTER_VERSION_MAJOR;
+constexpr int kVersionMinor = TRANSMITTER_VERSION_MINOR;
+constexpr int kVersionPatch = TRANSMITTER_VERSION_PATCH;
 
 const char* const kSeparator =
     "------------------------------------------------------------------------------------";

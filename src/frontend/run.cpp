@@ -15,6 +15,7 @@
 #include "frontend/background.h"
 #include "frontend/help.h"
 #include "frontend/options.h"
+#include "frontend/spawn.h"
 #include "frontend/system.h"
 #include "script/analyser.h"
 #include "script/preprocessor.h"
@@ -82,7 +83,11 @@ int runForeground(RunOptions& options) {
 // Everything after parsing, in the order of the run modes.
 int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (!options.registrationConfig.empty()) {
-        registerFileTypes(options.registrationConfig, g_programPath, options.install);
+        // The shell starts the program by the path registered here: it must be the full path of
+        // the executable, not argv[0] as typed (a bare name, or relative to the current folder).
+        const std::string program = RunningExecutable();
+        registerFileTypes(options.registrationConfig, program.empty() ? g_programPath : program,
+                          options.install);
         return 0;
     }
     if (g_scriptName.empty()) {
@@ -126,6 +131,7 @@ int RunTransmitter(const std::vector<std::string>& arguments, const std::string&
     if (!contains(rawCommandLine, "--check-internal-callback")) {
         AttachParentConsole();
     }
+    KeepStandardStreamsOpen();
     RunOptions options;
     g_programPath = arguments.empty() ? std::string() : arguments[0];
     OpenLog(GetAppDataFolder());

@@ -9,11 +9,7 @@
 
 extern char** environ;
 
-namespace {
-
-// The executable itself, whatever argv[0] says: argv[0] may be a bare name found on PATH or
-// a path relative to a folder the run has since left.
-std::string runningExecutable() {
+std::string RunningExecutable() {
     std::string path(4096, '\0');
     const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
     if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) {
@@ -22,6 +18,8 @@ std::string runningExecutable() {
     path.resize(static_cast<std::size_t>(length));
     return path;
 }
+
+namespace {
 
 // The copy keeps nothing of the launching copy: no terminal, no inherited descriptors (a
 // caller that reads our output through a pipe must not wait for the copy), default signals.
@@ -72,7 +70,7 @@ bool StartDetachedCopy(const std::vector<std::string>& argv) {
         errno = EINVAL;
         return false;
     }
-    std::string program = runningExecutable();
+    std::string program = RunningExecutable();
     const bool searchPath = program.empty() && argv[0].find('/') == std::string::npos;
     if (program.empty()) {
         program = argv[0];

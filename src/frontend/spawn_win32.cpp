@@ -3,11 +3,8 @@
 #include "frontend/spawn.h"
 #include "frontend/windows_command_line.h"
 
-namespace {
-
-// The executable itself: argv[0] may be a bare name or a path relative to a folder the run
-// has since left. Empty when the path does not fit; CreateProcess then searches for argv[0].
-std::string runningExecutable() {
+// Empty when the path does not fit; CreateProcess then searches for argv[0].
+std::string RunningExecutable() {
     char path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
@@ -15,8 +12,6 @@ std::string runningExecutable() {
     }
     return std::string(path, length);
 }
-
-}  // namespace
 
 bool StartDetachedCopy(const std::vector<std::string>& argv) {
     const std::string line = JoinWindowsCommandLine(argv);
@@ -26,7 +21,7 @@ bool StartDetachedCopy(const std::vector<std::string>& argv) {
     }
     std::vector<char> writableLine(line.begin(), line.end());
     writableLine.push_back('\0');
-    const std::string program = runningExecutable();
+    const std::string program = RunningExecutable();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};

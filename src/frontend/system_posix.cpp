@@ -1,8 +1,18 @@
+#include <fcntl.h>
+
 #include <csignal>
 
 #include "frontend/system.h"
 
 void AttachParentConsole() {}
+
+void KeepStandardStreamsOpen() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0) {
+            ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        }
+    }
+}
 
 bool StartSocketLibrary() {
     // A peer that closes early must fail the send, not kill the process.

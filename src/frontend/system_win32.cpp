@@ -10,14 +10,19 @@
 
 namespace {
 
-// A stream that a batch file redirected to a file or a pipe keeps its redirection.
+// A stream that a batch file redirected (to a file, a pipe, or a device such as NUL) keeps its
+// redirection: only a stream that is absent or already the console's is bound to the console.
 bool isRedirected(DWORD which) {
     const HANDLE handle = GetStdHandle(which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         return false;
     }
     const DWORD type = GetFileType(handle);
-    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+    if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
+        return true;
+    }
+    DWORD mode = 0;
+    return type == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) == 0;
 }
 
 void rebind(DWORD which, const char* device, const char* mode, FILE* stream) {
@@ -50,6 +55,11 @@ void AttachParentConsole() {
     rebind(STD_INPUT_HANDLE, "CONIN$", "r", stdin);
     rebind(STD_ERROR_HANDLE, "CONOUT$", "w", stderr);
     std::ios::sync_with_stdio(true);
+}
+
+void KeepStandardStreamsOpen() {
+    // Nothing to do: the C runtime keeps descriptors 0 to 2 for the standard streams even
+    // when they have no handle behind them, so no file opened later takes their place.
 }
 
 bool StartSocketLibrary() {

@@ -185,6 +185,47 @@ command_list_reaches_the_linux_sim() {
         fail "answers printed: '$(cat "$WORK/cmd-windows.out")' and '$(cat "$WORK/cmd-linux.out")'"
 }
 
+# A script with what a show uses (an include, a loaded file, several hosts at once with their
+# LOGIN lines, an event, a rendezvous point and a value passed by savenext and a template):
+# the same bytes from both builds on every connection, the same answers, the same status.
+show_script_sends_what_the_linux_build_sends() {
+    start_sim --value=TITLE=News || fail "orvane-sim did not start"
+    mkdir -p "$WORK/show"
+    printf 'MUTE=0\r\n' >"$WORK/show/common.qvtrx"
+    printf '\x01\xAB' >"$WORK/show/logo.bin"
+    cat >"$WORK/show/show.qvtrx" <<SCRIPT
+*host=127.0.0.1
+*port=$SIM_PORT
+*include=common.qvtrx
+*loadfile=logo,logo.bin
+\$LOGO=\$logo\$
+*savenext=title
+TITLE?
+*event=ready
+*rendezvous=all
+*multihost=127.0.0.1:$SIM_PORT,desk,secret
+*multihost=127.0.0.1:$SIM_PORT,prefix,studio,pw
+*waitfor=ready
+\$RDS.RT=\$title\$
+*rendezvous=all
+SCRIPT
+    (cd "$WORK/show" && wine_exe --check-full show.qvtrx) | lf >"$WORK/show-windows.out"
+    local windows_status=${PIPESTATUS[0]}
+    (cd "$WORK/show" && timeout 60 "$LINUX/src/transmitter" --check-full show.qvtrx) \
+        >"$WORK/show-linux.out"
+    local linux_status=$?
+    [ "$windows_status" = "$linux_status" ] ||
+        fail "status $windows_status under Wine, $linux_status on Linux"
+    cmp "$WORK/show-windows.out" "$WORK/show-linux.out" || fail "the answers printed differ"
+    local number windows=() linux=()
+    for number in 1 2 3; do windows+=("$(sim_connection $number | base64 -w0)"); done
+    for number in 4 5 6; do linux+=("$(sim_connection $number | base64 -w0)"); done
+    [ "$(printf '%s\n' "${windows[@]}" | sort)" = "$(printf '%s\n' "${linux[@]}" | sort)" ] ||
+        fail "the builds sent different bytes"
+    [ "$(cat "$SIM_RECORD"/conn-[123].bin | grep -c '^RDS.RT=News$')" = 2 ] ||
+        fail "the title did not pass from one host to the others"
+}
+
 # --- file-type registration in Wine's registry ----------------------------------------------
 
 reg_default() {
@@ -259,6 +300,7 @@ check version_reaches_a_pipe
 check help_equals_the_linux_build_help
 check failure_is_logged_in_the_all_users_folder
 check command_list_reaches_the_linux_sim
+check show_script_sends_what_the_linux_build_sends
 check registration_writes_and_deletes_the_keys
 check enciphered_file_equals_the_linux_one
 check background_copy_runs_and_deletes_its_temporary_file

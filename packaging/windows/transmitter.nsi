@@ -1,0 +1,78 @@
+; Installer of the transmitter for Windows, built on Linux by makensis (Debian's nsis) from the
+; files of the Windows build; the build passes VERSION, EXE, DLL, TYPES, ICON and OUTFILE.
+; Silent for managed deployment: setup.exe /S [/D=folder], uninstall.exe /S.
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include "LogicLib.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane Tessaly transmitter"
+; With SetShellVarContext all, $APPDATA is the all-users folder (C:\ProgramData).
+!define LOG_FOLDER "$APPDATA\Orvane\Tessaly\Dudiradaroz"
+
+Name "Orvane Tessaly transmitter ${VERSION}"
+OutFile "${OUTFILE}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
+InstallDir "$PROGRAMFILES\Orvane\Tessaly transmitter"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "Orvane Tessaly transmitter"
+VIAddVersionKey "CompanyName" "Orvane"
+VIAddVersionKey "FileDescription" "Orvane Tessaly transmitter setup"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "Orvane"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Section "Transmitter"
+    SetShellVarContext all
+    SetOutPath "$INSTDIR"
+    File "/oname=transmitter.exe" "${EXE}"
+    File "/oname=qvtrxResources.dll" "${DLL}"
+    File "/oname=file-types.xml" "${TYPES}"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    ; Every user's runs append to the one log: the folder lets every member of Users change
+    ; the files in it, whoever created them (Users is S-1-5-32-545 in every language).
+    CreateDirectory "${LOG_FOLDER}"
+    nsExec::ExecToLog 'icacls "${LOG_FOLDER}" /grant *S-1-5-32-545:(OI)(CI)M'
+    Pop $0
+
+    ; The script types, registered by the program itself from the configuration.
+    ExecWait '"$INSTDIR\transmitter.exe" "--install=$INSTDIR\file-types.xml"' $0
+    ${If} $0 != 0
+        DetailPrint "Registering the script types ended with status $0"
+    ${EndIf}
+
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Orvane Tessaly transmitter"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Orvane"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\transmitter.exe,0"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+    SetShellVarContext all
+    ExecWait '"$INSTDIR\transmitter.exe" "--uninstall=$INSTDIR\file-types.xml"' $0
+    Delete "$INSTDIR\transmitter.exe"
+    Delete "$INSTDIR\qvtrxResources.dll"
+    Delete "$INSTDIR\file-types.xml"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    RMDir "$INSTDIR\.."
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ; The log is the station's record of its runs: it stays, and so does its folder.
+SectionEnd

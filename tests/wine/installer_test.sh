@@ -1,0 +1,230 @@
+#!/usr/bin/env bash
+# The Windows road as a station's engineer walks it, under Wine, on the 32-bit product: the
+# installer installed silently into a fresh Wine prefix, the files, the script types and the
+# Add/Remove Programs entry it leaves, scripts opened through the shell (ShellExecute, as a
+# double click does) delivering their commands to the Linux orvane-sim, the encipher verb,
+# registering again from cmd by a bare program name, and a silent uninstall that leaves no
+# key and no file of ours.
+#
+# Usage: installer_test.sh SETUP_EXE LINUX_BUILD_DIR
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+REPO=$(pwd)
+SETUP=$(realpath "$1")
+LINUX=$(realpath "$2")
+WORK=$(mktemp -d "$(dirname "$SETUP")/installer-XXXXXX")
+export WINEPREFIX="$WORK/prefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+INSTALLED="$WINEPREFIX/drive_c/Program Files (x86)/Orvane/Tessaly transmitter"
+PROGRAM='C:\Program Files (x86)\Orvane\Tessaly transmitter\transmitter.exe'
+FOLDER='C:\Program Files (x86)\Orvane\Tessaly transmitter'
+UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane Tessaly transmitter'
+LOG_FILE="$WINEPREFIX/drive_c/ProgramData/Orvane/Tessaly/Dudiradaroz/transmitter.log"
+TYPES=(qvtrx qvtrx-preset qvtrx-inputs qvtrx-Outputs qvtrx-stereogenerator qvtrx-RDS
+    qvtrx-Process qvtrx-Group qvtrx-IP)
+SIM_PID=""
+trap 'stop_sim; wineserver -k >/dev/null 2>&1; rm -rf "$WORK"' EXIT
+
+passed=0
+failed=0
+fail() {
+    echo "$*"
+    exit 1
+}
+# Runs check NAME in a subshell of its own, its output in a file: Wine's background programs
+# keep the standard streams they were started with, and a pipe would wait for them.
+check() {
+    local name=$1 start=$SECONDS output="$WORK/$1.out"
+    if (
+        trap stop_sim EXIT
+        "$name"
+    ) >"$output" 2>&1 </dev/null; then
+        echo "PASS    $name ($((SECONDS - start)) s)"
+        passed=$((passed + 1))
+    else
+        echo "FAIL    $name ($((SECONDS - start)) s): $(tail -n 1 "$output")"
+        failed=$((failed + 1))
+    fi
+}
+
+lf() { tr -d '\r'; }
+reg_value() { # KEY [VALUE]: the value's data, or the default value's
+    local key=$1 value=${2:-}
+    if [ -n "$value" ]; then
+        timeout 60 wine reg query "$key" /v "$value" /reg:32 2>/dev/null | lf |
+            sed -n "s/^ *$value *REG_[A-Z_]* *//p"
+    else
+        timeout 60 wine reg query "$key" /ve 2>/dev/null | lf | sed -n 's/^ *(Default) *REG_SZ *//p'
+    fi
+}
+key_exists() { timeout 60 wine reg query "$1" /reg:32 >/dev/null 2>&1; }
+# Waits until COMMAND succeeds, for at most 60 s.
+eventually() {
+    local deadline=$((SECONDS + 60))
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.5
+    done
+}
+
+start_sim() {
+    SIM_RECORD=$(mktemp -d "$WORK/sim-XXXXXX")
+    coproc SIM { exec "$LINUX/sim/orvane-sim" --port=0 --record="$SIM_RECORD" --value=A=7; }
+    SIM_PID=$SIM_PID
+    read -r -t 10 SIM_PORT <&"${SIM[0]}" && [[ "$SIM_PORT" =~ ^[0-9]+$ ]]
+}
+stop_sim() {
+    [ -z "$SIM_PID" ] || { kill "$SIM_PID" 2>/dev/null; wait "$SIM_PID" 2>/dev/null; SIM_PID=""; }
+}
+# The bytes connection N received, once it has ended.
+sim_connection() {
+    local number=$1 deadline=$((SECONDS + 60)) line
+    while [ ! -f "$SIM_RECORD/closed-$number" ] && [ $SECONDS -lt $deadline ]; do
+        if read -r -t 1 line <&"${SIM[0]}" && [[ "$line" == closed* ]]; then
+            touch "$SIM_RECORD/closed-${line#closed }"
+        fi
+    done
+    [ -f "$SIM_RECORD/closed-$number" ] || fail "the sim saw no end of connection $number"
+    cat "$SIM_RECORD/conn-$number.bin"
+}
+
+# --- checks, in the order a user meets them --------------------------------------------------
+
+installs_silently_into_a_fresh_prefix() {
+    timeout 300 wine wineboot --init >/dev/null 2>&1
+    timeout 120 wineserver --wait
+    timeout 120 wine "$SETUP" /S || fail "setup exit status $?"
+    for file in transmitter.exe qvtrxResources.dll file-types.xml uninstall.exe; do
+        [ -f "$INSTALLED/$file" ] || fail "$file is not installed"
+    done
+    [ -d "$(dirname "$LOG_FILE")" ] || fail "no log folder"
+}
+
+registers_the_nine_types_and_their_enciphered_twins() {
+    local index=0 type twin
+    for type in "${TYPES[@]}"; do
+        twin=${type/qvtrx/qvtrxc}
+        [ "$(reg_value "HKCR\\.$type")" = "${type}file" ] || fail ".$type"
+        [ "$(reg_value "HKCR\\.$twin")" = "${twin}file" ] || fail ".$twin"
+        [ "$(reg_value "HKCR\\${type}file\\shell\\open\\command")" = "\"$PROGRAM\" \"%1\"" ] ||
+            fail "open command of $type"
+        [ "$(reg_value "HKCR\\${twin}file\\shell\\open\\command")" = "\"$PROGRAM\" \"%1\"" ] ||
+            fail "open command of $twin"
+        [ "$(reg_value "HKCR\\${type}file\\shell\\Tessaly File Crypt\\command")" = \
+            "\"$PROGRAM\" -c \"%1\"" ] || fail "encipher verb of $type"
+        ! key_exists "HKCR\\${twin}file\\shell\\Tessaly File Crypt" || fail "$twin enciphers"
+        [ "$(reg_value "HKCR\\${type}file\\DefaultIcon")" = \
+            "$FOLDER\\qvtrxResources.dll,$index" ] || fail "icon of $type"
+        [ "$(reg_value "HKCR\\${twin}file\\DefaultIcon")" = \
+            "$FOLDER\\qvtrxResources.dll,$((index + 9))" ] || fail "icon of $twin"
+        index=$((index + 1))
+    done
+}
+
+# One icon per type in the resource library, in the order of the icon indices.
+resource_library_holds_eighteen_icons() {
+    wrestool --list --type=14 "$INSTALLED/qvtrxResources.dll" >"$WORK/groups.txt" 2>/dev/null ||
+        fail "wrestool cannot read the resource library"
+    [ "$(wc -l <"$WORK/groups.txt")" = 18 ] || fail "$(wc -l <"$WORK/groups.txt") icon groups"
+    wrestool --list --type=14 "$INSTALLED/transmitter.exe" | grep -q . || fail "exe has no icon"
+    wrestool --list --type=16 "$INSTALLED/transmitter.exe" | grep -q . ||
+        fail "exe has no version information"
+    wrestool --list --type=24 "$INSTALLED/transmitter.exe" | grep -q . || fail "exe has no manifest"
+    strings -el "$INSTALLED/transmitter.exe" | grep -qx '1.0.15' || fail "version is not 1.0.15"
+}
+
+appears_in_add_remove_programs() {
+    [ "$(reg_value "$UNINSTALL_KEY" DisplayName)" = "Orvane Tessaly transmitter" ] ||
+        fail "DisplayName"
+    [ "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" = "1.0.15" ] || fail "DisplayVersion"
+    [ "$(reg_value "$UNINSTALL_KEY" QuietUninstallString)" = "\"$FOLDER\\uninstall.exe\" /S" ] ||
+        fail "QuietUninstallString"
+}
+
+# Opened through the shell the script runs in the default mode: the shell's program returns
+# at once, and its background copy sends the commands.
+opening_scripts_sends_their_commands() {
+    start_sim || fail "orvane-sim did not start"
+    mkdir -p "$WORK/scripts"
+    printf '*host=127.0.0.1\r\n*port=%s\r\nSET A 1\r\n  #PRESET.LOAD=7\r\nGET A?\r\n' \
+        "$SIM_PORT" >"$WORK/scripts/show.qvtrx"
+    printf '*host=127.0.0.1\n*port=%s\nRDS.PS=MyRadio\n' "$SIM_PORT" \
+        >"$WORK/scripts/news.qvtrx-RDS"
+    "$LINUX/src/transmitter" -c "$WORK/scripts/news.qvtrx-RDS" || fail "Linux -c failed"
+    rm "$WORK/scripts/news.qvtrx-RDS"
+    timeout 60 wine start /unix "$WORK/scripts/show.qvtrx" || fail "start exit status $?"
+    [ "$(sim_connection 1)" = $'FORCEREPLY\nSET A 1\n#PRESET.LOAD=7\nGET A?' ] ||
+        fail "show.qvtrx sent '$(sim_connection 1 | cat -A)'"
+    timeout 60 wine start /unix "$WORK/scripts/news.qvtrxc-RDS" || fail "start exit status $?"
+    [ "$(sim_connection 2)" = $'FORCEREPLY\nRDS.PS=MyRadio' ] ||
+        fail "news.qvtrxc-RDS sent '$(sim_connection 2 | cat -A)'"
+    eventually grep -q 'Background launch: User: .* File: .*news.qvtrxc-RDS' "$LOG_FILE" ||
+        fail "no launch record in the log"
+    ! grep -q 'Error' "$LOG_FILE" || fail "errors in the log: $(grep Error "$LOG_FILE")"
+}
+
+encipher_verb_writes_the_enciphered_twin() {
+    mkdir -p "$WORK/verb" "$WORK/verb-linux"
+    printf '*host=127.0.0.1\nSET GAIN 1 -3.5\n' >"$WORK/verb/desk.qvtrx-preset"
+    cp "$WORK/verb/desk.qvtrx-preset" "$WORK/verb-linux/"
+    i686-w64-mingw32-gcc -O2 -o "$WORK/shell_verb.exe" tests/wine/shell_verb.c -lshell32 ||
+        fail "cannot build shell_verb.exe"
+    timeout 60 wine "$WORK/shell_verb.exe" "Tessaly File Crypt" "Z:$WORK/verb/desk.qvtrx-preset" ||
+        fail "the shell found no encipher verb"
+    eventually test -s "$WORK/verb/desk.qvtrxc-preset" || fail "no desk.qvtrxc-preset"
+    "$LINUX/src/transmitter" -c "$WORK/verb-linux/desk.qvtrx-preset"
+    cmp "$WORK/verb/desk.qvtrxc-preset" "$WORK/verb-linux/desk.qvtrxc-preset" ||
+        fail "the enciphered files differ"
+}
+
+# From a batch file in the program's folder, by its bare name: the shell still finds the
+# program afterwards.
+run_batch() { # LINES...: a batch file run by cmd, which waits for each program in it
+    printf '%s\r\n' "$@" >"$WORK/run.bat"
+    timeout 60 wine cmd /c "Z:$WORK/run.bat" >/dev/null
+}
+
+registering_by_a_bare_name_keeps_the_full_path() {
+    start_sim || fail "orvane-sim did not start"
+    run_batch "cd /d \"$FOLDER\"" "transmitter --uninstall=file-types.xml" ||
+        fail "--uninstall from cmd"
+    ! key_exists 'HKCR\.qvtrx' || fail "--uninstall from cmd left .qvtrx"
+    run_batch "cd /d \"$FOLDER\"" "transmitter --install=file-types.xml" ||
+        fail "--install from cmd"
+    [ "$(reg_value 'HKCR\qvtrxfile\shell\open\command')" = "\"$PROGRAM\" \"%1\"" ] ||
+        fail "open command '$(reg_value 'HKCR\qvtrxfile\shell\open\command')'"
+    [ "$(reg_value 'HKCR\qvtrxfile\DefaultIcon')" = "$FOLDER\\qvtrxResources.dll,0" ] ||
+        fail "icon '$(reg_value 'HKCR\qvtrxfile\DefaultIcon')'"
+    mkdir -p "$WORK/again"
+    printf '*host=127.0.0.1\n*port=%s\nPING\n' "$SIM_PORT" >"$WORK/again/again.qvtrx"
+    timeout 60 wine start /unix "$WORK/again/again.qvtrx" || fail "start exit status $?"
+    [ "$(sim_connection 1)" = $'FORCEREPLY\nPING' ] || fail "again.qvtrx did not run"
+}
+
+uninstalls_silently_and_leaves_nothing() {
+    timeout 60 wine "$INSTALLED/uninstall.exe" /S || fail "uninstall exit status $?"
+    # The uninstaller runs from a copy of itself and returns before it is done.
+    eventually test ! -e "$INSTALLED" || fail "left: $(ls "$INSTALLED")"
+    local type
+    for type in "${TYPES[@]}"; do
+        for name in "$type" "${type/qvtrx/qvtrxc}"; do
+            ! key_exists "HKCR\\.$name" || fail "key .$name left"
+            ! key_exists "HKCR\\${name}file" || fail "key ${name}file left"
+        done
+    done
+    ! key_exists "$UNINSTALL_KEY" || fail "Add/Remove Programs entry left"
+    [ ! -e "$(dirname "$INSTALLED")" ] || fail "empty Orvane folder left"
+}
+
+check installs_silently_into_a_fresh_prefix
+check registers_the_nine_types_and_their_enciphered_twins
+check resource_library_holds_eighteen_icons
+check appears_in_add_remove_programs
+check opening_scripts_sends_their_commands
+check encipher_verb_writes_the_enciphered_twin
+check registering_by_a_bare_name_keeps_the_full_path
+check uninstalls_silently_and_leaves_nothing
+
+echo "wine-installer: $passed passed, $failed failed"
+[ "$failed" = 0 ]
