@@ -20,8 +20,12 @@ bool olderThan(Clock::time_point moment, int milliseconds) {
     return Clock::now() - moment >= std::chrono::milliseconds(milliseconds);
 }
 
-// Waits are cut into slices so that the stall limit is looked at while nothing happens.
-constexpr int kWaitSliceMs = 250;
+// What is left of `milliseconds` since `moment`; 0 once it has passed.
+int millisecondsLeft(Clock::time_point moment, int milliseconds) {
+    const auto left = std::chrono::milliseconds(milliseconds) - (Clock::now() - moment);
+    const auto count = std::chrono::duration_cast<std::chrono::milliseconds>(left).count();
+    return count > 0 ? static_cast<int>(count) : 0;
+}
 
 }  // namespace
 
@@ -75,10 +79,12 @@ bool SendText(Connection connection, const std::string& text, const BlockedSendH
             lastMove = Clock::now();
             continue;
         }
-        if (olderThan(lastMove, kStallLimitMs)) {
+        // One wait for as long as the stall limit leaves, as a wait without limit would.
+        const int waitMs = millisecondsLeft(lastMove, kStallLimitMs);
+        if (waitMs <= 0) {
             return false;  // the server takes nothing and sends nothing to take
         }
-        const SocketReady ready = SocketWait(connection, watchReads, true, kWaitSliceMs);
+        const SocketReady ready = SocketWait(connection, watchReads, true, waitMs);
         if (ready.failed) {
             return false;
         }
@@ -277,10 +283,14 @@ void CloseWhenDelivered(Connection connection) {
     bool peerClosed = false;
     AnswerBytes answers;
     for (;;) {
-        if (takeArrivedAnswers(connection, answers, peerClosed) > 0) {
-            lastAnswer = lastMove = Clock::now();
-        }
         const long nowUnsent = SocketUnsentBytes(connection);
+        const bool unknown = nowUnsent < 0;
+        // Until every byte is acknowledged, acknowledgements are the progress; after that, or
+        // where the platform cannot tell them, the answers are.
+        if (takeArrivedAnswers(connection, answers, peerClosed) > 0) {
+            lastAnswer = Clock::now();
+            lastMove = nowUnsent <= 0 ? lastAnswer : lastMove;
+        }
         if (nowUnsent < unsent) {
             lastMove = Clock::now();
         }
@@ -288,13 +298,12 @@ void CloseWhenDelivered(Connection connection) {
             deliveredAt = Clock::now();
         }
         unsent = nowUnsent;
-        // Where the platform cannot tell what is unacknowledged, the answers tell instead.
         const bool delivered = unsent <= 0;
         const bool chattering =
             deliveredAt != Clock::time_point::max() && olderThan(deliveredAt, kCloseTotalMs);
         if (peerClosed || (delivered && olderThan(lastAnswer, kCloseQuietMs)) ||
             olderThan(lastMove, kCloseStallMs) || chattering ||
-            olderThan(closeStart, kStallLimitMs)) {
+            (unknown && olderThan(closeStart, kStallLimitMs))) {
             break;
         }
         SocketWait(connection, true, false, 10);

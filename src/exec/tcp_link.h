@@ -93,7 +93,9 @@ constexpr int kCloseTotalMs = 5000;
 // arriving later, makes the system reset the connection, and the server drops the commands
 // it has not yet taken. So the end of the stream goes out first; what arrives is dropped
 // until the server closes its side, or every byte sent is acknowledged and no answer has come
-// for kCloseQuietMs, or neither answers nor acknowledgements have moved for kCloseStallMs, or
-// answers went on for kCloseTotalMs after everything was acknowledged, or kStallLimitMs have
-// passed in all; then the connection is closed as by CloseConnection.
+// for kCloseQuietMs, or nothing moved for kCloseStallMs (acknowledgements until every byte is
+// acknowledged, answers after that or where the platform cannot tell), or answers went on for
+// kCloseTotalMs after everything was acknowledged; where acknowledgements cannot be told,
+// closing takes kStallLimitMs at the most. Then the connection is closed as by
+// CloseConnection.
 void CloseWhenDelivered(Connection connection);

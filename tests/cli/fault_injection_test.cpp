@@ -195,7 +195,7 @@ const FaultCase kFaultCases[] = {
      "--check-full",
      64},
     {"AnswerTrickledByteByByte",
-     {"--trickle=20", "--huge-answer=400", "--faults-on=1"},
+     {"--trickle=20", "--huge-answer=2000", "--faults-on=1"},
      "A\n",
      0,
      {{socketError(EAGAIN), 1}, {"fault.qvtrx: No answer ({W}) to command A", 1}},
