@@ -56,13 +56,11 @@ void flood(SimSocket socket, const SimOptions& options, Recorder& recorder) {
     }
 }
 
-// Nothing is read until the client is gone or kNoReadMs have passed; then what it sent is
-// read and recorded up to its end. A client that closes with bytes still queued for a peer
-// that reads nothing is not seen to go: its system holds the close back behind them.
-constexpr auto kNoReadTime = std::chrono::seconds(10);
-
-void neverRead(SimSocket socket, Recorder& recorder) {
-    const auto until = Clock::now() + kNoReadTime;
+// Nothing is read until the client is gone or the time asked for has passed; then what it
+// sent is read and recorded up to its end. A client that closes with bytes still queued for a
+// peer that reads nothing is not seen to go: its system holds the close back behind them.
+void neverRead(SimSocket socket, int milliseconds, Recorder& recorder) {
+    const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
     while (!NetPeerGone(socket) && Clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -95,7 +93,7 @@ void keepTalking(SimSocket socket, const SimOptions& options, Recorder& recorder
 }  // namespace
 
 bool IsHostile(const SimOptions& options) {
-    return !options.floodLine.empty() || options.neverReads || options.eventEveryMs > 0;
+    return !options.floodLine.empty() || options.noReadMs > 0 || options.eventEveryMs > 0;
 }
 
 void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& recorder) {
@@ -103,8 +101,8 @@ void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& re
     if (NetSendAll(socket, greeting.data(), greeting.size())) {
         if (!options.floodLine.empty()) {
             flood(socket, options, recorder);
-        } else if (options.neverReads) {
-            neverRead(socket, recorder);
+        } else if (options.noReadMs > 0) {
+            neverRead(socket, options.noReadMs, recorder);
         } else {
             keepTalking(socket, options, recorder);
         }

@@ -28,7 +28,7 @@ const char* const kSimUsage =
     "  --flood=LINE             after the greeting, send LINE again and again; answer nothing\n"
     "  --flood-bytes=N          pad every flood line to N bytes\n"
     "  --trickle=MS             write every byte on its own, MS after the one before\n"
-    "  --no-read                after the greeting, read nothing for 10 s (or until the\n"
+    "  --no-read=MS             after the greeting, read nothing for MS (or until the\n"
     "                           client is gone)\n"
     "  --events=MS              send a \"!\" line every MS, answer nothing, and keep the\n"
     "                           connection open after the client has ended its stream\n"
@@ -90,8 +90,7 @@ bool applyFlag(const std::string& name, SimOptions& options) {
         options.synchronous = true;
     } else if (name == "--shared-values") {
         options.sharedValues = true;
-    } else if (name == "--no-read") {
-        options.neverReads = true;
+
     } else {
         return false;
     }
@@ -149,6 +148,9 @@ bool applyValue(const std::string& name, const std::string& value, SimOptions& o
     }
     if (name == "--trickle") {
         return readInt(value, options.trickleMs);
+    }
+    if (name == "--no-read") {
+        return readInt(value, options.noReadMs) && options.noReadMs > 0;
     }
     if (name == "--events") {
         return readInt(value, options.eventEveryMs) && options.eventEveryMs > 0;

@@ -28,11 +28,11 @@ struct SimOptions {
     std::string noise;         // bytes sent before every answer to a command
     std::string recordFolder;  // received bytes of connection N go to <folder>/conn-N.bin
     // Hostile servers, on the first `faultsOn` connections only (0: all of them).
-    std::string floodLine;    // after the greeting, this line again and again, and no answer
-    long floodBytes = 0;      // each flood line padded to this many bytes
-    int trickleMs = 0;        // every byte written on its own, this long after the one before
-    bool neverReads = false;  // after the greeting, nothing is ever read
-    int eventEveryMs = 0;     // a "!" line this often, no answer, no close when the client ends
+    std::string floodLine;  // after the greeting, this line again and again, and no answer
+    long floodBytes = 0;    // each flood line padded to this many bytes
+    int trickleMs = 0;      // every byte written on its own, this long after the one before
+    int noReadMs = 0;       // after the greeting, nothing is read for this long
+    int eventEveryMs = 0;   // a "!" line this often, no answer, no close when the client ends
     long faultsOn = 0;
 };
 

@@ -87,6 +87,11 @@ struct FaultCase {
 
 const int kReset = ECONNRESET;
 
+// A server that reads nothing until well after the program has given up on its send.
+std::string noReadLongerThanTheStallLimit() {
+    return "--no-read=" + std::to_string(TRANSMITTER_STALL_LIMIT_MS + 3000);
+}
+
 // Commands enough to outgrow the socket buffers of both sides many times over.
 std::string manyCommands() {
     std::string commands;
@@ -203,7 +208,7 @@ const FaultCase kFaultCases[] = {
      "",
      Reads::All},
     {"ServerThatNeverReadsBlindRun",
-     {"--no-read", "--faults-on=1"},
+     {noReadLongerThanTheStallLimit(), "--faults-on=1"},
      manyCommands(),
      0,
      {{"fault.qvtrx: Error send command to {W} - SET LEVEL=000000", 1}},
@@ -214,7 +219,7 @@ const FaultCase kFaultCases[] = {
     // With checking, the answers due are read while the send is blocked: the greeting comes,
     // nothing else does.
     {"ServerThatNeverReads",
-     {"--no-read", "--faults-on=1"},
+     {noReadLongerThanTheStallLimit(), "--faults-on=1"},
      manyCommands(),
      0,
      {{socketError(EAGAIN), 2},
