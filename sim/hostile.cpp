@@ -56,12 +56,15 @@ void flood(SimSocket socket, const SimOptions& options, Recorder& recorder) {
     }
 }
 
-// Nothing is read until the client is gone or the time asked for has passed; then what it
-// sent is read and recorded up to its end. A client that closes with bytes still queued for a
-// peer that reads nothing is not seen to go: its system holds the close back behind them.
-void neverRead(SimSocket socket, int milliseconds, Recorder& recorder) {
+// Nothing is read until the client is gone, or has come back on a new connection, or the time
+// asked for has passed; then what it sent is read and recorded up to its end. A client that
+// closes with bytes still queued for a peer that reads nothing is not seen to go: its system
+// holds the close back behind them.
+void neverRead(SimSocket socket, int milliseconds, Recorder& recorder,
+               const std::atomic<int>& accepted) {
     const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!NetPeerGone(socket) && Clock::now() < until) {
+    const int seen = accepted.load();
+    while (!NetPeerGone(socket) && accepted.load() == seen && Clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     while (!NetWait(socket, true, false).failed && takeArrived(socket, recorder)) {
@@ -96,13 +99,14 @@ bool IsHostile(const SimOptions& options) {
     return !options.floodLine.empty() || options.noReadMs > 0 || options.eventEveryMs > 0;
 }
 
-void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& recorder) {
+void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& recorder,
+                       const std::atomic<int>& accepted) {
     const std::string greeting = options.greeting + "\n";
     if (NetSendAll(socket, greeting.data(), greeting.size())) {
         if (!options.floodLine.empty()) {
             flood(socket, options, recorder);
         } else if (options.noReadMs > 0) {
-            neverRead(socket, options.noReadMs, recorder);
+            neverRead(socket, options.noReadMs, recorder, accepted);
         } else {
             keepTalking(socket, options, recorder);
         }

@@ -3,6 +3,8 @@
 // that floods lines and never answers, one that never reads, one that keeps talking after the
 // client has ended its stream. Each records what it reads, as an ordinary session does.
 
+#include <atomic>
+
 #include "net.h"
 #include "options.h"
 #include "recorder.h"
@@ -10,4 +12,7 @@
 // True when the options ask for one of these servers.
 bool IsHostile(const SimOptions& options);
 // Runs the hostile server on the connection until the client is gone; closes the socket.
-void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& recorder);
+// `accepted` counts the connections accepted so far: a server that reads nothing starts
+// reading once the client has come back on a new connection (its retry).
+void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& recorder,
+                       const std::atomic<int>& accepted);

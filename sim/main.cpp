@@ -1,6 +1,7 @@
 // orvane-sim: a small TCP server that keeps the answer protocol of an Orvane server, for the
 // tests, the demo and the benchmarks of the transmitter.
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -20,17 +21,19 @@ namespace {
 // misbehaviours asked for apply to the first --faults-on connections (all, without it).
 void serve(SimSocket listener, const SimOptions& options) {
     ValueStore sharedValues(options.presetValues);
+    static std::atomic<int> accepted{0};
     for (int number = 1;; ++number) {
         const SimSocket client = NetAccept(listener);
         if (client == kNoSimSocket) {
             continue;
         }
+        accepted.store(number);
         NetSetBuffers(client, options.socketBufferBytes);
         const bool faulty = options.faultsOn == 0 || number <= options.faultsOn;
         std::thread([client, &options, &sharedValues, number, faulty] {
             if (faulty && IsHostile(options)) {
                 Recorder recorder(options.recordFolder, number);
-                RunHostileSession(client, options, recorder);
+                RunHostileSession(client, options, recorder, accepted);
                 return;
             }
             ValueStore ownValues(options.presetValues);

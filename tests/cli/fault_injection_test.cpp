@@ -87,9 +87,9 @@ struct FaultCase {
 
 const int kReset = ECONNRESET;
 
-// A server that reads nothing until well after the program has given up on its send.
+// A server that reads nothing until the program has given up and come back for its retry.
 std::string noReadLongerThanTheStallLimit() {
-    return "--no-read=" + std::to_string(TRANSMITTER_STALL_LIMIT_MS + 3000);
+    return "--no-read=" + std::to_string(4 * TRANSMITTER_STALL_LIMIT_MS);
 }
 
 // Commands enough to outgrow the socket buffers of both sides many times over.
