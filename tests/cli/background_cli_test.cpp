@@ -414,6 +414,11 @@ std::vector<std::string> temporaryCopiesIn(const std::string& folder) {
     return copies;
 }
 
+// Cases are named in ctest's output by their own names.
+void PrintTo(const RoadCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class DefaultRoad : public BackgroundLaunch, public ::testing::WithParamInterface<RoadCase> {};
 
 }  // namespace

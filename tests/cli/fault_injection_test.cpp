@@ -329,6 +329,10 @@ const FailingHost kFailingHosts[] = {
       {"fault.qvtrx: No answer ({W}) to command A", 7}}},
 };
 
+void PrintTo(const FailingHost& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class HostFailure : public testing::TestWithParam<FailingHost> {};
 
 constexpr int kWaitingHosts = 5;

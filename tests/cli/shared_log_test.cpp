@@ -108,6 +108,10 @@ const PlantedLog kPlanted[] = {
      [](const std::string& log, const std::string&) { ASSERT_EQ(::mkfifo(log.c_str(), 0666), 0); }},
 };
 
+void PrintTo(const PlantedLog& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class PlantedSharedLog : public SharedLog, public ::testing::WithParamInterface<PlantedLog> {};
 
 }  // namespace
