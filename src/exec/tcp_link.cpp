@@ -27,6 +27,46 @@ int millisecondsLeft(Clock::time_point moment, int milliseconds) {
     return count > 0 ? static_cast<int>(count) : 0;
 }
 
+// Counts the bytes of answer lines in what arrives, chunk by chunk: progress ("+") and event
+// ("!") lines are chatter that says nothing about the commands being taken.
+class AnswerBytes {
+  public:
+    void add(const char* data, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            if (atLineStart_) {
+                chatter_ = isPassedOverByte(data[i]);
+                atLineStart_ = false;
+            }
+            total_ += chatter_ ? 0 : 1;
+            atLineStart_ = data[i] == '\n';
+        }
+    }
+    std::size_t total() const { return total_; }
+
+  private:
+    bool atLineStart_ = true;
+    bool chatter_ = false;
+    std::size_t total_ = 0;
+};
+
+// Takes whatever has arrived without blocking; the count of bytes dropped. `answers`, when
+// given, counts the answer bytes among them.
+std::size_t dropArrived(Connection connection, bool& peerClosed, AnswerBytes* answers) {
+    std::size_t dropped = 0;
+    char scratch[65536];
+    for (;;) {
+        const long count = SocketReceiveNoWait(connection, scratch, sizeof scratch);
+        if (count <= 0) {
+            peerClosed = peerClosed || count < 0;
+            return dropped;
+        }
+        if (answers != nullptr) {
+            answers->add(scratch, static_cast<std::size_t>(count));
+        }
+        dropped += static_cast<std::size_t>(count);
+    }
+}
+
 }  // namespace
 
 std::uint16_t PortNumber(const std::string& port) {
@@ -207,19 +247,9 @@ bool AnswerReader::takeMore(std::size_t due) {
     return true;
 }
 
-std::size_t DiscardArrived(Connection connection, bool* peerClosed) {
-    std::size_t dropped = 0;
-    char scratch[65536];
-    for (;;) {
-        const long count = SocketReceiveNoWait(connection, scratch, sizeof scratch);
-        if (count <= 0) {
-            if (peerClosed != nullptr && count < 0) {
-                *peerClosed = true;
-            }
-            return dropped;
-        }
-        dropped += static_cast<std::size_t>(count);
-    }
+std::size_t DiscardArrived(Connection connection) {
+    bool peerClosed = false;
+    return dropArrived(connection, peerClosed, nullptr);
 }
 
 void CloseConnection(Connection connection) {
@@ -229,46 +259,6 @@ void CloseConnection(Connection connection) {
     SocketShutdownAndClose(connection);
     std::fflush(stdout);
 }
-
-namespace {
-
-// Counts the bytes of answer lines in what arrives, chunk by chunk: progress ("+") and event
-// ("!") lines are chatter that says nothing about the commands being taken.
-class AnswerBytes {
-  public:
-    std::size_t count(const char* data, std::size_t size) {
-        std::size_t answers = 0;
-        for (std::size_t i = 0; i < size; ++i) {
-            if (atLineStart_) {
-                chatter_ = isPassedOverByte(data[i]);
-                atLineStart_ = false;
-            }
-            answers += chatter_ ? 0 : 1;
-            atLineStart_ = data[i] == '\n';
-        }
-        return answers;
-    }
-
-  private:
-    bool atLineStart_ = true;
-    bool chatter_ = false;
-};
-
-// Takes whatever has arrived; the count of answer bytes among it.
-std::size_t takeArrivedAnswers(Connection connection, AnswerBytes& answers, bool& peerClosed) {
-    std::size_t counted = 0;
-    char scratch[65536];
-    for (;;) {
-        const long count = SocketReceiveNoWait(connection, scratch, sizeof scratch);
-        if (count <= 0) {
-            peerClosed = peerClosed || count < 0;
-            return counted;
-        }
-        counted += answers.count(scratch, static_cast<std::size_t>(count));
-    }
-}
-
-}  // namespace
 
 void CloseWhenDelivered(Connection connection) {
     if (connection == kNoConnection) {
@@ -287,7 +277,9 @@ void CloseWhenDelivered(Connection connection) {
         const bool unknown = nowUnsent < 0;
         // Until every byte is acknowledged, acknowledgements are the progress; after that, or
         // where the platform cannot tell them, the answers are.
-        if (takeArrivedAnswers(connection, answers, peerClosed) > 0) {
+        const std::size_t answered = answers.total();
+        dropArrived(connection, peerClosed, &answers);
+        if (answers.total() > answered) {
             lastAnswer = Clock::now();
             lastMove = nowUnsent <= 0 ? lastAnswer : lastMove;
         }

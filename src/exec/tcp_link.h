@@ -74,9 +74,8 @@ class AnswerReader {
     std::size_t scanned_ = 0;  // taken_ holds no LF between start_ and here
 };
 
-// Takes whatever has arrived, without blocking; the count of bytes dropped. `peerClosed`, when
-// given, is set once the server has closed its side (or the connection failed).
-std::size_t DiscardArrived(Connection connection, bool* peerClosed = nullptr);
+// Takes whatever has arrived, without blocking; the count of bytes dropped.
+std::size_t DiscardArrived(Connection connection);
 
 // Shuts the connection down in both directions and closes it, then flushes standard output,
 // so that printed answers appear.
