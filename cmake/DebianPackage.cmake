@@ -5,8 +5,8 @@
 set(debian_folder ${PROJECT_SOURCE_DIR}/packaging/debian)
 set(doc_folder ${CMAKE_INSTALL_DATAROOTDIR}/doc/transmitter)
 
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${debian_folder}/copyright
-    DESTINATION ${doc_folder})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/guide.md
+    ${debian_folder}/copyright DESTINATION ${doc_folder})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION ${doc_folder}/samples)
 # Debian keeps its changelog compressed, with the date of the newest entry as the file's.
 set(changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
@@ -42,6 +42,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# --install publishes the script types to the desktop through these tools when they are there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_folder}/postinst ${debian_folder}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES ON)

@@ -8,6 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "files/desktop_entries_posix.h"
+#include "files/key_tree_posix.h"
+#include "files/raw_file.h"
 #include "files/registry.h"
 
 // A key is a folder below TRANSMITTER_REGISTRY_DIR; its default value is the file
@@ -36,6 +39,31 @@ std::string escaped(char c) {
     char text[4];
     std::snprintf(text, sizeof text, "%%%02X", static_cast<unsigned char>(c));
     return text;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// The key name a folder name stands for (the reverse of folderName).
+std::string keyName(const std::string& folder) {
+    std::string name;
+    for (std::size_t i = 0; i < folder.size(); ++i) {
+        if (folder[i] == '%' && i + 2 < folder.size() && hexDigit(folder[i + 1]) >= 0 &&
+            hexDigit(folder[i + 2]) >= 0) {
+            name += static_cast<char>(hexDigit(folder[i + 1]) * 16 + hexDigit(folder[i + 2]));
+            i += 2;
+        } else {
+            name += folder[i];
+        }
+    }
+    return name;
 }
 
 std::string folderName(const std::string& component) {
@@ -204,6 +232,31 @@ RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& n
 
 void AnnounceAssociationsChanged() {
     ++g_announcements;
+    PublishFileTypesToDesktop(OpenClassesRoot());
+}
+
+bool ReadRegistryDefault(const RegistryKey& key, std::string& value) {
+    // A default value is a text of a few hundred bytes; a larger one was not written by us.
+    const std::uint64_t kLargestValue = 64 * 1024;
+    return key.isOpen() && readRawFile(key.state().folder + "/" + kDefaultValueFile, value,
+                                       kLargestValue) == RawRead::Done;
+}
+
+std::vector<std::string> RegistrySubkeys(const RegistryKey& key) {
+    std::vector<std::string> names;
+    DIR* dir = key.isOpen() ? ::opendir(key.state().folder.c_str()) : nullptr;
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && name != kDefaultValueFile &&
+            isFolder(key.state().folder + "/" + name)) {
+            names.push_back(keyName(name));
+        }
+    }
+    ::closedir(dir);
+    return names;
 }
 
 int AssociationAnnouncements() {

@@ -15,25 +15,8 @@ stop_sim() {
     [ -z "$SIM_PID" ] || kill "$SIM_PID" 2>/dev/null
 }
 
-passed=0
-failed=0
-fail() {
-    echo "$*"
-    exit 1
-}
-check() {
-    local name=$1 output="$WORK/$1.out"
-    if (
-        trap stop_sim EXIT
-        "$name"
-    ) >"$output" 2>&1 </dev/null; then
-        echo "PASS    $name"
-        passed=$((passed + 1))
-    else
-        echo "FAIL    $name: $(tail -n 1 "$output")"
-        failed=$((failed + 1))
-    fi
-}
+source tests/support/checks.sh
+check_cleanup() { stop_sim; }
 as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
 
 builds_with_cpack() {
@@ -50,8 +33,10 @@ installs_with_apt_get() {
     dpkg-query -W -f='${Status}' transmitter | grep -q 'install ok installed' || fail "not installed"
     dpkg-query -W -f='${Depends}' transmitter | grep -q 'libc6' || fail "no shlibs dependency"
     [ "$(/usr/bin/transmitter -V)" = 1.0.15 ] || fail "version"
-    for file in copyright changelog.Debian.gz README.md samples/morning-show.qvtrx; do
-        [ -f "/usr/share/doc/transmitter/$file" ] || fail "no /usr/share/doc/transmitter/$file"
+    for file in doc/transmitter/copyright doc/transmitter/changelog.Debian.gz \
+        doc/transmitter/README.md doc/transmitter/guide.md doc/transmitter/samples/morning-show.qvtrx \
+        transmitter/file-types.xml transmitter/icons/file-type-17.svg; do
+        [ -f "/usr/share/$file" ] || fail "no /usr/share/$file"
     done
     for page in transmitter orvane-sim; do
         man -w "$page" >/dev/null 2>&1 || [ -f "/usr/share/man/man1/$page.1.gz" ] ||
@@ -83,11 +68,27 @@ runs_for_a_user_against_the_installed_simulator() {
     done
 }
 
+# Registration as root publishes the script types machine-wide, with the installed program as
+# their open command and the installed drawings as their icons; unregistration withdraws them.
+registers_the_script_types_with_the_desktop() {
+    export XDG_DATA_DIRS=$WORK/desktop
+    mkdir -p "$XDG_DATA_DIRS"
+    /usr/bin/transmitter --install=/usr/share/transmitter/file-types.xml || fail "install"
+    grep -q 'glob pattern="\*.qvtrx-RDS"' "$XDG_DATA_DIRS/mime/packages/orvane-transmitter.xml" ||
+        fail "no MIME type for .qvtrx-RDS"
+    grep -qx 'Exec=/usr/bin/transmitter %f' "$XDG_DATA_DIRS"/applications/orvane-transmitter-*.desktop ||
+        fail "no desktop entry opening with /usr/bin/transmitter"
+    [ -s "$XDG_DATA_DIRS/icons/hicolor/scalable/mimetypes/orvane-transmitter-x-qvtrx.svg" ] ||
+        fail "no icon"
+    /usr/bin/transmitter --uninstall=/usr/share/transmitter/file-types.xml || fail "uninstall"
+    [ -z "$(ls -A "$XDG_DATA_DIRS")" ] || fail "left in the desktop folder: $(ls -A "$XDG_DATA_DIRS")"
+}
+
 purges_and_leaves_nothing() {
     apt-get purge -y -qq transmitter >/dev/null || fail "apt-get purge"
     ! dpkg-query -W transmitter >/dev/null 2>&1 ||
         dpkg-query -W -f='${Status}' transmitter | grep -q 'not-installed' || fail "still known"
-    for path in /usr/bin/transmitter /usr/bin/orvane-sim /usr/share/doc/transmitter /var/lib/Orvane \
+    for path in /usr/bin/transmitter /usr/bin/orvane-sim /usr/share/doc/transmitter /usr/share/transmitter /var/lib/Orvane \
         /usr/share/man/man1/transmitter.1.gz /usr/share/man/man1/orvane-sim.1.gz; do
         [ ! -e "$path" ] || fail "$path is left"
     done
@@ -96,6 +97,6 @@ purges_and_leaves_nothing() {
 check builds_with_cpack
 check installs_with_apt_get
 check runs_for_a_user_against_the_installed_simulator
+check registers_the_script_types_with_the_desktop
 check purges_and_leaves_nothing
-echo "package: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish_checks package

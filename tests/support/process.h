@@ -59,3 +59,17 @@ class BackgroundProcess {
 };
 
 #include "support/scratch.h"
+
+// Points the desktop data folders of this test process and its children into a scratch
+// folder of their own (removed by the returned guard), so that a registration never
+// publishes file types to the machine's desktop. Nothing to do on Windows.
+class ScratchDesktopData {
+  public:
+    ScratchDesktopData();
+    ~ScratchDesktopData();
+    ScratchDesktopData(const ScratchDesktopData&) = delete;
+    ScratchDesktopData& operator=(const ScratchDesktopData&) = delete;
+
+  private:
+    std::string folder_;
+};

@@ -383,3 +383,6 @@ int BackgroundProcess::stop() {
     }
     return wait(5);
 }
+
+ScratchDesktopData::ScratchDesktopData() = default;
+ScratchDesktopData::~ScratchDesktopData() = default;
