@@ -1,0 +1,218 @@
+#!/usr/bin/env python3
+"""Runs the examples of the users' guide as a reader would, and fails when the guide and the
+program disagree.
+
+An example is the text between "<!-- example: NAME -->" and "<!-- end -->". Its fenced blocks
+run in order:
+  ```<lang> file=NAME    a file the example writes into its scratch folder;
+  ```console             commands ("$ ..."), each followed by the standard output it prints;
+                         "$ orvane-sim ... &" starts a simulator in the background and
+                         "$ echo $?" prints the status of the command before;
+  ```log                 messages that the command before writes on standard error, in order
+                         (other messages may come between them);
+  ```text received=PORT  the exact bytes the simulator on that port received, over all its
+                         connections (awaited, since the default mode returns at once).
+Ports named in an example stand for ports the system picks: every "orvane-sim --port=N" is
+started with --port=0, and N is replaced by the real port in the files, commands and
+expectations that follow. Log lines are compared without their time stamps.
+
+run_guide_examples.py GUIDE TRANSMITTER ORVANE_SIM
+"""
+import concurrent.futures
+import os
+import re
+import select
+import shlex
+import subprocess
+import sys
+import tempfile
+import time
+
+STAMP = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d : ")
+COMMAND_DEADLINE = 90
+RECEIVE_DEADLINE = 20
+
+
+class Example:
+    def __init__(self, name, line):
+        self.name = name
+        self.line = line
+        self.blocks = []  # (info string, text)
+
+
+def parse_guide(text):
+    examples, current, block, info = [], None, None, ""
+    for number, line in enumerate(text.split("\n"), 1):
+        if block is not None:
+            if line.startswith("```"):
+                current.blocks.append((info, "".join(l + "\n" for l in block)))
+                block = None
+            else:
+                block.append(line)
+            continue
+        start = re.match(r"<!-- example: (\S+) -->", line)
+        if start:
+            current = Example(start.group(1), number)
+            examples.append(current)
+        elif line.strip() == "<!-- end -->":
+            current = None
+        elif line.startswith("```") and current is not None:
+            info, block = line[3:].strip(), []
+    return examples
+
+
+class Run:
+    def __init__(self, example, transmitter, sim, folder):
+        self.example = example
+        self.sim = sim
+        self.folder = folder
+        self.ports = {}  # port named in the guide -> port of the simulator
+        self.sims = []
+        self.files = {}
+        self.status = 0
+        self.stderr = ""
+        self.bin = os.path.join(folder, ".bin")
+        os.makedirs(self.bin)
+        os.symlink(transmitter, os.path.join(self.bin, "transmitter"))
+
+    def real(self, text):
+        for named, real in self.ports.items():
+            text = re.sub(r"(?<!\d)%s(?!\d)" % named, real, text)
+        return text
+
+    def start_sim(self, command):
+        words = shlex.split(command.rstrip("&"))
+        named = "3004"
+        for i, word in enumerate(words):
+            if word.startswith("--port="):
+                named, words[i] = word[len("--port="):], "--port=0"
+        record = os.path.join(self.folder, ".received-" + named)
+        os.makedirs(record)
+        process = subprocess.Popen([self.sim] + words[1:] + ["--record=" + record],
+                                   stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+        self.sims.append(process)
+        ready, _, _ = select.select([process.stdout], [], [], 10)
+        port = process.stdout.readline().decode().strip() if ready else ""
+        if not port:
+            raise AssertionError("orvane-sim did not start: " + command)
+        self.ports[named] = port
+
+    def run_command(self, command, expected):
+        if command == "echo $?":
+            output = "%d\n" % self.status
+        elif command.startswith("orvane-sim "):
+            self.start_sim(command)
+            return
+        else:
+            # Files are written once, before the first command after them, with the ports
+            # known by then.
+            for name, text in self.files.items():
+                with open(os.path.join(self.folder, name), "wb") as file:
+                    file.write(self.real(text).encode())
+            self.files.clear()
+            environment = dict(os.environ, PATH=self.bin + ":" + os.environ["PATH"])
+            done = subprocess.run(["bash", "-c", self.real(command)], cwd=self.folder,
+                                  env=environment, capture_output=True,
+                                  timeout=COMMAND_DEADLINE, stdin=subprocess.DEVNULL)
+            self.status, output = done.returncode, done.stdout.decode(errors="replace")
+            self.stderr = done.stderr.decode(errors="replace")
+        want = self.real("".join(line + "\n" for line in expected))
+        if output != want:
+            raise AssertionError("$ %s\nprinted:\n%s\nthe guide says:\n%s\nstandard error:\n%s"
+                                 % (command, output, want, self.stderr))
+
+    def console(self, text):
+        command, expected = None, []
+        lines = text.rstrip("\n").split("\n")
+        for line in lines + ["$ "]:
+            if line.startswith("$ "):
+                if command:
+                    self.run_command(command, expected)
+                command, expected = line[2:].strip(), []
+            elif command is not None and command.endswith("\\"):
+                command = command[:-1] + line.strip()
+            else:
+                expected.append(line)
+
+    def log(self, text):
+        written = [STAMP.sub("", line) for line in self.stderr.split("\n")]
+        position = 0
+        for line in text.rstrip("\n").split("\n"):
+            line = self.real(STAMP.sub("", line))
+            while position < len(written) and written[position] != line:
+                position += 1
+            if position == len(written):
+                raise AssertionError("message not written: %s\nstandard error:\n%s"
+                                     % (line, self.stderr))
+            position += 1
+
+    def received(self, named, text):
+        folder = os.path.join(self.folder, ".received-" + named)
+        want = self.real(text).encode()
+        deadline = time.monotonic() + RECEIVE_DEADLINE
+        while True:
+            got = b""
+            names = sorted(os.listdir(folder), key=lambda n: int(re.sub(r"\D", "", n) or 0))
+            for name in names:
+                with open(os.path.join(folder, name), "rb") as file:
+                    got += file.read()
+            if got == want or time.monotonic() > deadline:
+                break
+            time.sleep(0.05)
+        if got != want:
+            raise AssertionError("port %s received:\n%r\nthe guide says:\n%r" % (named, got, want))
+
+    def play(self):
+        try:
+            for info, text in self.example.blocks:
+                attributes = dict(w.split("=", 1) for w in info.split()[1:] if "=" in w)
+                kind = info.split()[0] if info else ""
+                if "file" in attributes:
+                    self.files[attributes["file"]] = text
+                elif "received" in attributes:
+                    self.received(attributes["received"], text)
+                elif kind == "console":
+                    self.console(text)
+                elif kind == "log":
+                    self.log(text)
+        finally:
+            for process in self.sims:
+                process.terminate()
+                process.wait(timeout=10)
+                process.stdout.close()
+
+
+def play(example, transmitter, sim):
+    with tempfile.TemporaryDirectory(prefix="guide-") as folder:
+        try:
+            Run(example, transmitter, sim, folder).play()
+            return example, None
+        except (AssertionError, subprocess.TimeoutExpired) as failure:
+            return example, str(failure)
+
+
+def main():
+    guide, transmitter, sim = sys.argv[1:4]
+    with open(guide, encoding="utf-8") as file:
+        examples = parse_guide(file.read())
+    if not examples:
+        print("no examples in " + guide)
+        return 1
+    failed = 0
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        jobs = [pool.submit(play, e, os.path.abspath(transmitter), os.path.abspath(sim))
+                for e in examples]
+        for job in jobs:
+            example, failure = job.result()
+            if failure is None:
+                print("PASS    %s" % example.name)
+            else:
+                failed += 1
+                print("FAIL    %s (%s line %d)\n%s\n" % (example.name, guide, example.line,
+                                                         failure))
+    print("guide: %d examples, %d failed" % (len(examples), failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
