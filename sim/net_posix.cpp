@@ -2,12 +2,14 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 
 #include "net.h"
 
@@ -17,6 +19,12 @@
 
 bool NetStart() {
     std::signal(SIGPIPE, SIG_IGN);
+    // One descriptor per connection, and thousands of clients may come at once.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     return true;
 }
 
@@ -28,6 +36,9 @@ SimSocket NetListen(const std::string& address, int port, int bufferBytes, std::
         error = "not an IPv4 address: " + address;
         return kNoSimSocket;
     }
+    // The kernel caps the backlog at net.core.somaxconn: ask for the most it allows, so that a
+    // run reaching thousands of targets at once is not held in the listen queue.
+    constexpr int kLargestBacklog = std::numeric_limits<int>::max();
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     if (listener < 0) {
         error = std::strerror(errno);
@@ -37,7 +48,7 @@ SimSocket NetListen(const std::string& address, int port, int bufferBytes, std::
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     NetSetBuffers(listener, bufferBytes);
     if (::bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
-        ::listen(listener, 128) != 0) {
+        ::listen(listener, kLargestBacklog) != 0) {
         error = std::strerror(errno);
         ::close(listener);
         return kNoSimSocket;

@@ -32,7 +32,7 @@ SimSocket NetListen(const std::string& address, int port, int bufferBytes, std::
     }
     NetSetBuffers(static_cast<SimSocket>(listener), bufferBytes);
     if (::bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
-        ::listen(listener, 128) != 0) {
+        ::listen(listener, SOMAXCONN) != 0) {
         error = "cannot listen, error " + std::to_string(WSAGetLastError());
         ::closesocket(listener);
         return kNoSimSocket;

@@ -66,9 +66,12 @@ bool Session::exchange() {
         return false;
     }
     recorder_.received(buffer, static_cast<std::size_t>(count));
+    // Only the new bytes are searched for a line end: a line of any length costs one pass.
+    const std::size_t unscanned = inbox_.size();
     inbox_.append(buffer, static_cast<std::size_t>(count));
     std::size_t start = 0;
-    for (auto end = inbox_.find('\n'); end != std::string::npos; end = inbox_.find('\n', start)) {
+    for (auto end = inbox_.find('\n', unscanned); end != std::string::npos;
+         end = inbox_.find('\n', start)) {
         const std::string line = inbox_.substr(start, end - start);
         start = end + 1;
         if (!handleLine(line)) {

@@ -13,8 +13,15 @@ struct Directive {
     std::string argument;
 };
 
+// The same, with the argument left in the line: a "set" line may hold a whole loaded file.
+struct DirectiveView {
+    std::string keyword;
+    std::string_view argument;
+};
+
 bool isDirectiveLine(std::string_view line);
 // `line` must begin with "*".
-Directive splitDirective(const std::string& line);
+Directive splitDirective(std::string_view line);
+DirectiveView splitDirectiveView(std::string_view line);
 // The keyword alone, without copying the argument.
-std::string directiveKeyword(const std::string& line);
+std::string directiveKeyword(std::string_view line);

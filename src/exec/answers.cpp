@@ -13,8 +13,11 @@
 
 namespace {
 
+class AnswersFlushed;
+
 struct Peer {
     AnswerReader& answers;
+    AnswersFlushed& printed;
     Connection connection;
     const std::string& host;
     const std::string& port;
@@ -43,19 +46,43 @@ std::string_view commandOf(std::string_view line) {
 
 std::atomic<bool> g_outputFailed{false};
 
-// Each answer is flushed at once, so that a failed write is known while the run goes on; the
-// first failure is logged, once for the whole run. A process given no standard output at all
-// (a copy without a console, a stream its caller closed) has nowhere to print, and loses
-// nothing anyone could read.
-void printAnswer(const std::string& answer) {
-    const std::string whole = answer + "\n";
-    const bool written = std::fwrite(whole.data(), 1, whole.size(), stdout) == whole.size() &&
-                         std::fflush(stdout) == 0;
+// The first failed write is logged, once for the whole run. A process given no standard
+// output at all (a copy without a console, a stream its caller closed) has nowhere to print,
+// and loses nothing anyone could read.
+void reportOutput(bool written) {
     if (!written && errno != EBADF && !g_outputFailed.exchange(true)) {
         LogMessage("%s: Error writing answers to standard output - %s", g_scriptName.c_str(),
                    std::strerror(errno));
     }
 }
+
+// One answer is one write of the stream, so that answers of several hosts never mix within
+// a line.
+void printAnswer(const std::string& answer) {
+    const std::string whole = answer + "\n";
+    reportOutput(std::fwrite(whole.data(), 1, whole.size(), stdout) == whole.size());
+}
+
+// The answers printed at a checkpoint go out when it ends, however it ends: a failed write is
+// known while the run goes on, and thousands of answers cost a few writes, not one each.
+class AnswersFlushed {
+  public:
+    AnswersFlushed() = default;
+    AnswersFlushed(const AnswersFlushed&) = delete;
+    AnswersFlushed& operator=(const AnswersFlushed&) = delete;
+    ~AnswersFlushed() {
+        if (printed_) {
+            reportOutput(std::fflush(stdout) == 0);
+        }
+    }
+    void print(const std::string& answer) {
+        printAnswer(answer);
+        printed_ = true;
+    }
+
+  private:
+    bool printed_ = false;
+};
 
 // Command lines from `position` up to `limit` that are due an answer.
 std::size_t countAnswersDue(const std::string& text, const CheckProgress& progress,
@@ -112,23 +139,29 @@ int judgeCommand(const Peer& peer, std::string_view line, std::size_t due,
         return -1;
     }
     if (endsWith(command, "?")) {
-        printAnswer(lastAnswer);
+        peer.printed.print(lastAnswer);
     }
     return 0;
 }
 
 }  // namespace
 
-int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                 Connection connection, const std::string& host, const std::string& port,
-                 std::string& lastAnswer) {
-    AnswerReader answers(connection);
-    const Peer peer{answers, connection, host, port};
+namespace {
+
+int checkAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                 const Peer& peer, bool onlyArrived, std::string& lastAnswer) {
     std::size_t due = countAnswersDue(text, progress, limit);
     lastAnswer.clear();
     while (progress.position < limit) {
-        const std::string_view line = takeLine(text, progress.position);
-        const int number = ++progress.lineCount;
+        std::size_t next = progress.position;
+        const std::string_view line = takeLine(text, next);
+        const int number = progress.lineCount + 1;
+        if (onlyArrived && number > 3 && expectsAnswer(line, 0, line.size()) &&
+            progress.unsentLines.count(number) == 0 && !peer.answers.lineArrived(due)) {
+            return 0;
+        }
+        progress.position = next;
+        progress.lineCount = number;
         if (number <= 2) {
             continue;
         }
@@ -147,6 +180,26 @@ int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t l
         }
     }
     return 0;
+}
+
+}  // namespace
+
+int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                 Connection connection, const std::string& host, const std::string& port,
+                 std::string& lastAnswer) {
+    AnswerReader answers(connection);
+    AnswersFlushed printed;
+    return checkAnswers(text, progress, limit, Peer{answers, printed, connection, host, port},
+                        false, lastAnswer);
+}
+
+int CheckArrivedAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                        Connection connection, const std::string& host, const std::string& port,
+                        std::string& lastAnswer) {
+    AnswerReader answers(connection);
+    AnswersFlushed printed;
+    return checkAnswers(text, progress, limit, Peer{answers, printed, connection, host, port}, true,
+                        lastAnswer);
 }
 
 bool AnswerOutputFailed() {

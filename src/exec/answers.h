@@ -29,6 +29,12 @@ struct CheckProgress {
 int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
                  Connection connection, const std::string& host, const std::string& port,
                  std::string& lastAnswer);
+// The same, stopping without a wait at the first line whose answer has not wholly arrived
+// (once the greeting is in): taking the answers that are there while a send is blocked keeps
+// the server busy with the commands still to come.
+int CheckArrivedAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                        Connection connection, const std::string& host, const std::string& port,
+                        std::string& lastAnswer);
 
 // True once an answer could not be written to standard output (a full disk, a closed pipe):
 // the run must not end as a success when its answers were lost.

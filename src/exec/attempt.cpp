@@ -87,7 +87,7 @@ int HostAttempt::connect() {
         return 1;
     }
     if (checking_) {
-        batch_.add("FORCEREPLY", lineStart_);
+        batch_.add(std::string_view("FORCEREPLY"), lineStart_);
     }
     return 0;
 }
@@ -107,7 +107,14 @@ int HostAttempt::handleLine(std::string_view line) {
         return RunDirective(*this, std::string(line));
     }
     if (isTemplate) {
-        return queueCommand(FillTemplate(std::string(line)));
+        std::string filled = FillTemplate(std::string(line));
+        if (filled.empty()) {
+            return queueCommand(filled);
+        }
+        // The batch is empty after the flush above: a filled line of any size becomes the
+        // batch itself instead of being copied into it.
+        batch_.add(std::move(filled), lineStart_);
+        return afterQueued();
     }
     return queueCommand(line);
 }
@@ -119,6 +126,10 @@ int HostAttempt::queueCommand(std::string_view command) {
         return 0;
     }
     batch_.add(command, lineStart_);
+    return afterQueued();
+}
+
+int HostAttempt::afterQueued() {
     if (pendingBuffer_ != nullptr) {
         return storePendingAnswer();
     }
@@ -156,8 +167,15 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     if (progress_.position >= limit) {
         return BlockedSend::NothingDue;
     }
+    // The answers that are there first, so that the send goes on while the server still has
+    // commands to work on; when not one whole answer is there, wait for them all, as a
+    // checkpoint does.
     std::string answer;
-    drainResult_ = CheckAnswers(text_, progress_, limit, connection_, host_, port_, answer);
+    const std::size_t before = progress_.position;
+    drainResult_ = CheckArrivedAnswers(text_, progress_, limit, connection_, host_, port_, answer);
+    if (drainResult_ == 0 && progress_.position == before) {
+        drainResult_ = CheckAnswers(text_, progress_, limit, connection_, host_, port_, answer);
+    }
     return drainResult_ != 0 ? BlockedSend::GiveUp : BlockedSend::Drained;
 }
 

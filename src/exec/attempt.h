@@ -35,6 +35,8 @@ class HostAttempt {
     int handleLine(std::string_view line);
     // Queues a command line as it goes out; an empty one goes out as nothing.
     int queueCommand(std::string_view command);
+    // Stores a pending answer, or sends a batch that has grown large enough.
+    int afterQueued();
     int flushCommands();
     int storePendingAnswer();
     BlockedSend whileSendBlocked(std::size_t sent);

@@ -12,7 +12,21 @@ void CommandBatch::add(std::string_view command, std::size_t lineStart) {
     entries_.push_back({bytes_.size(), lineStart});
 }
 
+void CommandBatch::add(std::string&& command, std::size_t lineStart) {
+    if (!bytes_.empty()) {
+        add(std::string_view(command), lineStart);
+        return;
+    }
+    bytes_.swap(command);
+    bytes_ += '\n';
+    entries_.push_back({bytes_.size(), lineStart});
+}
+
 void CommandBatch::clear() {
+    if (bytes_.capacity() > 2 * kCommandBatchBytes) {
+        // A filled template of any size was the batch: its memory goes with it.
+        std::string().swap(bytes_);
+    }
     bytes_.clear();
     entries_.clear();
 }

@@ -15,6 +15,8 @@ class CommandBatch {
     // `lineStart`: where the command's line begins in the host script text; answers are due
     // up to there once every command before it has gone out.
     void add(std::string_view command, std::size_t lineStart);
+    // The same, taking over the command's bytes when the batch is empty.
+    void add(std::string&& command, std::size_t lineStart);
     bool empty() const { return bytes_.empty(); }
     const std::string& bytes() const { return bytes_; }
     void clear();

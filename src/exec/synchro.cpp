@@ -78,11 +78,21 @@ void CBufferShared::Release() {
 }
 
 void CBufferShared::SetValue(std::string value) {
+    auto owner = std::make_shared<const std::string>(std::move(value));
+    std::string_view bytes(*owner);
+    SetValue(SharedBytes{std::move(owner), bytes});
+}
+
+void CBufferShared::SetValue(SharedBytes value) {
     CMonitorLock lock(monitor_);
     value_ = std::move(value);
 }
 
 std::string CBufferShared::GetValue() {
+    return std::string(ShareValue().bytes);
+}
+
+SharedBytes CBufferShared::ShareValue() {
     CMonitorLock lock(monitor_);
     return value_;
 }

@@ -4,8 +4,17 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+
+// A buffer's value: bytes kept alive by their owner, so that a value cut out of a script text
+// (a whole loaded file, in hexadecimal) is shared by the text and the buffer, not copied.
+struct SharedBytes {
+    std::shared_ptr<const std::string> owner;
+    std::string_view bytes;
+};
 
 // One lock and the condition its waiters sleep on.
 class CMonitor {
@@ -91,10 +100,13 @@ class CBufferShared : public CBaseSynchro {
     void Release() override;
     // Replaces the value; does not raise.
     void SetValue(std::string value);
+    void SetValue(SharedBytes value);
     // Empty until a value was set.
     std::string GetValue();
+    // The value without a copy of its bytes.
+    SharedBytes ShareValue();
 
   private:
     bool raised_ = false;
-    std::string value_;
+    SharedBytes value_;
 };

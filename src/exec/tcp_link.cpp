@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "common/strings.h"
 #include "files/log.h"
@@ -158,7 +159,8 @@ std::string ReceiveLine(Connection connection) {
 
 std::string AnswerReader::next(std::size_t due) {
     due = due == 0 ? 1 : due;
-    const auto waitStart = Clock::now();
+    // Read only when the line has to be waited for: most answers are already taken.
+    std::optional<Clock::time_point> waitStart;
     for (;;) {
         const auto end = taken_.find('\n', scanned_);
         scanned_ = end == std::string::npos ? taken_.size() : end;
@@ -168,7 +170,9 @@ std::string AnswerReader::next(std::size_t due) {
             return std::string();
         }
         if (end == std::string::npos) {
-            if (olderThan(waitStart, kStallLimitMs)) {
+            if (!waitStart) {
+                waitStart = Clock::now();
+            } else if (olderThan(*waitStart, kStallLimitMs)) {
                 LogMessage("SOCKET_ERROR: %d", SocketTimedOutError());
                 return std::string();
             }
@@ -205,6 +209,37 @@ void AnswerReader::dropHandedOut() {
     start_ = 0;
 }
 
+namespace {
+
+// Of `size` peeked bytes that follow a line beginning with `firstByte` (-1: at a line start),
+// how many end at the LF of the `due`-th answer line (lines passed over do not count); when
+// fewer answer lines are there, `complete` is false and the count ends at the last LF (0 when
+// there is none).
+std::size_t wholeLines(const char* peeked, std::size_t size, int firstByte, std::size_t due,
+                       bool& complete) {
+    std::size_t lastEnd = 0;
+    std::size_t answers = 0;
+    complete = false;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (firstByte < 0) {
+            firstByte = static_cast<unsigned char>(peeked[i]);
+        }
+        if (peeked[i] != '\n') {
+            continue;
+        }
+        const bool passedOver = isPassedOverByte(firstByte);
+        firstByte = -1;
+        lastEnd = i + 1;
+        if (!passedOver && ++answers == due) {
+            complete = true;
+            break;
+        }
+    }
+    return lastEnd;
+}
+
+}  // namespace
+
 // Peeks at what has arrived and takes it up to the LF that ends the `due`-th answer line
 // (lines passed over do not count), or all of it when fewer lines are there.
 bool AnswerReader::takeMore(std::size_t due) {
@@ -218,24 +253,11 @@ bool AnswerReader::takeMore(std::size_t due) {
         return false;
     }
     const std::size_t size = static_cast<std::size_t>(available);
-    std::size_t wanted = size;
-    std::size_t answers = 0;
     // The first byte of the line being scanned: of the part already taken, if any.
-    int firstByte = start_ < taken_.size() ? static_cast<unsigned char>(taken_[start_]) : -1;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (firstByte < 0) {
-            firstByte = static_cast<unsigned char>(peeked[i]);
-        }
-        if (peeked[i] != '\n') {
-            continue;
-        }
-        const bool passedOver = isPassedOverByte(firstByte);
-        firstByte = -1;
-        if (!passedOver && ++answers == due) {
-            wanted = i + 1;
-            break;
-        }
-    }
+    const int firstByte = start_ < taken_.size() ? static_cast<unsigned char>(taken_[start_]) : -1;
+    bool complete = false;
+    const std::size_t lines = wholeLines(peeked, size, firstByte, due, complete);
+    const std::size_t wanted = complete ? lines : size;
     const long count = SocketReceive(connection_, peeked, wanted, false);
     if (count <= 0) {
         if (count < 0) {
@@ -245,6 +267,52 @@ bool AnswerReader::takeMore(std::size_t due) {
     }
     taken_.append(peeked, static_cast<std::size_t>(count));
     return true;
+}
+
+AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due) {
+    if (!SocketWait(connection_, true, false, 0).readable) {
+        return Arrival::Nothing;
+    }
+    char peeked[65536];
+    const long available = SocketReceive(connection_, peeked, sizeof peeked, true);
+    if (available <= 0) {
+        return Arrival::Ended;  // next() meets the end or the error and reports it
+    }
+    const int firstByte = start_ < taken_.size() ? static_cast<unsigned char>(taken_[start_]) : -1;
+    bool complete = false;
+    const std::size_t lines =
+        wholeLines(peeked, static_cast<std::size_t>(available), firstByte, due, complete);
+    if (lines == 0) {
+        return Arrival::Nothing;
+    }
+    const long count = SocketReceive(connection_, peeked, lines, false);
+    if (count <= 0) {
+        return Arrival::Ended;
+    }
+    taken_.append(peeked, static_cast<std::size_t>(count));
+    return Arrival::Lines;
+}
+
+bool AnswerReader::lineArrived(std::size_t due) {
+    due = due == 0 ? 1 : due;
+    for (;;) {
+        const auto end = taken_.find('\n', scanned_);
+        if (end == std::string::npos) {
+            scanned_ = taken_.size();
+            const Arrival arrival = takeArrivedLines(due);
+            if (arrival != Arrival::Lines) {
+                return arrival == Arrival::Ended;
+            }
+            continue;
+        }
+        if (end > start_ && isPassedOverByte(taken_[start_])) {
+            start_ = scanned_ = end + 1;
+            dropHandedOut();
+            continue;
+        }
+        scanned_ = end;
+        return true;
+    }
 }
 
 std::size_t DiscardArrived(Connection connection) {

@@ -63,9 +63,15 @@ class AnswerReader {
     explicit AnswerReader(Connection connection) : connection_(connection) {}
     // `due`: answer lines still to come to this reader, this one included (at least 1).
     std::string next(std::size_t due);
+    // True when next() can hand out an answer line without waiting, or will fail at once (the
+    // connection ended or broke). Takes only whole lines, so that nothing is lost when the
+    // reader goes before next() is called.
+    bool lineArrived(std::size_t due);
 
   private:
+    enum class Arrival { Lines, Nothing, Ended };
     bool takeMore(std::size_t due);
+    Arrival takeArrivedLines(std::size_t due);
     void dropHandedOut();
 
     Connection connection_;

@@ -9,7 +9,7 @@ namespace {
 enum class Filled { Value, NotFound, NoValue };
 
 // Waits until the buffer holds a value or is released.
-Filled bufferValue(const std::string& name, std::string& value) {
+Filled bufferValue(const std::string& name, SharedBytes& value) {
     const auto found = g_buffers.find(name);
     if (found == g_buffers.end()) {
         return Filled::NotFound;
@@ -19,7 +19,7 @@ Filled bufferValue(const std::string& name, std::string& value) {
     if (buffer.IsReleased()) {
         return Filled::NoValue;
     }
-    value = buffer.GetValue();
+    value = buffer.ShareValue();
     return Filled::Value;
 }
 
@@ -45,7 +45,7 @@ std::string FillTemplate(const std::string& line) {
         }
         const std::string name = rest.substr(open + 1, close - open - 1);
         position = close + 1;
-        std::string value;
+        SharedBytes value;
         const Filled result = bufferValue(name, value);
         if (result == Filled::NotFound) {
             LogMessage("%s: Syntax Error: buffer '%s' not found", g_scriptName.c_str(),
@@ -55,7 +55,10 @@ std::string FillTemplate(const std::string& line) {
                        name.c_str());
             return std::string();
         } else {
-            filled += value;
+            // Room for the rest of the line and the LF the batch adds: a value may be a whole
+            // loaded file, which must not be copied again to grow the line.
+            filled.reserve(filled.size() + value.bytes.size() + (rest.size() - position) + 1);
+            filled += value.bytes;
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "files/line_cleaning.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "common/strings.h"
@@ -37,23 +38,32 @@ std::string_view cleanLine(std::string_view line, bool firstLine) {
 }  // namespace
 
 std::string cleanScriptLines(const std::string& text) {
+    return cleanScriptLines(std::string(text));
+}
+
+std::string cleanScriptLines(std::string&& text) {
+    // With a final LF, every kept line and its LF fit where the line was.
+    if (!text.empty() && text.back() != '\n') {
+        text += '\n';
+    }
     const std::string_view whole(text);
-    std::string result;
-    result.reserve(text.size() + 1);
+    std::size_t kept = 0;
     std::size_t start = 0;
     bool firstLine = true;
     while (start < whole.size()) {
-        auto end = whole.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = whole.size();
-        }
+        const auto end = whole.find('\n', start);
         const std::string_view line = cleanLine(whole.substr(start, end - start), firstLine);
         if (!line.empty()) {
-            result += line;
-            result += '\n';
+            const std::size_t from = static_cast<std::size_t>(line.data() - whole.data());
+            if (from != kept) {
+                std::memmove(&text[kept], line.data(), line.size());
+            }
+            kept += line.size();
+            text[kept++] = '\n';
         }
         firstLine = false;
         start = end + 1;
     }
-    return result;
+    text.resize(kept);
+    return std::move(text);
 }

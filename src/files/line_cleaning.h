@@ -8,3 +8,5 @@
 // tabs and without trailing blanks, tabs, CR and LF; lines left empty are dropped and every
 // kept line ends with one LF.
 std::string cleanScriptLines(const std::string& text);
+// The same, in the text's own memory: cleaning only ever removes bytes.
+std::string cleanScriptLines(std::string&& text);

@@ -41,10 +41,16 @@ RawRead readOpenFile(std::FILE* file, std::string& content, std::uint64_t limit)
     if (size > 0 && static_cast<std::uint64_t>(size) > limit) {
         return RawRead::TooLarge;
     }
-    if (size > 0) {
-        content.reserve(static_cast<std::size_t>(size));
-    }
     content.push_back(static_cast<char>(first));
+    if (size > 1) {
+        // The told size is read straight into place; whatever follows it, in chunks.
+        content.resize(static_cast<std::size_t>(size));
+        const std::size_t got = std::fread(&content[1], 1, content.size() - 1, file);
+        content.resize(1 + got);
+        if (std::ferror(file)) {
+            return RawRead::CannotOpen;
+        }
+    }
     return readChunks(file, content, limit);
 }
 

@@ -105,7 +105,7 @@ bool readScriptFile(const std::string& path, std::string* output) {
         return false;
     }
     if (output != nullptr) {
-        *output = cleanScriptLines(content);
+        *output = cleanScriptLines(std::move(content));
     }
     return true;
 }

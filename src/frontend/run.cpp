@@ -56,7 +56,12 @@ bool readPreparedCopy(const std::string& path, std::string& commandText) {
         LogMessage("Failed to read file %s", path.c_str());
         return false;
     }
-    commandText += text;
+    // A prepared copy is the whole text of the run, of any size: taken over, not copied.
+    if (commandText.empty()) {
+        commandText.swap(text);
+    } else {
+        commandText += text;
+    }
     return true;
 }
 
@@ -67,12 +72,16 @@ int runForeground(RunOptions& options) {
         return 0;
     }
     ScriptList scripts;
-    if (!analyseScript(options.commandText, options.host, options.port, scripts)) {
-        LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
-        return 1;
+    {
+        // The host scripts hold the commands now; the text stays only as long as a buffer
+        // shares a "set" value with it.
+        const auto text = std::make_shared<const std::string>(std::move(options.commandText));
+        options.commandText.clear();
+        if (!analyseSharedScript(text, options.host, options.port, scripts)) {
+            LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
+            return 1;
+        }
     }
-    // The host scripts hold all of it now; a loaded file need not stay in memory once more.
-    std::string().swap(options.commandText);
     for (auto& script : scripts) {
         StartHostWorker(*script);
     }

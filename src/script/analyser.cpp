@@ -1,6 +1,7 @@
 #include "script/analyser.h"
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 
 #include "common/directive.h"
@@ -12,21 +13,38 @@ namespace {
 
 // State of one analysis; nothing of it outlives analyseScript.
 struct Analysis {
+    // The text analysed; "set" values stay in it and the buffers share them.
+    const std::shared_ptr<const std::string>& text;
     const std::string& defaultHost;
     const std::string& defaultPort;
     ScriptList& scripts;
     std::string host;
     std::string port;
-    // Lines of the current segment joined by LF, without a final LF.
+    // Lines of the current segment joined by LF, without a final LF, from bodyStart on. A
+    // segment for the current host starts with its head lines, so that the text becomes the
+    // host script as it stands.
     std::string body;
+    std::size_t bodyStart = 0;
     // Objects named by the lines of the current segment, one entry per line.
     std::vector<CBaseSynchro*> collected;
     // Targets of the "multihost" lines that the current segment goes to.
     std::vector<CMultiHostTarget> targets;
 };
 
+constexpr std::size_t kLargeSegmentBytes = 64 * 1024;
+
+// `line` lies in the analysed text.
 void appendToBody(Analysis& analysis, std::string_view line) {
-    if (!analysis.body.empty()) {
+    if (analysis.body.empty() && analysis.targets.empty()) {
+        analysis.body = hostScriptHead(analysis.host, analysis.port);
+        analysis.bodyStart = analysis.body.size();
+        // A segment is at most the rest of the text: room for that once, rather than growing
+        // a large segment by copies. adoptHostScript gives back what a short one leaves.
+        const std::size_t rest = analysis.text->size() - (line.data() - analysis.text->data());
+        if (rest > kLargeSegmentBytes) {
+            analysis.body.reserve(analysis.bodyStart + rest + 1);
+        }
+    } else if (analysis.body.size() > analysis.bodyStart) {
         analysis.body += '\n';
     }
     analysis.body += line;
@@ -35,11 +53,11 @@ void appendToBody(Analysis& analysis, std::string_view line) {
 // Every target of a multihost segment lists the segment's objects, so that each one that
 // fails for good releases what it was to serve.
 void endSegment(Analysis& analysis) {
-    if (analysis.body.empty()) {
+    if (analysis.body.size() == analysis.bodyStart) {
         return;
     }
     if (analysis.targets.empty()) {
-        buildHostScript(analysis.body, analysis.collected, analysis.host, analysis.port,
+        adoptHostScript(std::move(analysis.body), analysis.bodyStart, analysis.collected,
                         analysis.scripts);
     }
     for (const auto& target : analysis.targets) {
@@ -48,7 +66,8 @@ void endSegment(Analysis& analysis) {
     }
     analysis.targets.clear();
     analysis.collected.clear();
-    analysis.body.clear();
+    analysis.body = std::string();
+    analysis.bodyStart = 0;
 }
 
 // Workers that will run the current segment: one per pending target, else the current host.
@@ -56,24 +75,33 @@ int workersOfSegment(const Analysis& analysis) {
     return std::max<int>(1, static_cast<int>(analysis.targets.size()));
 }
 
-void logSyntaxError(const char* directive, int lineNumber, const std::string& line) {
+void logSyntaxError(const char* directive, int lineNumber, std::string_view line) {
     LogMessage("%s: Error in %s syntax (line %d): %s", g_scriptName.c_str(), directive, lineNumber,
-               line.c_str());
+               std::string(line).c_str());
 }
 
-// "set" stores its value now, so every worker finds the last value the script gives.
-// The value is cut out of the argument in place: it may be a whole loaded file.
-bool storeSetValue(Analysis& analysis, std::string& argument) {
+// "set" stores its value now, so every worker finds the last value the script gives. The
+// value stays where it is in the text, which the buffer keeps: it may be a whole loaded file.
+bool storeSetValue(Analysis& analysis, std::string_view argument) {
     const auto comma = argument.find(',');
-    if (comma == std::string::npos) {
+    if (comma == std::string_view::npos) {
         return false;
     }
-    CBufferShared& buffer = findOrCreate(g_buffers, argument.substr(0, comma));
+    CBufferShared& buffer = findOrCreate(g_buffers, std::string(argument.substr(0, comma)));
     analysis.collected.push_back(&buffer);
-    argument.erase(0, comma + 1);
-    buffer.SetValue(std::move(argument));
+    buffer.SetValue(SharedBytes{analysis.text, argument.substr(comma + 1)});
     buffer.Raise();
     return true;
+}
+
+// What a host script keeps of a directive line. Workers pass over "set" lines, so their value
+// stays out of the host scripts, unless a "^" in it makes further lines of the body.
+std::string_view bodyLine(std::string_view line, const DirectiveView& directive) {
+    if (directive.keyword != "set" || directive.argument.find('^') != std::string_view::npos) {
+        return line;
+    }
+    const std::size_t argumentStart = directive.argument.data() - line.data();
+    return line.substr(0, argumentStart + directive.argument.find(',') + 1);
 }
 
 // Directives that choose the target: they end the segment and never reach a body.
@@ -81,22 +109,23 @@ bool isTargetKeyword(const std::string& keyword) {
     return keyword == "host" || keyword == "multihost" || keyword == "port";
 }
 
-void changeTarget(Analysis& analysis, const Directive& directive) {
+void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     endSegment(analysis);
+    const std::string argument(directive.argument);
     if (directive.keyword == "host") {
-        analysis.host = directive.argument;
+        analysis.host = argument;
     } else if (directive.keyword == "port") {
-        analysis.port = directive.argument;
+        analysis.port = argument;
     } else {
         analysis.targets.push_back(
-            parseMultiHostTarget(directive.argument, analysis.defaultHost, analysis.defaultPort));
+            parseMultiHostTarget(argument, analysis.defaultHost, analysis.defaultPort));
     }
 }
 
 // Prepares the objects of a directive that stays in the body. False when its argument is bad.
-bool prepareObjects(Analysis& analysis, Directive& directive) {
+bool prepareObjects(Analysis& analysis, const DirectiveView& directive) {
     const std::string& keyword = directive.keyword;
-    const std::string& name = directive.argument;
+    const std::string name(keyword == "set" ? std::string_view() : directive.argument);
     if (keyword == "waitfor") {
         findOrCreate(g_events, name);
     } else if (keyword == "event") {
@@ -130,8 +159,8 @@ const char* directiveNeedingArgument(const std::string& keyword) {
     return nullptr;
 }
 
-bool analyseDirective(Analysis& analysis, const std::string& line, int lineNumber) {
-    Directive directive = splitDirective(line);
+bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber) {
+    const DirectiveView directive = splitDirectiveView(line);
     const char* errorName = directiveNeedingArgument(directive.keyword);
     if (errorName != nullptr && directive.argument.empty()) {
         logSyntaxError(errorName, lineNumber, line);
@@ -145,7 +174,7 @@ bool analyseDirective(Analysis& analysis, const std::string& line, int lineNumbe
         logSyntaxError(errorName, lineNumber, line);
         return false;
     }
-    appendToBody(analysis, line);
+    appendToBody(analysis, bodyLine(line, directive));
     return true;
 }
 
@@ -157,17 +186,24 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
         appendToBody(analysis, line);
         return true;
     }
-    return analyseDirective(analysis, std::string(line), lineNumber);
+    return analyseDirective(analysis, line, lineNumber);
 }
 
 }  // namespace
 
 bool analyseScript(const std::string& text, const std::string& defaultHost,
                    const std::string& defaultPort, ScriptList& scriptList) {
-    Analysis analysis{defaultHost, defaultPort, scriptList, defaultHost, defaultPort, {}, {}, {}};
-    std::string_view script(text);
+    return analyseSharedScript(std::make_shared<const std::string>(text), defaultHost, defaultPort,
+                               scriptList);
+}
+
+bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
+                         const std::string& defaultHost, const std::string& defaultPort,
+                         ScriptList& scriptList) {
+    Analysis analysis{text,        defaultHost, defaultPort, scriptList, defaultHost,
+                      defaultPort, {},          0,           {},         {}};
+    std::string_view script(*text);
     script = script.substr(0, script.find('\0'));
-    analysis.body.reserve(script.size());
     int lineNumber = 0;
     std::size_t start = 0;
     while (start <= script.size()) {

@@ -2,36 +2,34 @@
 
 #include "script/analyser.h"
 
-namespace {
+std::string hostScriptHead(const std::string& host, const std::string& port) {
+    return "*host=" + host + "\n*port=" + port + "\n";
+}
 
-// The head lines, then the body with every "^" made a line break, ending with one LF.
-std::string hostScriptText(const std::string& body, const std::string& host,
-                           const std::string& port) {
-    std::string text;
-    text.reserve(host.size() + port.size() + body.size() + 16);
-    text += "*host=";
-    text += host;
-    text += "\n*port=";
-    text += port;
-    text += '\n';
+void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& objects,
+                     const std::string& host, const std::string& port, ScriptList& scriptList) {
+    std::string text = hostScriptHead(host, port);
     const std::size_t bodyStart = text.size();
+    text.reserve(bodyStart + body.size() + 1);
     text += body;
+    adoptHostScript(std::move(text), bodyStart, objects, scriptList);
+}
+
+void adoptHostScript(std::string text, std::size_t bodyStart,
+                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
     for (auto mark = text.find('^', bodyStart); mark != std::string::npos;
          mark = text.find('^', mark + 1)) {
         text[mark] = '\n';
     }
-    if (!body.empty() && text.back() != '\n') {
+    if (text.size() > bodyStart && text.back() != '\n') {
         text += '\n';
     }
-    return text;
-}
-
-}  // namespace
-
-void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& objects,
-                     const std::string& host, const std::string& port, ScriptList& scriptList) {
+    // Room reserved for a segment that turned out short is given back.
+    if (text.capacity() - text.size() > 64 * 1024 && text.capacity() > 2 * text.size()) {
+        text.shrink_to_fit();
+    }
     auto script = std::make_unique<CHostScript>();
-    script->text = hostScriptText(body, host, port);
+    script->text = std::move(text);
     script->syncObjects = objects;
     scriptList.push_back(std::move(script));
 }

@@ -113,6 +113,23 @@ bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter,
     return true;
 }
 
+// True when a line of the cleaned text brings another file in.
+bool expandsFiles(const std::string& text) {
+    for (std::size_t start = 0; start < text.size();) {
+        const auto end = text.find('\n', start);
+        const std::string_view line =
+            std::string_view(text).substr(start, end == std::string::npos ? end : end - start);
+        if (isDirectiveLine(line)) {
+            const std::string keyword = directiveKeyword(line);
+            if (keyword == "loadfile" || keyword == "include") {
+                return true;
+            }
+        }
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return false;
+}
+
 bool preprocessText(const std::string& text, std::string& output) {
     const std::string_view whole(text);
     output.reserve(output.size() + whole.size());
@@ -147,6 +164,12 @@ bool preprocessScript(const std::string& path, std::string* output) {
         if (!readScriptFile(path, &text)) {
             LogMessage("Failed to read file %s", path.c_str());
             return false;
+        }
+        // A cleaned text without includes or loaded files is its own result: no empty lines,
+        // one LF after every line.
+        if (output->empty() && !expandsFiles(text)) {
+            output->swap(text);
+            return true;
         }
         return preprocessText(text, *output);
     } catch (const std::bad_alloc&) {
