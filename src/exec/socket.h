@@ -9,6 +9,10 @@
 using SocketHandle = std::intptr_t;
 constexpr SocketHandle kNoSocket = -1;
 
+// Prepares the process for sockets (Winsock 2.0 on Windows); false when that failed.
+bool StartSocketLibrary();
+void StopSocketLibrary();
+
 // An IPv4 stream socket with the default protocol, or kNoSocket.
 SocketHandle SocketCreate();
 // The first IPv4 address of a host name or dotted address, in network byte order. Safe to

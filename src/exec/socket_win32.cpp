@@ -2,6 +2,15 @@
 
 #include "exec/socket.h"
 
+bool StartSocketLibrary() {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 0), &data) == 0;
+}
+
+void StopSocketLibrary() {
+    WSACleanup();
+}
+
 namespace {
 
 SOCKET raw(SocketHandle socket) {

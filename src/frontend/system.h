@@ -1,12 +1,8 @@
 #pragma once
-// Console and socket-library facilities of the platform. On POSIX there is no console to
-// attach and no socket library to start.
+// Console facilities of the platform. On POSIX there is no console to attach.
 
 // Attaches to the console of the parent process, at most once per process.
 void AttachParentConsole();
 // Gives every standard stream that the caller closed the null device, so that no file or
 // socket opened later takes its place (and printed answers land in the log or on the wire).
 void KeepStandardStreamsOpen();
-// False when the socket library did not start.
-bool StartSocketLibrary();
-void StopSocketLibrary();

@@ -61,12 +61,3 @@ void KeepStandardStreamsOpen() {
     // Nothing to do: the C runtime keeps descriptors 0 to 2 for the standard streams even
     // when they have no handle behind them, so no file opened later takes their place.
 }
-
-bool StartSocketLibrary() {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 0), &data) == 0;
-}
-
-void StopSocketLibrary() {
-    WSACleanup();
-}

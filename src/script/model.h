@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "exec/synchro.h"
+#include "script/synchro.h"
 
 struct CHostScript {
     // "*host=<host>\n*port=<port>\n" then the body lines, each ended by one LF.

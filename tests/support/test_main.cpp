@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "exec/socket.h"
 #include "frontend/system.h"
 #include "support/process.h"
 

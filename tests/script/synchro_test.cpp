@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "exec/synchro.h"
+#include "script/synchro.h"
 
 namespace {
 

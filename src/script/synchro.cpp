@@ -1,4 +1,4 @@
-#include "exec/synchro.h"
+#include "script/synchro.h"
 
 CMonitorLock::CMonitorLock(CMonitor& monitor) : monitor_(monitor), lock_(monitor.mutex_) {}
 

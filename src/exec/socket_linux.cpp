@@ -6,13 +6,30 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "exec/socket.h"
+
+bool StartSocketLibrary() {
+    // A peer that closes early must fail the send, not kill the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Every target of a run holds a descriptor at once: thousands of them must not meet the
+    // soft limit while the hard limit allows them.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
+    return true;
+}
+
+void StopSocketLibrary() {}
 
 #ifndef MSG_NOSIGNAL
 #define MSG_NOSIGNAL 0

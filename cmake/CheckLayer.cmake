@@ -1,0 +1,20 @@
+# cmake -DFOLDER=... -DALLOWED=a,b -DSTAMP=... -P CheckLayer.cmake: fails when a file of FOLDER
+# includes a project header of a subsystem outside ALLOWED.
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE "," ";" allowed "${ALLOWED}")
+file(GLOB files ${FOLDER}/*.cpp ${FOLDER}/*.h)
+set(wrong "")
+foreach(file IN LISTS files)
+    file(STRINGS ${file} includes REGEX "^#include \"[a-z_]+/")
+    foreach(line IN LISTS includes)
+        string(REGEX REPLACE "^#include \"([a-z_]+)/.*" "\\1" layer "${line}")
+        if(NOT layer IN_LIST allowed)
+            string(APPEND wrong "\n  ${file}: ${line}")
+        endif()
+    endforeach()
+endforeach()
+if(wrong)
+    message(FATAL_ERROR "includes that reach outside the layers this subsystem uses "
+        "(${ALLOWED}):${wrong}")
+endif()
+file(TOUCH ${STAMP})
