@@ -97,3 +97,15 @@ std::string formatString(const char* format, ...) {
     va_end(args);
     return result;
 }
+
+void appendHex(std::string_view bytes, std::string& output) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    const std::size_t start = output.size();
+    output.resize(start + bytes.size() * 2);
+    char* hex = &output[start];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        hex[2 * i] = kDigits[byte >> 4];
+        hex[2 * i + 1] = kDigits[byte & 0x0F];
+    }
+}

@@ -36,6 +36,23 @@ inline bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+// The line of `text` that starts at `position`: up to the next LF or the end of the text, the
+// LF not included; `position` moves to the start of the next line. False once `position` has
+// reached the end. The one way every part of the program walks the lines of a text.
+inline bool nextLine(std::string_view text, std::size_t& position, std::string_view& line) {
+    if (position >= text.size()) {
+        return false;
+    }
+    const auto end = text.find('\n', position);
+    const std::size_t stop = end == std::string_view::npos ? text.size() : end;
+    line = text.substr(position, stop - position);
+    position = end == std::string_view::npos ? text.size() : end + 1;
+    return true;
+}
+
+// Two hexadecimal digits per byte, high four bits first, "0"-"9" and "A"-"F", appended.
+void appendHex(std::string_view bytes, std::string& output);
+
 // Reads a decimal integer as the C runtime's atoi does: leading blanks skipped, optional sign,
 // digits up to the first other byte, no digits giving 0. Saturates instead of overflowing.
 long long readDecimal(const std::string& text);

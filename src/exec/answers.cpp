@@ -6,12 +6,17 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/shown_command.h"
 #include "files/log.h"
+#include "script/host_script.h"
 
 namespace {
+
+// The greeting is taken before the answer to the first body line.
+constexpr int kFirstBodyLine = kHeadLines + 1;
 
 class AnswersFlushed;
 
@@ -23,17 +28,9 @@ struct Peer {
     const std::string& port;
 };
 
-bool expectsAnswer(std::string_view text, std::size_t start, std::size_t end) {
-    return end > start && text[start] != '*';
-}
-
-// The next line of `text` from `position`, which moves past the line and its LF.
-std::string_view takeLine(std::string_view text, std::size_t& position) {
-    const auto end = text.find('\n', position);
-    const std::size_t stop = end == std::string_view::npos ? text.size() : end;
-    const std::string_view line = text.substr(position, stop - position);
-    position = end == std::string_view::npos ? text.size() : end + 1;
-    return line;
+// Directive lines and empty lines take no answer.
+bool expectsAnswer(std::string_view line) {
+    return !line.empty() && !isDirectiveLine(line);
 }
 
 // The command as the messages name it: without its trailing blanks.
@@ -89,28 +86,27 @@ std::size_t countAnswersDue(const std::string& text, const CheckProgress& progre
                             std::size_t limit) {
     std::size_t due = 0;
     int number = progress.lineCount;
-    for (std::size_t start = progress.position; start < limit;) {
-        const auto found = text.find('\n', start);
-        const std::size_t end = found == std::string::npos ? text.size() : found;
-        if (++number >= 3 && expectsAnswer(text, start, end) &&
+    std::size_t position = progress.position;
+    std::string_view line;
+    while (position < limit && nextLine(text, position, line)) {
+        if (++number > kHeadLines && expectsAnswer(line) &&
             progress.unsentLines.count(number) == 0) {
             ++due;
         }
-        start = end + 1;
     }
     return due;
 }
 
 // The greeting "READY" and the answer to FORCEREPLY, once per attempt.
-int receiveGreeting(const Peer& peer, std::size_t commandsDue) {
+AttemptResult receiveGreeting(const Peer& peer, std::size_t commandsDue) {
     if (!SetReceiveTimeout(peer.connection, kGreetingTimeoutMs)) {
-        return -1;
+        return AttemptResult::GiveUp;
     }
     const std::string greeting = peer.answers.next(1);
     if (greeting.empty()) {
         LogMessage("%s: No answer (%s:%s): server is too old or is down", g_scriptName.c_str(),
                    peer.host.c_str(), peer.port.c_str());
-        return 1;
+        return AttemptResult::Retry;
     }
     if (greeting == "READY") {
         const std::string reply = peer.answers.next(1 + commandsDue);
@@ -120,82 +116,83 @@ int receiveGreeting(const Peer& peer, std::size_t commandsDue) {
         }
     }
     SetReceiveTimeout(peer.connection, kAnswerTimeoutMs);
-    return 0;
+    return AttemptResult::Done;
 }
 
-int judgeCommand(const Peer& peer, std::string_view line, std::size_t due,
-                 std::string& lastAnswer) {
+AttemptResult judgeCommand(const Peer& peer, std::string_view line, std::size_t due,
+                           std::string& lastAnswer) {
     const std::string_view command = commandOf(line);
     lastAnswer = peer.answers.next(due);
     if (lastAnswer.empty()) {
         LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), peer.host.c_str(),
                    peer.port.c_str(), ShownCommand(command).c_str());
-        return 1;
+        return AttemptResult::Retry;
     }
     if (lastAnswer[0] == '*') {
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", g_scriptName.c_str(),
                    peer.host.c_str(), peer.port.c_str(), ShownCommand(command).c_str(),
                    lastAnswer.c_str());
-        return -1;
+        return AttemptResult::GiveUp;
     }
     if (endsWith(command, "?")) {
         peer.printed.print(lastAnswer);
     }
-    return 0;
+    return AttemptResult::Done;
 }
 
 }  // namespace
 
 namespace {
 
-int checkAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                 const Peer& peer, bool onlyArrived, std::string& lastAnswer) {
+AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                           const Peer& peer, bool onlyArrived, std::string& lastAnswer) {
     std::size_t due = countAnswersDue(text, progress, limit);
     lastAnswer.clear();
     while (progress.position < limit) {
         std::size_t next = progress.position;
-        const std::string_view line = takeLine(text, next);
+        std::string_view line;
+        nextLine(text, next, line);
         const int number = progress.lineCount + 1;
-        if (onlyArrived && number > 3 && expectsAnswer(line, 0, line.size()) &&
+        if (onlyArrived && number > kFirstBodyLine && expectsAnswer(line) &&
             progress.unsentLines.count(number) == 0 && !peer.answers.lineArrived(due)) {
-            return 0;
+            return AttemptResult::Done;
         }
         progress.position = next;
         progress.lineCount = number;
-        if (number <= 2) {
+        if (number <= kHeadLines) {
             continue;
         }
-        if (number == 3) {
-            const int greeted = receiveGreeting(peer, due);
-            if (greeted != 0) {
+        if (number == kFirstBodyLine) {
+            const AttemptResult greeted = receiveGreeting(peer, due);
+            if (greeted != AttemptResult::Done) {
                 return greeted;
             }
         }
-        if (!expectsAnswer(line, 0, line.size()) || progress.unsentLines.count(number) != 0) {
+        if (!expectsAnswer(line) || progress.unsentLines.count(number) != 0) {
             continue;
         }
-        const int judged = judgeCommand(peer, line, due--, lastAnswer);
-        if (judged != 0) {
+        const AttemptResult judged = judgeCommand(peer, line, due--, lastAnswer);
+        if (judged != AttemptResult::Done) {
             return judged;
         }
     }
-    return 0;
+    return AttemptResult::Done;
 }
 
 }  // namespace
 
-int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                 Connection connection, const std::string& host, const std::string& port,
-                 std::string& lastAnswer) {
+AttemptResult CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                           Connection connection, const std::string& host, const std::string& port,
+                           std::string& lastAnswer) {
     AnswerReader answers(connection);
     AnswersFlushed printed;
     return checkAnswers(text, progress, limit, Peer{answers, printed, connection, host, port},
                         false, lastAnswer);
 }
 
-int CheckArrivedAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                        Connection connection, const std::string& host, const std::string& port,
-                        std::string& lastAnswer) {
+AttemptResult CheckArrivedAnswers(const std::string& text, CheckProgress& progress,
+                                  std::size_t limit, Connection connection, const std::string& host,
+                                  const std::string& port, std::string& lastAnswer) {
     AnswerReader answers(connection);
     AnswersFlushed printed;
     return checkAnswers(text, progress, limit, Peer{answers, printed, connection, host, port}, true,

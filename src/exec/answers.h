@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "exec/attempt_result.h"
 #include "exec/tcp_link.h"
 
 // Receive time-outs: the greeting and the answer to FORCEREPLY, then every later answer.
@@ -23,18 +24,18 @@ struct CheckProgress {
 
 // Walks the lines of `text` from progress.position up to `limit` and reads one answer per
 // command line; on line 3 it first takes the greeting and the answer to FORCEREPLY.
-// 0: every answer good; 1: an answer did not come (worth another attempt); -1: an answer
-// reported an error, or the time-out could not be set. `lastAnswer` ends up holding the last
+// Done: every answer good; Retry: an answer did not come; GiveUp: an answer reported an error,
+// or the time-out could not be set. `lastAnswer` ends up holding the last
 // answer read (empty when none). Answers to commands ending in "?" go to standard output.
-int CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                 Connection connection, const std::string& host, const std::string& port,
-                 std::string& lastAnswer);
+AttemptResult CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
+                           Connection connection, const std::string& host, const std::string& port,
+                           std::string& lastAnswer);
 // The same, stopping without a wait at the first line whose answer has not wholly arrived
 // (once the greeting is in): taking the answers that are there while a send is blocked keeps
 // the server busy with the commands still to come.
-int CheckArrivedAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                        Connection connection, const std::string& host, const std::string& port,
-                        std::string& lastAnswer);
+AttemptResult CheckArrivedAnswers(const std::string& text, CheckProgress& progress,
+                                  std::size_t limit, Connection connection, const std::string& host,
+                                  const std::string& port, std::string& lastAnswer);
 
 // True once an answer could not be written to standard output (a full disk, a closed pipe):
 // the run must not end as a success when its answers were lost.

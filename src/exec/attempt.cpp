@@ -1,14 +1,15 @@
 #include "exec/attempt.h"
 
+#include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/directives.h"
 #include "exec/shown_command.h"
 #include "exec/templates.h"
-#include "exec/worker.h"
 #include "files/log.h"
+#include "script/host_script.h"
 
-int RunHostScript(const CHostScript& script) {
+AttemptResult RunHostScript(const CHostScript& script) {
     HostAttempt attempt(script);
     return attempt.run();
 }
@@ -24,82 +25,71 @@ HostAttempt::~HostAttempt() {
     }
 }
 
-int HostAttempt::run() {
-    if (!readHeadLine("*host=", host_) || !readHeadLine("*port=", port_)) {
+AttemptResult HostAttempt::run() {
+    std::size_t bodyStart = 0;
+    if (!readHostScriptHead(text_, host_, port_, bodyStart)) {
         LogMessage("%s: Badly formed script ! Internal error !", g_scriptName.c_str());
-        return -1;
+        return AttemptResult::GiveUp;
     }
+    readCursor_ = bodyStart;
+    lineCount_ = kHeadLines;
     std::string_view line;
     while (nextLine(line)) {
-        if (lineCount_ == 3) {
-            const int connected = connect();
-            if (connected != 0) {
+        if (lineCount_ == kHeadLines + 1) {
+            const AttemptResult connected = connect();
+            if (connected != AttemptResult::Done) {
                 return connected;
             }
         }
-        const int handled = handleLine(line);
-        if (handled != 0) {
+        const AttemptResult handled = handleLine(line);
+        if (handled != AttemptResult::Done) {
             return handled;
         }
     }
-    const int checked = checkpoint();
-    completed_ = checked == 0;
+    const AttemptResult checked = checkpoint();
+    completed_ = checked == AttemptResult::Done;
     return checked;
 }
 
-int HostAttempt::checkpoint() {
-    const int flushed = flushCommands();
-    if (flushed != 0 || !checking_) {
+AttemptResult HostAttempt::checkpoint() {
+    const AttemptResult flushed = flushCommands();
+    if (flushed != AttemptResult::Done || !checking_) {
         return flushed;
     }
     return CheckAnswers(text_, progress_, readCursor_, connection_, host_, port_, lastAnswer_);
 }
 
-// A line runs up to the next LF or the end of the text; the LF is not part of it. The view
-// stays valid as long as the script text.
+// The view stays valid as long as the script text.
 bool HostAttempt::nextLine(std::string_view& line) {
-    if (readCursor_ >= text_.size()) {
+    lineStart_ = readCursor_;
+    if (!::nextLine(text_, readCursor_, line)) {
         return false;
     }
-    lineStart_ = readCursor_;
-    const auto end = text_.find('\n', readCursor_);
-    const std::size_t stop = end == std::string::npos ? text_.size() : end;
-    line = std::string_view(text_).substr(readCursor_, stop - readCursor_);
-    readCursor_ = end == std::string::npos ? text_.size() : end + 1;
     ++lineCount_;
     return true;
 }
 
-bool HostAttempt::readHeadLine(std::string_view prefix, std::string& value) {
-    std::string_view line;
-    if (!nextLine(line) || !startsWith(line, prefix)) {
-        return false;
-    }
-    value = std::string(line.substr(prefix.size()));
-    return true;
-}
-
-int HostAttempt::connect() {
+AttemptResult HostAttempt::connect() {
     connection_ = OpenConnection(host_, port_);
     if (connection_ == kNoConnection) {
         LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), host_.c_str(),
                    port_.c_str());
-        return 1;
+        return AttemptResult::Retry;
     }
     if (checking_) {
         batch_.add(std::string_view("FORCEREPLY"), lineStart_);
     }
-    return 0;
+    return AttemptResult::Done;
 }
 
 // Commands are queued; everything queued goes out before a directive or a template is
 // handled, since either may wait for other hosts, which may rely on what was sent before.
-int HostAttempt::handleLine(std::string_view line) {
-    const bool isDirective = startsWith(line, "*");
+AttemptResult HostAttempt::handleLine(std::string_view line) {
+    const bool isDirective = isDirectiveLine(line);
     const bool isTemplate = startsWith(line, "$");
     if (isDirective || isTemplate) {
-        const int flushed = flushCommands();
-        if (flushed != 0) {
+        const AttemptResult flushed = flushCommands();
+        if (flushed != AttemptResult::Done) {
             return flushed;
         }
     }
@@ -119,42 +109,42 @@ int HostAttempt::handleLine(std::string_view line) {
     return queueCommand(line);
 }
 
-int HostAttempt::queueCommand(std::string_view command) {
+AttemptResult HostAttempt::queueCommand(std::string_view command) {
     if (command.empty()) {
         // Nothing goes out, so no answer is due either.
         progress_.unsentLines.insert(lineCount_);
-        return 0;
+        return AttemptResult::Done;
     }
     batch_.add(command, lineStart_);
     return afterQueued();
 }
 
-int HostAttempt::afterQueued() {
+AttemptResult HostAttempt::afterQueued() {
     if (pendingBuffer_ != nullptr) {
         return storePendingAnswer();
     }
-    return batch_.bytes().size() >= kCommandBatchBytes ? flushCommands() : 0;
+    return batch_.bytes().size() >= kCommandBatchBytes ? flushCommands() : AttemptResult::Done;
 }
 
-int HostAttempt::flushCommands() {
+AttemptResult HostAttempt::flushCommands() {
     if (batch_.empty()) {
-        return 0;
+        return AttemptResult::Done;
     }
-    drainResult_ = 0;
+    drainResult_ = AttemptResult::Done;
     std::size_t sent = 0;
     const bool allSent = SendText(
         connection_, batch_.bytes(), [this](std::size_t out) { return whileSendBlocked(out); },
         &sent);
     if (allSent) {
         batch_.clear();
-        return 0;
+        return AttemptResult::Done;
     }
-    if (drainResult_ != 0) {
+    if (drainResult_ != AttemptResult::Done) {
         return drainResult_;
     }
     LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), host_.c_str(),
                port_.c_str(), ShownCommand(batch_.commandCutAt(sent)).c_str());
-    return 1;
+    return AttemptResult::Retry;
 }
 
 // The server has stopped reading, most likely because the answers it has written are not
@@ -173,20 +163,20 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     std::string answer;
     const std::size_t before = progress_.position;
     drainResult_ = CheckArrivedAnswers(text_, progress_, limit, connection_, host_, port_, answer);
-    if (drainResult_ == 0 && progress_.position == before) {
+    if (drainResult_ == AttemptResult::Done && progress_.position == before) {
         drainResult_ = CheckAnswers(text_, progress_, limit, connection_, host_, port_, answer);
     }
-    return drainResult_ != 0 ? BlockedSend::GiveUp : BlockedSend::Drained;
+    return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;
 }
 
-int HostAttempt::storePendingAnswer() {
+AttemptResult HostAttempt::storePendingAnswer() {
     CBufferShared* buffer = pendingBuffer_;
     if (buffer == nullptr) {
-        return 0;
+        return AttemptResult::Done;
     }
     // Sends the command and, with checking, reads its answer.
-    const int checked = checkpoint();
-    if (checked != 0) {
+    const AttemptResult checked = checkpoint();
+    if (checked != AttemptResult::Done) {
         return checked;
     }
     pendingBuffer_ = nullptr;
@@ -196,5 +186,5 @@ int HostAttempt::storePendingAnswer() {
     } else {
         buffer->Release();
     }
-    return 0;
+    return AttemptResult::Done;
 }

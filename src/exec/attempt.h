@@ -7,9 +7,13 @@
 #include <string_view>
 
 #include "exec/answers.h"
+#include "exec/attempt_result.h"
 #include "exec/batch.h"
 #include "exec/tcp_link.h"
 #include "script/model.h"
+
+// One attempt at a host script.
+AttemptResult RunHostScript(const CHostScript& script);
 
 class HostAttempt {
   public:
@@ -18,27 +22,25 @@ class HostAttempt {
     HostAttempt(const HostAttempt&) = delete;
     HostAttempt& operator=(const HostAttempt&) = delete;
 
-    // 0 success, 1 worth another attempt, -1 failure not retried.
-    int run();
+    AttemptResult run();
 
     // Sends the queued commands, then, with checking, reads and judges every answer due so
-    // far. 0 when all is well, else the result that ends the attempt.
-    int checkpoint();
+    // far. Done when all is well, else the result that ends the attempt.
+    AttemptResult checkpoint();
     bool checking() const { return checking_; }
     // The buffer that receives the answer to the next command sent.
     void setPendingBuffer(CBufferShared* buffer) { pendingBuffer_ = buffer; }
 
   private:
     bool nextLine(std::string_view& line);
-    bool readHeadLine(std::string_view prefix, std::string& value);
-    int connect();
-    int handleLine(std::string_view line);
+    AttemptResult connect();
+    AttemptResult handleLine(std::string_view line);
     // Queues a command line as it goes out; an empty one goes out as nothing.
-    int queueCommand(std::string_view command);
+    AttemptResult queueCommand(std::string_view command);
     // Stores a pending answer, or sends a batch that has grown large enough.
-    int afterQueued();
-    int flushCommands();
-    int storePendingAnswer();
+    AttemptResult afterQueued();
+    AttemptResult flushCommands();
+    AttemptResult storePendingAnswer();
     BlockedSend whileSendBlocked(std::size_t sent);
 
     const std::string& text_;
@@ -53,6 +55,7 @@ class HostAttempt {
     CheckProgress progress_;
     std::string lastAnswer_;
     CBufferShared* pendingBuffer_ = nullptr;
-    int drainResult_ = 0;     // result of a check made while a send was blocked
+    AttemptResult drainResult_ =
+        AttemptResult::Done;  // result of a check made while a send was blocked
     bool completed_ = false;  // every line sent and, with checking, every answer good
 };

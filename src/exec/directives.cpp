@@ -32,46 +32,46 @@ void logNotSupported(const std::string& line) {
 
 // Waits for, raises or arrives at a named object once the answers due so far are good.
 template <class T, class Action>
-int actOnNamed(HostAttempt& attempt, SharedTable<T>& table, const std::string& line,
-               const std::string& name, Action action) {
+AttemptResult actOnNamed(HostAttempt& attempt, SharedTable<T>& table, const std::string& line,
+                         const std::string& name, Action action) {
     T* object = findNamed(table, name);
     if (object == nullptr) {
         logProcessingError(line);
-        return 0;
+        return AttemptResult::Done;
     }
-    const int checked = attempt.checkpoint();
-    if (checked == 0) {
+    const AttemptResult checked = attempt.checkpoint();
+    if (checked == AttemptResult::Done) {
         action(*object);
     }
     return checked;
 }
 
-int pause(HostAttempt& attempt, const std::string& line, const std::string& value) {
+AttemptResult pause(HostAttempt& attempt, const std::string& line, const std::string& value) {
     if (value.empty()) {
         logNotSupported(line);
-        return 0;
+        return AttemptResult::Done;
     }
     const long long milliseconds = readDecimal(value);
     if (milliseconds <= 0) {
         LogMessage("%s: Command %s syntax error", g_scriptName.c_str(), line.c_str());
-        return 0;
+        return AttemptResult::Done;
     }
-    const int checked = attempt.checkpoint();
-    if (checked == 0) {
+    const AttemptResult checked = attempt.checkpoint();
+    if (checked == AttemptResult::Done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
     return checked;
 }
 
-int saveNext(HostAttempt& attempt, const std::string& line, const std::string& name) {
+AttemptResult saveNext(HostAttempt& attempt, const std::string& line, const std::string& name) {
     CBufferShared* buffer = findNamed(g_buffers, name);
     if (buffer == nullptr) {
         logProcessingError(line);
-        return 0;
+        return AttemptResult::Done;
     }
     if (attempt.checking()) {
-        const int checked = attempt.checkpoint();
-        if (checked != 0) {
+        const AttemptResult checked = attempt.checkpoint();
+        if (checked != AttemptResult::Done) {
             return checked;
         }
     } else {
@@ -79,15 +79,15 @@ int saveNext(HostAttempt& attempt, const std::string& line, const std::string& n
         buffer->Release();
     }
     attempt.setPendingBuffer(buffer);
-    return 0;
+    return AttemptResult::Done;
 }
 
 }  // namespace
 
-int RunDirective(HostAttempt& attempt, const std::string& line) {
+AttemptResult RunDirective(HostAttempt& attempt, const std::string& line) {
     // Told apart before the split: a "set" line may hold a whole loaded file.
     if (directiveKeyword(line) == "set") {
-        return 0;  // the value was stored when the script was analysed
+        return AttemptResult::Done;  // the value was stored when the script was analysed
     }
     const Directive directive = splitDirective(line);
     const std::string& name = directive.keyword;
@@ -109,5 +109,5 @@ int RunDirective(HostAttempt& attempt, const std::string& line) {
         return saveNext(attempt, line, value);
     }
     logNotSupported(line);
-    return 0;
+    return AttemptResult::Done;
 }

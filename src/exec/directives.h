@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "exec/attempt_result.h"
+
 class HostAttempt;
 
 // `line` begins with "*". A directive that cannot be carried out only logs its message and
-// gives 0; a non-zero result comes from a failed checkpoint and ends the attempt.
-int RunDirective(HostAttempt& attempt, const std::string& line);
+// gives Done; any other result comes from a failed checkpoint and ends the attempt.
+AttemptResult RunDirective(HostAttempt& attempt, const std::string& line);

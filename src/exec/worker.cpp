@@ -8,7 +8,9 @@
 
 #include "common/globals.h"
 #include "common/strings.h"
+#include "exec/attempt.h"
 #include "files/log.h"
+#include "script/host_script.h"
 
 std::vector<CWorkerThread> g_workerThreads;
 
@@ -20,9 +22,9 @@ void pauseFor(int milliseconds) {
 
 int runGuarded(CHostScript& script) {
     try {
-        return HostWorkerThread(script);
+        return ExitStatusOf(HostWorkerThread(script));
     } catch (const std::exception&) {
-        return 1;  // as for a worker whose result cannot be read
+        return ExitStatusOf(AttemptResult::Retry);  // as for a worker whose result is unknown
     }
 }
 
@@ -33,27 +35,17 @@ void releaseObjects(CHostScript& script) {
     }
 }
 
-// The value of a head line ("*host=", "*port=") of a host script.
-std::string headValue(const std::string& text, std::string_view prefix) {
-    const auto start = text.find(prefix);
-    if (start == std::string::npos) {
-        return std::string();
-    }
-    const auto valueStart = start + prefix.size();
-    return text.substr(valueStart, text.find('\n', valueStart) - valueStart);
-}
-
 }  // namespace
 
-int HostWorkerThread(CHostScript& script) {
+AttemptResult HostWorkerThread(CHostScript& script) {
     int delay = kFirstRetryPauseMs;
-    int result = 0;
+    AttemptResult result = AttemptResult::Done;
     for (int attempts = 1;; ++attempts) {
         result = RunHostScript(script);
-        if (result == 0) {
-            return 0;
+        if (result == AttemptResult::Done) {
+            return result;
         }
-        if (result != 1 || attempts == kMaxAttempts) {
+        if (result != AttemptResult::Retry || attempts == kMaxAttempts) {
             break;
         }
         pauseFor(delay);
@@ -67,14 +59,17 @@ void StartHostWorker(CHostScript& script) {
     // Room first, so that a started thread always finds its place in the list.
     g_workerThreads.reserve(g_workerThreads.size() + 1);
     CWorkerThread worker;
-    worker.result = std::make_unique<int>(1);
+    worker.result = std::make_unique<int>(ExitStatusOf(AttemptResult::Retry));
     int* result = worker.result.get();
     const bool started =
         StartWorkerThread([&script, result] { *result = runGuarded(script); }, worker.thread);
     if (!started) {
-        LogMessage("%s: Can not start a worker for %s:%s !", g_scriptName.c_str(),
-                   headValue(script.text, "*host=").c_str(),
-                   headValue(script.text, "*port=").c_str());
+        std::string host;
+        std::string port;
+        std::size_t bodyStart = 0;
+        readHostScriptHead(script.text, host, port, bodyStart);
+        LogMessage("%s: Can not start a worker for %s:%s !", g_scriptName.c_str(), host.c_str(),
+                   port.c_str());
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));
@@ -84,7 +79,7 @@ int WaitForWorkers() {
     int status = 0;
     for (CWorkerThread& worker : g_workerThreads) {
         JoinWorkerThread(worker.thread);
-        const int result = worker.result ? *worker.result : 1;
+        const int result = worker.result ? *worker.result : ExitStatusOf(AttemptResult::Retry);
         if (result != 0) {
             status = result;
         }

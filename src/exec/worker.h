@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "exec/attempt_result.h"
 #include "exec/worker_thread.h"
 #include "script/model.h"
 
@@ -27,9 +28,7 @@ constexpr int kRetryPauseCapMs = 5000;
 // other worker waits for it, and it counts as a failure (1) in start order.
 void StartHostWorker(CHostScript& script);
 // Up to seven attempts; releases the script's objects after the final failure.
-int HostWorkerThread(CHostScript& script);
-// One attempt: 0 success, 1 worth another attempt, -1 failure not retried.
-int RunHostScript(const CHostScript& script);
+AttemptResult HostWorkerThread(CHostScript& script);
 // Waits for every started worker in start order and empties the list. 0 when every worker
 // succeeded (or none ran), otherwise the result of the last worker in start order that failed.
 int WaitForWorkers();

@@ -292,41 +292,37 @@ bool writeFile(const std::string& path, const std::string& bytes) {
     return false;
 }
 
-// Removes the files of `folder` that an earlier publication wrote.
-void removeOwnFiles(const std::string& folder) {
+// The names in a folder, "." and ".." left out; false when it cannot be read.
+bool folderEntries(const std::string& folder, std::vector<std::string>& names) {
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
-        return;
+        return false;
     }
-    std::vector<std::string> own;
     while (const dirent* entry = ::readdir(dir)) {
-        if (startsWith(entry->d_name, kOwnName)) {
-            own.push_back(folder + "/" + entry->d_name);
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
         }
     }
     ::closedir(dir);
-    for (const std::string& path : own) {
-        if (::unlink(path.c_str()) != 0) {
+    return true;
+}
+
+// Removes the files of `folder` that an earlier publication wrote.
+void removeOwnFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    folderEntries(folder, names);
+    for (const std::string& name : names) {
+        const std::string path = folder + "/" + name;
+        if (startsWith(name, kOwnName) && ::unlink(path.c_str()) != 0) {
             reportFailure("Delete desktop file " + path);
         }
     }
 }
 
 bool isEmptyFolder(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        return false;
-    }
-    bool empty = true;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            empty = false;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return empty;
+    std::vector<std::string> names;
+    return folderEntries(folder, names) && names.empty();
 }
 
 int removeEntry(const char* path, const struct stat*, int, FTW*) {
@@ -344,17 +340,9 @@ void removeEmptyMimeDatabase(const std::string& mime) {
 
 // The cache of a folder without desktop entries lists nothing; both go.
 void removeEmptyApplications(const std::string& applications) {
-    DIR* dir = ::opendir(applications.c_str());
-    if (dir == nullptr) {
-        return;
-    }
-    bool entries = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        entries = entries || (name != "." && name != ".." && name != "mimeinfo.cache");
-    }
-    ::closedir(dir);
-    if (!entries) {
+    std::vector<std::string> names;
+    if (folderEntries(applications, names) &&
+        (names.empty() || names == std::vector<std::string>{"mimeinfo.cache"})) {
         ::unlink((applications + "/mimeinfo.cache").c_str());
         ::rmdir(applications.c_str());
     }

@@ -48,11 +48,11 @@ std::string cleanScriptLines(std::string&& text) {
     }
     const std::string_view whole(text);
     std::size_t kept = 0;
-    std::size_t start = 0;
+    std::size_t position = 0;
     bool firstLine = true;
-    while (start < whole.size()) {
-        const auto end = whole.find('\n', start);
-        const std::string_view line = cleanLine(whole.substr(start, end - start), firstLine);
+    std::string_view read;
+    while (nextLine(whole, position, read)) {
+        const std::string_view line = cleanLine(read, firstLine);
         if (!line.empty()) {
             const std::size_t from = static_cast<std::size_t>(line.data() - whole.data());
             if (from != kept) {
@@ -62,7 +62,6 @@ std::string cleanScriptLines(std::string&& text) {
             text[kept++] = '\n';
         }
         firstLine = false;
-        start = end + 1;
     }
     text.resize(kept);
     return std::move(text);

@@ -42,11 +42,6 @@ std::string LogFilePath(const std::string& folder) {
     return folder.substr(0, separator + 1) + "transmitter.log";
 }
 
-std::string LogTimestamp() {
-    std::lock_guard<std::mutex> lock(g_logMutex);
-    return timestampLocked();
-}
-
 void OpenLog(const std::string& folder) {
     std::lock_guard<std::mutex> lock(g_logMutex);
     if (g_logFile != nullptr) {

@@ -20,5 +20,3 @@ std::string LogFilePath(const std::string& folder);
 // Opens the machine-wide log for appending, as a regular file only: never through a link, and
 // never in a way that can block. Null when it cannot be opened so. Platform file.
 std::FILE* OpenSharedLog(const std::string& path);
-// The "%x %X : " prefix for the current local time.
-std::string LogTimestamp();

@@ -1,8 +1,8 @@
 #include <io.h>
-#include <windows.h>
 
 #include <cstdio>
 
+#include "files/disk_file_win32.h"
 #include "files/raw_file.h"
 
 // ftell's long is 32 bits wide on Windows: the 64-bit calls tell sizes past 2 GiB.
@@ -19,15 +19,5 @@ long long openFileSize(std::FILE* file) {
 }
 
 std::FILE* OpenRegularFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return nullptr;
-    }
-    // Pipes and devices (CON, NUL, COM1) open like files but are not script files.
-    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-        std::fclose(file);
-        return nullptr;
-    }
-    return file;
+    return OpenDiskFile(path, "rb");
 }

@@ -11,6 +11,7 @@
 #include "files/log.h"
 #include "frontend/interrupts.h"
 #include "frontend/spawn.h"
+#include "frontend/system.h"
 
 namespace {
 

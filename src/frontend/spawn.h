@@ -12,6 +12,3 @@ bool StartDetachedCopy(const std::vector<std::string>& argv);
 // The running program's own executable file, whatever argv[0] says (a bare name found on
 // PATH, a path relative to the folder it was started from); empty when it cannot be told.
 std::string RunningExecutable();
-
-// The platform's last error code: errno on POSIX, GetLastError() on Windows.
-int LastSystemError();

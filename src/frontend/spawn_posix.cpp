@@ -92,7 +92,3 @@ bool StartDetachedCopy(const std::vector<std::string>& argv) {
     }
     return true;
 }
-
-int LastSystemError() {
-    return errno;
-}

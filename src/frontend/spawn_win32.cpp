@@ -43,7 +43,3 @@ bool StartDetachedCopy(const std::vector<std::string>& argv) {
     CloseHandle(process.hProcess);
     return resumed;
 }
-
-int LastSystemError() {
-    return static_cast<int>(GetLastError());
-}

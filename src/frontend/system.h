@@ -6,3 +6,5 @@ void AttachParentConsole();
 // Gives every standard stream that the caller closed the null device, so that no file or
 // socket opened later takes its place (and printed answers land in the log or on the wire).
 void KeepStandardStreamsOpen();
+// The platform's last error code: errno on POSIX, GetLastError() on Windows.
+int LastSystemError();

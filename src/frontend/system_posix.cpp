@@ -1,5 +1,7 @@
 #include <fcntl.h>
 
+#include <cerrno>
+
 #include "frontend/system.h"
 
 void AttachParentConsole() {}
@@ -10,4 +12,8 @@ void KeepStandardStreamsOpen() {
             ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
         }
     }
+}
+
+int LastSystemError() {
+    return errno;
 }

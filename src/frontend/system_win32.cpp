@@ -61,3 +61,7 @@ void KeepStandardStreamsOpen() {
     // Nothing to do: the C runtime keeps descriptors 0 to 2 for the standard streams even
     // when they have no handle behind them, so no file opened later takes their place.
 }
+
+int LastSystemError() {
+    return static_cast<int>(GetLastError());
+}

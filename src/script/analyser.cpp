@@ -1,4 +1,5 @@
 #include "script/analyser.h"
+#include "script/host_script.h"
 
 #include <algorithm>
 #include <memory>
@@ -6,6 +7,7 @@
 
 #include "common/directive.h"
 #include "common/globals.h"
+#include "common/strings.h"
 #include "files/log.h"
 #include "script/multihost.h"
 
@@ -205,14 +207,9 @@ bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
     std::string_view script(*text);
     script = script.substr(0, script.find('\0'));
     int lineNumber = 0;
-    std::size_t start = 0;
-    while (start <= script.size()) {
-        auto end = script.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = script.size();
-        }
-        const std::string_view line = script.substr(start, end - start);
-        start = end + 1;
+    std::size_t position = 0;
+    std::string_view line;
+    while (nextLine(script, position, line)) {
         if (!analyseLine(analysis, line, ++lineNumber)) {
             return false;
         }

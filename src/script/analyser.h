@@ -16,14 +16,3 @@ bool analyseScript(const std::string& text, const std::string& defaultHost,
 bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
                          ScriptList& scriptList);
-
-// Writes the head lines, turns every "^" of the body into a line break, ends the body with LF
-// and appends the new host script with a copy of `objects`.
-void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& objects,
-                     const std::string& host, const std::string& port, ScriptList& scriptList);
-// The head lines of a host script: "*host=<host>", "*port=<port>", each ended by LF.
-std::string hostScriptHead(const std::string& host, const std::string& port);
-// The same as buildHostScript for a text that already holds its head lines, the body from
-// `bodyStart` on: the text becomes the host script without a copy.
-void adoptHostScript(std::string text, std::size_t bodyStart,
-                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList);

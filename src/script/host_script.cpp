@@ -1,6 +1,9 @@
 #include <memory>
+#include <string_view>
 
-#include "script/analyser.h"
+#include "script/host_script.h"
+
+#include "common/strings.h"
 
 std::string hostScriptHead(const std::string& host, const std::string& port) {
     return "*host=" + host + "\n*port=" + port + "\n";
@@ -32,4 +35,30 @@ void adoptHostScript(std::string text, std::size_t bodyStart,
     script->text = std::move(text);
     script->syncObjects = objects;
     scriptList.push_back(std::move(script));
+}
+
+namespace {
+
+// The rest of the line at `position` after `prefix`, and the start of the next line.
+bool readHeadLine(const std::string& text, std::string_view prefix, std::size_t& position,
+                  std::string& value) {
+    std::string_view line;
+    if (!nextLine(text, position, line) || !startsWith(line, prefix)) {
+        return false;
+    }
+    value = std::string(line.substr(prefix.size()));
+    return true;
+}
+
+}  // namespace
+
+bool readHostScriptHead(const std::string& text, std::string& host, std::string& port,
+                        std::size_t& bodyStart) {
+    std::size_t position = 0;
+    if (!readHeadLine(text, "*host=", position, host) ||
+        !readHeadLine(text, "*port=", position, port)) {
+        return false;
+    }
+    bodyStart = position;
+    return true;
 }

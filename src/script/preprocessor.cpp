@@ -115,17 +115,15 @@ bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter,
 
 // True when a line of the cleaned text brings another file in.
 bool expandsFiles(const std::string& text) {
-    for (std::size_t start = 0; start < text.size();) {
-        const auto end = text.find('\n', start);
-        const std::string_view line =
-            std::string_view(text).substr(start, end == std::string::npos ? end : end - start);
+    std::size_t position = 0;
+    std::string_view line;
+    while (nextLine(text, position, line)) {
         if (isDirectiveLine(line)) {
             const std::string keyword = directiveKeyword(line);
             if (keyword == "loadfile" || keyword == "include") {
                 return true;
             }
         }
-        start = end == std::string::npos ? text.size() : end + 1;
     }
     return false;
 }
@@ -134,18 +132,13 @@ bool preprocessText(const std::string& text, std::string& output) {
     const std::string_view whole(text);
     output.reserve(output.size() + whole.size());
     int number = 0;
-    std::size_t start = 0;
-    while (start < whole.size()) {
-        auto end = whole.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = whole.size();
-        }
-        const std::string_view line = whole.substr(start, end - start);
-        start = end + 1;
+    std::size_t position = 0;
+    std::string_view line;
+    while (nextLine(whole, position, line)) {
         if (line.empty()) {
             continue;
         }
-        const std::size_t bytesAfter = start < whole.size() ? whole.size() - start : 0;
+        const std::size_t bytesAfter = whole.size() - position;
         if (!preprocessLine(line, ++number, bytesAfter, output)) {
             return false;
         }
@@ -176,23 +169,5 @@ bool preprocessScript(const std::string& path, std::string* output) {
         LogMessage("%s: Not enough memory to preprocess file %s", g_scriptName.c_str(),
                    path.c_str());
         return false;
-    }
-}
-
-std::string toHex(const std::string& bytes) {
-    std::string hex;
-    appendHex(bytes, hex);
-    return hex;
-}
-
-void appendHex(const std::string& bytes, std::string& output) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    const std::size_t start = output.size();
-    output.resize(start + bytes.size() * 2);
-    char* hex = &output[start];
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        hex[2 * i] = kDigits[byte >> 4];
-        hex[2 * i + 1] = kDigits[byte & 0x0F];
     }
 }

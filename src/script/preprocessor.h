@@ -6,8 +6,3 @@
 // Appends the preprocessed lines of the file to `output` (never cleared). False on failure,
 // after a message; false at once, silently, for an empty path or no output.
 bool preprocessScript(const std::string& path, std::string* output);
-
-// Two upper-case hexadecimal digits per byte, high nibble first.
-std::string toHex(const std::string& bytes);
-// The same digits, appended to `output`.
-void appendHex(const std::string& bytes, std::string& output);

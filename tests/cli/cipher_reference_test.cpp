@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "files/blowfish_cipher.h"
-#include "script/preprocessor.h"
+#include "support/hex.h"
 #include "support/process.h"
 
 // The program's ciphertext against two implementations that share no code with it: the

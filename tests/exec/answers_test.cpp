@@ -42,8 +42,8 @@ class AnswerCheck {
         }
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        const int result =
-            CheckAnswers(text_, progress, limit, connection_, "127.0.0.1", sim_.port(), lastAnswer);
+        const int result = ExitStatusOf(CheckAnswers(text_, progress, limit, connection_,
+                                                     "127.0.0.1", sim_.port(), lastAnswer));
         out = testing::internal::GetCapturedStdout();
         err = testing::internal::GetCapturedStderr();
         return result;
@@ -164,7 +164,8 @@ TEST(CheckAnswers, NoConnectionCannotSetTheTimeOut) {
     CheckProgress progress;
     std::string last;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(CheckAnswers(text, progress, text.size(), kNoConnection, "h", "1", last), -1);
+    EXPECT_EQ(CheckAnswers(text, progress, text.size(), kNoConnection, "h", "1", last),
+              AttemptResult::GiveUp);
     EXPECT_EQ(LoggedMessages(testing::internal::GetCapturedStderr()),
               std::vector<std::string>{"Can not set socket timeout !"});
 }

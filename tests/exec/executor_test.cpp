@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/globals.h"
+#include "exec/attempt.h"
 #include "exec/templates.h"
 #include "exec/worker.h"
 #include "script/model.h"
@@ -35,7 +36,7 @@ class Executor : public ::testing::Test {
     int run(const CHostScript& script) {
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        const int result = RunHostScript(script);
+        const int result = ExitStatusOf(RunHostScript(script));
         out = testing::internal::GetCapturedStdout();
         err = testing::internal::GetCapturedStderr();
         return result;
@@ -194,7 +195,7 @@ TEST_F(Executor, BadAnswerEndsTheWorkerAtOnceAndReleasesItsObjects) {
     CHostScript script = scriptFor(sim, "A\nBAD\n*event=done\n*savenext=v\nC\n");
     script.syncObjects = {&event("done"), &buffer("v")};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(HostWorkerThread(script), -1);
+    EXPECT_EQ(ExitStatusOf(HostWorkerThread(script)), -1);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(LoggedMessages(err),
               std::vector<std::string>{"show.qvtrx: Bad answer (127.0.0.1:" + sim.port() +
@@ -209,7 +210,7 @@ TEST_F(Executor, SuccessfulWorkerReleasesNothing) {
     SimServer sim;
     CHostScript script = scriptFor(sim, "A\n*event=done\n");
     script.syncObjects = {&event("done")};
-    EXPECT_EQ(HostWorkerThread(script), 0);
+    EXPECT_EQ(ExitStatusOf(HostWorkerThread(script)), 0);
     EXPECT_FALSE(g_events["done"]->IsReleased());
 }
 
@@ -274,7 +275,7 @@ TEST_F(Executor, UnreachableHostIsRetriedSevenTimesThenReleasesItsObjects) {
     script.text = "*host=127.0.0.1\n*port=" + closed.port() + "\nA\n";
     script.syncObjects = {&event("e")};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(HostWorkerThread(script), 1);
+    EXPECT_EQ(ExitStatusOf(HostWorkerThread(script)), 1);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(
         CountLogged(err, "show.qvtrx: Can not open socket to 127.0.0.1:" + closed.port() + " !"),

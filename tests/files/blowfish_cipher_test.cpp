@@ -2,7 +2,7 @@
 
 #include "files/blowfish_cipher.h"
 #include "files/enciphered_format.h"
-#include "script/preprocessor.h"
+#include "support/hex.h"
 
 namespace {
 

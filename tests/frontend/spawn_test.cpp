@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frontend/spawn.h"
+#include "frontend/system.h"
 
 // A command line beyond what the platform accepts (32 767 characters on Windows, one argument
 // of 128 KiB on Linux) is refused, and nothing is started.

@@ -8,6 +8,7 @@
 
 #include "common/globals.h"
 #include "script/analyser.h"
+#include "script/host_script.h"
 #include "script/multihost.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include "common/globals.h"
 #include "files/script_file.h"
 #include "script/preprocessor.h"
+#include "support/hex.h"
 #include "support/process.h"
 
 namespace {

@@ -1,7 +1,8 @@
 # The runner of the shell-level tests: each check is a function run in a subshell of its own
-# (a failed `fail` ends that check only), its output kept in $WORK and its last line shown on
-# failure. A script defines `check_cleanup` to stop what a check may have left running.
-# Sourced; needs WORK to name a scratch folder.
+# (a failed `fail` ends that check only), with its output in a file in $WORK (Wine's background
+# programs keep the streams they were started with, and a pipe would wait for them) and its
+# last line shown on failure. A script defines `check_cleanup` to stop what a check may have
+# left running. Sourced; needs WORK to name a scratch folder.
 passed=0
 failed=0
 fail() {
@@ -10,15 +11,15 @@ fail() {
 }
 check_cleanup() { :; }
 check() {
-    local name=$1 output="$WORK/$1.out"
+    local name=$1 output="$WORK/$1.out" start=$SECONDS
     if (
         trap check_cleanup EXIT
         "$name"
     ) >"$output" 2>&1 </dev/null; then
-        echo "PASS    $name"
+        echo "PASS    $name ($((SECONDS - start)) s)"
         passed=$((passed + 1))
     else
-        echo "FAIL    $name: $(tail -n 1 "$output")"
+        echo "FAIL    $name ($((SECONDS - start)) s): $(tail -n 1 "$output")"
         failed=$((failed + 1))
     fi
 }

@@ -23,39 +23,8 @@ WORK=$(mktemp -d "$(dirname "$EXE")/e2e-XXXXXX")
 SIM_PID=""
 trap 'stop_sim; rm -rf "$WORK"' EXIT
 
-# A check whose feature is not built yet is given a reason as a second argument; it is
-# then counted as skipped.
-
-passed=0
-failed=0
-skipped=0
-# Runs check function NAME in a subshell of its own (`fail` leaves it, and a sim it started
-# is stopped); its reason for a failure is the last line it printed.
-check() {
-    local name=$1 pending=${2:-}
-    if [ -n "$pending" ]; then
-        echo "PENDING $name: $pending"
-        skipped=$((skipped + 1))
-        return
-    fi
-    local output start=$SECONDS
-    if output=$(
-        trap stop_sim EXIT
-        "$name" 2>&1
-    ); then
-        echo "PASS    $name ($((SECONDS - start)) s)"
-        passed=$((passed + 1))
-    else
-        echo "FAIL    $name ($((SECONDS - start)) s): ${output##*$'\n'}"
-        [ "$output" = "${output##*$'\n'}" ] || printf '%s\n' "$output" | sed 's/^/        /'
-        failed=$((failed + 1))
-    fi
-}
-
-fail() {
-    echo "$*"
-    exit 1
-}
+source tests/support/checks.sh
+check_cleanup() { stop_sim; }
 
 # The transmitter under Wine, with a deadline of its own; `wine_exe ARGS...`.
 wine_exe() {
@@ -308,5 +277,4 @@ check registration_writes_and_deletes_the_keys
 check enciphered_file_equals_the_linux_one
 check background_copy_runs_and_deletes_its_temporary_file
 
-echo "wine-end-to-end: $passed passed, $failed failed, $skipped skipped"
-[ "$failed" = 0 ]
+finish_checks wine-end-to-end

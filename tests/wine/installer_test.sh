@@ -26,27 +26,8 @@ TYPES=(qvtrx qvtrx-preset qvtrx-inputs qvtrx-Outputs qvtrx-stereogenerator qvtrx
 SIM_PID=""
 trap 'stop_sim; wineserver -k >/dev/null 2>&1; rm -rf "$WORK"' EXIT
 
-passed=0
-failed=0
-fail() {
-    echo "$*"
-    exit 1
-}
-# Runs check NAME in a subshell of its own, its output in a file: Wine's background programs
-# keep the standard streams they were started with, and a pipe would wait for them.
-check() {
-    local name=$1 start=$SECONDS output="$WORK/$1.out"
-    if (
-        trap stop_sim EXIT
-        "$name"
-    ) >"$output" 2>&1 </dev/null; then
-        echo "PASS    $name ($((SECONDS - start)) s)"
-        passed=$((passed + 1))
-    else
-        echo "FAIL    $name ($((SECONDS - start)) s): $(tail -n 1 "$output")"
-        failed=$((failed + 1))
-    fi
-}
+source tests/support/checks.sh
+check_cleanup() { stop_sim; }
 
 lf() { tr -d '\r'; }
 reg_value() { # KEY [VALUE]: the value's data, or the default value's
@@ -226,5 +207,4 @@ check encipher_verb_writes_the_enciphered_twin
 check registering_by_a_bare_name_keeps_the_full_path
 check uninstalls_silently_and_leaves_nothing
 
-echo "wine-installer: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish_checks wine-installer

@@ -1,0 +1,27 @@
+#pragma once
+// Host scripts: the text one worker runs, made of two head lines ("*host=<host>",
+// "*port=<port>") and the body lines, each ended by LF; the first body line is line 3.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "script/model.h"
+
+// The head lines come first: the body starts at line kHeadLines + 1.
+constexpr int kHeadLines = 2;
+
+// Writes the head lines, turns every "^" of the body into a line break, ends the body with LF
+// and appends the new host script with a copy of `objects`.
+void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& objects,
+                     const std::string& host, const std::string& port, ScriptList& scriptList);
+// The head lines of a host script for that host and port.
+std::string hostScriptHead(const std::string& host, const std::string& port);
+// Reads the head lines back: the host and the port, and where the body starts. False when the
+// text does not begin with the two head lines.
+bool readHostScriptHead(const std::string& text, std::string& host, std::string& port,
+                        std::size_t& bodyStart);
+// The same as buildHostScript for a text that already holds its head lines, the body from
+// `bodyStart` on: the text becomes the host script without a copy.
+void adoptHostScript(std::string text, std::size_t bodyStart,
+                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList);
