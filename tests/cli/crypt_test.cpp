@@ -18,22 +18,6 @@ ProcessResult runIn(const ScratchFolder& folder, const std::vector<std::string>&
 
 }  // namespace
 
-TEST(CryptOption, EndsWithZeroWhenTheEncipheredFileWasWritten) {
-    for (const std::string option : {"-c", "--crypt"}) {
-        ScratchFolder folder;
-        folder.write("show.qvtrx", kPlain);
-        const ProcessResult result = runIn(folder, {option, "show.qvtrx"});
-        EXPECT_EQ(result.status, 0) << option << result.err;
-        EXPECT_EQ(result.out, "");
-        const std::string file = ReadWholeFile(folder.file("show.qvtrxc"));
-        ASSERT_EQ(file.size(), kPlain.size() + 16) << option;
-        EXPECT_EQ(file.substr(0, 8), std::string("\x01trxKVMC", 8));
-        std::string text;
-        ASSERT_TRUE(readScriptContent(folder.file("show.qvtrxc"), text));
-        EXPECT_EQ(text, kPlain);
-    }
-}
-
 TEST(CryptOption, FindsARelativePathWithAFolderPart) {
     ScratchFolder folder;
     ASSERT_TRUE(std::filesystem::create_directory(folder.file("sub")));

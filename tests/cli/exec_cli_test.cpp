@@ -27,49 +27,17 @@ std::vector<std::string> none() {
     return {};
 }
 
-std::vector<std::string> sortedLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
 
-TEST(ExecCli, CommandListGoesOutAfterForceReplyOneLfPerCommand) {
-    SimServer sim({"--value=B=2"});
-    const ProcessResult r = runAgainst(sim.port(), {"--cmd=A=1^^B? ^C"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(LoggedMessages(r.err), none());
-    EXPECT_EQ(r.out, "B=2\n");
-    const std::string wire = sim.received(1);
-    EXPECT_EQ(wire, "FORCEREPLY\nA=1\nB? \nC \n");
-    EXPECT_EQ(wire.find('\r'), std::string::npos);
-}
-
 TEST(ExecCli, TwoCommandOptionsMakeOneCommand) {
     SimServer sim;
     const ProcessResult r = runAgainst(sim.port(), {"--cmd= A ", "--cmd=B"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(sim.received(1), "FORCEREPLY\nA B \n");
-}
-
-TEST(ExecCli, CheckNoneSendsNoForceReplyAndJudgesNothing) {
-    for (const std::string behaviour : {"--refuse=A", "--silent"}) {
-        SimServer sim({behaviour});
-        const ProcessResult r = runAgainst(sim.port(), {"--cmd=A^B?", "--check-none"});
-        EXPECT_EQ(r.status, 0) << behaviour << r.err;
-        EXPECT_EQ(LoggedMessages(r.err), none()) << behaviour;
-        EXPECT_EQ(r.out, "") << behaviour;
-        EXPECT_EQ(sim.received(1), "A\nB? \n") << behaviour;
-    }
 }
 
 TEST(ExecCli, QueryAnswersArePrintedPastProgressLinesAndCrLf) {
@@ -172,42 +140,6 @@ TEST(ExecCli, LaterRetriedFailureDecidesOverEarlierFinalOne) {
     const ProcessResult r = runAgainst(bad.port(), {"--cmd=*host=127.0.0.1\n*port=" + bad.port() +
                                                     "\nX\n*port=" + closed.port() + "\nA"});
     EXPECT_EQ(r.status, 1) << r.err;
-}
-
-TEST(ExecCli, ServerThatAnswersBeforeReadingOnGetsAHundredThousandCommands) {
-    // Every answer is written before the next command is read, through small buffers, and the
-    // script has no checkpoint before its end: more commands and answers than the socket
-    // buffers hold.
-    SimServer sim({"--sync", "--huge-answer=100", "--value=LAST=yes"});
-    ScratchFolder folder;
-    std::string script = "*host=127.0.0.1\n*port=" + sim.port() + "\n";
-    for (int i = 0; i < 100000; ++i) {
-        script += "RDS.RT=Now playing: the morning show, track " + std::to_string(i) + "\n";
-    }
-    script += "LAST?\n";
-    const std::string path = folder.write("long.qvtrx", script);
-    ProcessOptions options;
-    options.deadlineSeconds = 120;
-    const ProcessResult r = RunTransmitterExe({"--check-full", path}, options);
-    EXPECT_EQ(r.status, 0) << r.err.substr(0, 2000);
-    EXPECT_EQ(LoggedMessages(r.err), none());
-    EXPECT_EQ(r.out.substr(0, 9), "LAST=yesx");
-    EXPECT_EQ(sim.received(1).size(), script.size() - script.find("RDS") + 11);
-}
-
-TEST(ExecCli, SampleShowScriptPassesTheTitleFromOneDeskToTheOther) {
-    SimServer sim({"--value=TITLE=Blue Monday", "--value=LEVEL.1=-12"});
-    const ProcessResult r = RunTransmitterExe({"--check-full", "--port=" + sim.port(),
-                                               TEST_DATA_DIR "/../../samples/morning-show.qvtrx"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(LoggedMessages(r.err), none());
-    EXPECT_EQ(sortedLines(r.out),
-              (std::vector<std::string>{"LEVEL.1=-12", "RDS.RT=Now playing: TITLE=Blue Monday",
-                                        "TITLE=Blue Monday"}));
-    const std::string deskB = sim.received(1) == "FORCEREPLY\nRDS.PS=MORNING\nTITLE?\nLEVEL.1?\n"
-                                  ? sim.received(2)
-                                  : sim.received(1);
-    EXPECT_EQ(deskB, "FORCEREPLY\nRDS.RT=Now playing: TITLE=Blue Monday\nRDS.RT?\n");
 }
 
 // Answers to queries that cannot be written are not lost silently: a full disk, and a pipe

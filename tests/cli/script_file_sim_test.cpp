@@ -37,38 +37,6 @@ ProcessResult runIn(const ScratchFolder& folder, const std::vector<std::string>&
 
 }  // namespace
 
-TEST(ScriptFileSim, PlainScriptRunsInTheForegroundWithFullChecking) {
-    SimServer sim({"--value=LEVEL=3"});
-    ASSERT_TRUE(sim.started());
-    ScratchFolder folder;
-    writeShow(folder, sim.port());
-    const ProcessResult r = runIn(folder, {"--check-full", "sub/show.qvtrx"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(LoggedMessages(r.err), std::vector<std::string>{});
-    EXPECT_EQ(r.out, "LEVEL=3\n");
-    EXPECT_EQ(sim.received(1), "FORCEREPLY\nMUTE=1\nSHOW=01ABFF\nLEVEL?\n");
-}
-
-TEST(ScriptFileSim, EncipheredScriptRunsLikeItsPlainTwin) {
-    SimServer sim({"--value=LEVEL=3"});
-    ASSERT_TRUE(sim.started());
-    ScratchFolder folder;
-    const std::string plain = writeShow(folder, sim.port());
-    ASSERT_EQ(runIn(folder, {"-c", "sub/show.qvtrx"}).status, 0);
-    ASSERT_TRUE(std::filesystem::remove(plain));
-    // Asked for by its plain name, the program finds the enciphered twin.
-    ProcessResult r = runIn(folder, {"--check-full", "sub/show.qvtrx"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "LEVEL=3\n");
-    EXPECT_EQ(sim.received(1), "FORCEREPLY\nMUTE=1\nSHOW=01ABFF\nLEVEL?\n");
-
-    r = runIn(folder, {"--check-none", folder.file("sub/show.qvtrxc")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(LoggedMessages(r.err), std::vector<std::string>{});
-    EXPECT_EQ(r.out, "") << "answers are not read without checking";
-    EXPECT_EQ(sim.received(2), "MUTE=1\nSHOW=01ABFF\nLEVEL?\n");
-}
-
 TEST(ScriptFileSim, AScriptThatFailsPreprocessingSendsNothing) {
     SimServer sim;
     ASSERT_TRUE(sim.started());

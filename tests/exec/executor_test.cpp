@@ -87,21 +87,6 @@ TEST_F(Executor, ScriptWithoutBodyOpensNoConnection) {
     EXPECT_EQ(LoggedMessages(err), none());
 }
 
-TEST_F(Executor, CommandsGoOutOneLfEachAfterForceReply) {
-    SimServer sim;
-    EXPECT_EQ(run(scriptFor(sim, "A\n\nB \n*wait=10\n  \nC")), 0);
-    EXPECT_EQ(LoggedMessages(err), none());
-    EXPECT_EQ(sim.received(1), "FORCEREPLY\nA\nB \n  \nC\n");
-}
-
-TEST_F(Executor, WithoutCheckingNothingIsAwaited) {
-    g_checkAnswers = false;
-    SimServer sim({"--silent"});
-    EXPECT_EQ(run(scriptFor(sim, "A\n*wait=10\nB\n")), 0);
-    EXPECT_EQ(LoggedMessages(err), none());
-    EXPECT_EQ(sim.received(1), "A\nB\n");
-}
-
 TEST_F(Executor, TemplatesAreFilledFromBuffers) {
     buffer("name").SetValue("abc");
     buffer("name").Raise();
@@ -215,9 +200,10 @@ TEST_F(Executor, SuccessfulWorkerReleasesNothing) {
 }
 
 TEST_F(Executor, ServerThatAnswersBeforeReadingOnDoesNotStopTheSend) {
-    // The sim writes each answer before it reads the next command, through small buffers,
-    // and no checkpoint comes before the end: the answers must be taken while sending.
-    SimServer sim({"--sync", "--huge-answer=100", "--value=LAST=yes"});
+    // The sim writes each answer, after a progress and an event line, before it reads the
+    // next command, through small buffers, and no checkpoint comes before the end: the
+    // answers must be taken while sending.
+    SimServer sim({"--sync", "--huge-answer=100", "--interleave", "--value=LAST=yes"});
     std::string body;
     for (int i = 0; i < 100000; ++i) {
         body += "RDS.RT=Now playing: the morning show, track " + std::to_string(i) + "\n";
@@ -267,37 +253,4 @@ TEST_F(Executor, FailedSendNamesTheCommandItCut) {
     const std::string number = messages[0].substr(prefix.size());
     EXPECT_FALSE(number.empty());
     EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << messages[0];
-}
-
-TEST_F(Executor, UnreachableHostIsRetriedSevenTimesThenReleasesItsObjects) {
-    ClosedPort closed;
-    CHostScript script;
-    script.text = "*host=127.0.0.1\n*port=" + closed.port() + "\nA\n";
-    script.syncObjects = {&event("e")};
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(ExitStatusOf(HostWorkerThread(script)), 1);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(
-        CountLogged(err, "show.qvtrx: Can not open socket to 127.0.0.1:" + closed.port() + " !"),
-        7);
-    EXPECT_TRUE(g_events["e"]->IsReleased());
-}
-
-TEST_F(Executor, WorkersReportTheLastFailureInStartOrder) {
-    ClosedPort closed;
-    SimServer good;
-    SimServer bad({"--refuse=X"});
-    CHostScript failing = scriptFor(bad, "X\n");
-    CHostScript passing = scriptFor(good, "A\n");
-    CHostScript empty = scriptFor(good, "");
-    testing::internal::CaptureStderr();
-    StartHostWorker(failing);
-    StartHostWorker(passing);
-    StartHostWorker(empty);
-    EXPECT_EQ(WaitForWorkers(), -1);
-    StartHostWorker(passing);
-    EXPECT_EQ(WaitForWorkers(), 0);
-    EXPECT_EQ(WaitForWorkers(), 0);
-    testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(g_workerThreads.empty());
 }

@@ -62,17 +62,6 @@ class Workers : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Workers, AnswerSavedOnOneHostIsFilledIntoAnotherHostsCommand) {
-    SimServer source({"--value=NAME=abc"});
-    SimServer target;
-    // The target is started first and waits in its template until the source has the answer.
-    const int status =
-        runScript(host(target) + "$RDS.PS=$v$\n" + host(source) + "*savenext=v\nNAME?\n");
-    EXPECT_EQ(status, 0) << err;
-    EXPECT_EQ(target.received(1), "FORCEREPLY\nRDS.PS=NAME=abc\n");
-    EXPECT_EQ(out, "NAME=abc\n");
-}
-
 TEST_F(Workers, EventsAndRendezvousOrderThreeHosts) {
     // One server holds the values of every connection: a host reads what another one set
     // only if the other's command was answered before the meeting.

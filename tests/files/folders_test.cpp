@@ -43,8 +43,3 @@ TEST(Folders, TempScriptFilesAreNewEmptyAndPrivate) {
         EXPECT_FALSE(FileExists(path));
     }
 }
-
-TEST(Folders, RemovingAMissingFileFails) {
-    ScratchFolder folder;
-    EXPECT_FALSE(RemoveFile(folder.file("absent.TMP")));
-}

@@ -144,11 +144,3 @@ TEST_F(LogTest, ConcurrentLinesAreNeverSplit) {
                   std::to_string(t) + ":" + std::string(500 + t * 300, static_cast<char>('a' + t)));
     }
 }
-
-TEST(LogPath, FileSitsInTheFolderOfTheLastSeparator) {
-    EXPECT_EQ(LogFilePath("C:\\ProgramData\\Orvane\\Tessaly\\Dudiradaroz\\"),
-              "C:\\ProgramData\\Orvane\\Tessaly\\Dudiradaroz\\transmitter.log");
-    EXPECT_EQ(LogFilePath("/var/lib/Orvane/Tessaly/Dudiradaroz/"),
-              "/var/lib/Orvane/Tessaly/Dudiradaroz/transmitter.log");
-    EXPECT_EQ(LogFilePath("C:\\a\\b"), "C:\\a\\transmitter.log");
-}

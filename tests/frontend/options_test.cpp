@@ -18,16 +18,6 @@ Parsed parse(std::vector<std::string> arguments) {
 
 }  // namespace
 
-TEST(Options, DefaultsWithoutArguments) {
-    const Parsed p = parse({});
-    EXPECT_EQ(p.end, ParseEnd::Normal);
-    EXPECT_EQ(p.options.host, "localhost");
-    EXPECT_EQ(p.options.port, "3004");
-    EXPECT_EQ(p.options.checkMode, CheckMode::Back);
-    EXPECT_TRUE(p.options.commandText.empty());
-    EXPECT_TRUE(p.options.scriptFile.empty());
-}
-
 TEST(Options, EachOptionSetsItsField) {
     struct Case {
         std::vector<std::string> args;

@@ -48,13 +48,6 @@ class Preprocessor : public testing::Test {
 
 }  // namespace
 
-TEST(ToHex, TwoUpperCaseDigitsPerByteHighNibbleFirst) {
-    EXPECT_EQ(toHex(std::string("\x01\xAB\xFF", 3)), "01ABFF");
-    EXPECT_EQ(toHex(std::string("\0\x10\x7F\x80", 4)), "00107F80");
-    EXPECT_EQ(toHex("Az"), "417A");
-    EXPECT_EQ(toHex(""), "");
-}
-
 TEST_F(Preprocessor, AppendsCleanedLinesAndPassesOtherDirectives) {
     const std::string path = folder_.write(
         "main.qvtrx", "# title\r\n  *host=a  \r\nPING ## c\r\n*set=x,1\n*wait=10\n*loadfile =x\n");
