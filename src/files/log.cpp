@@ -32,9 +32,8 @@ void writeLine(const std::string& message) {
     }
 }
 
-}  // namespace
-
-std::string LogFilePath(const std::string& folder) {
+// Path of the log file for a folder.
+std::string logFilePath(const std::string& folder) {
     const auto separator = folder.find_last_of("\\/");
     if (separator == std::string::npos) {
         return folder + kPathSeparator + "transmitter.log";
@@ -42,12 +41,14 @@ std::string LogFilePath(const std::string& folder) {
     return folder.substr(0, separator + 1) + "transmitter.log";
 }
 
+}  // namespace
+
 void OpenLog(const std::string& folder) {
     std::lock_guard<std::mutex> lock(g_logMutex);
     if (g_logFile != nullptr) {
         return;
     }
-    g_logFile = OpenSharedLog(LogFilePath(folder));
+    g_logFile = OpenSharedLog(logFilePath(folder));
     if (g_logFile != nullptr) {
         // Unbuffered: each line reaches the file in one write, whatever its length.
         std::setvbuf(g_logFile, nullptr, _IONBF, 0);

@@ -15,8 +15,6 @@ void LogMessage(const char* format, ...) TRANSMITTER_PRINTF(1, 2);
 void LogText(const std::string& message);
 void CloseLog();
 
-// Path of the log file for a folder, as OpenLog forms it.
-std::string LogFilePath(const std::string& folder);
 // Opens the machine-wide log for appending, as a regular file only: never through a link, and
 // never in a way that can block. Null when it cannot be opened so. Platform file.
 std::FILE* OpenSharedLog(const std::string& path);

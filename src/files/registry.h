@@ -42,7 +42,6 @@ RegistryResult SetRegistryDefault(const RegistryKey& key, const std::string& val
 // Deletes one key that has no subkeys; a key with subkeys is not deleted (Failed).
 RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& name);
 
-// Tells the shell that file associations changed (nothing to tell on POSIX).
+// Tells the shell that file associations changed (on POSIX: publishes the tree's types to the
+// desktop).
 void AnnounceAssociationsChanged();
-// How many announcements this process has made.
-int AssociationAnnouncements();

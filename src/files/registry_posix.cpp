@@ -33,7 +33,6 @@ void RegistryKey::close() {
 namespace {
 
 const char kDefaultValueFile[] = "@default";
-int g_announcements = 0;
 
 std::string escaped(char c) {
     char text[4];
@@ -231,7 +230,6 @@ RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& n
 }
 
 void AnnounceAssociationsChanged() {
-    ++g_announcements;
     PublishFileTypesToDesktop(OpenClassesRoot());
 }
 
@@ -257,8 +255,4 @@ std::vector<std::string> RegistrySubkeys(const RegistryKey& key) {
     }
     ::closedir(dir);
     return names;
-}
-
-int AssociationAnnouncements() {
-    return g_announcements;
 }

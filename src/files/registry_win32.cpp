@@ -27,8 +27,6 @@ void RegistryKey::close() {
 
 namespace {
 
-int g_announcements = 0;
-
 // The registry reports Win32 error codes; perror reads errno.
 RegistryResult resultOf(LONG status) {
     switch (status) {
@@ -139,10 +137,5 @@ RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& n
 }
 
 void AnnounceAssociationsChanged() {
-    ++g_announcements;
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-}
-
-int AssociationAnnouncements() {
-    return g_announcements;
 }

@@ -113,15 +113,16 @@ const char* const kHelpLines[] = {
     "",
 };
 
-}  // namespace
-
-std::string ProgramShortName(const std::string& programPath) {
+// The part of `programPath` after its last backslash (only backslash separates folders).
+std::string programShortName(const std::string& programPath) {
     const auto backslash = programPath.rfind('\\');
     return backslash == std::string::npos ? programPath : programPath.substr(backslash + 1);
 }
 
+}  // namespace
+
 void PrintHelp(const std::string& programPath) {
-    const std::string shortName = ProgramShortName(programPath);
+    const std::string shortName = programShortName(programPath);
     for (const char* line : kHelpLines) {
         // The name is inserted as text: a per-cent sign in a program path stays a character.
         const std::string text = replaceAll(line, "%s", shortName) + "\n";

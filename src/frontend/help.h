@@ -6,5 +6,3 @@
 void PrintHelp(const std::string& programPath);
 // "1.0.15" and a line end on standard output.
 void PrintVersion();
-// The part of `programPath` after its last backslash (only backslash separates folders).
-std::string ProgramShortName(const std::string& programPath);
