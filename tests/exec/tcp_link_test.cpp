@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "exec/tcp_link.h"
@@ -75,6 +77,25 @@ TEST(TcpLink, AnswerReaderTakesNoMoreThanTheAnswersDue) {
         EXPECT_EQ(reader.next(1), "B");
     }
     EXPECT_EQ(ReceiveLine(link.get()), "C");
+}
+
+TEST(TcpLink, LineArrivedTakesOnlyWholeLinesWithoutWaiting) {
+    // One byte every 30 ms: the progress line and the greeting take at least 360 ms in all.
+    SimServer sim({"--greeting=+busy\nREADY", "--trickle=30"});
+    Link link(sim);
+    {
+        AnswerReader reader(link.get());
+        EXPECT_FALSE(reader.lineArrived(1)) << "nothing is there yet, and nothing is awaited";
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        EXPECT_FALSE(reader.lineArrived(1)) << "half a progress line is not a line";
+    }
+    // The half line was left on the socket for the next reader, which waits for the rest.
+    AnswerReader reader(link.get());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!reader.lineArrived(1) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(reader.next(1), "READY");
 }
 
 TEST(TcpLink, LongLinesAreTakenWholeUpToTheLimit) {
