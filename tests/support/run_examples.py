@@ -1,22 +1,25 @@
 #!/usr/bin/env python3
-"""Runs the examples of the users' guide as a reader would, and fails when the guide and the
-program disagree.
+r"""Runs the examples of a Markdown file (the users' guide, or a scenario file of the test suite)
+as a reader would, and fails when the text and the program disagree.
 
 An example is the text between "<!-- example: NAME -->" and "<!-- end -->". Its fenced blocks
 run in order:
-  ```<lang> file=NAME    a file the example writes into its scratch folder;
+  ```<lang> file=NAME    a file the example writes into its scratch folder (folders made as
+                         needed; with "escaped", \xHH, \r and \n in it stand for bytes);
   ```console             commands ("$ ..."), each followed by the standard output it prints;
                          "$ orvane-sim ... &" starts a simulator in the background and
                          "$ echo $?" prints the status of the command before;
   ```log                 messages that the command before writes on standard error, in order
-                         (other messages may come between them);
+                         (other messages may come between them); "log exact": all of them;
   ```text received=PORT  the exact bytes the simulator on that port received, over all its
                          connections (awaited, since the default mode returns at once).
 Ports named in an example stand for ports the system picks: every "orvane-sim --port=N" is
 started with --port=0, and N is replaced by the real port in the files, commands and
 expectations that follow. Log lines are compared without their time stamps.
 
-run_guide_examples.py GUIDE TRANSMITTER ORVANE_SIM
+run_examples.py TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
+The commands run in bash with `transmitter` on the PATH, TEST_DATA naming DATA_FOLDER and the
+desktop's data folders in the scratch folder.
 """
 import concurrent.futures
 import os
@@ -40,7 +43,7 @@ class Example:
         self.blocks = []  # (info string, text)
 
 
-def parse_guide(text):
+def parse_examples(text):
     examples, current, block, info = [], None, None, ""
     for number, line in enumerate(text.split("\n"), 1):
         if block is not None:
@@ -62,15 +65,16 @@ def parse_guide(text):
 
 
 class Run:
-    def __init__(self, example, transmitter, sim, folder):
+    def __init__(self, example, transmitter, sim, folder, data):
         self.example = example
         self.sim = sim
         self.folder = folder
-        self.ports = {}  # port named in the guide -> port of the simulator
+        self.ports = {}  # port named in the text -> port of the simulator
         self.sims = []
         self.files = {}
         self.status = 0
         self.stderr = ""
+        self.data = data
         self.bin = os.path.join(folder, ".bin")
         os.makedirs(self.bin)
         os.symlink(transmitter, os.path.join(self.bin, "transmitter"))
@@ -106,11 +110,20 @@ class Run:
         else:
             # Files are written once, before the first command after them, with the ports
             # known by then.
-            for name, text in self.files.items():
-                with open(os.path.join(self.folder, name), "wb") as file:
-                    file.write(self.real(text).encode())
+            for name, (text, escaped) in self.files.items():
+                path = os.path.join(self.folder, name)
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                data = self.real(text).encode()
+                if escaped:
+                    data = data.decode("unicode_escape").encode("latin-1")
+                with open(path, "wb") as file:
+                    file.write(data)
             self.files.clear()
-            environment = dict(os.environ, PATH=self.bin + ":" + os.environ["PATH"])
+            # A registration publishes to the desktop: to a scratch one.
+            environment = dict(os.environ, PATH=self.bin + ":" + os.environ["PATH"],
+                               TEST_DATA=self.data,
+                               XDG_DATA_HOME=os.path.join(self.folder, ".desktop-home"),
+                               XDG_DATA_DIRS=os.path.join(self.folder, ".desktop-machine"))
             done = subprocess.run(["bash", "-c", self.real(command)], cwd=self.folder,
                                   env=environment, capture_output=True,
                                   timeout=COMMAND_DEADLINE, stdin=subprocess.DEVNULL)
@@ -118,7 +131,7 @@ class Run:
             self.stderr = done.stderr.decode(errors="replace")
         want = self.real("".join(line + "\n" for line in expected))
         if output != want:
-            raise AssertionError("$ %s\nprinted:\n%s\nthe guide says:\n%s\nstandard error:\n%s"
+            raise AssertionError("$ %s\nprinted:\n%s\nthe text says:\n%s\nstandard error:\n%s"
                                  % (command, output, want, self.stderr))
 
     def console(self, text):
@@ -134,8 +147,14 @@ class Run:
             else:
                 expected.append(line)
 
-    def log(self, text):
+    def log(self, text, exact):
         written = [STAMP.sub("", line) for line in self.stderr.split("\n")]
+        if exact:
+            want = [self.real(STAMP.sub("", line)) for line in text.split("\n")[:-1]]
+            if written[:-1] != want:
+                raise AssertionError("standard error:\n%s\nthe text says:\n%s"
+                                     % (self.stderr, "\n".join(want)))
+            return
         position = 0
         for line in text.rstrip("\n").split("\n"):
             line = self.real(STAMP.sub("", line))
@@ -160,21 +179,22 @@ class Run:
                 break
             time.sleep(0.05)
         if got != want:
-            raise AssertionError("port %s received:\n%r\nthe guide says:\n%r" % (named, got, want))
+            raise AssertionError("port %s received:\n%r\nthe text says:\n%r" % (named, got, want))
 
     def play(self):
         try:
             for info, text in self.example.blocks:
-                attributes = dict(w.split("=", 1) for w in info.split()[1:] if "=" in w)
-                kind = info.split()[0] if info else ""
+                words = info.split()
+                attributes = dict(w.split("=", 1) for w in words[1:] if "=" in w)
+                kind = words[0] if words else ""
                 if "file" in attributes:
-                    self.files[attributes["file"]] = text
+                    self.files[attributes["file"]] = (text, "escaped" in words)
                 elif "received" in attributes:
                     self.received(attributes["received"], text)
                 elif kind == "console":
                     self.console(text)
                 elif kind == "log":
-                    self.log(text)
+                    self.log(text, "exact" in words)
         finally:
             for process in self.sims:
                 process.terminate()
@@ -182,25 +202,26 @@ class Run:
                 process.stdout.close()
 
 
-def play(example, transmitter, sim):
-    with tempfile.TemporaryDirectory(prefix="guide-") as folder:
+def play(example, transmitter, sim, data):
+    with tempfile.TemporaryDirectory(prefix="example-") as folder:
         try:
-            Run(example, transmitter, sim, folder).play()
+            Run(example, transmitter, sim, folder, data).play()
             return example, None
         except (AssertionError, subprocess.TimeoutExpired) as failure:
             return example, str(failure)
 
 
 def main():
-    guide, transmitter, sim = sys.argv[1:4]
-    with open(guide, encoding="utf-8") as file:
-        examples = parse_guide(file.read())
+    text_file, transmitter, sim = sys.argv[1:4]
+    data = os.path.abspath(sys.argv[4]) if len(sys.argv) > 4 else ""
+    with open(text_file, encoding="utf-8") as file:
+        examples = parse_examples(file.read())
     if not examples:
-        print("no examples in " + guide)
+        print("no examples in " + text_file)
         return 1
     failed = 0
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
-        jobs = [pool.submit(play, e, os.path.abspath(transmitter), os.path.abspath(sim))
+        jobs = [pool.submit(play, e, os.path.abspath(transmitter), os.path.abspath(sim), data)
                 for e in examples]
         for job in jobs:
             example, failure = job.result()
@@ -208,9 +229,9 @@ def main():
                 print("PASS    %s" % example.name)
             else:
                 failed += 1
-                print("FAIL    %s (%s line %d)\n%s\n" % (example.name, guide, example.line,
+                print("FAIL    %s (%s line %d)\n%s\n" % (example.name, text_file, example.line,
                                                          failure))
-    print("guide: %d examples, %d failed" % (len(examples), failed))
+    print("%s: %d examples, %d failed" % (os.path.basename(text_file), len(examples), failed))
     return 1 if failed else 0
 
 
