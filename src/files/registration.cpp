@@ -184,20 +184,46 @@ void registerEntries(TiXmlElement& config, const std::string& programPath, bool 
 constexpr std::size_t kDeepestConfiguration = 64;
 constexpr std::uint64_t kLargestConfigurationBytes = 64u << 20;
 
-// False for a configuration that is refused before the XML parser sees it.
-bool shallowEnough(const std::string& configPath) {
+// The text the XML parser reads, as its own file reader would hand it over: cut at the first
+// NUL, line ends made "\n". A tail of NULs follows, because the parser steps over a whole
+// UTF-8 sequence at once: a file that ends in the lead byte of one would otherwise send it
+// past the end of the text.
+std::string parserText(const std::string& bytes) {
+    constexpr std::size_t kLongestSequence = 8;
     std::string text;
-    const RawRead read = readRawFile(configPath, text, kLargestConfigurationBytes);
-    return read != RawRead::TooLarge &&
-           (read != RawRead::Done || XmlNestingDepth(text) <= kDeepestConfiguration);
+    text.reserve(bytes.size() + kLongestSequence);
+    for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
+        if (bytes[i] != '\r') {
+            text += bytes[i];
+            continue;
+        }
+        text += '\n';
+        if (i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            ++i;
+        }
+    }
+    text.append(kLongestSequence, '\0');
+    return text;
+}
+
+// False for a configuration that cannot be read, is refused before the XML parser sees it, or
+// is not well-formed XML.
+bool loadConfiguration(const std::string& configPath, TiXmlDocument& document) {
+    std::string bytes;
+    if (readRawFile(configPath, bytes, kLargestConfigurationBytes) != RawRead::Done ||
+        XmlNestingDepth(bytes) > kDeepestConfiguration) {
+        return false;
+    }
+    document.Parse(parserText(bytes).c_str(), nullptr, TIXML_ENCODING_UTF8);
+    return !document.Error();
 }
 
 }  // namespace
 
 void registerFileTypes(const std::string& configPath, const std::string& programPath,
                        bool install) {
-    TiXmlDocument document(configPath.c_str());
-    if (shallowEnough(configPath) && document.LoadFile(TIXML_ENCODING_UTF8)) {
+    TiXmlDocument document;
+    if (loadConfiguration(configPath, document)) {
         TiXmlHandle handle(&document);
         if (TiXmlElement* config = handle.FirstChildElement("config").ToElement()) {
             registerEntries(*config, programPath, install);

@@ -225,6 +225,7 @@ TEST_F(Registration, UnusableConfigurationChangesNothingAndPrintsNothing) {
         {"no config element", "<settings><extension type=\"rg-bad\"/></settings>"},
         {"config not at the top", "<root><config><extension type=\"rg-bad\"/></config></root>"},
         {"empty file", ""},
+        {"ends inside a UTF-8 sequence", "<config><extension type=\"rg-bad\"/><e a\xc2"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(run(c.xml, true), "") << c.what;
