@@ -87,34 +87,6 @@ TEST_F(Executor, ScriptWithoutBodyOpensNoConnection) {
     EXPECT_EQ(LoggedMessages(err), none());
 }
 
-TEST_F(Executor, TemplatesAreFilledFromBuffers) {
-    buffer("name").SetValue("abc");
-    buffer("name").Raise();
-    buffer("gone").SetValue("old");
-    buffer("gone").Release();
-    struct Case {
-        std::string line;
-        std::string filled;
-        std::vector<std::string> messages;
-    };
-    const std::vector<Case> cases = {
-        {"$RDS.PS=$name$", "RDS.PS=abc", {}},
-        {"$$name$$name$", "abcabc", {}},
-        {"$plain", "plain", {}},
-        {"$a$b", "ab", {"show.qvtrx: Syntax Error: missing a $ sign in $a$b"}},
-        {"$x=$nope$y", "x=y", {"show.qvtrx: Syntax Error: buffer 'nope' not found"}},
-        {"$v=$gone$!", "", {"show.qvtrx: Syntax Error: buffer 'gone' has no value set"}},
-        {"$$", "", {"show.qvtrx: Syntax Error: missing a $ sign in $$"}},
-        {"$", "", {}},
-        {"$$$", "", {"show.qvtrx: Syntax Error: buffer '' not found"}},
-    };
-    for (const Case& c : cases) {
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(FillTemplate(c.line), c.filled) << c.line;
-        EXPECT_EQ(LoggedMessages(testing::internal::GetCapturedStderr()), c.messages) << c.line;
-    }
-}
-
 TEST_F(Executor, TemplateThatComesOutEmptyIsNeitherSentNorAwaited) {
     buffer("gone").Release();
     SimServer sim({"--value=V=1"});
@@ -173,68 +145,6 @@ TEST_F(Executor, SavenextWithoutCheckingReleasesTheBuffer) {
     EXPECT_EQ(run(scriptFor(sim, "*savenext=v\nGET.X?\n")), 0);
     EXPECT_TRUE(v.IsReleased());
     EXPECT_EQ(v.GetValue(), "");
-}
-
-TEST_F(Executor, BadAnswerEndsTheWorkerAtOnceAndReleasesItsObjects) {
-    SimServer sim({"--refuse=BAD"});
-    CHostScript script = scriptFor(sim, "A\nBAD\n*event=done\n*savenext=v\nC\n");
-    script.syncObjects = {&event("done"), &buffer("v")};
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(ExitStatusOf(HostWorkerThread(script)), -1);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(LoggedMessages(err),
-              std::vector<std::string>{"show.qvtrx: Bad answer (127.0.0.1:" + sim.port() +
-                                       ") to command BAD (*ERROR refused: BAD)"});
-    EXPECT_TRUE(g_events["done"]->IsReleased());
-    EXPECT_TRUE(g_buffers["v"]->IsReleased());
-    EXPECT_EQ(sim.received(1), "FORCEREPLY\nA\nBAD\n");
-    EXPECT_EQ(sim.connections(), 1);
-}
-
-TEST_F(Executor, SuccessfulWorkerReleasesNothing) {
-    SimServer sim;
-    CHostScript script = scriptFor(sim, "A\n*event=done\n");
-    script.syncObjects = {&event("done")};
-    EXPECT_EQ(ExitStatusOf(HostWorkerThread(script)), 0);
-    EXPECT_FALSE(g_events["done"]->IsReleased());
-}
-
-TEST_F(Executor, ServerThatAnswersBeforeReadingOnDoesNotStopTheSend) {
-    // The sim writes each answer, after a progress and an event line, before it reads the
-    // next command, through small buffers, and no checkpoint comes before the end: the
-    // answers must be taken while sending.
-    SimServer sim({"--sync", "--huge-answer=100", "--interleave", "--value=LAST=yes"});
-    std::string body;
-    for (int i = 0; i < 100000; ++i) {
-        body += "RDS.RT=Now playing: the morning show, track " + std::to_string(i) + "\n";
-    }
-    body += "LAST?\n";
-    EXPECT_EQ(run(scriptFor(sim, body)), 0);
-    EXPECT_EQ(LoggedMessages(err), none());
-    EXPECT_EQ(out.substr(0, 9), "LAST=yesx");
-}
-
-TEST_F(Executor, BadAnswerMetWhileSendingEndsTheAttempt) {
-    SimServer sim({"--sync", "--huge-answer=100", "--refuse=BAD"});
-    std::string body = "A\nBAD\n";
-    for (int i = 0; i < 100000; ++i) {
-        body += "C\n";
-    }
-    EXPECT_EQ(run(scriptFor(sim, body)), -1);
-    EXPECT_EQ(LoggedMessages(err),
-              std::vector<std::string>{"show.qvtrx: Bad answer (127.0.0.1:" + sim.port() +
-                                       ") to command BAD (*ERROR refused: BAD)"});
-}
-
-TEST_F(Executor, WithoutCheckingAnswersThatPileUpAreDropped) {
-    g_checkAnswers = false;
-    SimServer sim({"--sync", "--huge-answer=100"});
-    std::string body;
-    for (int i = 0; i < 100000; ++i) {
-        body += "C\n";
-    }
-    EXPECT_EQ(run(scriptFor(sim, body)), 0);
-    EXPECT_EQ(sim.received(1).size(), body.size());
 }
 
 TEST_F(Executor, FailedSendNamesTheCommandItCut) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -12,8 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::string kPlain = "\xEF\xBB\xBF# show\r\n*host=10.0.0.1\r\n  PING  ## check\r\n\r\nEND";
 
 std::string head() {
     return std::string("\x01trxKVMC", 8);
@@ -43,71 +40,6 @@ std::string messagesOf(Action action) {
 
 }  // namespace
 
-TEST(EncipherScriptFile, WritesHeadCiphertextLengthAndTail) {
-    ScratchFolder folder;
-    const std::string path = folder.write("show.qvtrx", kPlain);
-    ASSERT_TRUE(encipherScriptFile(path));
-    const std::string file = ReadWholeFile(folder.file("show.qvtrxc"));
-    ASSERT_EQ(file.size(), kPlain.size() + 16);
-    EXPECT_EQ(file.substr(0, 8), head());
-    EXPECT_EQ(file.substr(8, kPlain.size()),
-              blowfishCfb64(scriptFileKey(), kPlain, CipherDirection::Encipher));
-    EXPECT_EQ(file.substr(file.size() - 8), littleEndian(kPlain.size()) + "KVMC");
-    EXPECT_EQ(ReadWholeFile(path), kPlain) << "the plain file stays in place";
-
-    ASSERT_TRUE(encipherScriptFile(path));
-    EXPECT_EQ(ReadWholeFile(folder.file("show.qvtrxc")), file) << "fixed key, zero vector";
-}
-
-TEST(EncipherScriptFile, ReadingBackGivesTheExactPlainBytes) {
-    ScratchFolder folder;
-    ASSERT_TRUE(encipherScriptFile(folder.write("show.qvtrx-preset", kPlain)));
-    std::string text = "old";
-    ASSERT_TRUE(readScriptContent(folder.file("show.qvtrxc-preset"), text));
-    EXPECT_EQ(text, kPlain) << "CR LF and byte-order mark kept before line cleaning";
-
-    std::string cleaned;
-    ASSERT_TRUE(readScriptFile(folder.file("show.qvtrxc-preset"), &cleaned));
-    EXPECT_EQ(cleaned, "*host=10.0.0.1\nPING\nEND\n");
-}
-
-TEST(EncipherScriptFile, ReplacesTheExtensionInFolderNamesToo) {
-    ScratchFolder folder;
-    ASSERT_TRUE(fs::create_directory(folder.file("scripts.qvtrx")));
-    ASSERT_TRUE(fs::create_directory(folder.file("scripts.qvtrxc")));
-    ASSERT_TRUE(encipherScriptFile(folder.write("scripts.qvtrx/show.qvtrx", "PING\n")));
-    EXPECT_TRUE(FileExists(folder.file("scripts.qvtrxc/show.qvtrxc")));
-    EXPECT_FALSE(FileExists(folder.file("scripts.qvtrx/show.qvtrxc")));
-}
-
-TEST(EncipherScriptFile, RefusesWithOneMessageAndWritesNothing) {
-    ScratchFolder folder;
-    const std::string notes = folder.write("notes.txt", "PING\n");
-    const std::string emptyNotes = folder.write("empty.txt", "");
-    const std::string upper = folder.write("SHOW.QVTRX", "PING\n");
-    const std::string missing = folder.file("missing.qvtrx");
-    struct Case {
-        std::string path;
-        std::string message;
-    } cases[] = {
-        {notes, "Error in crypt file invalid file \"" + notes + "\"\n"},
-        {emptyNotes, "Error in crypt file invalid file \"" + emptyNotes + "\": Empty File\n"},
-        {upper, "Error in crypt file invalid file \"" + upper + "\"\n"},
-        {missing, "Error in crypt file invalid file \"" + missing +
-                      "\": Cannot open file or does not exist\n"},
-    };
-    for (const auto& c : cases) {
-        bool written = true;
-        const std::string logged = messagesOf([&] { written = encipherScriptFile(c.path); });
-        EXPECT_FALSE(written) << c.path;
-        ASSERT_GE(logged.size(), c.message.size()) << logged;
-        EXPECT_EQ(logged.substr(logged.size() - c.message.size()), c.message);
-        EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
-    }
-    EXPECT_FALSE(FileExists(folder.file("notes.txtc")));
-    EXPECT_FALSE(FileExists(folder.file("SHOW.QVTRXC")));
-}
-
 TEST(EncipherScriptFile, ReportsAnOutputThatCannotBeCreated) {
     ScratchFolder folder;
     ASSERT_TRUE(fs::create_directory(folder.file("in.qvtrx")));
@@ -119,33 +51,6 @@ TEST(EncipherScriptFile, ReportsAnOutputThatCannotBeCreated) {
                           folder.file("in.qvtrxc/show.qvtrxc") + "\": can not create file"),
               std::string::npos)
         << logged;
-}
-
-TEST(ReadScriptContent, DecidesByTheFirstByteAlone) {
-    ScratchFolder folder;
-    std::string text;
-    ASSERT_TRUE(readScriptContent(folder.write("plain.qvtrxc", "PING\n"), text));
-    EXPECT_EQ(text, "PING\n");
-    ASSERT_TRUE(readScriptContent(folder.write("hidden.qvtrx", handMade("ECHO\n", 5)), text));
-    EXPECT_EQ(text, "ECHO\n");
-    ASSERT_TRUE(readScriptContent(folder.write("hidden.txt", handMade("ECHO2\n", 6)), text));
-    EXPECT_EQ(text, "ECHO2\n");
-}
-
-TEST(ReadScriptContent, FallsBackToTheEncipheredNameOnlyForScriptNames) {
-    ScratchFolder folder;
-    ASSERT_TRUE(encipherScriptFile(folder.write("show.qvtrx", "PING\n")));
-    ASSERT_TRUE(fs::remove(folder.file("show.qvtrx")));
-    std::string text;
-    ASSERT_TRUE(readScriptContent(folder.file("show.qvtrx"), text));
-    EXPECT_EQ(text, "PING\n");
-
-    folder.write("show.txtc", "PING\n");
-    text = "unchanged";
-    EXPECT_FALSE(readScriptContent(folder.file("show.txt"), text));
-    EXPECT_FALSE(readScriptContent(folder.file("other.qvtrx"), text));
-    EXPECT_FALSE(readScriptContent(folder.path(), text)) << "a folder is not a script";
-    EXPECT_EQ(text, "unchanged");
 }
 
 TEST(ReadScriptContent, AnEmptyFileIsAnEmptyText) {
@@ -191,13 +96,6 @@ TEST(ReadScriptContent, RefusesBrokenEncipheredFilesSilently) {
         EXPECT_EQ(cleaned, "unchanged") << c.what;
         EXPECT_EQ(logged, "") << c.what;
     }
-}
-
-TEST(ReadScriptContent, AcceptsHeadAndTailAroundAnEmptyCiphertext) {
-    ScratchFolder folder;
-    std::string text = "old";
-    ASSERT_TRUE(readScriptContent(folder.write("empty.qvtrxc", handMade("", 0)), text));
-    EXPECT_EQ(text, "");
 }
 
 // Sparse files stand for real ones: nothing of them is read before they are refused.

@@ -64,19 +64,6 @@ TEST(LineCleaning, KeepsOnlyTheCommandsOfEachLine) {
     }
 }
 
-TEST(ReadScriptFile, CleansThePlainFileAndReplacesTheOutput) {
-    ScratchFolder folder;
-    const std::string path =
-        folder.write("show.qvtrx", "\xEF\xBB\xBF# show\r\n  *host=a  ## desk\r\n\r\nPING");
-    std::string output = "old text\n";
-    ASSERT_TRUE(readScriptFile(path, &output));
-    EXPECT_EQ(output, "*host=a\nPING\n");
-
-    output = "untouched";
-    EXPECT_FALSE(readScriptFile(folder.file("missing.txt"), &output));
-    EXPECT_EQ(output, "untouched");
-}
-
 TEST(RawFile, ReadsEveryByteAndRefusesWhatItCannotHold) {
     ScratchFolder folder;
     std::string all;
