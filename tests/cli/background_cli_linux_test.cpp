@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "common/strings.h"
-#include "support/process.h"
+#include "support/run_process.h"
 #include "support/sim_server.h"
 
 namespace fs = std::filesystem;

@@ -2,7 +2,7 @@
 
 #include "files/blowfish_cipher.h"
 #include "support/hex.h"
-#include "support/process.h"
+#include "support/run_process.h"
 
 // The program's ciphertext against two implementations that share no code with it: the
 // openssl command (legacy provider) and a Blowfish written from the published algorithm in

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/process.h"
+#include "support/run_process.h"
 #include "support/sim_server.h"
 
 namespace {

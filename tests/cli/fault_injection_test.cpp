@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/process.h"
+#include "support/run_process.h"
 #include "support/sim_server.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "support/process.h"
+#include "support/run_process.h"
 
 namespace fs = std::filesystem;
 

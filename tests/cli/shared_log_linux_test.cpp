@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "support/process.h"
+#include "support/run_process.h"
 #include "support/sim_server.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include "files/blowfish_cipher.h"
 #include "files/enciphered_format.h"
 #include "files/script_file.h"
-#include "support/process.h"
+#include "support/scratch.h"
 
 namespace fs = std::filesystem;
 

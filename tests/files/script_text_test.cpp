@@ -4,7 +4,7 @@
 #include "files/raw_file.h"
 #include "files/script_file.h"
 #include "files/script_names.h"
-#include "support/process.h"
+#include "support/scratch.h"
 
 TEST(ScriptNames, EveryPlainExtensionGetsTheEncipheredOne) {
     struct Case {

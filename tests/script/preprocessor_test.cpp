@@ -3,7 +3,7 @@
 #include "common/globals.h"
 #include "files/script_file.h"
 #include "script/preprocessor.h"
-#include "support/process.h"
+#include "support/scratch.h"
 
 namespace {
 

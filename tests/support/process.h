@@ -1,34 +1,9 @@
 #pragma once
-// Runs the real executables for tests: arguments as an argv array, captured output, exit
-// status, and a deadline after which the child is killed (a hang fails the test, it does not
-// stall the suite).
+// Children of the tests: orvane-sim and the other programs a test keeps running beside it, with a
+// deadline on every wait (a hang fails the test, it does not stall the suite).
 
-#include <map>
 #include <string>
 #include <vector>
-
-struct ProcessResult {
-    int status = -1000;  // exit status as the shell shows it (0..255), -1000 when killed
-    bool timedOut = false;
-    std::string out;
-    std::string err;
-    long peakKiB = 0;  // with measurePeak: the highest resident memory seen while it ran
-};
-
-struct ProcessOptions {
-    std::string workingFolder;  // empty: the test's own
-    std::map<std::string, std::string> extraEnvironment;
-    std::string input;  // written to standard input, then closed
-    double deadlineSeconds = 60;
-    std::string argv0;         // shown to the child as argv[0]; empty: the executable's path
-    bool measurePeak = false;  // watch the process's peak resident memory (Linux)
-};
-
-ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
-
-// The transmitter under test with the given arguments (argv[0] is added).
-ProcessResult RunTransmitterExe(const std::vector<std::string>& arguments,
-                                const ProcessOptions& options = {});
 
 // A started child that runs until it is stopped or ends by itself.
 class BackgroundProcess {
@@ -44,8 +19,6 @@ class BackgroundProcess {
     bool started() const { return pid_ > 0; }
     // Reads one line of the child's standard output (without LF); empty after the deadline.
     std::string readLine(double deadlineSeconds = 10);
-    // Everything the child wrote on standard output, once it has ended.
-    std::string drainOutput(double deadlineSeconds = 10);
     // SIGTERM, then waits; returns the exit status (or -1000 when killed by a signal).
     int stop();
     // Waits for the child to end by itself; -1000 on deadline (then it is killed).

@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "support/process.h"
+#include "support/run_process.h"
 
 extern char** environ;
 
@@ -253,27 +253,6 @@ std::string BackgroundProcess::readLine(double deadlineSeconds) {
     std::string line = pending_.substr(0, newline);
     pending_.erase(0, newline + 1);
     return line;
-}
-
-std::string BackgroundProcess::drainOutput(double deadlineSeconds) {
-    const auto deadline =
-        Clock::now() + std::chrono::milliseconds(static_cast<long>(deadlineSeconds * 1000));
-    while (outFd_ >= 0 && Clock::now() < deadline) {
-        pollfd fd{outFd_, POLLIN, 0};
-        if (::poll(&fd, 1, 20) <= 0)
-            continue;
-        char buffer[4096];
-        const ssize_t n = ::read(outFd_, buffer, sizeof buffer);
-        if (n <= 0) {
-            ::close(outFd_);
-            outFd_ = -1;
-            break;
-        }
-        pending_.append(buffer, static_cast<std::size_t>(n));
-    }
-    std::string all = std::move(pending_);
-    pending_.clear();
-    return all;
 }
 
 int BackgroundProcess::wait(double deadlineSeconds) {

@@ -2,7 +2,6 @@
 
 #include <io.h>
 
-#include <algorithm>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -43,8 +42,8 @@ std::string quoteArgument(const std::string& argument) {
     return quoted + "\"";
 }
 
-std::string commandLineOf(const std::vector<std::string>& argv, const std::string& argv0) {
-    std::string line = quoteArgument(argv0.empty() ? argv[0] : argv0);
+std::string commandLineOf(const std::vector<std::string>& argv) {
+    std::string line = quoteArgument(argv[0]);
     for (std::size_t i = 1; i < argv.size(); ++i) {
         line += ' ';
         line += quoteArgument(argv[i]);
@@ -52,37 +51,9 @@ std::string commandLineOf(const std::vector<std::string>& argv, const std::strin
     return line;
 }
 
-std::string upperName(const std::string& entry) {
-    std::string name = entry.substr(0, entry.find('=', 1));
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return name;
-}
-
-// The caller's environment with the extra variables set, as a CreateProcess block.
-std::string environmentBlock(const std::map<std::string, std::string>& extra) {
-    std::map<std::string, std::string> entries;  // by upper-case name, as Windows compares
-    char* strings = GetEnvironmentStringsA();
-    for (const char* entry = strings; entry != nullptr && *entry != '\0';
-         entry += std::char_traits<char>::length(entry) + 1) {
-        entries[upperName(entry)] = entry;
-    }
-    FreeEnvironmentStringsA(strings);
-    for (const auto& [name, value] : extra) {
-        entries[upperName(name)] = name + "=" + value;
-    }
-    std::string block;
-    for (const auto& entry : entries) {
-        block += entry.second;
-        block += '\0';
-    }
-    return block + '\0';
-}
-
 struct ChildPipes {
     HANDLE inRead = nullptr, inWrite = nullptr;
     HANDLE outRead = nullptr, outWrite = nullptr;
-    HANDLE errRead = nullptr, errWrite = nullptr;
 };
 
 void closeHandle(HANDLE& handle) {
@@ -106,15 +77,12 @@ bool makePipe(HANDLE& readEnd, HANDLE& writeEnd, bool childReads, DWORD size) {
 // at a time keeps each child's pipe ends out of the others.
 std::mutex g_creationLock;
 
-// Starts the child with pipes on its standard streams; standard error is the caller's own
-// when captureErr is false. Returns the process handle, or null.
-HANDLE spawnWithPipes(const std::vector<std::string>& argv, const ProcessOptions& options,
-                      ChildPipes& pipes, bool captureErr, DWORD* processId = nullptr) {
+// Starts the child with pipes on its standard input and output (its standard error is the
+// caller's own), in the caller's environment. Returns the process handle, or null.
+HANDLE spawnWithPipes(const std::vector<std::string>& argv, ChildPipes& pipes, DWORD& processId) {
     std::lock_guard<std::mutex> lock(g_creationLock);
-    const DWORD inputSize = static_cast<DWORD>(options.input.size() + 4096);
-    if (!makePipe(pipes.inRead, pipes.inWrite, true, inputSize) ||
-        !makePipe(pipes.outRead, pipes.outWrite, false, 0) ||
-        (captureErr && !makePipe(pipes.errRead, pipes.errWrite, false, 0))) {
+    if (!makePipe(pipes.inRead, pipes.inWrite, true, 0) ||
+        !makePipe(pipes.outRead, pipes.outWrite, false, 0)) {
         return nullptr;
     }
     STARTUPINFOA startup{};
@@ -122,24 +90,18 @@ HANDLE spawnWithPipes(const std::vector<std::string>& argv, const ProcessOptions
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = pipes.inRead;
     startup.hStdOutput = pipes.outWrite;
-    startup.hStdError = captureErr ? pipes.errWrite : GetStdHandle(STD_ERROR_HANDLE);
-    std::string line = commandLineOf(argv, options.argv0);
-    std::string environment = environmentBlock(options.extraEnvironment);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::string line = commandLineOf(argv);
     PROCESS_INFORMATION process{};
-    const BOOL created =
-        CreateProcessA(argv[0].c_str(), line.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-                       options.workingFolder.empty() ? nullptr : options.workingFolder.c_str(),
-                       &startup, &process);
+    const BOOL created = CreateProcessA(argv[0].c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
     closeHandle(pipes.inRead);
     closeHandle(pipes.outWrite);
-    closeHandle(pipes.errWrite);
     if (!created) {
         return nullptr;
     }
     CloseHandle(process.hThread);
-    if (processId != nullptr) {
-        *processId = process.dwProcessId;
-    }
+    processId = process.dwProcessId;
     return process.hProcess;
 }
 
@@ -161,13 +123,6 @@ ReadOutcome readAvailable(HANDLE pipe, std::string& sink) {
     }
     sink.append(buffer.data(), got);
     return ReadOutcome::Data;
-}
-
-void writeAll(HANDLE pipe, const std::string& bytes) {
-    DWORD written = 0;
-    if (!bytes.empty()) {
-        WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    }
 }
 
 // Exit status as a POSIX shell would show it, so both platforms compare the same numbers.
@@ -209,76 +164,16 @@ void forgetBackground(int pid) {
     }
 }
 
-// The child's C runtime writes text streams with CRLF line ends; tests compare the text.
-std::string withLfLineEnds(std::string text) {
-    std::size_t at = 0;
-    while ((at = text.find("\r\n", at)) != std::string::npos) {
-        text.erase(at, 1);
-        ++at;
-    }
-    return text;
-}
-
 HANDLE pipeOf(int fd) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
 }
 
 }  // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
-    ProcessResult result;
-    ChildPipes pipes;
-    HANDLE process = spawnWithPipes(argv, options, pipes, true);
-    if (process == nullptr) {
-        for (HANDLE* handle : {&pipes.inWrite, &pipes.outRead, &pipes.errRead}) {
-            closeHandle(*handle);
-        }
-        return result;
-    }
-    // The pipe holds the whole input, so this write never waits for the child.
-    writeAll(pipes.inWrite, options.input);
-    closeHandle(pipes.inWrite);
-    const auto deadline = deadlineAfter(options.deadlineSeconds);
-    bool outOpen = true;
-    bool errOpen = true;
-    while ((outOpen || errOpen) && Clock::now() < deadline) {
-        const ReadOutcome out =
-            outOpen ? readAvailable(pipes.outRead, result.out) : ReadOutcome::Ended;
-        const ReadOutcome err =
-            errOpen ? readAvailable(pipes.errRead, result.err) : ReadOutcome::Ended;
-        outOpen = out != ReadOutcome::Ended;
-        errOpen = err != ReadOutcome::Ended;
-        if (out != ReadOutcome::Data && err != ReadOutcome::Data) {
-            pause();
-        }
-    }
-    closeHandle(pipes.outRead);
-    closeHandle(pipes.errRead);
-    if (!waitUntil(process, deadline)) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-        result.timedOut = true;
-        return result;
-    }
-    result.status = statusOf(process);
-    CloseHandle(process);
-    result.out = withLfLineEnds(std::move(result.out));
-    result.err = withLfLineEnds(std::move(result.err));
-    return result;
-}
-
-ProcessResult RunTransmitterExe(const std::vector<std::string>& arguments,
-                                const ProcessOptions& options) {
-    std::vector<std::string> argv{TRANSMITTER_EXE};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return RunProcess(argv, options);
-}
-
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
     ChildPipes pipes;
     DWORD processId = 0;
-    HANDLE process = spawnWithPipes(argv, ProcessOptions{}, pipes, false, &processId);
+    HANDLE process = spawnWithPipes(argv, pipes, processId);
     closeHandle(pipes.inWrite);
     if (process == nullptr) {
         closeHandle(pipes.outRead);
@@ -333,22 +228,6 @@ std::string BackgroundProcess::readLine(double deadlineSeconds) {
         line.pop_back();  // CRLF line end of the child's text stream
     }
     return line;
-}
-
-std::string BackgroundProcess::drainOutput(double deadlineSeconds) {
-    const auto deadline = deadlineAfter(deadlineSeconds);
-    while (outFd_ >= 0 && Clock::now() < deadline) {
-        const ReadOutcome outcome = readAvailable(pipeOf(outFd_), pending_);
-        if (outcome == ReadOutcome::Ended) {
-            _close(outFd_);
-            outFd_ = -1;
-        } else if (outcome == ReadOutcome::Nothing) {
-            pause();
-        }
-    }
-    std::string all = withLfLineEnds(std::move(pending_));
-    pending_.clear();
-    return all;
 }
 
 int BackgroundProcess::wait(double deadlineSeconds) {

@@ -13,9 +13,6 @@ extern const char kNoRegistryValue[];
 // `top` does not exist.
 std::map<std::string, std::string> RegistryTreeBelow(const std::string& top);
 
-// Creates the key and every missing key above it, with no values.
-bool MakeRegistryKeys(const std::string& path);
-
 // Deletes the key with everything below it; nothing when it does not exist.
 void RemoveRegistryTree(const std::string& top);
 

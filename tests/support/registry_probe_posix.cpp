@@ -41,12 +41,6 @@ std::map<std::string, std::string> RegistryTreeBelow(const std::string& top) {
     return tree;
 }
 
-bool MakeRegistryKeys(const std::string& path) {
-    std::error_code error;
-    fs::create_directories(keyFolder(path), error);
-    return !error;
-}
-
 void RemoveRegistryTree(const std::string& top) {
     std::error_code ignored;
     fs::remove_all(keyFolder(top), ignored);

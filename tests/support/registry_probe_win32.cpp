@@ -86,17 +86,6 @@ std::map<std::string, std::string> RegistryTreeBelow(const std::string& top) {
     return tree;
 }
 
-bool MakeRegistryKeys(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, registryPath(path).c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
 void RemoveRegistryTree(const std::string& top) {
     RegDeleteTreeA(HKEY_CLASSES_ROOT, registryPath(top).c_str());
     RegDeleteKeyA(HKEY_CLASSES_ROOT, registryPath(top).c_str());
