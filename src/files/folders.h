@@ -16,7 +16,8 @@ std::string GetAppDataFolder();
 // standard output and returns an empty path.
 std::string GetTempScriptFile();
 
-// Deletes a file; true when it was deleted.
+// Deletes a file; true when it was deleted. On POSIX only a plain file or a symbolic link is
+// deleted, never a device, a pipe or a folder that was named in its place.
 bool RemoveFile(const std::string& path);
 
 // Current folder of the process; empty when it cannot be read.

@@ -91,3 +91,13 @@ bool ChangeFolder(const std::string& folder) {
 bool IsAbsolutePath(const std::string& path) {
     return !path.empty() && path[0] == '/';
 }
+
+// Only a plain file, or a link standing where the file was named: a device, a pipe or a folder
+// given as the script stays where it is, even when root runs the program.
+bool RemoveFile(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))) {
+        return false;
+    }
+    return ::unlink(path.c_str()) == 0;
+}

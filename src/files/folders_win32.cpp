@@ -51,3 +51,7 @@ bool IsAbsolutePath(const std::string& path) {
     }
     return path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
 }
+
+bool RemoveFile(const std::string& path) {
+    return std::remove(path.c_str()) == 0;
+}
