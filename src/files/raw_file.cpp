@@ -74,7 +74,7 @@ RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t l
 }
 
 RawWrite writeRawFile(const std::string& path, const std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = CreateRegularFile(path);
     if (file == nullptr) {
         return RawWrite::CannotCreate;
     }

@@ -28,6 +28,11 @@ RawWrite writeRawFile(const std::string& path, const std::string& bytes);
 // device), which is refused without blocking on it. Platform file.
 std::FILE* OpenRegularFile(const std::string& path);
 
+// Creates or truncates a regular file for writing raw bytes; null for anything else (a symbolic
+// link, a FIFO, a device, a folder), which is refused without writing through it or blocking on
+// it. Platform file.
+std::FILE* CreateRegularFile(const std::string& path);
+
 // Size of an open stream in bytes, from seeking to its end (the position is restored); -1 when
 // it cannot be told. Platform file: 64-bit offsets on every platform.
 long long openFileSize(std::FILE* file);

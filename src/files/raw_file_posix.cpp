@@ -37,3 +37,24 @@ std::FILE* OpenRegularFile(const std::string& path) {
     }
     return file;
 }
+
+std::FILE* CreateRegularFile(const std::string& path) {
+    // A link planted where the file belongs is not followed (another user could aim it at any
+    // file the caller may write), and a FIFO fails at once instead of waiting for a reader.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        ::close(fd);
+    }
+    return file;
+}

@@ -21,3 +21,7 @@ long long openFileSize(std::FILE* file) {
 std::FILE* OpenRegularFile(const std::string& path) {
     return OpenDiskFile(path, "rb");
 }
+
+std::FILE* CreateRegularFile(const std::string& path) {
+    return OpenDiskFile(path, "wb");
+}

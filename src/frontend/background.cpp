@@ -9,6 +9,7 @@
 #include "common/strings.h"
 #include "files/folders.h"
 #include "files/log.h"
+#include "files/raw_file.h"
 #include "frontend/interrupts.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
@@ -41,7 +42,8 @@ bool writeTemporaryCopy(const std::string& path, const std::string& text) {
         errno = ENOENT;
         return false;
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    // Never written through a link, a pipe or a device put in its place since it was created.
+    std::FILE* file = CreateRegularFile(path);
     if (file == nullptr) {
         return false;
     }
