@@ -19,42 +19,39 @@ long long openFileSize(std::FILE* file) {
     return static_cast<long long>(end);
 }
 
-std::FILE* OpenRegularFile(const std::string& path) {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+namespace {
+
+// The stream of a descriptor opened with O_NONBLOCK, when it names a regular file (emptied first
+// when `truncate`), back in blocking mode; null for anything else, the descriptor then closed.
+std::FILE* regularFileStream(int fd, const char* mode, bool truncate) {
     if (fd < 0) {
         return nullptr;
     }
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        (truncate && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = ::fdopen(fd, "rb");
+    std::FILE* file = ::fdopen(fd, mode);
     if (file == nullptr) {
         ::close(fd);
     }
     return file;
 }
 
+}  // namespace
+
+std::FILE* OpenRegularFile(const std::string& path) {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
+    return regularFileStream(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), "rb", false);
+}
+
 std::FILE* CreateRegularFile(const std::string& path) {
     // A link planted where the file belongs is not followed (another user could aim it at any
     // file the caller may write), and a FIFO fails at once instead of waiting for a reader.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return nullptr;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        ::close(fd);
-    }
-    return file;
+    return regularFileStream(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666), "wb",
+        true);
 }
