@@ -1,40 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "common/globals.h"
 #include "files/script_file.h"
 #include "script/preprocessor.h"
 #include "support/scratch.h"
+#include "support/sim_server.h"
 
 namespace {
 
 struct Outcome {
     bool ok = false;
     std::string output;
-    std::string messages;  // without the timestamps
+    std::vector<std::string> messages;  // without the timestamps
 };
-
-std::string withoutTimestamps(const std::string& logged) {
-    std::string messages;
-    std::size_t start = 0;
-    while (start < logged.size()) {
-        auto end = logged.find('\n', start);
-        if (end == std::string::npos) {
-            end = logged.size();
-        }
-        const std::string line = logged.substr(start, end - start);
-        const auto stamp = line.find(" : ");
-        messages += (stamp == std::string::npos ? line : line.substr(stamp + 3)) + "\n";
-        start = end + 1;
-    }
-    return messages;
-}
 
 Outcome preprocess(const std::string& path, const std::string& before = "") {
     Outcome outcome;
     outcome.output = before;
     testing::internal::CaptureStderr();
     outcome.ok = preprocessScript(path, &outcome.output);
-    outcome.messages = withoutTimestamps(testing::internal::GetCapturedStderr());
+    outcome.messages = LoggedMessages(testing::internal::GetCapturedStderr());
     return outcome;
 }
 
@@ -81,7 +69,7 @@ TEST_F(Preprocessor, ReportsEveryFaultyLineWithItsCleanedLineNumber) {
             "main.qvtrx", "# head\n\nFIRST\n   \n  SECOND\n#x\n" + c.line + "\nLAST\n");
         const Outcome outcome = preprocess(path);
         EXPECT_FALSE(outcome.ok) << c.line;
-        EXPECT_EQ(outcome.messages, c.message + "\n");
+        EXPECT_EQ(outcome.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(outcome.output, "FIRST\nSECOND\n") << "what came before the fault is kept";
     }
 }
@@ -91,10 +79,10 @@ TEST_F(Preprocessor, RefusesAFileItCannotRead) {
     Outcome outcome = preprocess(missing, "KEEP");
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.output, "KEEP");
-    EXPECT_EQ(outcome.messages, "Failed to read file " + missing + "\n");
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"Failed to read file " + missing});
 
     outcome = preprocess("");
     EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.messages, "");
+    EXPECT_TRUE(outcome.messages.empty());
     EXPECT_FALSE(preprocessScript(folder_.write("a.qvtrx", "PING\n"), nullptr));
 }
