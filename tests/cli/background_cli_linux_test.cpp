@@ -469,8 +469,10 @@ TEST_F(BackgroundLaunch, AnInterruptedLaunchLeavesNoTemporaryCopy) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         const int watch = ::inotify_init1(IN_CLOEXEC);
         ASSERT_GE(::inotify_add_watch(watch, temporaryFolder_.c_str(), IN_CREATE), 0);
-        BackgroundProcess launch(
-            {"/usr/bin/env", "TMPDIR=" + temporaryFolder_, TRANSMITTER_EXE, script});
+        // At the lowest priority, so that on a busy machine the test wakes and sends the signal
+        // while the copy is still being written.
+        BackgroundProcess launch({"/usr/bin/env", "TMPDIR=" + temporaryFolder_, "/usr/bin/nice",
+                                  "-n", "19", TRANSMITTER_EXE, script});
         const bool created = waitForCreation(watch, 60);
         ::close(watch);
         ASSERT_TRUE(created) << "no temporary copy was made";
