@@ -145,6 +145,10 @@ TEST_F(Registration, UninstallRemovesEverythingInstalled) {
     EXPECT_EQ(run(xml, false), "");
     EXPECT_TRUE(treeOf("rg-un-full").empty());
     EXPECT_TRUE(treeOf("rg-un-plain").empty());
+    // Each step that fails says so and the walk goes on to the next type.
+    const std::string again = run(xml, false);
+    EXPECT_EQ(again.substr(0, again.find(':')), "Delete registry Key .rg-un-full") << again;
+    EXPECT_NE(again.find("\nDelete registry Key .rg-un-plain: "), std::string::npos) << again;
 }
 
 TEST_F(Registration, InstallingTwiceGivesTheSameTree) {
@@ -212,6 +216,17 @@ TEST_F(Registration, UnusableConfigurationChangesNothingAndPrintsNothing) {
         EXPECT_EQ(run(c.xml, true), "") << c.what;
         EXPECT_TRUE(treeOf("rg-bad").empty()) << c.what;
     }
+    // Nested far deeper than any real configuration (the parser's stack would run out): refused
+    // before it is parsed.
+    std::string opened;
+    std::string closed;
+    for (int level = 0; level < 40000; ++level) {
+        opened += "<a>";
+        closed += "</a>";
+    }
+    EXPECT_EQ(run("<config>" + opened + closed + "<extension type=\"rg-bad\"/></config>", true),
+              "");
+    EXPECT_TRUE(treeOf("rg-bad").empty());
     EXPECT_EQ(runPath(scratch_.file("missing.xml"), true), "");
     EXPECT_EQ(runPath(scratch_.file("missing.xml"), false), "");
 }
