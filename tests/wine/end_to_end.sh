@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of the Windows executable under Wine, next to the Linux build: output of a
-# windowed program on a console, the log in Wine's all-users folder, commands to the Linux
-# orvane-sim on 127.0.0.1, file-type registration in Wine's registry, enciphered files equal
-# byte for byte to the Linux build's, and the background copy.
+# windowed program on a console, the log in Wine's all-users folder, and commands to the Linux
+# orvane-sim on 127.0.0.1. Registration, enciphering and the default mode are met through the
+# installed product (installer_test.sh).
 #
 # Usage: end_to_end.sh TESTED_EXE PRODUCT_EXE LINUX_BUILD_DIR
 #   TESTED_EXE   the transmitter.exe that Wine runs here
@@ -198,73 +198,6 @@ SCRIPT
         fail "the title did not pass from one host to the others"
 }
 
-# --- file-type registration in Wine's registry ----------------------------------------------
-
-reg_default() {
-    "$WINE" reg query "$1" /ve 2>/dev/null | lf | sed -n 's/^ *(Default) *REG_SZ *//p'
-}
-
-registration_writes_and_deletes_the_keys() {
-    cat >"$WORK/types.xml" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<config>
-  <extension type="qvtrx-e2e" description="End to end script" icon="2" crypt="1"/>
-</config>
-XML
-    wine_exe "--install=Z:$WORK/types.xml" || fail "--install exit status $?"
-    [ "$(reg_default 'HKCR\.qvtrx-e2e')" = "qvtrx-e2efile" ] || fail "extension key"
-    [ "$(reg_default 'HKCR\qvtrx-e2efile')" = "End to end script" ] || fail "class key"
-    local open
-    open=$(reg_default 'HKCR\qvtrx-e2efile\shell\open\command')
-    [[ "$open" == \"*transmitter.exe\"\ \"%1\" ]] || fail "open command '$open'"
-    local crypt
-    crypt=$(reg_default 'HKCR\qvtrx-e2efile\shell\Tessaly File Crypt\command')
-    [[ "$crypt" == \"*transmitter.exe\"\ -c\ \"%1\" ]] || fail "encipher command '$crypt'"
-    [[ "$(reg_default 'HKCR\qvtrx-e2efile\DefaultIcon')" == *'\qvtrxResources.dll,2' ]] ||
-        fail "icon"
-    wine_exe "--uninstall=Z:$WORK/types.xml" || fail "--uninstall exit status $?"
-    ! "$WINE" reg query 'HKCR\.qvtrx-e2e' >/dev/null 2>&1 || fail "extension key left behind"
-    ! "$WINE" reg query 'HKCR\qvtrx-e2efile' >/dev/null 2>&1 || fail "class key left behind"
-}
-
-# --- enciphered files ------------------------------------------------------------------------
-
-enciphered_file_equals_the_linux_one() {
-    mkdir -p "$WORK/crypt-linux" "$WORK/crypt-windows"
-    printf '*host=127.0.0.1\n*port=3004\nSET GAIN 1 -3.5\n// a comment\nGET GAIN 1?\n' \
-        >"$WORK/crypt-linux/show.qvtrx"
-    cp "$WORK/crypt-linux/show.qvtrx" "$WORK/crypt-windows/show.qvtrx"
-    (cd "$WORK/crypt-linux" && timeout 60 "$LINUX/src/transmitter" -c show.qvtrx) ||
-        fail "Linux -c exit status $?"
-    (cd "$WORK/crypt-windows" && wine_exe -c show.qvtrx) || fail "Windows -c exit status $?"
-    [ -s "$WORK/crypt-linux/show.qvtrxc" ] || fail "the Linux build wrote no show.qvtrxc"
-    cmp "$WORK/crypt-windows/show.qvtrxc" "$WORK/crypt-linux/show.qvtrxc" ||
-        fail "the enciphered files differ"
-}
-
-# --- the background copy ---------------------------------------------------------------------
-
-background_copy_runs_and_deletes_its_temporary_file() {
-    start_sim || fail "orvane-sim did not start"
-    printf '*host=127.0.0.1\n*port=%s\nSET A 1\n' "$SIM_PORT" >"$WORK/back.qvtrx"
-    local temp_folder before
-    temp_folder="$WINEPREFIX/drive_c/users/$(id -un)/Temp"
-    [ -d "$temp_folder" ] || fail "no temporary folder $temp_folder"
-    before=$(temporary_files "$temp_folder")
-    wine_exe "Z:$WORK/back.qvtrx" || fail "exit status $?"
-    local received
-    received=$(sim_connection 1) || fail "$received"
-    [ "$(cat "$received")" = $'FORCEREPLY\nSET A 1' ] ||
-        fail "the sim received '$(cat -A "$received")'"
-    # The copy deletes its temporary file once it has read it, before it connects.
-    [ "$(temporary_files "$temp_folder")" = "$before" ] || fail "temporary file left behind"
-    lf <"$LOG_FILE" | grep -qF " : Background launch: User: " || fail "no launch record in the log"
-}
-
-temporary_files() {
-    find "$1" -maxdepth 1 -iname 'kqt*.tmp' 2>/dev/null | sort
-}
-
 check product_is_a_static_32_bit_windowed_exe
 check tested_exe_is_static_and_windowed
 check version_reaches_a_redirected_file
@@ -273,8 +206,5 @@ check help_equals_the_linux_build_help
 check failure_is_logged_in_the_all_users_folder
 check command_list_reaches_the_linux_sim
 check show_script_sends_what_the_linux_build_sends
-check registration_writes_and_deletes_the_keys
-check enciphered_file_equals_the_linux_one
-check background_copy_runs_and_deletes_its_temporary_file
 
 finish_checks wine-end-to-end

@@ -143,6 +143,10 @@ opening_scripts_sends_their_commands() {
     eventually grep -q 'Background launch: User: .* File: .*news.qvtrxc-RDS' "$LOG_FILE" ||
         fail "no launch record in the log"
     ! grep -q 'Error' "$LOG_FILE" || fail "errors in the log: $(grep Error "$LOG_FILE")"
+    # Each background copy deleted its temporary copy of the plain script once it had read it.
+    local left
+    left=$(find "$WINEPREFIX/drive_c/users" -iname 'kqt*.tmp' 2>/dev/null)
+    [ -z "$left" ] || fail "temporary copies left: $left"
 }
 
 encipher_verb_writes_the_enciphered_twin() {
