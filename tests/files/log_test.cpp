@@ -45,58 +45,31 @@ class LogTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(LogTest, LineIsTimestampThenMessage) {
-    OpenLog(folder_.path() + "/");
-    testing::internal::CaptureStderr();
-    LogMessage("%s: Command %s is not supported", "show.qvtrx", "*nope");
-    LogMessage("%s", "");
-    const std::string err = testing::internal::GetCapturedStderr();
-    CloseLog();
-    const auto fileLines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
-    const auto errLines = splitLines(err);
-    ASSERT_EQ(fileLines.size(), 2u);
-    EXPECT_EQ(errLines, fileLines);
-    EXPECT_EQ(messageOf(fileLines[0]), "show.qvtrx: Command *nope is not supported");
-    EXPECT_EQ(messageOf(fileLines[1]), "");
-}
-
-TEST_F(LogTest, LongMessageIsWrittenWhole) {
-    OpenLog(folder_.path() + "/");
+// Between opening and closing, every line goes to the file and to standard error; outside
+// them, to standard error only.
+TEST_F(LogTest, EachLineIsATimestampThenTheMessageWhole) {
     const std::string big(10000, 'q');
-    testing::internal::CaptureStderr();
-    LogMessage("%s", big.c_str());
-    testing::internal::GetCapturedStderr();
-    CloseLog();
-    const auto lines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(messageOf(lines[0]), big);
-}
-
-TEST_F(LogTest, FinishedLineIsNeverUsedAsAFormat) {
-    OpenLog(folder_.path() + "/");
-    testing::internal::CaptureStderr();
-    LogText("Background launch: User: 100%s %d %n");
-    testing::internal::GetCapturedStderr();
-    CloseLog();
-    const auto lines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(messageOf(lines[0]), "Background launch: User: 100%s %d %n");
-}
-
-TEST_F(LogTest, MessagesOutsideOpenAndCloseReachStandardErrorOnly) {
     testing::internal::CaptureStderr();
     LogMessage("before %d", 1);
     OpenLog(folder_.path() + "/");
-    LogMessage("inside %d", 2);
+    LogMessage("%s: Command %s is not supported", "show.qvtrx", "*nope");
+    LogMessage("%s", "");
+    LogText("Background launch: User: 100%s %d %n");  // a finished line, never a format
+    LogMessage("%s", big.c_str());
     CloseLog();
     LogMessage("after %d", 3);
     const auto errLines = splitLines(testing::internal::GetCapturedStderr());
     const auto fileLines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
-    ASSERT_EQ(errLines.size(), 3u);
-    EXPECT_EQ(messageOf(errLines[0]), "before 1");
-    EXPECT_EQ(messageOf(errLines[2]), "after 3");
-    ASSERT_EQ(fileLines.size(), 1u);
-    EXPECT_EQ(messageOf(fileLines[0]), "inside 2");
+    std::vector<std::string> inFile;
+    for (const auto& line : fileLines) {
+        inFile.push_back(messageOf(line));
+    }
+    EXPECT_EQ(inFile, (std::vector<std::string>{"show.qvtrx: Command *nope is not supported", "",
+                                                "Background launch: User: 100%s %d %n", big}));
+    ASSERT_EQ(errLines.size(), 6u);
+    EXPECT_EQ(messageOf(errLines.front()), "before 1");
+    EXPECT_EQ(std::vector<std::string>(errLines.begin() + 1, errLines.end() - 1), fileLines);
+    EXPECT_EQ(messageOf(errLines.back()), "after 3");
 }
 
 TEST_F(LogTest, SecondOpenKeepsTheFirstFileAndAppends) {
