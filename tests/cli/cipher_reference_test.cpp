@@ -25,12 +25,11 @@ TEST(CipherReference, OpensslCommandAgreesWithASixteenByteKey) {
         plain += static_cast<char>(i);
     }
     plain += "tail";  // not a multiple of the block size
-    ProcessOptions options;
-    options.input = plain;
+    ScratchFolder folder;
     const ProcessResult openssl =
         RunProcess({"/usr/bin/env", "openssl", "enc", "-bf-cfb", "-provider", "legacy", "-provider",
-                    "default", "-K", toHex(key), "-iv", "0000000000000000", "-nopad"},
-                   options);
+                    "default", "-K", toHex(key), "-iv", "0000000000000000", "-nopad", "-in",
+                    folder.write("plain", plain)});
     ASSERT_EQ(openssl.status, 0) << openssl.err;
     ASSERT_EQ(openssl.out.size(), plain.size());
     const std::string cipher = blowfishCfb64(key, plain, CipherDirection::Encipher);

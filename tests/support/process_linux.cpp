@@ -66,25 +66,23 @@ int statusOf(int waitStatus) {
 }
 
 struct Pipes {
-    int in[2] = {-1, -1};
     int out[2] = {-1, -1};
     int err[2] = {-1, -1};
 };
 
 pid_t spawnWithPipes(const std::vector<std::string>& argv, const ProcessOptions& options,
                      Pipes& pipes, bool captureErr) {
-    if (::pipe(pipes.in) != 0 || ::pipe(pipes.out) != 0 || ::pipe(pipes.err) != 0) {
+    if (::pipe(pipes.out) != 0 || ::pipe(pipes.err) != 0) {
         return -1;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipes.in[0], 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipes.out[1], 1);
     if (captureErr) {
         posix_spawn_file_actions_adddup2(&actions, pipes.err[1], 2);
     }
-    for (int fd :
-         {pipes.in[0], pipes.in[1], pipes.out[0], pipes.out[1], pipes.err[0], pipes.err[1]}) {
+    for (int fd : {pipes.out[0], pipes.out[1], pipes.err[0], pipes.err[1]}) {
         posix_spawn_file_actions_addclose(&actions, fd);
     }
     if (!options.workingFolder.empty()) {
@@ -102,7 +100,6 @@ pid_t spawnWithPipes(const std::vector<std::string>& argv, const ProcessOptions&
         pid = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    ::close(pipes.in[0]);
     ::close(pipes.out[1]);
     ::close(pipes.err[1]);
     return pid;
@@ -132,22 +129,15 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     }
     const auto deadline =
         Clock::now() + std::chrono::milliseconds(static_cast<long>(options.deadlineSeconds * 1000));
-    std::size_t written = 0;
-    if (options.input.empty()) {
-        ::close(pipes.in[1]);
-        pipes.in[1] = -1;
-    }
     int outFd = pipes.out[0];
     int errFd = pipes.err[0];
     while ((outFd >= 0 || errFd >= 0) && Clock::now() < deadline) {
-        pollfd fds[3];
+        pollfd fds[2];
         int count = 0;
         if (outFd >= 0)
             fds[count++] = {outFd, POLLIN, 0};
         if (errFd >= 0)
             fds[count++] = {errFd, POLLIN, 0};
-        if (pipes.in[1] >= 0)
-            fds[count++] = {pipes.in[1], POLLOUT, 0};
         const int ready = ::poll(fds, count, 20);
         if (options.measurePeak) {
             result.peakKiB = std::max(result.peakKiB, peakMemoryKiB(pid));
@@ -158,17 +148,6 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
         for (int i = 0; i < count; ++i) {
             if (fds[i].revents == 0)
                 continue;
-            if (fds[i].fd == pipes.in[1]) {
-                const ssize_t n = ::write(pipes.in[1], options.input.data() + written,
-                                          options.input.size() - written);
-                if (n > 0)
-                    written += static_cast<std::size_t>(n);
-                if (n <= 0 || written == options.input.size()) {
-                    ::close(pipes.in[1]);
-                    pipes.in[1] = -1;
-                }
-                continue;
-            }
             char buffer[65536];
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             std::string& sink = fds[i].fd == outFd ? result.out : result.err;
@@ -180,7 +159,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
             }
         }
     }
-    for (int fd : {outFd, errFd, pipes.in[1]}) {
+    for (int fd : {outFd, errFd}) {
         if (fd >= 0)
             ::close(fd);
     }
@@ -205,7 +184,6 @@ ProcessResult RunTransmitterExe(const std::vector<std::string>& arguments,
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
     Pipes pipes;
     pid_ = spawnWithPipes(argv, ProcessOptions{}, pipes, false);
-    ::close(pipes.in[1]);
     ::close(pipes.err[0]);
     outFd_ = pipes.out[0];
 }

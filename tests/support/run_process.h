@@ -20,7 +20,6 @@ struct ProcessResult {
 struct ProcessOptions {
     std::string workingFolder;  // empty: the test's own
     std::map<std::string, std::string> extraEnvironment;
-    std::string input;  // written to standard input, then closed
     double deadlineSeconds = 60;
     std::string argv0;         // shown to the child as argv[0]; empty: the executable's path
     bool measurePeak = false;  // watch the process's peak resident memory (Linux)
