@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "frontend/windows_command_line.h"
 #include "support/process.h"
 
 namespace {
@@ -15,40 +16,6 @@ using Clock = std::chrono::steady_clock;
 
 Clock::time_point deadlineAfter(double seconds) {
     return Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
-}
-
-// One argument as the C runtime of the child splits it again: quotes around blanks, and
-// backslashes doubled only where they stand before a quote.
-std::string quoteArgument(const std::string& argument) {
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
-        return argument;
-    }
-    std::string quoted = "\"";
-    std::size_t backslashes = 0;
-    for (char c : argument) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == '"') {
-            quoted.append(backslashes * 2 + 1, '\\');
-        } else {
-            quoted.append(backslashes, '\\');
-        }
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, '\\');
-    return quoted + "\"";
-}
-
-std::string commandLineOf(const std::vector<std::string>& argv) {
-    std::string line = quoteArgument(argv[0]);
-    for (std::size_t i = 1; i < argv.size(); ++i) {
-        line += ' ';
-        line += quoteArgument(argv[i]);
-    }
-    return line;
 }
 
 struct ChildPipes {
@@ -91,7 +58,7 @@ HANDLE spawnWithPipes(const std::vector<std::string>& argv, ChildPipes& pipes, D
     startup.hStdInput = pipes.inRead;
     startup.hStdOutput = pipes.outWrite;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    std::string line = commandLineOf(argv);
+    std::string line = JoinWindowsCommandLine(argv);
     PROCESS_INFORMATION process{};
     const BOOL created = CreateProcessA(argv[0].c_str(), line.data(), nullptr, nullptr, TRUE, 0,
                                         nullptr, nullptr, &startup, &process);
