@@ -44,10 +44,11 @@ bool ChangeFolder(const std::string& folder) {
     return SetCurrentDirectoryA(folder.c_str()) != 0;
 }
 
+// A path from the root of the current drive (\shows\a.qvtrx, as batch files write it) or a
+// UNC path is absolute too: prefixing the current folder would name no file.
 bool IsAbsolutePath(const std::string& path) {
-    if (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
-        (path[1] == '\\' || path[1] == '/')) {
-        return true;  // UNC
+    if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+        return true;
     }
     return path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
 }
