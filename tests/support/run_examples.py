@@ -17,9 +17,14 @@ Ports named in an example stand for ports the system picks: every "orvane-sim --
 started with --port=0, and N is replaced by the real port in the files, commands and
 expectations that follow. Log lines are compared without their time stamps.
 
-run_examples.py TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
+An example that only Linux can play (a link that Wine's files follow unseen, a name for argv[0]
+that Wine does not pass on) says so: "<!-- example: NAME linux -->".
+
+run_examples.py [--wine=WINE_RUN] TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
 The commands run in bash with `transmitter` on the PATH, TEST_DATA naming DATA_FOLDER and the
-desktop's data folders in the scratch folder.
+desktop's data folders in the scratch folder. With --wine, TRANSMITTER is a Windows program that
+WINE_RUN runs, with the line ends of its output made LF as the texts have them, and the
+examples that only Linux can play are skipped.
 """
 import concurrent.futures
 import os
@@ -36,10 +41,21 @@ COMMAND_DEADLINE = 90
 RECEIVE_DEADLINE = 20
 
 
+WINE_WRAPPER = r"""#!/usr/bin/env bash
+out=$(mktemp) err=$(mktemp)
+timeout 60 %s %s "$@" >"$out" 2>"$err"
+status=$?
+tr -d '\r' <"$out"; tr -d '\r' <"$err" >&2
+rm -f "$out" "$err"
+exit $status
+"""
+
+
 class Example:
-    def __init__(self, name, line):
+    def __init__(self, name, line, linux_only):
         self.name = name
         self.line = line
+        self.linux_only = linux_only
         self.blocks = []  # (info string, text)
 
 
@@ -53,9 +69,9 @@ def parse_examples(text):
             else:
                 block.append(line)
             continue
-        start = re.match(r"<!-- example: (\S+) -->", line)
+        start = re.match(r"<!-- example: (\S+)( linux)? -->", line)
         if start:
-            current = Example(start.group(1), number)
+            current = Example(start.group(1), number, bool(start.group(2)))
             examples.append(current)
         elif line.strip() == "<!-- end -->":
             current = None
@@ -65,7 +81,7 @@ def parse_examples(text):
 
 
 class Run:
-    def __init__(self, example, transmitter, sim, folder, data):
+    def __init__(self, example, transmitter, sim, folder, data, wine):
         self.example = example
         self.sim = sim
         self.folder = folder
@@ -77,7 +93,13 @@ class Run:
         self.data = data
         self.bin = os.path.join(folder, ".bin")
         os.makedirs(self.bin)
-        os.symlink(transmitter, os.path.join(self.bin, "transmitter"))
+        program = os.path.join(self.bin, "transmitter")
+        if wine:
+            with open(program, "w") as file:
+                file.write(WINE_WRAPPER % (shlex.quote(wine), shlex.quote(transmitter)))
+            os.chmod(program, 0o755)
+        else:
+            os.symlink(transmitter, program)
 
     def real(self, text):
         for named, real in self.ports.items():
@@ -202,27 +224,36 @@ class Run:
                 process.stdout.close()
 
 
-def play(example, transmitter, sim, data):
+def play(example, transmitter, sim, data, wine):
     with tempfile.TemporaryDirectory(prefix="example-") as folder:
         try:
-            Run(example, transmitter, sim, folder, data).play()
+            Run(example, transmitter, sim, folder, data, wine).play()
             return example, None
         except (AssertionError, subprocess.TimeoutExpired) as failure:
             return example, str(failure)
 
 
 def main():
-    text_file, transmitter, sim = sys.argv[1:4]
-    data = os.path.abspath(sys.argv[4]) if len(sys.argv) > 4 else ""
+    arguments = sys.argv[1:]
+    wine = ""
+    if arguments and arguments[0].startswith("--wine="):
+        wine = os.path.abspath(arguments.pop(0)[len("--wine="):])
+    text_file, transmitter, sim = arguments[:3]
+    data = os.path.abspath(arguments[3]) if len(arguments) > 3 else ""
     with open(text_file, encoding="utf-8") as file:
         examples = parse_examples(file.read())
+    if wine:
+        for example in examples:
+            if example.linux_only:
+                print("SKIP    %s (Linux only)" % example.name)
+        examples = [e for e in examples if not e.linux_only]
     if not examples:
         print("no examples in " + text_file)
         return 1
     failed = 0
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
-        jobs = [pool.submit(play, e, os.path.abspath(transmitter), os.path.abspath(sim), data)
-                for e in examples]
+        jobs = [pool.submit(play, e, os.path.abspath(transmitter), os.path.abspath(sim), data,
+                            wine) for e in examples]
         for job in jobs:
             example, failure = job.result()
             if failure is None:
