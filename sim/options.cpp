@@ -15,6 +15,8 @@ const char* const kSimUsage =
     "  --silent                 read everything, write nothing\n"
     "  --close-after=N          close once N commands are answered (0: after the greeting)\n"
     "  --mid-line               with --close-after: the last line goes without its line end\n"
+    "  --exit-after=N           end the whole server, as a crash would, once a connection has\n"
+    "                           answered N commands\n"
     "  --refuse=TEXT            answer \"*ERROR\" to commands containing TEXT (repeatable)\n"
     "  --interleave             send a \"+\" and a \"!\" line before every answer\n"
     "  --sync                   write each answer (blocking) before reading the next command\n"
@@ -122,6 +124,9 @@ bool applyValue(const std::string& name, const std::string& value, SimOptions& o
     }
     if (name == "--close-after") {
         return readNumber(value, options.closeAfter);
+    }
+    if (name == "--exit-after") {
+        return readNumber(value, options.exitAfter);
     }
     if (name == "--refuse") {
         options.refused.push_back(value);
