@@ -54,14 +54,6 @@ TEST(ExecCli, HostThatDropsConnectionRequestsIsTriedSevenTimes) {
     expectSevenFailedConnects<DroppingPort>();
 }
 
-TEST(ExecCli, LaterRetriedFailureDecidesOverEarlierFinalOne) {
-    SimServer bad({"--refuse=X"});
-    ClosedPort closed;
-    const ProcessResult r = runAgainst(bad.port(), {"--cmd=*host=127.0.0.1\n*port=" + bad.port() +
-                                                    "\nX\n*port=" + closed.port() + "\nA"});
-    EXPECT_EQ(r.status, 1) << r.err;
-}
-
 // Answers to queries that cannot be written are not lost silently: a full disk, and a pipe
 // whose reader has gone (its read end is closed before the program starts).
 TEST(ExecCli, AnswersThatCannotBeWrittenMakeTheRunFail) {

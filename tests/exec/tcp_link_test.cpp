@@ -110,43 +110,6 @@ TEST(TcpLink, LongLinesAreTakenWholeUpToTheLimit) {
     EXPECT_EQ(ReceiveLine(link.get()).size(), 1000000u);
 }
 
-TEST(TcpLink, LineBeyondSixteenMebibytesIsAFailedReceive) {
-    SimServer sim({"--huge-answer=" + std::to_string(kMaxAnswerLineBytes + 10)});
-    Link link(sim);
-    ASSERT_TRUE(SendText(link.get(), "FORCEREPLY\nA\n"));
-    EXPECT_EQ(ReceiveLine(link.get()), "READY");
-    EXPECT_EQ(ReceiveLine(link.get()), "OK");
-    testing::internal::CaptureStderr();
-    const std::string line = ReceiveLine(link.get());
-    EXPECT_TRUE(line.empty()) << line.size() << " bytes taken";
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(CountLogged(err, "SOCKET_ERROR: " + std::to_string(SocketMessageTooLongError())), 1)
-        << err;
-}
-
-TEST(TcpLink, ReceiveTimeOutIsLoggedAsSocketError) {
-    SimServer sim({"--silent"});
-    Link link(sim);
-    ASSERT_TRUE(SetReceiveTimeout(link.get(), 100));
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(ReceiveLine(link.get()), "");
-    const std::vector<std::string> messages =
-        LoggedMessages(testing::internal::GetCapturedStderr());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].rfind("SOCKET_ERROR: ", 0), 0u) << messages[0];
-}
-
-TEST(TcpLink, SendTextPutsExactlyTheBytesOnTheWire) {
-    SimServer sim;
-    {
-        Link link(sim);
-        EXPECT_TRUE(SendText(link.get(), "FORCEREPLY\n"));
-        EXPECT_TRUE(SendText(link.get(), std::string("A b\t\r\n", 6)));
-        EXPECT_TRUE(SendText(link.get(), ""));
-    }
-    EXPECT_EQ(sim.received(1), "FORCEREPLY\nA b\t\r\n");
-}
-
 namespace {
 
 // 100 000 commands of 100 bytes: more than every socket buffer on the way can hold.

@@ -78,19 +78,3 @@ TEST_F(Workers, EventsAndRendezvousOrderThreeHosts) {
     EXPECT_EQ(countLines(out, "D=1"), 1) << out;
     EXPECT_EQ(sim.connections(), 3);
 }
-
-TEST_F(Workers, HostThatFailsForGoodLetsTheOthersFinish) {
-    SimServer failing({"--refuse=BAD"});
-    SimServer waiting;
-    const int status = runScript(host(failing) + "BAD\n*event=e\n*rendezvous=r\n*savenext=v\nX?\n" +
-                                 host(waiting) + "*waitfor=e\n*rendezvous=r\n$Y=$v$\nZ\n");
-    EXPECT_EQ(status, -1);
-    EXPECT_EQ(waiting.received(1), "FORCEREPLY\nZ\n");
-    EXPECT_EQ(CountLogged(err, "show.qvtrx: Syntax Error: buffer 'v' has no value set"), 1) << err;
-    EXPECT_EQ(failing.connections(), 1);
-}
-
-TEST_F(Workers, EmptyScriptListStartsNoWorker) {
-    EXPECT_EQ(runScript("*host=x\n*port=1\n*host=y\n"), 0);
-    EXPECT_TRUE(scripts_.empty());
-}

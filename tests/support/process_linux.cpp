@@ -6,13 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "support/run_process.h"
@@ -45,17 +40,6 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
         result.push_back(name + "=" + value);
     }
     return result;
-}
-
-// The process's own high-water mark of resident memory, as long as it runs; 0 once it is gone.
-long peakMemoryKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::atol(line.c_str() + 6);
-        }
-    }
-    return 0;
 }
 
 int statusOf(int waitStatus) {
@@ -139,9 +123,6 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
         if (errFd >= 0)
             fds[count++] = {errFd, POLLIN, 0};
         const int ready = ::poll(fds, count, 20);
-        if (options.measurePeak) {
-            result.peakKiB = std::max(result.peakKiB, peakMemoryKiB(pid));
-        }
         if (ready <= 0) {
             continue;
         }

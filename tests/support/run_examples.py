@@ -11,11 +11,19 @@ run in order:
                          "$ echo $?" prints the status of the command before;
   ```log                 messages that the command before writes on standard error, in order
                          (other messages may come between them); "log exact": all of them;
+                         "log counts": every message it writes, each line "N MESSAGE" (exactly
+                         N times) or "any MESSAGE" (any number of times, timing decides);
   ```text received=PORT  the exact bytes the simulator on that port received, over all its
-                         connections (awaited, since the default mode returns at once).
+                         connections (awaited, since the default mode returns at once); with
+                         "connections=N", each of exactly N connections received the text
+                         ("reads=prefix": a leading part of it; "reads=prefix-then-whole": a
+                         leading part, and the last one all of it); "from=FILE" takes the
+                         text from a file of the example.
 Ports named in an example stand for ports the system picks: every "orvane-sim --port=N" is
 started with --port=0, and N is replaced by the real port in the files, commands and
-expectations that follow. Log lines are compared without their time stamps.
+expectations that follow; "$ closed-port N" holds a port on which nothing listens. Log lines
+are compared without their time stamps; {TIMEOUT}, {RESET} and {TOOLONG} in them stand for
+the platform's socket error numbers of a receive time-out, a reset and a line too long.
 
 An example that only Linux can play (a link that Wine's files follow unseen, a name for argv[0]
 that Wine does not pass on) says so: "<!-- example: NAME linux -->".
@@ -31,6 +39,7 @@ import os
 import re
 import select
 import shlex
+import socket
 import subprocess
 import sys
 import tempfile
@@ -45,10 +54,15 @@ WINE_WRAPPER = r"""#!/usr/bin/env bash
 out=$(mktemp) err=$(mktemp)
 timeout 60 %s %s "$@" >"$out" 2>"$err"
 status=$?
-tr -d '\r' <"$out"; tr -d '\r' <"$err" >&2
+sed 's/\r$//' "$out"; sed 's/\r$//' "$err" >&2
 rm -f "$out" "$err"
 exit $status
 """
+
+
+# Socket error numbers as the program logs them: Linux, then Windows.
+SOCKET_ERRORS = {"{TIMEOUT}": ("11", "10060"), "{RESET}": ("104", "10054"),
+                 "{TOOLONG}": ("90", "10040")}
 
 
 class Example:
@@ -87,6 +101,8 @@ class Run:
         self.folder = folder
         self.ports = {}  # port named in the text -> port of the simulator
         self.sims = []
+        self.held = []  # sockets of closed ports
+        self.wine = wine
         self.files = {}
         self.status = 0
         self.stderr = ""
@@ -104,7 +120,15 @@ class Run:
     def real(self, text):
         for named, real in self.ports.items():
             text = re.sub(r"(?<!\d)%s(?!\d)" % named, real, text)
+        for name, numbers in SOCKET_ERRORS.items():
+            text = text.replace(name, numbers[1 if self.wine else 0])
         return text
+
+    def hold_closed_port(self, named):
+        held = socket.socket()
+        held.bind(("127.0.0.1", 0))
+        self.held.append(held)
+        self.ports[named] = str(held.getsockname()[1])
 
     def start_sim(self, command):
         words = shlex.split(command.rstrip("&"))
@@ -128,6 +152,9 @@ class Run:
             output = "%d\n" % self.status
         elif command.startswith("orvane-sim "):
             self.start_sim(command)
+            return
+        elif command.startswith("closed-port "):
+            self.hold_closed_port(command.split()[1])
             return
         else:
             # Files are written once, before the first command after them, with the ports
@@ -169,8 +196,26 @@ class Run:
             else:
                 expected.append(line)
 
-    def log(self, text, exact):
+    def log_counts(self, written, text):
+        counts, anytimes = {}, set()
+        for line in filter(None, text.split("\n")):
+            count, message = line.split(" ", 1)
+            if count == "any":
+                anytimes.add(self.real(message))
+            else:
+                counts[self.real(message)] = int(count)
+        seen = {}
+        for message in written[:-1]:
+            if message not in anytimes:
+                seen[message] = seen.get(message, 0) + 1
+        if seen != counts:
+            raise AssertionError("messages written, with their counts:\n%s\nthe text says:\n%s"
+                                 % (seen, counts))
+
+    def log(self, text, exact, counted):
         written = [STAMP.sub("", line) for line in self.stderr.split("\n")]
+        if counted:
+            return self.log_counts(written, text)
         if exact:
             want = [self.real(STAMP.sub("", line)) for line in text.split("\n")[:-1]]
             if written[:-1] != want:
@@ -187,21 +232,44 @@ class Run:
                                      % (line, self.stderr))
             position += 1
 
-    def received(self, named, text):
+    def received(self, named, text, attributes):
         folder = os.path.join(self.folder, ".received-" + named)
-        want = self.real(text).encode()
+        if "from" in attributes:
+            with open(os.path.join(self.folder, attributes["from"]), "rb") as file:
+                want = file.read()
+        else:
+            want = self.real(text).encode()
+        connections = int(attributes.get("connections", 0))
         deadline = time.monotonic() + RECEIVE_DEADLINE
         while True:
-            got = b""
             names = sorted(os.listdir(folder), key=lambda n: int(re.sub(r"\D", "", n) or 0))
+            got = []
             for name in names:
                 with open(os.path.join(folder, name), "rb") as file:
-                    got += file.read()
-            if got == want or time.monotonic() > deadline:
-                break
+                    got.append(file.read())
+            failure = self.compare_received(got, want, connections, attributes.get("reads"))
+            if failure is None:
+                return
+            if time.monotonic() > deadline:
+                raise AssertionError("port %s: %s" % (named, failure))
             time.sleep(0.05)
-        if got != want:
-            raise AssertionError("port %s received:\n%r\nthe text says:\n%r" % (named, got, want))
+
+    @staticmethod
+    def compare_received(got, want, connections, reads):
+        if not connections:
+            whole = b"".join(got)
+            return None if whole == want else "received:\n%r\nthe text says:\n%r" % (whole, want)
+        if reads not in (None, "prefix", "prefix-then-whole"):
+            raise AssertionError("unknown reads=%s" % reads)
+        if len(got) != connections:
+            return "%d connections, the text says %d" % (len(got), connections)
+        for number, bytes_received in enumerate(got, 1):
+            whole = reads is None or (reads == "prefix-then-whole" and number == connections)
+            if bytes_received != want[:len(bytes_received)] or (whole and bytes_received != want):
+                return "connection %d received %d bytes, not %s of the %d of the text: %r" % (
+                    number, len(bytes_received), "all" if whole else "a leading part",
+                    len(want), bytes_received[:300])
+        return None
 
     def play(self):
         try:
@@ -212,12 +280,14 @@ class Run:
                 if "file" in attributes:
                     self.files[attributes["file"]] = (text, "escaped" in words)
                 elif "received" in attributes:
-                    self.received(attributes["received"], text)
+                    self.received(attributes["received"], text, attributes)
                 elif kind == "console":
                     self.console(text)
                 elif kind == "log":
-                    self.log(text, "exact" in words)
+                    self.log(text, "exact" in words, "counts" in words)
         finally:
+            for held in self.held:
+                held.close()
             for process in self.sims:
                 process.terminate()
                 process.wait(timeout=10)

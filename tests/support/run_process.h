@@ -14,15 +14,13 @@ struct ProcessResult {
     bool timedOut = false;
     std::string out;
     std::string err;
-    long peakKiB = 0;  // with measurePeak: the highest resident memory seen while it ran
 };
 
 struct ProcessOptions {
     std::string workingFolder;  // empty: the test's own
     std::map<std::string, std::string> extraEnvironment;
     double deadlineSeconds = 60;
-    std::string argv0;         // shown to the child as argv[0]; empty: the executable's path
-    bool measurePeak = false;  // watch the process's peak resident memory (Linux)
+    std::string argv0;  // shown to the child as argv[0]; empty: the executable's path
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});

@@ -31,14 +31,6 @@ std::string SimServer::received(int number, double deadlineSeconds) {
     return ReadWholeFile(folder_.file("conn-" + std::to_string(number) + ".bin"));
 }
 
-std::string SimServer::receivedSoFar(int number) const {
-    return ReadWholeFile(folder_.file("conn-" + std::to_string(number) + ".bin"));
-}
-
-void SimServer::kill() {
-    process_.stop();
-}
-
 int SimServer::connections() const {
     int count = 0;
     while (FileExists(folder_.file("conn-" + std::to_string(count + 1) + ".bin"))) {

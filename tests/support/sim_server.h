@@ -19,12 +19,8 @@ class SimServer {
     // The bytes received on connection `number` (from 1, in accept order) once it has ended;
     // "<not closed>" when it has not ended within the deadline.
     std::string received(int number, double deadlineSeconds = 30);
-    // The bytes received so far on connection `number`, without waiting for its end.
-    std::string receivedSoFar(int number) const;
     // How many connection records exist (connections accepted so far).
     int connections() const;
-    // Ends the server at once, as a crash would: the system closes its connections.
-    void kill();
 
   private:
     bool waitClosed(int number, double deadlineSeconds);
