@@ -40,19 +40,6 @@ std::string messagesOf(Action action) {
 
 }  // namespace
 
-TEST(EncipherScriptFile, ReportsAnOutputThatCannotBeCreated) {
-    ScratchFolder folder;
-    ASSERT_TRUE(fs::create_directory(folder.file("in.qvtrx")));
-    const std::string path = folder.write("in.qvtrx/show.qvtrx", "PING\n");
-    bool written = true;
-    const std::string logged = messagesOf([&] { written = encipherScriptFile(path); });
-    EXPECT_FALSE(written);
-    EXPECT_NE(logged.find("Error in crypt file invalid file \"" +
-                          folder.file("in.qvtrxc/show.qvtrxc") + "\": can not create file"),
-              std::string::npos)
-        << logged;
-}
-
 TEST(ReadScriptContent, AnEmptyFileIsAnEmptyText) {
     ScratchFolder folder;
     std::string text = "kept";
