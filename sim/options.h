@@ -17,7 +17,7 @@ struct SimOptions {
     bool silent = false;               // never writes a byte
     long closeAfter = -1;              // close once this many commands are answered; -1 never
     bool closeMidLine = false;         // the last line before closing goes without its line end
-    long exitAfter = -1;               // the server ends once a connection answered this many
+    long exitAfter = -1;               // the server ends once a connection has answered this many
     std::vector<std::string> refused;  // a command that contains one of these gets "*ERROR"
     bool interleave = false;           // "+" and "!" lines before every answer
     bool synchronous = false;          // each answer written, blocking, before reading on
