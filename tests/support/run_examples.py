@@ -196,6 +196,17 @@ class Run:
             else:
                 expected.append(line)
 
+    def log(self, text, mode):
+        written = [STAMP.sub("", line) for line in self.stderr.split("\n")]
+        if mode == "counts":
+            self.log_counts(written[:-1], text)
+        elif mode == "exact":
+            self.log_exact(written[:-1], text)
+        elif mode == "in order":
+            self.log_in_order(written, text)
+        else:
+            raise AssertionError("unknown log block: log " + mode)
+
     def log_counts(self, written, text):
         counts, anytimes = {}, set()
         for line in filter(None, text.split("\n")):
@@ -205,23 +216,20 @@ class Run:
             else:
                 counts[self.real(message)] = int(count)
         seen = {}
-        for message in written[:-1]:
+        for message in written:
             if message not in anytimes:
                 seen[message] = seen.get(message, 0) + 1
         if seen != counts:
             raise AssertionError("messages written, with their counts:\n%s\nthe text says:\n%s"
                                  % (seen, counts))
 
-    def log(self, text, exact, counted):
-        written = [STAMP.sub("", line) for line in self.stderr.split("\n")]
-        if counted:
-            return self.log_counts(written, text)
-        if exact:
-            want = [self.real(STAMP.sub("", line)) for line in text.split("\n")[:-1]]
-            if written[:-1] != want:
-                raise AssertionError("standard error:\n%s\nthe text says:\n%s"
-                                     % (self.stderr, "\n".join(want)))
-            return
+    def log_exact(self, written, text):
+        want = [self.real(STAMP.sub("", line)) for line in text.split("\n")[:-1]]
+        if written != want:
+            raise AssertionError("standard error:\n%s\nthe text says:\n%s"
+                                 % (self.stderr, "\n".join(want)))
+
+    def log_in_order(self, written, text):
         position = 0
         for line in text.rstrip("\n").split("\n"):
             line = self.real(STAMP.sub("", line))
@@ -284,7 +292,7 @@ class Run:
                 elif kind == "console":
                     self.console(text)
                 elif kind == "log":
-                    self.log(text, "exact" in words, "counts" in words)
+                    self.log(text, words[1] if len(words) > 1 else "in order")
         finally:
             for held in self.held:
                 held.close()
