@@ -25,31 +25,3 @@ ClosedPort::~ClosedPort() {
         ::close(static_cast<int>(socket_));
     }
 }
-
-DroppingPort::DroppingPort() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof where;
-    if (listener_ < 0 ||
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
-        ::listen(listener_, 0) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&where), &size) != 0) {
-        return;
-    }
-    // A backlog of 0 still queues one connection; once it is there, the rest are dropped.
-    queued_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (queued_ >= 0 &&
-        ::connect(queued_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0) {
-        port_ = std::to_string(ntohs(where.sin_port));
-    }
-}
-
-DroppingPort::~DroppingPort() {
-    for (int socket : {queued_, listener_}) {
-        if (socket >= 0) {
-            ::close(socket);
-        }
-    }
-}

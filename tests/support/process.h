@@ -1,32 +1,24 @@
 #pragma once
-// Children of the tests: orvane-sim and the other programs a test keeps running beside it, with a
-// deadline on every wait (a hang fails the test, it does not stall the suite).
+// orvane-sim beside the tests: a started child whose standard output is read line by line, with
+// a deadline on every read (a hang fails the test, it does not stall the suite).
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-// A started child that runs until it is stopped or ends by itself.
 class BackgroundProcess {
   public:
-    BackgroundProcess() = default;
     explicit BackgroundProcess(const std::vector<std::string>& argv);
+    // Stops the child (it is killed if it does not end at once) and reaps it.
+    ~BackgroundProcess();
     BackgroundProcess(const BackgroundProcess&) = delete;
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-    BackgroundProcess(BackgroundProcess&& other) noexcept;
-    BackgroundProcess& operator=(BackgroundProcess&& other) noexcept;
-    ~BackgroundProcess();
 
-    bool started() const { return pid_ > 0; }
-    // Reads one line of the child's standard output (without LF); empty after the deadline.
-    std::string readLine(double deadlineSeconds = 10);
-    // SIGTERM, then waits; returns the exit status (or -1000 when killed by a signal).
-    int stop();
-    // Waits for the child to end by itself; -1000 on deadline (then it is killed).
-    int wait(double deadlineSeconds = 30);
-    int pid() const { return pid_; }
+    // One line of the child's standard output (without its line end); empty after the deadline.
+    std::string readLine(double deadlineSeconds);
 
   private:
-    int pid_ = -1;
+    std::intptr_t process_ = -1;  // the platform's process id or handle
     int outFd_ = -1;
     std::string pending_;
 };

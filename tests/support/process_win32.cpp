@@ -3,7 +3,6 @@
 #include <io.h>
 
 #include <chrono>
-#include <map>
 #include <mutex>
 #include <thread>
 
@@ -46,7 +45,7 @@ std::mutex g_creationLock;
 
 // Starts the child with pipes on its standard input and output (its standard error is the
 // caller's own), in the caller's environment. Returns the process handle, or null.
-HANDLE spawnWithPipes(const std::vector<std::string>& argv, ChildPipes& pipes, DWORD& processId) {
+HANDLE spawnWithPipes(const std::vector<std::string>& argv, ChildPipes& pipes) {
     std::lock_guard<std::mutex> lock(g_creationLock);
     if (!makePipe(pipes.inRead, pipes.inWrite, true, 0) ||
         !makePipe(pipes.outRead, pipes.outWrite, false, 0)) {
@@ -68,7 +67,6 @@ HANDLE spawnWithPipes(const std::vector<std::string>& argv, ChildPipes& pipes, D
         return nullptr;
     }
     CloseHandle(process.hThread);
-    processId = process.dwProcessId;
     return process.hProcess;
 }
 
@@ -92,43 +90,8 @@ ReadOutcome readAvailable(HANDLE pipe, std::string& sink) {
     return ReadOutcome::Data;
 }
 
-// Exit status as a POSIX shell would show it, so both platforms compare the same numbers.
-int statusOf(HANDLE process) {
-    DWORD code = 0;
-    if (!GetExitCodeProcess(process, &code)) {
-        return -1000;
-    }
-    return static_cast<int>(code & 0xFF);
-}
-
-bool waitUntil(HANDLE process, Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const DWORD milliseconds = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
-    return WaitForSingleObject(process, milliseconds) == WAIT_OBJECT_0;
-}
-
 void pause() {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-// Process handles of the running BackgroundProcess objects, by process id.
-std::mutex g_backgroundLock;
-std::map<int, HANDLE> g_backgroundHandles;
-
-HANDLE backgroundHandle(int pid) {
-    std::lock_guard<std::mutex> lock(g_backgroundLock);
-    const auto found = g_backgroundHandles.find(pid);
-    return found == g_backgroundHandles.end() ? nullptr : found->second;
-}
-
-void forgetBackground(int pid) {
-    std::lock_guard<std::mutex> lock(g_backgroundLock);
-    const auto found = g_backgroundHandles.find(pid);
-    if (found != g_backgroundHandles.end()) {
-        CloseHandle(found->second);
-        g_backgroundHandles.erase(found);
-    }
 }
 
 HANDLE pipeOf(int fd) {
@@ -139,39 +102,30 @@ HANDLE pipeOf(int fd) {
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
     ChildPipes pipes;
-    DWORD processId = 0;
-    HANDLE process = spawnWithPipes(argv, pipes, processId);
+    HANDLE process = spawnWithPipes(argv, pipes);
     closeHandle(pipes.inWrite);
     if (process == nullptr) {
         closeHandle(pipes.outRead);
         return;
     }
-    pid_ = static_cast<int>(processId);
-    {
-        std::lock_guard<std::mutex> lock(g_backgroundLock);
-        g_backgroundHandles[pid_] = process;
-    }
+    process_ = reinterpret_cast<std::intptr_t>(process);
     outFd_ = _open_osfhandle(reinterpret_cast<intptr_t>(pipes.outRead), 0);
 }
 
-BackgroundProcess::BackgroundProcess(BackgroundProcess&& other) noexcept {
-    *this = std::move(other);
-}
-
-BackgroundProcess& BackgroundProcess::operator=(BackgroundProcess&& other) noexcept {
-    if (this != &other) {
-        stop();
-        pid_ = other.pid_;
-        outFd_ = other.outFd_;
-        pending_ = std::move(other.pending_);
-        other.pid_ = -1;
-        other.outFd_ = -1;
-    }
-    return *this;
-}
-
+// Windows has no polite stop signal for a console-less child: it is terminated.
 BackgroundProcess::~BackgroundProcess() {
-    stop();
+    if (outFd_ >= 0) {
+        _close(outFd_);
+    }
+    if (process_ == -1) {
+        return;
+    }
+    HANDLE process = reinterpret_cast<HANDLE>(process_);
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 1);
+    }
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
 }
 
 std::string BackgroundProcess::readLine(double deadlineSeconds) {
@@ -195,39 +149,6 @@ std::string BackgroundProcess::readLine(double deadlineSeconds) {
         line.pop_back();  // CRLF line end of the child's text stream
     }
     return line;
-}
-
-int BackgroundProcess::wait(double deadlineSeconds) {
-    HANDLE process = pid_ > 0 ? backgroundHandle(pid_) : nullptr;
-    if (process == nullptr) {
-        return -1000;
-    }
-    int status = -1000;
-    if (waitUntil(process, deadlineAfter(deadlineSeconds))) {
-        status = statusOf(process);
-    } else {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-    }
-    forgetBackground(pid_);
-    pid_ = -1;
-    return status;
-}
-
-int BackgroundProcess::stop() {
-    if (outFd_ >= 0) {
-        _close(outFd_);
-        outFd_ = -1;
-    }
-    HANDLE process = pid_ > 0 ? backgroundHandle(pid_) : nullptr;
-    if (process == nullptr) {
-        return -1000;
-    }
-    // Windows has no polite stop signal for a console-less child: it is terminated.
-    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) {
-        TerminateProcess(process, 1);
-    }
-    return wait(5);
 }
 
 ScratchDesktopData::ScratchDesktopData() = default;

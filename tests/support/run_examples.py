@@ -21,18 +21,22 @@ run in order:
                          text from a file of the example.
 Ports named in an example stand for ports the system picks: every "orvane-sim --port=N" is
 started with --port=0, and N is replaced by the real port in the files, commands and
-expectations that follow; "$ closed-port N" holds a port on which nothing listens. Log lines
+expectations that follow; "$ closed-port N" holds a port on which nothing listens and
+"$ dropping-port N" one whose full queue drops every connection request unanswered. Log lines
 are compared without their time stamps; {TIMEOUT}, {RESET} and {TOOLONG} in them stand for
 the platform's socket error numbers of a receive time-out, a reset and a line too long.
 
 An example that only Linux can play (a link that Wine's files follow unseen, a name for argv[0]
-that Wine does not pass on) says so: "<!-- example: NAME linux -->".
+that Wine does not pass on) says so: "<!-- example: NAME linux -->"; one that needs root and a
+second user who can run the program (a mount namespace, a thread limit) says "linux root", and
+is skipped where those are not at hand.
 
 run_examples.py [--wine=WINE_RUN] TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
-The commands run in bash with `transmitter` on the PATH, TEST_DATA naming DATA_FOLDER and the
-desktop's data folders in the scratch folder. With --wine, TRANSMITTER is a Windows program that
-WINE_RUN runs, with the line ends of its output made LF as the texts have them, and the
-examples that only Linux can play are skipped.
+The commands run in bash with `transmitter` and `adopt` (support/adopt.py) on the PATH,
+TEST_DATA naming DATA_FOLDER, TEST_STATE the program's machine-wide state folder (as the
+environment gives it) and the desktop's data folders in the scratch folder. With --wine,
+TRANSMITTER is a Windows program that WINE_RUN runs, with the line ends of its output made LF
+as the texts have them, and the examples that only Linux can play are skipped.
 """
 import concurrent.futures
 import os
@@ -66,10 +70,11 @@ SOCKET_ERRORS = {"{TIMEOUT}": ("11", "10060"), "{RESET}": ("104", "10054"),
 
 
 class Example:
-    def __init__(self, name, line, linux_only):
+    def __init__(self, name, line, needs):
         self.name = name
         self.line = line
-        self.linux_only = linux_only
+        self.linux_only = needs is not None
+        self.needs_root = needs == " linux root"
         self.blocks = []  # (info string, text)
 
 
@@ -83,9 +88,9 @@ def parse_examples(text):
             else:
                 block.append(line)
             continue
-        start = re.match(r"<!-- example: (\S+)( linux)? -->", line)
+        start = re.match(r"<!-- example: (\S+)( linux(?: root)?)? -->", line)
         if start:
-            current = Example(start.group(1), number, bool(start.group(2)))
+            current = Example(start.group(1), number, start.group(2))
             examples.append(current)
         elif line.strip() == "<!-- end -->":
             current = None
@@ -116,6 +121,8 @@ class Run:
             os.chmod(program, 0o755)
         else:
             os.symlink(transmitter, program)
+        os.symlink(os.path.join(os.path.dirname(os.path.abspath(__file__)), "adopt.py"),
+                   os.path.join(self.bin, "adopt"))
 
     def real(self, text):
         for named, real in self.ports.items():
@@ -129,6 +136,14 @@ class Run:
         held.bind(("127.0.0.1", 0))
         self.held.append(held)
         self.ports[named] = str(held.getsockname()[1])
+
+    def hold_dropping_port(self, named):
+        # A backlog of 0 still queues one connection; once it is there, the rest are dropped.
+        listener = socket.socket()
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(0)
+        self.held += [listener, socket.create_connection(listener.getsockname())]
+        self.ports[named] = str(listener.getsockname()[1])
 
     def start_sim(self, command):
         words = shlex.split(command.rstrip("&"))
@@ -155,6 +170,9 @@ class Run:
             return
         elif command.startswith("closed-port "):
             self.hold_closed_port(command.split()[1])
+            return
+        elif command.startswith("dropping-port "):
+            self.hold_dropping_port(command.split()[1])
             return
         else:
             # Files are written once, before the first command after them, with the ports
@@ -311,6 +329,12 @@ def play(example, transmitter, sim, data, wine):
             return example, str(failure)
 
 
+def second_user_runs(transmitter):
+    return os.geteuid() == 0 and subprocess.run(
+        ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "test", "-x",
+         os.path.abspath(transmitter)]).returncode == 0
+
+
 def main():
     arguments = sys.argv[1:]
     wine = ""
@@ -320,14 +344,20 @@ def main():
     data = os.path.abspath(arguments[3]) if len(arguments) > 3 else ""
     with open(text_file, encoding="utf-8") as file:
         examples = parse_examples(file.read())
+    if not examples:
+        print("no examples in " + text_file)
+        return 1
     if wine:
         for example in examples:
             if example.linux_only:
                 print("SKIP    %s (Linux only)" % example.name)
         examples = [e for e in examples if not e.linux_only]
-    if not examples:
-        print("no examples in " + text_file)
-        return 1
+    if any(e.needs_root for e in examples) and not second_user_runs(transmitter):
+        for example in examples:
+            if example.needs_root:
+                print("SKIP    %s (needs root and a second user who can run the program)"
+                      % example.name)
+        examples = [e for e in examples if not e.needs_root]
     failed = 0
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
         jobs = [pool.submit(play, e, os.path.abspath(transmitter), os.path.abspath(sim), data,

@@ -2,10 +2,19 @@
 
 #include <chrono>
 
-SimServer::SimServer(const std::vector<std::string>& options) {
-    std::vector<std::string> argv{ORVANE_SIM_EXE, "--port=0", "--record=" + folder_.path()};
+namespace {
+
+std::vector<std::string> simCommand(const std::string& record,
+                                    const std::vector<std::string>& options) {
+    std::vector<std::string> argv{ORVANE_SIM_EXE, "--port=0", "--record=" + record};
     argv.insert(argv.end(), options.begin(), options.end());
-    process_ = BackgroundProcess(argv);
+    return argv;
+}
+
+}  // namespace
+
+SimServer::SimServer(const std::vector<std::string>& options)
+    : process_(simCommand(folder_.path(), options)) {
     const std::string first = process_.readLine(10);
     if (!first.empty() && first.find_first_not_of("0123456789") == std::string::npos) {
         port_ = first;
@@ -49,12 +58,4 @@ std::vector<std::string> LoggedMessages(const std::string& err) {
         start = end + 1;
     }
     return messages;
-}
-
-int CountLogged(const std::string& err, const std::string& message) {
-    int count = 0;
-    for (const auto& logged : LoggedMessages(err)) {
-        count += logged == message ? 1 : 0;
-    }
-    return count;
 }

@@ -25,7 +25,7 @@ class SimServer {
   private:
     bool waitClosed(int number, double deadlineSeconds);
 
-    ScratchFolder folder_;
+    ScratchFolder folder_;  // before the process, which records into it
     BackgroundProcess process_;
     std::string port_;
     std::set<int> closed_;
@@ -48,20 +48,3 @@ class ClosedPort {
 
 // The message part of every log line in a captured standard error.
 std::vector<std::string> LoggedMessages(const std::string& err);
-int CountLogged(const std::string& err, const std::string& message);
-
-// A local port whose listener never accepts and whose queue is full: connection requests to
-// it are dropped without an answer, as by a host behind a silent firewall. POSIX only.
-class DroppingPort {
-  public:
-    DroppingPort();
-    ~DroppingPort();
-    DroppingPort(const DroppingPort&) = delete;
-    DroppingPort& operator=(const DroppingPort&) = delete;
-    const std::string& port() const { return port_; }
-
-  private:
-    int listener_ = -1;
-    int queued_ = -1;  // the one connection that fills the queue
-    std::string port_;
-};
