@@ -23,35 +23,7 @@ class Link {
     Connection connection_;
 };
 
-struct LineCase {
-    const char* name;
-    std::vector<std::string> simOptions;
-    std::vector<std::string> expectedLines;
-};
-
 }  // namespace
-
-TEST(TcpLink, ReceiveLineDropsLineEndsAndPassesOverProgressLines) {
-    const std::vector<LineCase> cases = {
-        {"crlf greeting", {"--crlf"}, {"READY", "OK"}},
-        {"bare crlf is an empty line", {"--crlf", "--greeting=\r\nREADY"}, {"", "READY", "OK"}},
-        {"plus line passed over", {"--greeting=+x\nOK"}, {"OK", "OK"}},
-        {"lone bang passed over", {"--greeting=!\nOK"}, {"OK", "OK"}},
-        {"bare lf is an empty line", {"--greeting=\nOK"}, {"", "OK", "OK"}},
-        {"only one cr removed", {"--greeting=A\rB\r\r"}, {"A\rB\r", "OK"}},
-        {"answer cut by close is lost", {"--greeting=OK", "--close-after=0", "--mid-line"}, {""}},
-    };
-    for (const LineCase& c : cases) {
-        SimServer sim(c.simOptions);
-        ASSERT_TRUE(sim.started()) << c.name;
-        Link link(sim);
-        ASSERT_NE(link.get(), kNoConnection) << c.name;
-        ASSERT_TRUE(SendText(link.get(), "FORCEREPLY\n")) << c.name;
-        for (const std::string& expected : c.expectedLines) {
-            EXPECT_EQ(ReceiveLine(link.get()), expected) << c.name;
-        }
-    }
-}
 
 TEST(TcpLink, ReceiveLineLeavesTheNextLineOnTheSocket) {
     SimServer sim({"--greeting=FIRST\nSECOND"});
