@@ -67,9 +67,14 @@ def main():
     showing, meanwhile = False, None
     while arguments and arguments[0].startswith("--"):
         option = arguments.pop(0)
-        showing = showing or option == "--show"
-        if option.startswith("--meanwhile="):
+        if option == "--show":
+            showing = True
+        elif option.startswith("--meanwhile="):
             meanwhile = option[len("--meanwhile="):]
+        else:
+            sys.exit("adopt: unknown option %s\n%s" % (option, __doc__))
+    if not arguments:
+        sys.exit(__doc__)
     if ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
         sys.exit("adopt: cannot adopt the copies of a launch")
     print("launch: %d" % subprocess.run(arguments).returncode, flush=True)

@@ -106,7 +106,7 @@ class Run:
         self.folder = folder
         self.ports = {}  # port named in the text -> port of the simulator
         self.sims = []
-        self.held = []  # sockets of closed ports
+        self.held = []  # sockets of the closed and dropping ports
         self.wine = wine
         self.files = {}
         self.status = 0
