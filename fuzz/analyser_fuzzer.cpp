@@ -1,6 +1,5 @@
 // The analyser on a script text of any bytes; the shared tables are cleared after each input.
 
-#include "common/globals.h"
 #include "exec/worker.h"
 #include "fuzz_support.h"
 #include "script/analyser.h"
@@ -22,15 +21,10 @@ void checkHostScript(const CHostScript& script) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_scriptName = "fuzz.qvtrx";
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text = InputBytes(data, size);
     ScriptList scripts;
-    analyseScript(text, "localhost", "3004", scripts);
+    analyseSharedScript(std::make_shared<const std::string>(InputBytes(data, size)), "localhost",
+                        "3004", scripts);
     for (const auto& script : scripts) {
         checkHostScript(*script);
     }

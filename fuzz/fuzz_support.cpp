@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/globals.h"
+
 namespace {
 
 std::string makeScratchFolder() {
@@ -55,4 +57,13 @@ std::string WriteScratchFile(const std::string& name, const std::string& bytes) 
 void FuzzCheckFailed(const char* what) {
     std::fprintf(stderr, "fuzz check failed: %s\n", what);
     std::abort();
+}
+
+__attribute__((weak)) void FuzzTargetSetUp() {}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    g_scriptName = "fuzz.qvtrx";
+    FuzzScratchFolder();
+    FuzzTargetSetUp();
+    return 0;
 }

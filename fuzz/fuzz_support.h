@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <string>
 
-// A folder of its own under the system's temporary folder, made once per process and made the
-// current folder, so that relative names in the input stay inside it. Removed at exit.
+// Every target starts in a folder of its own under the system's temporary folder, made the
+// current folder so that relative names in the input stay inside it (removed at exit), with
+// "fuzz.qvtrx" as the script's name in messages. A target that needs more defines this; it
+// runs once, after that.
+void FuzzTargetSetUp();
 const std::string& FuzzScratchFolder();
 
 // Writes bytes to a file in the scratch folder and returns its path.

@@ -1,7 +1,6 @@
 // The preprocessor on a script of any bytes, in a scratch folder that holds a few files for
 // its "include" and "loadfile" lines to name (see the seeds in corpus/preprocessor_fuzzer).
 
-#include "common/globals.h"
 #include "files/enciphered_format.h"
 #include "fuzz_support.h"
 #include "script/preprocessor.h"
@@ -25,11 +24,8 @@ bool leavesTheFolder(const std::string& text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    FuzzScratchFolder();
+void FuzzTargetSetUp() {
     writeNamedFiles();
-    g_scriptName = "fuzz.qvtrx";
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "files/registration.h"
 #include "fuzz_support.h"
+#include "register/registration.h"
 
 namespace {
 
@@ -22,11 +22,9 @@ void checkNothingOutsideTheTree() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    FuzzScratchFolder();
+void FuzzTargetSetUp() {
     std::error_code error;
     std::filesystem::create_directories(kRoot.parent_path(), error);
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "common/globals.h"
 #include "exec/templates.h"
 #include "exec/worker.h"
 #include "fuzz_support.h"
@@ -32,11 +31,6 @@ void fillTemplate(const std::string& line) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_scriptName = "fuzz.qvtrx";
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text = InputBytes(data, size);

@@ -90,14 +90,6 @@ std::string formatStringV(const char* format, va_list args) {
     }
 }
 
-std::string formatString(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string result = formatStringV(format, args);
-    va_end(args);
-    return result;
-}
-
 void appendHex(std::string_view bytes, std::string& output) {
     static const char kDigits[] = "0123456789ABCDEF";
     const std::size_t start = output.size();

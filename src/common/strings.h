@@ -58,5 +58,4 @@ void appendHex(std::string_view bytes, std::string& output);
 long long readDecimal(const std::string& text);
 
 // printf-style formatting into a string of any length.
-std::string formatString(const char* format, ...) TRANSMITTER_PRINTF(1, 2);
 std::string formatStringV(const char* format, va_list args);

@@ -68,18 +68,19 @@ std::size_t dropArrived(Connection connection, bool& peerClosed, AnswerBytes* an
     }
 }
 
-}  // namespace
-
-std::uint16_t PortNumber(const std::string& port) {
+// The port text read as the C runtime's atoi reads it, taken modulo 65536.
+std::uint16_t portNumber(const std::string& port) {
     return static_cast<std::uint16_t>(static_cast<unsigned long long>(readDecimal(port)));
 }
+
+}  // namespace
 
 Connection OpenConnection(const std::string& host, const std::string& port) {
     if (host.empty() || port.empty()) {
         LogMessage("Error : Host or Port empty");
         return kNoConnection;
     }
-    const std::uint16_t number = PortNumber(port);
+    const std::uint16_t number = portNumber(port);
     const SocketHandle socket = SocketCreate();
     if (socket == kNoSocket) {
         LogMessage("Error cannot create socket for %s:%s", host.c_str(), port.c_str());
@@ -150,11 +151,6 @@ bool SetReceiveTimeout(Connection connection, int milliseconds) {
         return false;
     }
     return true;
-}
-
-std::string ReceiveLine(Connection connection) {
-    AnswerReader reader(connection);
-    return reader.next(1);
 }
 
 std::string AnswerReader::next(std::size_t due) {

@@ -22,9 +22,6 @@ constexpr int kConnectTimeoutMs = TRANSMITTER_CONNECT_TIMEOUT_MS;
 // healthy server comes near it; past it the line is missing, or the send failed.
 constexpr int kStallLimitMs = TRANSMITTER_STALL_LIMIT_MS;
 
-// The port text read as the C runtime's atoi reads it, taken modulo 65536.
-std::uint16_t PortNumber(const std::string& port);
-
 // IPv4, first address of the host, connected within kConnectTimeoutMs. kNoConnection after a
 // logged failure.
 Connection OpenConnection(const std::string& host, const std::string& port);
@@ -49,19 +46,17 @@ bool SendText(Connection connection, const std::string& text,
 // False after logging "Can not set socket timeout !".
 bool SetReceiveTimeout(Connection connection, int milliseconds);
 
-// One answer line without its LF and without one CR before it; lines that begin with "!" or
-// "+" are passed over (and not kept). Empty when the server closed the connection, on a logged
-// receive error or time-out, when the line has not come whole within kStallLimitMs, and for a
-// line beyond kMaxAnswerLineBytes. Never reads past the LF.
-std::string ReceiveLine(Connection connection);
-
 // Answer lines of one checkpoint. Several lines may be taken off the socket at once, but
 // never more than the answers still due, so nothing read beyond them is left over when the
-// reader goes. Each line comes as ReceiveLine gives it.
+// reader goes.
 class AnswerReader {
   public:
     explicit AnswerReader(Connection connection) : connection_(connection) {}
-    // `due`: answer lines still to come to this reader, this one included (at least 1).
+    // One answer line without its LF and without one CR before it; lines that begin with "!"
+    // or "+" are passed over (and not kept). Empty when the server closed the connection, on a
+    // logged receive error or time-out, when the line has not come whole within kStallLimitMs,
+    // and for a line beyond kMaxAnswerLineBytes. `due`: answer lines still to come to this
+    // reader, this one included (at least 1).
     std::string next(std::size_t due);
     // True when next() can hand out an answer line without waiting, or will fail at once (the
     // connection ended or broke). Takes only whole lines, so that nothing is lost when the

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -6,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "files/folder_tree_posix.h"
 #include "files/folders.h"
 
 const char kPathSeparator = '/';
@@ -16,19 +18,13 @@ constexpr std::size_t kMaxPath = 260;
 constexpr mode_t kOpenFolderMode = 0755;
 constexpr mode_t kSharedFolderMode = 01777;
 
-// mkdir -p; an existing folder is fine and failures are silent (the log then stays closed).
-// Levels made here are open to every user of the machine whatever the umask, and the last one
-// is shared as /tmp is: anyone may add an entry, no one may delete or replace another's.
+// An existing folder is fine and failures are silent (the log then stays closed). Levels made
+// here are open to every user of the machine whatever the umask, and the last one is shared
+// as /tmp is: anyone may add an entry, no one may delete or replace another's.
 void createFolders(const std::string& path) {
-    const std::size_t end = path.back() == '/' ? path.size() - 1 : path.size();
-    for (std::size_t pos = 1; pos <= end; ++pos) {
-        if (pos == end || path[pos] == '/') {
-            const std::string level = path.substr(0, pos);
-            if (::mkdir(level.c_str(), 0700) == 0) {
-                ::chmod(level.c_str(), pos == end ? kSharedFolderMode : kOpenFolderMode);
-            }
-        }
-    }
+    MakeFolderPath(path, 0700, [](const std::string& level, bool last) {
+        ::chmod(level.c_str(), last ? kSharedFolderMode : kOpenFolderMode);
+    });
 }
 
 std::string temporaryFolder() {
@@ -100,4 +96,34 @@ bool RemoveFile(const std::string& path) {
         return false;
     }
     return ::unlink(path.c_str()) == 0;
+}
+
+bool MakeFolderPath(const std::string& path, mode_t mode,
+                    const std::function<void(const std::string& level, bool last)>& made) {
+    const std::size_t end = !path.empty() && path.back() == '/' ? path.size() - 1 : path.size();
+    for (std::size_t pos = 1; pos <= end; ++pos) {
+        if (pos == end || path[pos] == '/') {
+            const std::string level = path.substr(0, pos);
+            if (::mkdir(level.c_str(), mode) == 0 && made) {
+                made(level, pos == end);
+            }
+        }
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool FolderEntries(const std::string& folder, std::vector<std::string>& names) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    return true;
 }

@@ -193,12 +193,6 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
 
 }  // namespace
 
-bool analyseScript(const std::string& text, const std::string& defaultHost,
-                   const std::string& defaultPort, ScriptList& scriptList) {
-    return analyseSharedScript(std::make_shared<const std::string>(text), defaultHost, defaultPort,
-                               scriptList);
-}
-
 bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
                          ScriptList& scriptList) {

@@ -8,11 +8,8 @@
 #include "script/model.h"
 
 // Reads `text` up to its first NUL. Appends to `scriptList`; false after a syntax error, which
-// has been logged with its line number.
-bool analyseScript(const std::string& text, const std::string& defaultHost,
-                   const std::string& defaultPort, ScriptList& scriptList);
-// The same without a copy of the text: the buffers of its "set" lines keep it and share their
-// values with it.
+// has been logged with its line number. The buffers of its "set" lines keep the text and share
+// their values with it.
 bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
                          ScriptList& scriptList);

@@ -56,11 +56,6 @@ void CRendezVousShared::Release() {
     countArrival(lock);
 }
 
-int CRendezVousShared::Participants() {
-    CMonitorLock lock(monitor_);
-    return participants_;
-}
-
 void CBufferShared::Raise() {
     CMonitorLock lock(monitor_);
     raised_ = true;
@@ -86,10 +81,6 @@ void CBufferShared::SetValue(std::string value) {
 void CBufferShared::SetValue(SharedBytes value) {
     CMonitorLock lock(monitor_);
     value_ = std::move(value);
-}
-
-std::string CBufferShared::GetValue() {
-    return std::string(ShareValue().bytes);
 }
 
 SharedBytes CBufferShared::ShareValue() {

@@ -83,8 +83,6 @@ class CRendezVousShared : public CBaseSynchro {
     void Arrive();
     // Counts the releasing worker as arrived, without waiting for the point to open.
     void Release() override;
-    // Expected participants not yet arrived; 0 or less once the point is open.
-    int Participants();
 
   private:
     bool countArrival(CMonitorLock& lock);
@@ -101,8 +99,6 @@ class CBufferShared : public CBaseSynchro {
     // Replaces the value; does not raise.
     void SetValue(std::string value);
     void SetValue(SharedBytes value);
-    // Empty until a value was set.
-    std::string GetValue();
     // The value without a copy of its bytes.
     SharedBytes ShareValue();
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -37,59 +36,12 @@ std::string messageOf(const std::string& line) {
     return line.substr(kStampLength);
 }
 
-class LogTest : public ::testing::Test {
-  protected:
-    void TearDown() override { CloseLog(); }
-    ScratchFolder folder_;
-};
-
 }  // namespace
 
-// Between opening and closing, every line goes to the file and to standard error; outside
-// them, to standard error only.
-TEST_F(LogTest, EachLineIsATimestampThenTheMessageWhole) {
-    const std::string big(10000, 'q');
-    testing::internal::CaptureStderr();
-    LogMessage("before %d", 1);
-    OpenLog(folder_.path() + "/");
-    LogMessage("%s: Command %s is not supported", "show.qvtrx", "*nope");
-    LogMessage("%s", "");
-    LogText("Background launch: User: 100%s %d %n");  // a finished line, never a format
-    LogMessage("%s", big.c_str());
-    CloseLog();
-    LogMessage("after %d", 3);
-    const auto errLines = splitLines(testing::internal::GetCapturedStderr());
-    const auto fileLines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
-    std::vector<std::string> inFile;
-    for (const auto& line : fileLines) {
-        inFile.push_back(messageOf(line));
-    }
-    EXPECT_EQ(inFile, (std::vector<std::string>{"show.qvtrx: Command *nope is not supported", "",
-                                                "Background launch: User: 100%s %d %n", big}));
-    ASSERT_EQ(errLines.size(), 6u);
-    EXPECT_EQ(messageOf(errLines.front()), "before 1");
-    EXPECT_EQ(std::vector<std::string>(errLines.begin() + 1, errLines.end() - 1), fileLines);
-    EXPECT_EQ(messageOf(errLines.back()), "after 3");
-}
-
-TEST_F(LogTest, SecondOpenKeepsTheFirstFileAndAppends) {
-    ScratchFolder other;
-    std::ofstream(folder_.file("transmitter.log")) << "earlier line\n";
-    OpenLog(folder_.path() + "/");
-    OpenLog(other.path() + "/");
-    testing::internal::CaptureStderr();
-    LogMessage("kept");
-    testing::internal::GetCapturedStderr();
-    CloseLog();
-    const auto lines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "earlier line");
-    EXPECT_EQ(messageOf(lines[1]), "kept");
-    EXPECT_FALSE(FileExists(other.file("transmitter.log")));
-}
-
-TEST_F(LogTest, ConcurrentLinesAreNeverSplit) {
-    OpenLog(folder_.path() + "/");
+// Lines written by many threads at once reach the file whole, each with its own time stamp.
+TEST(Log, ConcurrentLinesAreNeverSplit) {
+    ScratchFolder folder;
+    OpenLog(folder.path() + "/");
     constexpr int kThreads = 8;
     constexpr int kLines = 200;
     testing::internal::CaptureStderr();
@@ -107,7 +59,7 @@ TEST_F(LogTest, ConcurrentLinesAreNeverSplit) {
     }
     testing::internal::GetCapturedStderr();
     CloseLog();
-    const auto lines = splitLines(ReadWholeFile(folder_.file("transmitter.log")));
+    const auto lines = splitLines(ReadWholeFile(folder.file("transmitter.log")));
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLines));
     for (const auto& line : lines) {
         const std::string message = messageOf(line);

@@ -72,6 +72,10 @@ std::unique_ptr<BackgroundCall> waitOn(CBufferShared& buffer) {
                                             [&buffer] { buffer.Release(); });
 }
 
+std::string valueOf(CBufferShared& buffer) {
+    return std::string(buffer.ShareValue().bytes);
+}
+
 std::unique_ptr<BackgroundCall> arriveAt(CRendezVousShared& point) {
     return std::make_unique<BackgroundCall>([&point] { point.Arrive(); },
                                             [&point] { point.Release(); });
@@ -126,17 +130,14 @@ TEST(RendezVousShared, OpensWhenTheLastOfThreeArrives) {
     for (int i = 0; i < 3; ++i) {
         point.AddParticipant();
     }
-    EXPECT_EQ(point.Participants(), 3);
     auto first = arriveAt(point);
     auto second = arriveAt(point);
     EXPECT_TRUE(first->StillBlocked());
     EXPECT_TRUE(second->StillBlocked());
-    EXPECT_EQ(point.Participants(), 1);
     auto third = arriveAt(point);
     EXPECT_TRUE(third->ReturnsInTime());
     EXPECT_TRUE(first->ReturnsInTime());
     EXPECT_TRUE(second->ReturnsInTime());
-    EXPECT_EQ(point.Participants(), 0);
     EXPECT_FALSE(point.IsReleased());
 }
 
@@ -147,7 +148,6 @@ TEST(RendezVousShared, AnOpenPointNeverBlocksAgain) {
     EXPECT_TRUE(only->ReturnsInTime());
     auto again = arriveAt(point);
     EXPECT_TRUE(again->ReturnsInTime());
-    EXPECT_EQ(point.Participants(), -1);
 }
 
 TEST(RendezVousShared, AReleaseCountsAsAnArrival) {
@@ -161,7 +161,6 @@ TEST(RendezVousShared, AReleaseCountsAsAnArrival) {
     BackgroundCall release([&point] { point.Release(); }, [&point] { point.Arrive(); });
     EXPECT_TRUE(release.ReturnsInTime());
     EXPECT_TRUE(present->StillBlocked());
-    EXPECT_EQ(point.Participants(), 1);
     auto last = arriveAt(point);
     EXPECT_TRUE(last->ReturnsInTime());
     EXPECT_TRUE(present->ReturnsInTime());
@@ -192,7 +191,6 @@ TEST(RendezVousShared, ManyParticipantsAllPassTogether) {
         for (const auto& arrival : arrivals) {
             ASSERT_TRUE(arrival->ReturnsInTime()) << "round " << round;
         }
-        EXPECT_EQ(point.Participants(), 0);
     }
 }
 
@@ -204,16 +202,10 @@ TEST(BufferShared, ARaiseHandsTheValueToItsWaiter) {
     buffer.Raise();
     EXPECT_TRUE(waiter->ReturnsInTime());
     EXPECT_FALSE(buffer.IsReleased());
-    EXPECT_EQ(buffer.GetValue(), "abc");
-    buffer.SetValue("xy");
-    EXPECT_EQ(buffer.GetValue(), "xy");
-}
-
-TEST(BufferShared, KeepsEveryByteOfItsValue) {
-    CBufferShared buffer;
-    const std::string value("a\0b\xff", 4);
-    buffer.SetValue(value);
-    EXPECT_EQ(buffer.GetValue(), value);
+    EXPECT_EQ(valueOf(buffer), "abc");
+    const std::string bytes("a\0b\xff", 4);
+    buffer.SetValue(bytes);
+    EXPECT_EQ(valueOf(buffer), bytes);
 }
 
 TEST(BufferShared, ReleaseWithoutAValueFreesWaitersEmptyHanded) {
@@ -223,7 +215,7 @@ TEST(BufferShared, ReleaseWithoutAValueFreesWaitersEmptyHanded) {
     buffer.Release();
     EXPECT_TRUE(waiter->ReturnsInTime());
     EXPECT_TRUE(buffer.IsReleased());
-    EXPECT_EQ(buffer.GetValue(), "");
+    EXPECT_EQ(valueOf(buffer), "");
 }
 
 TEST(BufferShared, ReleaseAfterASetValueIsSeenAsReleased) {
@@ -252,7 +244,7 @@ TEST(BufferShared, AWriterAndReadersRunTogether) {
         readers.emplace_back([&buffer, &torn] {
             buffer.Wait();
             for (int i = 0; i < 200; ++i) {
-                const std::string value = buffer.GetValue();
+                const std::string value = valueOf(buffer);
                 if (value != "odd-value" && value != "even") {
                     ++torn;
                 }

@@ -44,8 +44,3 @@ std::string ReadWholeFile(const std::string& path) {
     content << stream.rdbuf();
     return content.str();
 }
-
-bool FileExists(const std::string& path) {
-    std::error_code error;
-    return fs::exists(path, error);
-}

@@ -20,4 +20,17 @@ class ScratchFolder {
 };
 
 std::string ReadWholeFile(const std::string& path);
-bool FileExists(const std::string& path);
+
+// Points the desktop data folders of this test process and its children into a scratch
+// folder of their own, removed with the object, so that a registration never publishes file
+// types to the machine's desktop. Nothing to do on Windows.
+class ScratchDesktopData {
+  public:
+    ScratchDesktopData();
+    ~ScratchDesktopData();
+    ScratchDesktopData(const ScratchDesktopData&) = delete;
+    ScratchDesktopData& operator=(const ScratchDesktopData&) = delete;
+
+  private:
+    std::string folder_;
+};

@@ -1,0 +1,4 @@
+#include "support/scratch.h"
+
+ScratchDesktopData::ScratchDesktopData() = default;
+ScratchDesktopData::~ScratchDesktopData() = default;
