@@ -15,6 +15,7 @@
 
 #include "exec/answers.h"
 #include "fuzz_support.h"
+#include "script/host_script.h"
 
 namespace {
 
@@ -85,22 +86,21 @@ std::size_t middleCheckpoint(const std::string& text, std::size_t bodyStart) {
 }
 
 void checkAnswers(const std::string& body, const std::string& stream) {
-    const std::string head = "*host=fuzz\n*port=1\n";
-    const std::string text = head + body;
+    CHostScript script{"*host=fuzz\n*port=1\n" + body, "fuzz", "1", 19, {}};
+    const std::string& text = script.text;
     FakePeer peer(stream);
-    CheckProgress progress;
+    CheckProgress progress{script.bodyStart, kHeadLines, {}};
     std::string lastAnswer;
-    const std::size_t first = middleCheckpoint(text, head.size());
-    int result = ExitStatusOf(
-        CheckAnswers(text, progress, first, peer.connection(), "fuzz", "1", lastAnswer));
+    const std::size_t first = middleCheckpoint(text, script.bodyStart);
+    int result = ExitStatusOf(CheckAnswers(script, progress, first, peer.connection(), lastAnswer));
     FUZZ_CHECK(result == 0 || result == 1 || result == -1);
     FUZZ_CHECK(progress.position <= text.size());
     if (result != 0) {
         return;
     }
     FUZZ_CHECK(progress.position >= first);
-    result = ExitStatusOf(
-        CheckAnswers(text, progress, text.size(), peer.connection(), "fuzz", "1", lastAnswer));
+    result =
+        ExitStatusOf(CheckAnswers(script, progress, text.size(), peer.connection(), lastAnswer));
     FUZZ_CHECK(result == 0 || result == 1 || result == -1);
     FUZZ_CHECK(result != 0 || progress.position == text.size());
 }

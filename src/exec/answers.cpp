@@ -18,11 +18,13 @@ namespace {
 // The greeting is taken before the answer to the first body line.
 constexpr int kFirstBodyLine = kHeadLines + 1;
 
-class AnswersFlushed;
+class AnswerPrinter;
 
-struct Peer {
+// What a checkpoint works with: the connection, its reader and its printer, and the target
+// the messages name.
+struct CheckContext {
     AnswerReader& answers;
-    AnswersFlushed& printed;
+    AnswerPrinter& printed;
     Connection connection;
     const std::string& host;
     const std::string& port;
@@ -62,12 +64,12 @@ void printAnswer(const std::string& answer) {
 
 // The answers printed at a checkpoint go out when it ends, however it ends: a failed write is
 // known while the run goes on, and thousands of answers cost a few writes, not one each.
-class AnswersFlushed {
+class AnswerPrinter {
   public:
-    AnswersFlushed() = default;
-    AnswersFlushed(const AnswersFlushed&) = delete;
-    AnswersFlushed& operator=(const AnswersFlushed&) = delete;
-    ~AnswersFlushed() {
+    AnswerPrinter() = default;
+    AnswerPrinter(const AnswerPrinter&) = delete;
+    AnswerPrinter& operator=(const AnswerPrinter&) = delete;
+    ~AnswerPrinter() {
         if (printed_) {
             reportOutput(std::fflush(stdout) == 0);
         }
@@ -89,8 +91,8 @@ std::size_t countAnswersDue(const std::string& text, const CheckProgress& progre
     std::size_t position = progress.position;
     std::string_view line;
     while (position < limit && nextLine(text, position, line)) {
-        if (++number > kHeadLines && expectsAnswer(line) &&
-            progress.unsentLines.count(number) == 0) {
+        ++number;
+        if (expectsAnswer(line) && progress.unsentLines.count(number) == 0) {
             ++due;
         }
     }
@@ -98,44 +100,45 @@ std::size_t countAnswersDue(const std::string& text, const CheckProgress& progre
 }
 
 // The greeting "READY" and the answer to FORCEREPLY, once per attempt.
-AttemptResult receiveGreeting(const Peer& peer, std::size_t commandsDue) {
-    if (!SetReceiveTimeout(peer.connection, kGreetingTimeoutMs)) {
+AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsDue) {
+    if (!SetReceiveTimeout(context.connection, kGreetingTimeoutMs)) {
         return AttemptResult::GiveUp;
     }
-    const std::string greeting = peer.answers.next(1);
+    const std::string greeting = context.answers.next(1);
     if (greeting.empty()) {
         LogMessage("%s: No answer (%s:%s): server is too old or is down", g_scriptName.c_str(),
-                   peer.host.c_str(), peer.port.c_str());
+                   context.host.c_str(), context.port.c_str());
         return AttemptResult::Retry;
     }
     if (greeting == "READY") {
-        const std::string reply = peer.answers.next(1 + commandsDue);
+        const std::string reply = context.answers.next(1 + commandsDue);
         if (!startsWith(reply, "OK") && !startsWith(reply, "*")) {
             LogMessage("%s: Host (%s:%s) did not reply as expected to FORCEREPLY ! (%s)",
-                       g_scriptName.c_str(), peer.host.c_str(), peer.port.c_str(), reply.c_str());
+                       g_scriptName.c_str(), context.host.c_str(), context.port.c_str(),
+                       reply.c_str());
         }
     }
-    SetReceiveTimeout(peer.connection, kAnswerTimeoutMs);
+    SetReceiveTimeout(context.connection, kAnswerTimeoutMs);
     return AttemptResult::Done;
 }
 
-AttemptResult judgeCommand(const Peer& peer, std::string_view line, std::size_t due,
+AttemptResult judgeCommand(const CheckContext& context, std::string_view line, std::size_t due,
                            std::string& lastAnswer) {
     const std::string_view command = commandOf(line);
-    lastAnswer = peer.answers.next(due);
+    lastAnswer = context.answers.next(due);
     if (lastAnswer.empty()) {
-        LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), peer.host.c_str(),
-                   peer.port.c_str(), ShownCommand(command).c_str());
+        LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(),
+                   context.host.c_str(), context.port.c_str(), ShownCommand(command).c_str());
         return AttemptResult::Retry;
     }
     if (lastAnswer[0] == '*') {
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", g_scriptName.c_str(),
-                   peer.host.c_str(), peer.port.c_str(), ShownCommand(command).c_str(),
+                   context.host.c_str(), context.port.c_str(), ShownCommand(command).c_str(),
                    lastAnswer.c_str());
         return AttemptResult::GiveUp;
     }
     if (endsWith(command, "?")) {
-        peer.printed.print(lastAnswer);
+        context.printed.print(lastAnswer);
     }
     return AttemptResult::Done;
 }
@@ -145,7 +148,7 @@ AttemptResult judgeCommand(const Peer& peer, std::string_view line, std::size_t 
 namespace {
 
 AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                           const Peer& peer, bool onlyArrived, std::string& lastAnswer) {
+                           const CheckContext& context, bool onlyArrived, std::string& lastAnswer) {
     std::size_t due = countAnswersDue(text, progress, limit);
     lastAnswer.clear();
     while (progress.position < limit) {
@@ -154,16 +157,13 @@ AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std
         nextLine(text, next, line);
         const int number = progress.lineCount + 1;
         if (onlyArrived && number > kFirstBodyLine && expectsAnswer(line) &&
-            progress.unsentLines.count(number) == 0 && !peer.answers.lineArrived(due)) {
+            progress.unsentLines.count(number) == 0 && !context.answers.lineArrived(due)) {
             return AttemptResult::Done;
         }
         progress.position = next;
         progress.lineCount = number;
-        if (number <= kHeadLines) {
-            continue;
-        }
         if (number == kFirstBodyLine) {
-            const AttemptResult greeted = receiveGreeting(peer, due);
+            const AttemptResult greeted = receiveGreeting(context, due);
             if (greeted != AttemptResult::Done) {
                 return greeted;
             }
@@ -171,7 +171,7 @@ AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std
         if (!expectsAnswer(line) || progress.unsentLines.count(number) != 0) {
             continue;
         }
-        const AttemptResult judged = judgeCommand(peer, line, due--, lastAnswer);
+        const AttemptResult judged = judgeCommand(context, line, due--, lastAnswer);
         if (judged != AttemptResult::Done) {
             return judged;
         }
@@ -181,21 +181,22 @@ AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std
 
 }  // namespace
 
-AttemptResult CheckAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                           Connection connection, const std::string& host, const std::string& port,
-                           std::string& lastAnswer) {
+AttemptResult CheckAnswers(const CHostScript& script, CheckProgress& progress, std::size_t limit,
+                           Connection connection, std::string& lastAnswer) {
     AnswerReader answers(connection);
-    AnswersFlushed printed;
-    return checkAnswers(text, progress, limit, Peer{answers, printed, connection, host, port},
-                        false, lastAnswer);
+    AnswerPrinter printed;
+    return checkAnswers(script.text, progress, limit,
+                        CheckContext{answers, printed, connection, script.host, script.port}, false,
+                        lastAnswer);
 }
 
-AttemptResult CheckArrivedAnswers(const std::string& text, CheckProgress& progress,
-                                  std::size_t limit, Connection connection, const std::string& host,
-                                  const std::string& port, std::string& lastAnswer) {
+AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& progress,
+                                  std::size_t limit, Connection connection,
+                                  std::string& lastAnswer) {
     AnswerReader answers(connection);
-    AnswersFlushed printed;
-    return checkAnswers(text, progress, limit, Peer{answers, printed, connection, host, port}, true,
+    AnswerPrinter printed;
+    return checkAnswers(script.text, progress, limit,
+                        CheckContext{answers, printed, connection, script.host, script.port}, true,
                         lastAnswer);
 }
 

@@ -15,7 +15,12 @@ AttemptResult RunHostScript(const CHostScript& script) {
 }
 
 HostAttempt::HostAttempt(const CHostScript& script)
-    : text_(script.text), checking_(g_checkAnswers) {}
+    : script_(script), text_(script.text), checking_(g_checkAnswers) {
+    readCursor_ = script.bodyStart;
+    lineCount_ = kHeadLines;
+    progress_.position = script.bodyStart;
+    progress_.lineCount = kHeadLines;
+}
 
 HostAttempt::~HostAttempt() {
     if (completed_ && !checking_) {
@@ -26,13 +31,6 @@ HostAttempt::~HostAttempt() {
 }
 
 AttemptResult HostAttempt::run() {
-    std::size_t bodyStart = 0;
-    if (!readHostScriptHead(text_, host_, port_, bodyStart)) {
-        LogMessage("%s: Badly formed script ! Internal error !", g_scriptName.c_str());
-        return AttemptResult::GiveUp;
-    }
-    readCursor_ = bodyStart;
-    lineCount_ = kHeadLines;
     std::string_view line;
     while (nextLine(line)) {
         if (lineCount_ == kHeadLines + 1) {
@@ -56,7 +54,7 @@ AttemptResult HostAttempt::checkpoint() {
     if (flushed != AttemptResult::Done || !checking_) {
         return flushed;
     }
-    return CheckAnswers(text_, progress_, readCursor_, connection_, host_, port_, lastAnswer_);
+    return CheckAnswers(script_, progress_, readCursor_, connection_, lastAnswer_);
 }
 
 // The view stays valid as long as the script text.
@@ -70,10 +68,10 @@ bool HostAttempt::nextLine(std::string_view& line) {
 }
 
 AttemptResult HostAttempt::connect() {
-    connection_ = OpenConnection(host_, port_);
+    connection_ = OpenConnection(script_.host, script_.port);
     if (connection_ == kNoConnection) {
-        LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), host_.c_str(),
-                   port_.c_str());
+        LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), script_.host.c_str(),
+                   script_.port.c_str());
         return AttemptResult::Retry;
     }
     if (checking_) {
@@ -142,8 +140,8 @@ AttemptResult HostAttempt::flushCommands() {
     if (drainResult_ != AttemptResult::Done) {
         return drainResult_;
     }
-    LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), host_.c_str(),
-               port_.c_str(), ShownCommand(batch_.commandCutAt(sent)).c_str());
+    LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), script_.host.c_str(),
+               script_.port.c_str(), ShownCommand(batch_.commandCutAt(sent)).c_str());
     return AttemptResult::Retry;
 }
 
@@ -162,9 +160,9 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     // checkpoint does.
     std::string answer;
     const std::size_t before = progress_.position;
-    drainResult_ = CheckArrivedAnswers(text_, progress_, limit, connection_, host_, port_, answer);
+    drainResult_ = CheckArrivedAnswers(script_, progress_, limit, connection_, answer);
     if (drainResult_ == AttemptResult::Done && progress_.position == before) {
-        drainResult_ = CheckAnswers(text_, progress_, limit, connection_, host_, port_, answer);
+        drainResult_ = CheckAnswers(script_, progress_, limit, connection_, answer);
     }
     return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;
 }

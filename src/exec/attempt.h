@@ -43,10 +43,9 @@ class HostAttempt {
     AttemptResult storePendingAnswer();
     BlockedSend whileSendBlocked(std::size_t sent);
 
+    const CHostScript& script_;
     const std::string& text_;
     const bool checking_;
-    std::string host_;
-    std::string port_;
     Connection connection_ = kNoConnection;
     CommandBatch batch_;
     std::size_t readCursor_ = 0;

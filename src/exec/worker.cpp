@@ -10,7 +10,6 @@
 #include "common/strings.h"
 #include "exec/attempt.h"
 #include "files/log.h"
-#include "script/host_script.h"
 
 std::vector<CWorkerThread> g_workerThreads;
 
@@ -64,12 +63,8 @@ void StartHostWorker(CHostScript& script) {
     const bool started =
         StartWorkerThread([&script, result] { *result = runGuarded(script); }, worker.thread);
     if (!started) {
-        std::string host;
-        std::string port;
-        std::size_t bodyStart = 0;
-        readHostScriptHead(script.text, host, port, bodyStart);
-        LogMessage("%s: Can not start a worker for %s:%s !", g_scriptName.c_str(), host.c_str(),
-                   port.c_str());
+        LogMessage("%s: Can not start a worker for %s:%s !", g_scriptName.c_str(),
+                   script.host.c_str(), script.port.c_str());
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));

@@ -23,9 +23,10 @@
 
 namespace {
 
-// Relative includes and loaded files are taken from the script's folder. A relative script
-// path is made absolute first, so that its folder part is not applied twice.
-std::string followScriptFolder(const std::string& scriptFile) {
+// Makes the script's folder the current one, since relative includes and loaded files are taken
+// from there, and returns the path to open the script by: a relative one is made absolute
+// first, so that its folder part is not applied twice.
+std::string enterScriptFolder(const std::string& scriptFile) {
     if (scriptFile.empty()) {
         return scriptFile;
     }
@@ -103,7 +104,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (g_scriptName.empty()) {
         g_scriptName = options.scriptFile;
     }
-    const std::string openPath = followScriptFolder(options.scriptFile);
+    const std::string openPath = enterScriptFolder(options.scriptFile);
     if (options.encipher) {
         // 0 when the enciphered file was written and 1 when not, as for every other run.
         return encipherScriptFile(openPath) ? 0 : 1;

@@ -59,8 +59,8 @@ void endSegment(Analysis& analysis) {
         return;
     }
     if (analysis.targets.empty()) {
-        adoptHostScript(std::move(analysis.body), analysis.bodyStart, analysis.collected,
-                        analysis.scripts);
+        adoptHostScript(std::move(analysis.body), analysis.bodyStart, analysis.host, analysis.port,
+                        analysis.collected, analysis.scripts);
     }
     for (const auto& target : analysis.targets) {
         buildHostScript(loginLine(target) + analysis.body, analysis.collected, target.host,

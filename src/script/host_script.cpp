@@ -1,9 +1,6 @@
 #include <memory>
-#include <string_view>
 
 #include "script/host_script.h"
-
-#include "common/strings.h"
 
 std::string hostScriptHead(const std::string& host, const std::string& port) {
     return "*host=" + host + "\n*port=" + port + "\n";
@@ -15,11 +12,12 @@ void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& 
     const std::size_t bodyStart = text.size();
     text.reserve(bodyStart + body.size() + 1);
     text += body;
-    adoptHostScript(std::move(text), bodyStart, objects, scriptList);
+    adoptHostScript(std::move(text), bodyStart, host, port, objects, scriptList);
 }
 
-void adoptHostScript(std::string text, std::size_t bodyStart,
-                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
+void adoptHostScript(std::string text, std::size_t bodyStart, const std::string& host,
+                     const std::string& port, const std::vector<CBaseSynchro*>& objects,
+                     ScriptList& scriptList) {
     for (auto mark = text.find('^', bodyStart); mark != std::string::npos;
          mark = text.find('^', mark + 1)) {
         text[mark] = '\n';
@@ -33,32 +31,9 @@ void adoptHostScript(std::string text, std::size_t bodyStart,
     }
     auto script = std::make_unique<CHostScript>();
     script->text = std::move(text);
+    script->host = host;
+    script->port = port;
+    script->bodyStart = bodyStart;
     script->syncObjects = objects;
     scriptList.push_back(std::move(script));
-}
-
-namespace {
-
-// The rest of the line at `position` after `prefix`, and the start of the next line.
-bool readHeadLine(const std::string& text, std::string_view prefix, std::size_t& position,
-                  std::string& value) {
-    std::string_view line;
-    if (!nextLine(text, position, line) || !startsWith(line, prefix)) {
-        return false;
-    }
-    value = std::string(line.substr(prefix.size()));
-    return true;
-}
-
-}  // namespace
-
-bool readHostScriptHead(const std::string& text, std::string& host, std::string& port,
-                        std::size_t& bodyStart) {
-    std::size_t position = 0;
-    if (!readHeadLine(text, "*host=", position, host) ||
-        !readHeadLine(text, "*port=", position, port)) {
-        return false;
-    }
-    bodyStart = position;
-    return true;
 }

@@ -17,11 +17,8 @@ void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& 
                      const std::string& host, const std::string& port, ScriptList& scriptList);
 // The head lines of a host script for that host and port.
 std::string hostScriptHead(const std::string& host, const std::string& port);
-// Reads the head lines back: the host and the port, and where the body starts. False when the
-// text does not begin with the two head lines.
-bool readHostScriptHead(const std::string& text, std::string& host, std::string& port,
-                        std::size_t& bodyStart);
-// The same as buildHostScript for a text that already holds its head lines, the body from
-// `bodyStart` on: the text becomes the host script without a copy.
-void adoptHostScript(std::string text, std::size_t bodyStart,
-                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList);
+// The same as buildHostScript for a text that already holds the head lines of that host and
+// port, the body from `bodyStart` on: the text becomes the host script without a copy.
+void adoptHostScript(std::string text, std::size_t bodyStart, const std::string& host,
+                     const std::string& port, const std::vector<CBaseSynchro*>& objects,
+                     ScriptList& scriptList);

@@ -2,6 +2,7 @@
 // The script model: one self-contained script per target host and the three tables of named
 // shared objects through which the workers of one run meet.
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,6 +13,10 @@
 struct CHostScript {
     // "*host=<host>\n*port=<port>\n" then the body lines, each ended by one LF.
     std::string text;
+    // The head read once, where the script is built: the target, and where the body starts.
+    std::string host;
+    std::string port;
+    std::size_t bodyStart = 0;
     // Objects this host signals or fills, one entry per line that names one; released when its
     // run fails for good. Every target of a multihost segment lists that segment's objects.
     // Not owned.
