@@ -2,33 +2,70 @@
 
 #include "common/strings.h"
 
-bool isDirectiveLine(std::string_view line) {
-    return !line.empty() && line[0] == '*';
-}
+namespace {
 
-std::string directiveKeyword(std::string_view line) {
+const DirectiveSpec kDirectives[] = {
+    {DirectiveKind::Include, "include", DirectiveStage::Expanded, "FILE", nullptr, false},
+    {DirectiveKind::LoadFile, "loadfile", DirectiveStage::Expanded, "NAME,FILE", nullptr, false},
+    {DirectiveKind::Host, "host", DirectiveStage::Target, "HOST", "Host", false},
+    {DirectiveKind::Port, "port", DirectiveStage::Target, "PORT", "Port", false},
+    {DirectiveKind::MultiHost, "multihost", DirectiveStage::Target,
+     "HOST[:PORT],[PREFIX,]USER,PASSWORD", "multihost", false},
+    {DirectiveKind::WaitFor, "waitfor", DirectiveStage::Run, "EVENT", "waitfor", true},
+    {DirectiveKind::Event, "event", DirectiveStage::Run, "EVENT", "event", true},
+    {DirectiveKind::RendezVous, "rendezvous", DirectiveStage::Run, "NAME", "rendezvous", true},
+    {DirectiveKind::SaveNext, "savenext", DirectiveStage::Run, "BUFFER", "savenext", true},
+    {DirectiveKind::Set, "set", DirectiveStage::Run, "BUFFER,VALUE", "set", true},
+    {DirectiveKind::Wait, "wait", DirectiveStage::Run, "MILLISECONDS", nullptr, false},
+};
+
+const DirectiveSpec kUnknownDirective{
+    DirectiveKind::Unknown, "", DirectiveStage::Unknown, "", nullptr, false};
+
+std::string keywordOf(std::string_view line) {
     const std::size_t start = line.empty() ? 0 : 1;
     const auto equals = line.find('=', start);
     return toLowerAscii(std::string(
         line.substr(start, equals == std::string_view::npos ? equals : equals - start)));
 }
 
+}  // namespace
+
+const DirectiveSpec& findDirective(std::string_view keyword) {
+    for (const DirectiveSpec& spec : kDirectives) {
+        if (keyword == spec.name) {
+            return spec;
+        }
+    }
+    return kUnknownDirective;
+}
+
+bool isDirectiveLine(std::string_view line) {
+    return !line.empty() && line[0] == '*';
+}
+
+const DirectiveSpec& directiveOf(std::string_view line) {
+    return findDirective(keywordOf(line));
+}
+
 DirectiveView splitDirectiveView(std::string_view line) {
+    std::string keyword = keywordOf(line);
+    const DirectiveSpec* spec = &findDirective(keyword);
     const std::size_t start = line.empty() ? 0 : 1;
     const auto equals = line.find('=', start);
     if (equals == std::string_view::npos) {
-        return {directiveKeyword(line), std::string_view()};
+        return {std::move(keyword), std::string_view(), spec};
     }
     const char* const blanks = " \t";
     const auto first = line.find_first_not_of(blanks, equals + 1);
     if (first == std::string_view::npos) {
-        return {directiveKeyword(line), std::string_view()};
+        return {std::move(keyword), std::string_view(), spec};
     }
     const auto last = line.find_last_not_of(blanks);
-    return {directiveKeyword(line), line.substr(first, last - first + 1)};
+    return {std::move(keyword), line.substr(first, last - first + 1), spec};
 }
 
 Directive splitDirective(std::string_view line) {
     DirectiveView view = splitDirectiveView(line);
-    return {std::move(view.keyword), std::string(view.argument)};
+    return {std::move(view.keyword), std::string(view.argument), view.spec};
 }

@@ -9,13 +9,14 @@
 #include "exec/answers.h"
 #include "exec/attempt_result.h"
 #include "exec/batch.h"
+#include "exec/directives.h"
 #include "exec/tcp_link.h"
 #include "script/model.h"
 
 // One attempt at a host script.
 AttemptResult RunHostScript(const CHostScript& script);
 
-class HostAttempt {
+class HostAttempt : public DirectiveSite {
   public:
     explicit HostAttempt(const CHostScript& script);
     ~HostAttempt();
@@ -26,10 +27,9 @@ class HostAttempt {
 
     // Sends the queued commands, then, with checking, reads and judges every answer due so
     // far. Done when all is well, else the result that ends the attempt.
-    AttemptResult checkpoint();
-    bool checking() const { return checking_; }
-    // The buffer that receives the answer to the next command sent.
-    void setPendingBuffer(CBufferShared* buffer) { pendingBuffer_ = buffer; }
+    AttemptResult checkpoint() override;
+    bool checking() const override { return checking_; }
+    void setPendingBuffer(CBufferShared* buffer) override { pendingBuffer_ = buffer; }
 
   private:
     bool nextLine(std::string_view& line);

@@ -6,7 +6,6 @@
 #include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
-#include "exec/attempt.h"
 #include "files/log.h"
 #include "script/model.h"
 
@@ -32,7 +31,7 @@ void logNotSupported(const std::string& line) {
 
 // Waits for, raises or arrives at a named object once the answers due so far are good.
 template <class T, class Action>
-AttemptResult actOnNamed(HostAttempt& attempt, SharedTable<T>& table, const std::string& line,
+AttemptResult actOnNamed(DirectiveSite& attempt, SharedTable<T>& table, const std::string& line,
                          const std::string& name, Action action) {
     T* object = findNamed(table, name);
     if (object == nullptr) {
@@ -46,7 +45,7 @@ AttemptResult actOnNamed(HostAttempt& attempt, SharedTable<T>& table, const std:
     return checked;
 }
 
-AttemptResult pause(HostAttempt& attempt, const std::string& line, const std::string& value) {
+AttemptResult pause(DirectiveSite& attempt, const std::string& line, const std::string& value) {
     if (value.empty()) {
         logNotSupported(line);
         return AttemptResult::Done;
@@ -63,7 +62,7 @@ AttemptResult pause(HostAttempt& attempt, const std::string& line, const std::st
     return checked;
 }
 
-AttemptResult saveNext(HostAttempt& attempt, const std::string& line, const std::string& name) {
+AttemptResult saveNext(DirectiveSite& attempt, const std::string& line, const std::string& name) {
     CBufferShared* buffer = findNamed(g_buffers, name);
     if (buffer == nullptr) {
         logProcessingError(line);
@@ -84,30 +83,27 @@ AttemptResult saveNext(HostAttempt& attempt, const std::string& line, const std:
 
 }  // namespace
 
-AttemptResult RunDirective(HostAttempt& attempt, const std::string& line) {
+AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
     // Told apart before the split: a "set" line may hold a whole loaded file.
-    if (directiveKeyword(line) == "set") {
+    if (directiveOf(line).kind == DirectiveKind::Set) {
         return AttemptResult::Done;  // the value was stored when the script was analysed
     }
     const Directive directive = splitDirective(line);
-    const std::string& name = directive.keyword;
     const std::string& value = directive.argument;
-    if (name == "waitfor") {
-        return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Wait(); });
+    switch (directive.spec->kind) {
+        case DirectiveKind::WaitFor:
+            return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Wait(); });
+        case DirectiveKind::Event:
+            return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Raise(); });
+        case DirectiveKind::RendezVous:
+            return actOnNamed(attempt, g_rendezVous, line, value,
+                              [](CRendezVousShared& point) { point.Arrive(); });
+        case DirectiveKind::Wait:
+            return pause(attempt, line, value);
+        case DirectiveKind::SaveNext:
+            return saveNext(attempt, line, value);
+        default:
+            logNotSupported(line);
+            return AttemptResult::Done;
     }
-    if (name == "event") {
-        return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Raise(); });
-    }
-    if (name == "rendezvous") {
-        return actOnNamed(attempt, g_rendezVous, line, value,
-                          [](CRendezVousShared& point) { point.Arrive(); });
-    }
-    if (name == "wait") {
-        return pause(attempt, line, value);
-    }
-    if (name == "savenext") {
-        return saveNext(attempt, line, value);
-    }
-    logNotSupported(line);
-    return AttemptResult::Done;
 }

@@ -5,9 +5,21 @@
 #include <string>
 
 #include "exec/attempt_result.h"
+#include "script/synchro.h"
 
-class HostAttempt;
+// What a directive needs of the attempt it runs in.
+class DirectiveSite {
+  public:
+    // Sends the queued commands and, with checking, judges every answer due so far.
+    virtual AttemptResult checkpoint() = 0;
+    virtual bool checking() const = 0;
+    // The buffer that receives the answer to the next command sent.
+    virtual void setPendingBuffer(CBufferShared* buffer) = 0;
+
+  protected:
+    ~DirectiveSite() = default;
+};
 
 // `line` begins with "*". A directive that cannot be carried out only logs its message and
 // gives Done; any other result comes from a failed checkpoint and ends the attempt.
-AttemptResult RunDirective(HostAttempt& attempt, const std::string& line);
+AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line);

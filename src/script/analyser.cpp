@@ -99,24 +99,20 @@ bool storeSetValue(Analysis& analysis, std::string_view argument) {
 // What a host script keeps of a directive line. Workers pass over "set" lines, so their value
 // stays out of the host scripts, unless a "^" in it makes further lines of the body.
 std::string_view bodyLine(std::string_view line, const DirectiveView& directive) {
-    if (directive.keyword != "set" || directive.argument.find('^') != std::string_view::npos) {
+    if (directive.spec->kind != DirectiveKind::Set ||
+        directive.argument.find('^') != std::string_view::npos) {
         return line;
     }
     const std::size_t argumentStart = directive.argument.data() - line.data();
     return line.substr(0, argumentStart + directive.argument.find(',') + 1);
 }
 
-// Directives that choose the target: they end the segment and never reach a body.
-bool isTargetKeyword(const std::string& keyword) {
-    return keyword == "host" || keyword == "multihost" || keyword == "port";
-}
-
 void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     endSegment(analysis);
     const std::string argument(directive.argument);
-    if (directive.keyword == "host") {
+    if (directive.spec->kind == DirectiveKind::Host) {
         analysis.host = argument;
-    } else if (directive.keyword == "port") {
+    } else if (directive.spec->kind == DirectiveKind::Port) {
         analysis.port = argument;
     } else {
         analysis.targets.push_back(
@@ -126,49 +122,35 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
 
 // Prepares the objects of a directive that stays in the body. False when its argument is bad.
 bool prepareObjects(Analysis& analysis, const DirectiveView& directive) {
-    const std::string& keyword = directive.keyword;
-    const std::string name(keyword == "set" ? std::string_view() : directive.argument);
-    if (keyword == "waitfor") {
+    const DirectiveKind kind = directive.spec->kind;
+    const std::string name(kind == DirectiveKind::Set ? std::string_view() : directive.argument);
+    if (kind == DirectiveKind::WaitFor) {
         findOrCreate(g_events, name);
-    } else if (keyword == "event") {
+    } else if (kind == DirectiveKind::Event) {
         analysis.collected.push_back(&findOrCreate(g_events, name));
-    } else if (keyword == "rendezvous") {
+    } else if (kind == DirectiveKind::RendezVous) {
         CRendezVousShared& point = findOrCreate(g_rendezVous, name);
         // Every worker of the segment arrives, so each one is expected.
         for (int worker = 0; worker < workersOfSegment(analysis); ++worker) {
             point.AddParticipant();
         }
         analysis.collected.push_back(&point);
-    } else if (keyword == "savenext") {
+    } else if (kind == DirectiveKind::SaveNext) {
         analysis.collected.push_back(&findOrCreate(g_buffers, name));
-    } else if (keyword == "set") {
+    } else if (kind == DirectiveKind::Set) {
         return storeSetValue(analysis, directive.argument);
     }
     return true;
 }
 
-// The name printed in the syntax error of a keyword that needs an argument, else null.
-const char* directiveNeedingArgument(const std::string& keyword) {
-    static const char* const names[][2] = {{"host", "Host"},         {"multihost", "multihost"},
-                                           {"port", "Port"},         {"waitfor", "waitfor"},
-                                           {"event", "event"},       {"rendezvous", "rendezvous"},
-                                           {"savenext", "savenext"}, {"set", "set"}};
-    for (const auto& entry : names) {
-        if (keyword == entry[0]) {
-            return entry[1];
-        }
-    }
-    return nullptr;
-}
-
 bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber) {
     const DirectiveView directive = splitDirectiveView(line);
-    const char* errorName = directiveNeedingArgument(directive.keyword);
+    const char* errorName = directive.spec->syntaxName;
     if (errorName != nullptr && directive.argument.empty()) {
         logSyntaxError(errorName, lineNumber, line);
         return false;
     }
-    if (isTargetKeyword(directive.keyword)) {
+    if (directive.spec->stage == DirectiveStage::Target) {
         changeTarget(analysis, directive);
         return true;
     }

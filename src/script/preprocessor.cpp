@@ -91,10 +91,10 @@ bool expandInclude(const std::string& argument, const ScriptLine& line, std::str
 
 bool preprocessDirective(const ScriptLine& line, std::string& output) {
     const Directive directive = splitDirective(line.text);
-    if (directive.keyword == "loadfile") {
+    if (directive.spec->kind == DirectiveKind::LoadFile) {
         return expandLoadFile(directive.argument, line, output);
     }
-    if (directive.keyword == "include") {
+    if (directive.spec->kind == DirectiveKind::Include) {
         return expandInclude(directive.argument, line, output);
     }
     output += line.text;
@@ -118,11 +118,8 @@ bool expandsFiles(const std::string& text) {
     std::size_t position = 0;
     std::string_view line;
     while (nextLine(text, position, line)) {
-        if (isDirectiveLine(line)) {
-            const std::string keyword = directiveKeyword(line);
-            if (keyword == "loadfile" || keyword == "include") {
-                return true;
-            }
+        if (isDirectiveLine(line) && directiveOf(line).stage == DirectiveStage::Expanded) {
+            return true;
         }
     }
     return false;
