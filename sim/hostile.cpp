@@ -10,9 +10,9 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kFloodChunkBytes = 65536;
 
 // Reads what has come and records it; false once the client has ended its stream or is gone.
-bool takeArrived(SimSocket socket, Recorder& recorder) {
+bool takeArrived(SocketHandle socket, Recorder& recorder) {
     char buffer[65536];
-    const long count = NetReceive(socket, buffer, sizeof buffer);
+    const long count = SocketReceive(socket, buffer, sizeof buffer, false);
     if (count <= 0) {
         return false;
     }
@@ -34,20 +34,17 @@ std::string floodText(const SimOptions& options) {
 }
 
 // The flood line as fast as the client takes it; whatever the client sends is read.
-void flood(SimSocket socket, const SimOptions& options, Recorder& recorder) {
+void flood(SocketHandle socket, const SimOptions& options, Recorder& recorder) {
     const std::string text = floodText(options);
     std::size_t at = 0;
     bool reading = true;
     for (;;) {
-        const NetReady ready = NetWait(socket, reading, true);
-        if (ready.failed) {
-            return;
-        }
-        if (ready.readable) {
+        const SocketReady ready = SocketWait(socket, reading, true, -1);
+        if (ready.readable || ready.failed) {
             reading = takeArrived(socket, recorder);
         }
         if (ready.writable) {
-            const long sent = NetSendNoWait(socket, text.data() + at, text.size() - at);
+            const long sent = SocketSendNoWait(socket, text.data() + at, text.size() - at);
             if (sent < 0) {
                 return;
             }
@@ -60,33 +57,33 @@ void flood(SimSocket socket, const SimOptions& options, Recorder& recorder) {
 // asked for has passed; then what it sent is read and recorded up to its end. A client that
 // closes with bytes still queued for a peer that reads nothing is not seen to go: its system
 // holds the close back behind them.
-void neverRead(SimSocket socket, int milliseconds, Recorder& recorder,
+void neverRead(SocketHandle socket, int milliseconds, Recorder& recorder,
                const std::atomic<int>& accepted) {
     const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
     const int seen = accepted.load();
-    while (!NetPeerGone(socket) && accepted.load() == seen && Clock::now() < until) {
+    while (!SocketPeerGone(socket) && accepted.load() == seen && Clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    while (!NetWait(socket, true, false).failed && takeArrived(socket, recorder)) {
+    while (takeArrived(socket, recorder)) {
     }
 }
 
 // A "!" line every so often, read or not, until writing fails.
-void keepTalking(SimSocket socket, const SimOptions& options, Recorder& recorder) {
+void keepTalking(SocketHandle socket, const SimOptions& options, Recorder& recorder) {
     const auto every = std::chrono::milliseconds(options.eventEveryMs);
     auto next = Clock::now() + every;
     bool reading = true;
     for (long number = 1;; ++number) {
         for (auto now = Clock::now(); now < next; now = Clock::now()) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
-            const NetReady ready =
-                NetWait(socket, reading, false, static_cast<int>(left.count()) + 1);
-            if (ready.readable) {
+            const SocketReady ready =
+                SocketWait(socket, reading, false, static_cast<int>(left.count()) + 1);
+            if (ready.readable || ready.failed) {
                 reading = takeArrived(socket, recorder);
             }
         }
         const std::string line = "!EVENT " + std::to_string(number) + "\n";
-        if (!NetSendAll(socket, line.data(), line.size())) {
+        if (!SocketSendAll(socket, line.data(), line.size())) {
             return;
         }
         next += every;
@@ -99,10 +96,10 @@ bool IsHostile(const SimOptions& options) {
     return !options.floodLine.empty() || options.noReadMs > 0 || options.eventEveryMs > 0;
 }
 
-void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& recorder,
+void RunHostileSession(SocketHandle socket, const SimOptions& options, Recorder& recorder,
                        const std::atomic<int>& accepted) {
     const std::string greeting = options.greeting + "\n";
-    if (NetSendAll(socket, greeting.data(), greeting.size())) {
+    if (SocketSendAll(socket, greeting.data(), greeting.size())) {
         if (!options.floodLine.empty()) {
             flood(socket, options, recorder);
         } else if (options.noReadMs > 0) {
@@ -111,5 +108,5 @@ void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& re
             keepTalking(socket, options, recorder);
         }
     }
-    NetClose(socket);
+    SocketShutdownAndClose(socket);
 }

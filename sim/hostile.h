@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "net.h"
+#include "net/socket.h"
 #include "options.h"
 #include "recorder.h"
 
@@ -14,5 +14,5 @@ bool IsHostile(const SimOptions& options);
 // Runs the hostile server on the connection until the client is gone; closes the socket.
 // `accepted` counts the connections accepted so far: a server that reads nothing starts
 // reading once the client has come back on a new connection (its retry).
-void RunHostileSession(SimSocket socket, const SimOptions& options, Recorder& recorder,
+void RunHostileSession(SocketHandle socket, const SimOptions& options, Recorder& recorder,
                        const std::atomic<int>& accepted);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "hostile.h"
-#include "net.h"
+#include "net/socket.h"
 #include "options.h"
 #include "recorder.h"
 #include "session.h"
@@ -19,16 +19,16 @@ namespace {
 
 // Every connection gets a thread of its own; a server-wide store is shared by all of them. The
 // misbehaviours asked for apply to the first --faults-on connections (all, without it).
-void serve(SimSocket listener, const SimOptions& options) {
+void serve(SocketHandle listener, const SimOptions& options) {
     ValueStore sharedValues(options.presetValues);
     static std::atomic<int> accepted{0};
     for (int number = 1;; ++number) {
-        const SimSocket client = NetAccept(listener);
-        if (client == kNoSimSocket) {
+        const SocketHandle client = SocketAccept(listener);
+        if (client == kNoSocket) {
             continue;
         }
         accepted.store(number);
-        NetSetBuffers(client, options.socketBufferBytes);
+        SocketSetBuffers(client, options.socketBufferBytes);
         const bool faulty = options.faultsOn == 0 || number <= options.faultsOn;
         std::thread([client, &options, &sharedValues, number, faulty] {
             if (faulty && IsHostile(options)) {
@@ -58,17 +58,17 @@ int main(int argc, char** argv) {
         std::fputs(kSimUsage, stdout);
         return 0;
     }
-    if (!NetStart()) {
+    if (!StartSocketLibrary()) {
         std::fprintf(stderr, "orvane-sim: the socket library did not start\n");
         return 1;
     }
-    const SimSocket listener =
-        NetListen(options.listenAddress, options.port, options.socketBufferBytes, error);
-    if (listener == kNoSimSocket) {
+    const SocketHandle listener =
+        SocketListen(options.listenAddress, options.port, options.socketBufferBytes, error);
+    if (listener == kNoSocket) {
         std::fprintf(stderr, "orvane-sim: %s\n", error.c_str());
         return 1;
     }
-    PrintLine(std::to_string(NetBoundPort(listener)));
+    PrintLine(std::to_string(SocketBoundPort(listener)));
     serve(listener, options);
     return 0;
 }

@@ -19,7 +19,7 @@ void pause(int milliseconds) {
 
 }  // namespace
 
-Session::Session(SimSocket socket, const SimOptions& options, ValueStore& values, int number,
+Session::Session(SocketHandle socket, const SimOptions& options, ValueStore& values, int number,
                  bool faulty)
     : socket_(socket),
       options_(options),
@@ -38,7 +38,7 @@ void Session::run() {
         }
     }
     flushBlocking();
-    NetClose(socket_);
+    SocketShutdownAndClose(socket_);
 }
 
 // One round of waiting, writing what is queued and reading what came; false at the end.
@@ -46,13 +46,13 @@ bool Session::exchange() {
     if (endless_ && !feedEndlessLine()) {
         return false;
     }
-    const NetReady ready = NetWait(socket_, true, !outbox_.empty());
-    if (ready.failed) {
-        return false;
-    }
+    SocketReady ready = SocketWait(socket_, true, !outbox_.empty(), -1);
+    // A broken connection is read like any other: what came before the break is recorded,
+    // then the receive fails.
+    ready.readable = ready.readable || ready.failed;
     if (ready.writable) {
         const std::size_t size = trickleMs_ > 0 ? 1 : outbox_.size();
-        const long sent = NetSendNoWait(socket_, outbox_.data(), size);
+        const long sent = SocketSendNoWait(socket_, outbox_.data(), size);
         if (sent < 0) {
             return false;
         }
@@ -63,7 +63,7 @@ bool Session::exchange() {
         return true;
     }
     char buffer[65536];
-    const long count = NetReceive(socket_, buffer, sizeof buffer);
+    const long count = SocketReceive(socket_, buffer, sizeof buffer, false);
     if (count <= 0) {
         return false;
     }
@@ -137,7 +137,7 @@ void Session::queue(const std::string& line, bool withLineEnd) {
 }
 
 bool Session::flushBlocking() {
-    const bool sent = NetSendAll(socket_, outbox_.data(), outbox_.size());
+    const bool sent = SocketSendAll(socket_, outbox_.data(), outbox_.size());
     outbox_.clear();
     return sent;
 }

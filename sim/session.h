@@ -1,7 +1,7 @@
 #pragma once
 // One client connection: greeting, then one answer per received command.
 
-#include "net.h"
+#include "net/socket.h"
 #include "options.h"
 #include "recorder.h"
 #include "responder.h"
@@ -9,7 +9,7 @@
 class Session {
   public:
     // `faulty`: the connection plays the misbehaviours that keep the protocol (--trickle).
-    Session(SimSocket socket, const SimOptions& options, ValueStore& values, int number,
+    Session(SocketHandle socket, const SimOptions& options, ValueStore& values, int number,
             bool faulty);
     // Runs until the peer closes, an error, or --close-after; closes the socket.
     void run();
@@ -23,7 +23,7 @@ class Session {
     // With the endless line under way: keeps the outbox filled; false once it is long enough.
     bool feedEndlessLine();
 
-    SimSocket socket_;
+    SocketHandle socket_;
     const SimOptions& options_;
     Responder responder_;
     Recorder recorder_;

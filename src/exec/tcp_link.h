@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "exec/socket.h"
+#include "net/socket.h"
 
 // A socket handle; kNoConnection (-1) when there is none.
 using Connection = SocketHandle;

@@ -6,7 +6,7 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/answers.h"
-#include "exec/socket.h"
+#include "net/socket.h"
 #include "exec/worker.h"
 #include "files/folders.h"
 #include "files/log.h"

@@ -1,6 +1,6 @@
 #include <winsock2.h>
 
-#include "exec/socket.h"
+#include "net/socket.h"
 
 bool StartSocketLibrary() {
     WSADATA data;

@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "exec/socket.h"
+#include "net/socket.h"
 
 bool StartSocketLibrary() {
     // A peer that closes early must fail the send, not kill the process.

@@ -1,5 +1,6 @@
 #pragma once
-// The platform's socket calls behind the TCP link; one implementation per platform.
+// The platform's socket calls: the program's TCP link connects, orvane-sim listens and
+// accepts. One implementation per platform.
 
 #include <cstddef>
 #include <cstdint>
@@ -59,3 +60,18 @@ void SocketShutdownSend(SocketHandle socket);
 // Shuts both directions down, then closes.
 void SocketShutdownAndClose(SocketHandle socket);
 void SocketClose(SocketHandle socket);
+
+// The server's side (orvane-sim).
+// A listening IPv4 socket on `address` (dotted) and `port` (0: one the system picks), with
+// small buffers when `bufferBytes` > 0; kNoSocket with `error` set on failure.
+SocketHandle SocketListen(const std::string& address, int port, int bufferBytes,
+                          std::string& error);
+int SocketBoundPort(SocketHandle listener);
+SocketHandle SocketAccept(SocketHandle listener);
+// Send and receive buffers of `bufferBytes`, and no delay for small segments; nothing for 0.
+void SocketSetBuffers(SocketHandle socket, int bufferBytes);
+// True once the peer has closed or reset the connection, whether or not its bytes were read.
+// Not every platform can tell; there it stays false.
+bool SocketPeerGone(SocketHandle socket);
+// Blocks until every byte is written; false on error.
+bool SocketSendAll(SocketHandle socket, const char* data, std::size_t size);
