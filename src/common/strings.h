@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #if defined(__GNUC__)
 #define TRANSMITTER_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -59,3 +60,7 @@ long long readDecimal(const std::string& text);
 
 // printf-style formatting into a string of any length.
 std::string formatStringV(const char* format, va_list args);
+
+// The name of `names` that `word` is a typo of (at most two edits: a letter added, dropped,
+// changed, or two neighbours swapped), or empty.
+std::string nearestName(const std::string& word, const std::vector<std::string>& names);

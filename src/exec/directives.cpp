@@ -8,6 +8,7 @@
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/model.h"
+#include "script/script_check.h"
 
 namespace {
 
@@ -50,8 +51,8 @@ AttemptResult pause(DirectiveSite& attempt, const std::string& line, const std::
         logNotSupported(line);
         return AttemptResult::Done;
     }
-    const long long milliseconds = readDecimal(value);
-    if (milliseconds <= 0) {
+    long long milliseconds = 0;
+    if (!readPause(value, milliseconds)) {
         LogMessage("%s: Command %s syntax error", g_scriptName.c_str(), line.c_str());
         return AttemptResult::Done;
     }

@@ -66,3 +66,16 @@ std::string cleanScriptLines(std::string&& text) {
     text.resize(kept);
     return std::move(text);
 }
+
+std::vector<int> keptLineNumbers(const std::string& text) {
+    std::vector<int> numbers;
+    const std::string_view whole(text);
+    std::size_t position = 0;
+    std::string_view read;
+    for (int number = 1; nextLine(whole, position, read); ++number) {
+        if (!cleanLine(read, number == 1).empty()) {
+            numbers.push_back(number);
+        }
+    }
+    return numbers;
+}

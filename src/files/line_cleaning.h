@@ -2,6 +2,7 @@
 // Line cleaning of script files: what the preprocessor and the analyser work on.
 
 #include <string>
+#include <vector>
 
 // Splits at every LF and keeps each line without a UTF-8 byte-order mark (line 1 only),
 // without comment lines (first byte "#"), without "##" tails, without leading blanks and
@@ -10,3 +11,5 @@
 std::string cleanScriptLines(const std::string& text);
 // The same, in the text's own memory: cleaning only ever removes bytes.
 std::string cleanScriptLines(std::string&& text);
+// The numbers (from 1) of the lines of `text` that cleaning keeps, in order.
+std::vector<int> keptLineNumbers(const std::string& text);

@@ -1,8 +1,11 @@
 #include "files/script_file.h"
 
+#include <algorithm>
 #include <new>
+#include <string_view>
 
 #include "common/globals.h"
+#include "common/strings.h"
 #include "files/enciphered_format.h"
 #include "files/folders.h"
 #include "files/line_cleaning.h"
@@ -67,6 +70,10 @@ bool encipherScriptFile(const std::string& path) {
         logCryptError(path, "");
         return false;
     }
+    if (plain[0] == kFormatByte) {
+        logCryptError(path, ": the file is already enciphered");
+        return false;
+    }
     try {
         return writeEncipheredFile(path, plain);
     } catch (const std::bad_alloc&) {
@@ -99,9 +106,41 @@ bool readScriptContent(const std::string& path, std::string& text) {
     }
 }
 
-bool readScriptFile(const std::string& path, std::string* output) {
+std::string textEncodingProblem(const std::string& text, int& line) {
+    static const char kSaveAs[] = ": save it as ANSI or UTF-8 (in Notepad: Save as, Encoding)";
+    line = 1;
+    for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\0\0\xFE\xFF"}) {
+        const std::string_view bom(mark, mark[0] == '\0' ? 4 : 2);
+        if (startsWith(text, bom)) {
+            return std::string("the script is saved as UTF-") +
+                   (bom.size() == 4 || startsWith(text, std::string_view("\xFF\xFE\0\0", 4))
+                        ? "32"
+                        : "16") +
+                   kSaveAs;
+        }
+    }
+    const auto nul = text.find('\0');
+    if (nul != std::string::npos) {
+        line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + nul, '\n'));
+        return std::string("a NUL byte in this line: is the script saved as UTF-16?") + kSaveAs;
+    }
+    const auto cr = text.find('\r');
+    if (cr != std::string::npos && cr + 1 < text.size() && text.find('\n') == std::string::npos) {
+        return "lines end with CR alone: save the script with CR LF or LF line ends";
+    }
+    return std::string();
+}
+
+bool readScriptFile(const std::string& path, std::string* output, const std::string& shownName) {
     std::string content;
     if (!readScriptContent(path, content)) {
+        return false;
+    }
+    int line = 0;
+    const std::string problem = textEncodingProblem(content, line);
+    if (!problem.empty()) {
+        LogMessage("%s:%d: %s", (shownName.empty() ? path : shownName).c_str(), line,
+                   problem.c_str());
         return false;
     }
     if (output != nullptr) {

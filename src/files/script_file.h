@@ -12,5 +12,11 @@ bool encipherScriptFile(const std::string& path);
 // Reports nothing, except for a file of 2 GiB or more, which is refused with a message.
 bool readScriptContent(const std::string& path, std::string& text);
 
-// readScriptContent, then line cleaning; `output` (when given) replaced on success only.
-bool readScriptFile(const std::string& path, std::string* output);
+// What makes a script's plain text unreadable as 8-bit text (UTF-16 or UTF-32, NUL bytes,
+// lines ended by CR alone), with the line it shows in; empty when it is readable.
+std::string textEncodingProblem(const std::string& text, int& line);
+
+// readScriptContent, then line cleaning; `output` (when given) replaced on success only. Text
+// that is not 8-bit text is refused with "NAME:LINE: problem", NAME `shownName` or the path.
+bool readScriptFile(const std::string& path, std::string* output,
+                    const std::string& shownName = std::string());

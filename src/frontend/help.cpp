@@ -80,6 +80,7 @@ const char* const kHelpLines[] = {
     "            --check-full : Check all answers and retry if possible, return 1 if error",
     "            --check-back (default) : Check all answers and retry if possible, but in a "
     "background process, while returning immediatly",
+    "            --dry-run : Check the script and print what each host would do; send nothing",
     "    IMPORTANT:",
     "        Use either commands or file, not both !",
     "",
@@ -129,6 +130,17 @@ void PrintHelp(const std::string& programPath) {
         std::fwrite(text.data(), 1, text.size(), stdout);
     }
     std::fflush(stdout);
+}
+
+std::string UsageText(const std::string& programPath) {
+    const std::string shortName = programShortName(programPath);
+    std::string text;
+    for (const char* line : kHelpLines) {
+        if (startsWith(line, "    %s [-h]")) {
+            text += replaceAll(line, "%s", shortName) + "\n";
+        }
+    }
+    return text;
 }
 
 void PrintVersion() {

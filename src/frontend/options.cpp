@@ -18,7 +18,7 @@ NameValue splitArgument(const std::string& argument) {
             trimBoth(argument.substr(equals + 1), " \t")};
 }
 
-enum class Step { Next, Stop, Help, Version };
+enum class Step { Next, Stop, Help, Version, Unknown };
 
 Step applyArgument(const std::string& argument, RunOptions& options) {
     const NameValue nv = splitArgument(argument);
@@ -53,6 +53,11 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
         options.removeFile = true;
     } else if (name == "--originalfile") {
         options.originalFile = nv.value;
+    } else if (name == "--dry-run") {
+        options.dryRun = true;
+    } else if (argument.size() > 1 && argument[0] == '-') {
+        options.unknownOption = name;
+        return Step::Unknown;
     } else {
         options.scriptFile = argument;
     }
@@ -76,7 +81,17 @@ ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& o
                 return ParseEnd::Help;
             case Step::Version:
                 return ParseEnd::Version;
+            case Step::Unknown:
+                return ParseEnd::UnknownOption;
         }
     }
     return ParseEnd::Normal;
+}
+
+std::string NearestOption(const std::string& name) {
+    static const std::vector<std::string> kOptions = {
+        "-c",        "--crypt",     "-h",           "--help",         "-V",           "--version",
+        "--host",    "--port",      "--check-none", "--check-full",   "--check-back", "--cmd",
+        "--install", "--uninstall", "--removefile", "--originalfile", "--dry-run"};
+    return nearestName(name, kOptions);
 }

@@ -15,20 +15,26 @@ struct RunOptions {
     bool install = true;
     bool encipher = false;
     bool removeFile = false;
+    bool dryRun = false;  // check and print the plan; connect to nothing
     CheckMode checkMode = CheckMode::Back;
-    std::string originalFile;  // value of --originalfile, the display name of the script
+    std::string originalFile;   // value of --originalfile, the display name of the script
+    std::string unknownOption;  // the name of a refused option
 };
 
 enum class ParseEnd {
-    Normal,   // every argument read, or parsing stopped by --install/--uninstall
-    Help,     // -h / --help: print the help and end
-    Version,  // -V / --version: print the version and end
+    Normal,         // every argument read, or parsing stopped by --install/--uninstall
+    Help,           // -h / --help: print the help and end
+    Version,        // -V / --version: print the version and end
+    UnknownOption,  // an argument that begins with "-" names no option: refused
 };
 
 // Reads argv[1] onwards into `options`, testing each argument against the options in the
-// fixed order; an argument that names no option is the script file.
+// fixed order; an argument that names no option is the script file, unless it begins with "-".
 ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& options);
 
 // The option an argument names: the text before its first "=" without edge blanks, or the
 // whole argument when it has no "=".
 std::string OptionName(const std::string& argument);
+
+// The option a mistyped name stands for, or empty.
+std::string NearestOption(const std::string& name);

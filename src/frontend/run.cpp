@@ -6,7 +6,6 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/answers.h"
-#include "net/socket.h"
 #include "exec/worker.h"
 #include "files/folders.h"
 #include "files/log.h"
@@ -15,11 +14,14 @@
 #include "frontend/background.h"
 #include "frontend/help.h"
 #include "frontend/options.h"
+#include "frontend/preflight.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
+#include "net/socket.h"
 #include "register/registration.h"
 #include "script/analyser.h"
 #include "script/preprocessor.h"
+#include "script/script_check.h"
 
 namespace {
 
@@ -67,22 +69,11 @@ bool readPreparedCopy(const std::string& path, std::string& commandText) {
     return true;
 }
 
-int runForeground(RunOptions& options) {
+int runForeground(RunOptions& options, ScriptList& scripts) {
     g_checkAnswers = options.checkMode != CheckMode::None;
     if (options.commandText.empty()) {
         PrintHelp(g_programPath);
         return 0;
-    }
-    ScriptList scripts;
-    {
-        // The host scripts hold the commands now; the text stays only as long as a buffer
-        // shares a "set" value with it.
-        const auto text = std::make_shared<const std::string>(std::move(options.commandText));
-        options.commandText.clear();
-        if (!analyseSharedScript(text, options.host, options.port, scripts)) {
-            LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
-            return 1;
-        }
     }
     for (auto& script : scripts) {
         StartHostWorker(*script);
@@ -104,6 +95,11 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (g_scriptName.empty()) {
         g_scriptName = options.scriptFile;
     }
+    const std::string badPort = portProblem(options.port);
+    if (!badPort.empty()) {
+        LogMessage("--port=%s: %s", options.port.c_str(), badPort.c_str());
+        return 1;
+    }
     const std::string openPath = enterScriptFolder(options.scriptFile);
     if (options.encipher) {
         // 0 when the enciphered file was written and 1 when not, as for every other run.
@@ -124,10 +120,32 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
             return 1;
         }
     }
+    // The whole run is checked before anything is sent, also by a launch that leaves the
+    // sending to its background copy.
+    ScriptList scripts;
+    ScriptCheck check;
+    const bool analysed =
+        options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check);
+    if (options.dryRun) {
+        PrintPlan(options, openPath, scripts, check);
+        return analysed ? 0 : 1;
+    }
+    if (!analysed) {
+        return 1;
+    }
     if (options.checkMode == CheckMode::Back) {
         return LaunchBackground(options, arguments);
     }
-    return runForeground(options);
+    return runForeground(options, scripts);
+}
+
+// Nothing is run: a mistyped option would otherwise change what the run does unseen.
+void refuseOption(const std::string& name) {
+    const std::string nearest = NearestOption(name);
+    const std::string hint = nearest.empty() ? std::string() : "; did you mean " + nearest + "?";
+    LogMessage("unknown option %s%s", name.c_str(), hint.c_str());
+    const std::string usage = UsageText(g_programPath);
+    std::fwrite(usage.data(), 1, usage.size(), stderr);
 }
 
 void cleanUp() {
@@ -151,6 +169,11 @@ int RunTransmitter(const std::vector<std::string>& arguments, const std::string&
         return -2;
     }
     const ParseEnd end = parseArguments(arguments, options);
+    if (end == ParseEnd::UnknownOption) {
+        refuseOption(options.unknownOption);
+        cleanUp();
+        return 1;
+    }
     if (end != ParseEnd::Normal) {
         if (end == ParseEnd::Help) {
             PrintHelp(g_programPath);

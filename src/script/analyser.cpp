@@ -10,6 +10,7 @@
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/multihost.h"
+#include "script/script_check.h"
 
 namespace {
 
@@ -31,7 +32,66 @@ struct Analysis {
     std::vector<CBaseSynchro*> collected;
     // Targets of the "multihost" lines that the current segment goes to.
     std::vector<CMultiHostTarget> targets;
+    // What the checks before the run learn of each line, and the problems found; may be null.
+    ScriptCheck* check;
+    int segment = 0;
+    int lineNumber = 0;
 };
+
+void noteFact(Analysis& analysis, FactKind kind, std::string name) {
+    if (analysis.check != nullptr) {
+        analysis.check->facts.push_back(
+            {kind, std::move(name), analysis.lineNumber, analysis.segment});
+    }
+}
+
+void noteProblem(Analysis& analysis, std::string message) {
+    if (analysis.check != nullptr && !message.empty()) {
+        analysis.check->problems.push_back({analysis.lineNumber, std::move(message)});
+    }
+}
+
+// The buffers a template line ("$...") names between "$" signs.
+void noteTemplate(Analysis& analysis, std::string_view line) {
+    for (auto open = line.find('$', 1); open != std::string_view::npos;) {
+        const auto close = line.find('$', open + 1);
+        if (close == std::string_view::npos) {
+            return;
+        }
+        noteFact(analysis, FactKind::Template,
+                 std::string(line.substr(open + 1, close - open - 1)));
+        open = line.find('$', close + 1);
+    }
+}
+
+// A command line; "^" makes several lines of it, each a template when it starts with "$".
+void noteCommand(Analysis& analysis, std::string_view line) {
+    noteFact(analysis, FactKind::Command, std::string());
+    for (std::size_t start = 0; start <= line.size();) {
+        const auto caret = std::min(line.find('^', start), line.size());
+        const std::string_view part = line.substr(start, caret - start);
+        if (!part.empty() && part[0] == '$') {
+            noteTemplate(analysis, part);
+        }
+        start = caret + 1;
+    }
+}
+
+std::string multihostProblem(const CMultiHostTarget& target, const std::string& argument) {
+    if (std::count(argument.begin(), argument.end(), ',') < 2) {
+        return "*multihost=" + argument + " needs a user and a password: " +
+               "*multihost=HOST[:PORT],[PREFIX,]USER,PASSWORD (HOST:PORT,, for a processor " +
+               "without a login)";
+    }
+    if (target.host.empty()) {
+        return "*multihost=" + argument + " has no host";
+    }
+    if (target.loginUser.empty() != target.loginPassword.empty()) {
+        return "*multihost=" + argument + " has a " +
+               (target.loginUser.empty() ? "password without a user" : "user without a password");
+    }
+    return portProblem(target.port);
+}
 
 constexpr std::size_t kLargeSegmentBytes = 64 * 1024;
 
@@ -70,6 +130,7 @@ void endSegment(Analysis& analysis) {
     analysis.collected.clear();
     analysis.body = std::string();
     analysis.bodyStart = 0;
+    ++analysis.segment;
 }
 
 // Workers that will run the current segment: one per pending target, else the current host.
@@ -91,6 +152,7 @@ bool storeSetValue(Analysis& analysis, std::string_view argument) {
     }
     CBufferShared& buffer = findOrCreate(g_buffers, std::string(argument.substr(0, comma)));
     analysis.collected.push_back(&buffer);
+    noteFact(analysis, FactKind::Set, std::string(argument.substr(0, comma)));
     buffer.SetValue(SharedBytes{analysis.text, argument.substr(comma + 1)});
     buffer.Raise();
     return true;
@@ -114,21 +176,26 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
         analysis.host = argument;
     } else if (directive.spec->kind == DirectiveKind::Port) {
         analysis.port = argument;
+        noteProblem(analysis, portProblem(argument));
     } else {
         analysis.targets.push_back(
             parseMultiHostTarget(argument, analysis.defaultHost, analysis.defaultPort));
+        noteProblem(analysis, multihostProblem(analysis.targets.back(), argument));
     }
 }
 
 // Prepares the objects of a directive that stays in the body. False when its argument is bad.
-bool prepareObjects(Analysis& analysis, const DirectiveView& directive) {
+bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::string_view line) {
     const DirectiveKind kind = directive.spec->kind;
     const std::string name(kind == DirectiveKind::Set ? std::string_view() : directive.argument);
     if (kind == DirectiveKind::WaitFor) {
         findOrCreate(g_events, name);
+        noteFact(analysis, FactKind::Await, name);
     } else if (kind == DirectiveKind::Event) {
         analysis.collected.push_back(&findOrCreate(g_events, name));
+        noteFact(analysis, FactKind::Raise, name);
     } else if (kind == DirectiveKind::RendezVous) {
+        noteFact(analysis, FactKind::Meet, name);
         CRendezVousShared& point = findOrCreate(g_rendezVous, name);
         // Every worker of the segment arrives, so each one is expected.
         for (int worker = 0; worker < workersOfSegment(analysis); ++worker) {
@@ -137,6 +204,19 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive) {
         analysis.collected.push_back(&point);
     } else if (kind == DirectiveKind::SaveNext) {
         analysis.collected.push_back(&findOrCreate(g_buffers, name));
+        noteFact(analysis, FactKind::SaveNext, name);
+    } else if (kind == DirectiveKind::Wait) {
+        long long milliseconds = 0;
+        if (!readPause(std::string(directive.argument), milliseconds)) {
+            noteProblem(analysis, "*wait=" + std::string(directive.argument) +
+                                      " is no pause: write a whole number of milliseconds, " +
+                                      "or of seconds with \"s\" (*wait=500, *wait=2s)");
+        }
+    } else if (kind == DirectiveKind::Unknown ||
+               directive.spec->stage == DirectiveStage::Expanded) {
+        const std::size_t equals = line.find('=');
+        noteProblem(analysis, unknownDirectiveProblem(std::string(line.substr(
+                                  1, equals == std::string_view::npos ? equals : equals - 1))));
     } else if (kind == DirectiveKind::Set) {
         return storeSetValue(analysis, directive.argument);
     }
@@ -154,7 +234,7 @@ bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber)
         changeTarget(analysis, directive);
         return true;
     }
-    if (!prepareObjects(analysis, directive)) {
+    if (!prepareObjects(analysis, directive, line)) {
         logSyntaxError(errorName, lineNumber, line);
         return false;
     }
@@ -167,6 +247,7 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
         return true;
     }
     if (!isDirectiveLine(line)) {
+        noteCommand(analysis, line);
         appendToBody(analysis, line);
         return true;
     }
@@ -177,19 +258,23 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
 
 bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
-                         ScriptList& scriptList) {
-    Analysis analysis{text,        defaultHost, defaultPort, scriptList, defaultHost,
-                      defaultPort, {},          0,           {},         {}};
+                         ScriptList& scriptList, ScriptCheck* check) {
+    Analysis analysis{text, defaultHost, defaultPort, scriptList, defaultHost, defaultPort,
+                      {},   0,           {},          {},         check};
     std::string_view script(*text);
     script = script.substr(0, script.find('\0'));
     int lineNumber = 0;
     std::size_t position = 0;
     std::string_view line;
     while (nextLine(script, position, line)) {
-        if (!analyseLine(analysis, line, ++lineNumber)) {
+        analysis.lineNumber = ++lineNumber;
+        if (!analyseLine(analysis, line, lineNumber)) {
             return false;
         }
     }
     endSegment(analysis);
+    if (check != nullptr) {
+        checkWholeRun(*check);
+    }
     return true;
 }

@@ -7,6 +7,7 @@
 #include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
+#include "files/line_cleaning.h"
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/script_file.h"
@@ -80,7 +81,7 @@ bool expandInclude(const std::string& argument, const ScriptLine& line, std::str
         return false;
     }
     std::string included;
-    if (!readScriptFile(argument, &included)) {
+    if (!readScriptFile(argument, &included, argument)) {
         logFileError("%s: Error in include invalid file \"%s\" (line %d): %s", argument, line);
         return false;
     }
@@ -151,7 +152,7 @@ bool preprocessScript(const std::string& path, std::string* output) {
     }
     try {
         std::string text;
-        if (!readScriptFile(path, &text)) {
+        if (!readScriptFile(path, &text, g_scriptName)) {
             LogMessage("Failed to read file %s", path.c_str());
             return false;
         }
@@ -167,4 +168,31 @@ bool preprocessScript(const std::string& path, std::string* output) {
                    path.c_str());
         return false;
     }
+}
+
+std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::string& shownName) {
+    std::vector<LineOrigin> origins;
+    std::string raw;
+    if (!readScriptContent(path, raw)) {
+        return origins;
+    }
+    const std::vector<int> numbers = keptLineNumbers(raw);
+    const std::string cleaned = cleanScriptLines(std::move(raw));
+    const bool expands = expandsFiles(cleaned);
+    std::size_t position = 0;
+    std::string_view line;
+    for (std::size_t index = 0; nextLine(cleaned, position, line) && index < numbers.size();
+         ++index) {
+        if (expands && isDirectiveLine(line) && directiveOf(line).kind == DirectiveKind::Include) {
+            // The included lines, then the line break that follows them.
+            const std::string included = splitDirective(line).argument;
+            std::string text;
+            readScriptContent(included, text);
+            for (int number : keptLineNumbers(text)) {
+                origins.push_back({included, number});
+            }
+        }
+        origins.push_back({shownName, numbers[index]});
+    }
+    return origins;
 }

@@ -2,7 +2,18 @@
 // Expands "include" and "loadfile" lines of a script file.
 
 #include <string>
+#include <vector>
 
 // Appends the preprocessed lines of the file to `output` (never cleared). False on failure,
 // after a message; false at once, silently, for an empty path or no output.
 bool preprocessScript(const std::string& path, std::string* output);
+
+// Where a line of the preprocessed text came from: the file as the script names it, and its
+// line there (from 1).
+struct LineOrigin {
+    std::string file;
+    int line;
+};
+// The origin of every line of the text preprocessScript gives for `path`, which messages name
+// `shownName`; read again only when a message needs it.
+std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::string& shownName);

@@ -1,0 +1,136 @@
+#include "frontend/preflight.h"
+
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+#include "common/directive.h"
+#include "common/globals.h"
+#include "common/strings.h"
+#include "exec/shown_command.h"
+#include "files/log.h"
+#include "script/analyser.h"
+#include "script/preprocessor.h"
+
+namespace {
+
+// Origins of the analysed lines: the script's, or lines of a command list.
+class LineNames {
+  public:
+    LineNames(const RunOptions& options, const std::string& openPath) {
+        if (!openPath.empty()) {
+            origins_ = traceScriptOrigins(openPath, options.scriptFile);
+        }
+    }
+    std::string operator()(int line) const {
+        if (line >= 1 && static_cast<std::size_t>(line) <= origins_.size()) {
+            const LineOrigin& origin = origins_[static_cast<std::size_t>(line) - 1];
+            return origin.file + ":" + std::to_string(origin.line);
+        }
+        return "--cmd:" + std::to_string(line);
+    }
+
+  private:
+    std::vector<LineOrigin> origins_;
+};
+
+std::string problemText(const LineNames& names, const ScriptProblem& problem) {
+    return names(problem.line) + ": " + problem.message;
+}
+
+// Where the buffer a template names gets its value.
+std::string fillerOf(const ScriptCheck& check, const LineNames& names, const std::string& name) {
+    for (const LineFact& fact : check.facts) {
+        if ((fact.kind == FactKind::Set || fact.kind == FactKind::SaveNext) && fact.name == name) {
+            return names(fact.line);
+        }
+    }
+    return "nowhere";
+}
+
+std::string templateStep(std::string_view line, const ScriptCheck& check, const LineNames& names) {
+    std::string step = "send " + ShownCommand(line.substr(1));
+    for (auto open = line.find('$', 1); open != std::string_view::npos;) {
+        const auto close = line.find('$', open + 1);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        const std::string name(line.substr(open + 1, close - open - 1));
+        step += "  ($" + name + "$ from " + fillerOf(check, names, name) + ")";
+        open = line.find('$', close + 1);
+    }
+    return step;
+}
+
+std::string directiveStep(std::string_view line) {
+    const Directive directive = splitDirective(line);
+    const std::string& value = directive.argument;
+    switch (directive.spec->kind) {
+        case DirectiveKind::WaitFor:
+            return "wait for event " + value;
+        case DirectiveKind::Event:
+            return "raise event " + value;
+        case DirectiveKind::RendezVous:
+            return "meet the other hosts at " + value;
+        case DirectiveKind::SaveNext:
+            return "store the next answer in buffer " + value;
+        case DirectiveKind::Set:
+            return "buffer " + value.substr(0, value.find(',')) + " holds its *set value";
+        case DirectiveKind::Wait:
+            return "pause " + value;
+        default:
+            return "pass over " + std::string(line);
+    }
+}
+
+void printStep(const std::string& step) {
+    std::printf("  %s\n", step.c_str());
+}
+
+}  // namespace
+
+bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
+                   ScriptCheck& check) {
+    check.answersRead = options.checkMode != CheckMode::None;
+    // The text is only lent: the buffers that share "set" values with it are cleared before
+    // it goes.
+    const std::shared_ptr<const std::string> text(std::shared_ptr<void>(), &options.commandText);
+    if (!analyseSharedScript(text, options.host, options.port, scripts, &check)) {
+        LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
+        return false;
+    }
+    if (options.dryRun || check.problems.empty()) {
+        return check.problems.empty();
+    }
+    const LineNames names(options, openPath);
+    for (const ScriptProblem& problem : check.problems) {
+        LogMessage("%s", problemText(names, problem).c_str());
+    }
+    return false;
+}
+
+void PrintPlan(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
+               const ScriptCheck& check) {
+    const LineNames names(options, openPath);
+    for (const auto& script : scripts) {
+        std::printf("%s:%s\n", script->host.c_str(), script->port.c_str());
+        if (check.answersRead) {
+            printStep("send FORCEREPLY");
+        }
+        std::size_t position = script->bodyStart;
+        std::string_view line;
+        while (nextLine(script->text, position, line)) {
+            if (isDirectiveLine(line)) {
+                printStep(directiveStep(line));
+            } else if (startsWith(line, "$")) {
+                printStep(templateStep(line, check, names));
+            } else if (!line.empty()) {
+                printStep("send " + ShownCommand(line));
+            }
+        }
+    }
+    for (const ScriptProblem& problem : check.problems) {
+        std::printf("%s\n", problemText(names, problem).c_str());
+    }
+    std::fflush(stdout);
+}

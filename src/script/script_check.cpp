@@ -1,0 +1,159 @@
+#include "script/script_check.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "common/directive.h"
+#include "common/strings.h"
+
+namespace {
+
+const std::vector<std::string> kKnownDirectives = {"host",  "port",    "multihost",  "waitfor",
+                                                   "event", "set",     "rendezvous", "savenext",
+                                                   "wait",  "include", "loadfile"};
+
+// Facts of one kind, by name.
+std::multimap<std::string, const LineFact*> byName(const ScriptCheck& check, FactKind kind) {
+    std::multimap<std::string, const LineFact*> found;
+    for (const LineFact& fact : check.facts) {
+        if (fact.kind == kind) {
+            found.emplace(fact.name, &fact);
+        }
+    }
+    return found;
+}
+
+// True when a line of another host, or an earlier line of the same one, does it.
+bool doneInTime(const std::multimap<std::string, const LineFact*>& doers, const LineFact& user) {
+    const auto range = doers.equal_range(user.name);
+    return std::any_of(range.first, range.second, [&user](const auto& doer) {
+        return doer.second->segment != user.segment || doer.second->line < user.line;
+    });
+}
+
+void add(ScriptCheck& check, int line, std::string message) {
+    check.problems.push_back({line, std::move(message)});
+}
+
+void checkWaits(ScriptCheck& check) {
+    const auto raisers = byName(check, FactKind::Raise);
+    for (const LineFact& fact : check.facts) {
+        if (fact.kind != FactKind::Await || doneInTime(raisers, fact)) {
+            continue;
+        }
+        add(check, fact.line,
+            raisers.count(fact.name) == 0
+                ? "*waitfor=" + fact.name + " waits for ever: no *event=" + fact.name +
+                      " line raises it"
+                : "*waitfor=" + fact.name + " waits for ever: only this host raises it, later");
+    }
+}
+
+void checkTemplates(ScriptCheck& check) {
+    auto storers = byName(check, FactKind::SaveNext);
+    for (const auto& [name, fact] : byName(check, FactKind::Set)) {
+        storers.emplace(name, fact);
+    }
+    for (const LineFact& fact : check.facts) {
+        if (fact.kind != FactKind::Template || doneInTime(storers, fact)) {
+            continue;
+        }
+        add(check, fact.line,
+            storers.count(fact.name) == 0
+                ? "buffer '" + fact.name + "' of this template is stored by no *set or " +
+                      "*savenext line"
+                : "buffer '" + fact.name + "' of this template is filled only by this host, " +
+                      "later: it would wait for ever");
+    }
+}
+
+void checkMeetings(ScriptCheck& check) {
+    std::set<std::pair<int, std::string>> met;
+    for (const LineFact& fact : check.facts) {
+        if (fact.kind == FactKind::Meet && !met.insert({fact.segment, fact.name}).second) {
+            add(check, fact.line,
+                "*rendezvous=" + fact.name + " is met twice by this host: the others would " +
+                    "wait for ever at the second");
+        }
+    }
+}
+
+void checkSaveNext(ScriptCheck& check) {
+    for (std::size_t i = 0; i < check.facts.size(); ++i) {
+        const LineFact& fact = check.facts[i];
+        if (fact.kind != FactKind::SaveNext) {
+            continue;
+        }
+        if (!check.answersRead) {
+            add(check, fact.line,
+                "*savenext=" + fact.name + " needs answers, and --check-none reads none");
+            continue;
+        }
+        const bool commandAfter = std::any_of(
+            check.facts.begin() + static_cast<std::ptrdiff_t>(i) + 1, check.facts.end(),
+            [&fact](const LineFact& later) {
+                return later.segment == fact.segment &&
+                       (later.kind == FactKind::Command || later.kind == FactKind::Template);
+            });
+        if (!commandAfter) {
+            add(check, fact.line,
+                "*savenext=" + fact.name + " has no command after it in its host script");
+        }
+    }
+}
+
+}  // namespace
+
+void checkWholeRun(ScriptCheck& check) {
+    checkWaits(check);
+    checkTemplates(check);
+    checkMeetings(check);
+    checkSaveNext(check);
+    std::stable_sort(
+        check.problems.begin(), check.problems.end(),
+        [](const ScriptProblem& a, const ScriptProblem& b) { return a.line < b.line; });
+}
+
+std::string unknownDirectiveProblem(const std::string& written) {
+    const std::string keyword = toLowerAscii(written);
+    const DirectiveKind kind = findDirective(keyword).kind;
+    if (kind == DirectiveKind::Include || kind == DirectiveKind::LoadFile) {
+        return "*" + written + " inside an included file is not expanded: only the main " +
+               "script's *include and *loadfile lines are";
+    }
+    if (kind != DirectiveKind::Unknown) {
+        return std::string();
+    }
+    const std::string trimmed = trimBoth(keyword, " \t");
+    if (trimmed != keyword && findDirective(trimmed).kind != DirectiveKind::Unknown) {
+        return "a blank between *" + trimmed + " and \"=\": write *" + trimmed + "=VALUE";
+    }
+    const std::string nearest = nearestName(trimmed, kKnownDirectives);
+    return "unknown directive *" + written +
+           (nearest.empty() ? std::string() : "; did you mean *" + nearest + "?");
+}
+
+std::string portProblem(const std::string& port) {
+    const bool digits =
+        !port.empty() && port.size() <= 5 &&
+        std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const long long number = digits ? readDecimal(port) : 0;
+    if (number >= 1 && number <= 65535) {
+        return std::string();
+    }
+    return "port " + port + " is not a number from 1 to 65535";
+}
+
+bool readPause(const std::string& value, long long& milliseconds) {
+    std::size_t digits = 0;
+    while (digits < value.size() && value[digits] >= '0' && value[digits] <= '9') {
+        ++digits;
+    }
+    const std::string unit = value.substr(digits);
+    if (digits == 0 || digits > 9 || (unit != "" && unit != "ms" && unit != "s")) {
+        return false;
+    }
+    milliseconds = readDecimal(value.substr(0, digits)) * (unit == "s" ? 1000 : 1);
+    return milliseconds > 0;
+}

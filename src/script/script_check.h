@@ -1,0 +1,41 @@
+#pragma once
+// The checks made before anything is sent: what each line of a script does that another line
+// must match (an event raised for a wait, a buffer stored for a template), and the problems
+// found. Lines are those of the analysed text, from 1.
+
+#include <string>
+#include <vector>
+
+enum class FactKind { Command, Raise, Await, Meet, SaveNext, Set, Template };
+
+struct LineFact {
+    FactKind kind;
+    std::string name;  // of the event, point or buffer; empty for a command
+    int line;
+    int segment;  // the host script (all targets of a multihost segment share one)
+};
+
+struct ScriptProblem {
+    int line;  // 0 for the run as a whole
+    std::string message;
+};
+
+struct ScriptCheck {
+    bool answersRead = true;  // false with --check-none: no answer is ever read
+    std::vector<LineFact> facts;
+    std::vector<ScriptProblem> problems;
+};
+
+// Adds the problems that only the whole run shows: waits nothing can end, templates of
+// buffers nothing stores, a point met twice by one host, a *savenext with nothing after it.
+void checkWholeRun(ScriptCheck& check);
+
+// The problem with a directive's keyword as written (between "*" and the first "="), or empty
+// when it names a directive that acts in a run. An include or loadfile line that reaches the
+// analyser is one the preprocessor left in place: one inside an included file.
+std::string unknownDirectiveProblem(const std::string& written);
+// The problem with a port as written, or empty for a decimal number from 1 to 65535.
+std::string portProblem(const std::string& port);
+// A pause as written: a whole number of milliseconds, with "ms" or "s" as its unit. False
+// for anything else.
+bool readPause(const std::string& value, long long& milliseconds);
