@@ -31,7 +31,8 @@ that Wine does not pass on) says so: "<!-- example: NAME linux -->"; one that ne
 second user who can run the program (a mount namespace, a thread limit) says "linux root", and
 is skipped where those are not at hand.
 
-run_examples.py [--wine=WINE_RUN] TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
+run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
+With --dry-run-scripts, every script file an example writes must pass `transmitter --dry-run`.
 The commands run in bash with `transmitter` and `adopt` (support/adopt.py) on the PATH,
 TEST_DATA naming DATA_FOLDER, TEST_STATE the program's machine-wide state folder (as the
 environment gives it) and the desktop's data folders in the scratch folder. With --wine,
@@ -51,6 +52,7 @@ import time
 
 STAMP = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d : ")
 COMMAND_DEADLINE = 90
+DRY_RUN_SCRIPTS = False  # --dry-run-scripts: every script an example writes has no problem
 RECEIVE_DEADLINE = 20
 
 
@@ -185,6 +187,8 @@ class Run:
                     data = data.decode("unicode_escape").encode("latin-1")
                 with open(path, "wb") as file:
                     file.write(data)
+                if DRY_RUN_SCRIPTS and name.endswith(".qvtrx"):
+                    self.dry_run(name)
             self.files.clear()
             # A registration publishes to the desktop: to a scratch one.
             environment = dict(os.environ, PATH=self.bin + ":" + os.environ["PATH"],
@@ -200,6 +204,13 @@ class Run:
         if output != want:
             raise AssertionError("$ %s\nprinted:\n%s\nthe text says:\n%s\nstandard error:\n%s"
                                  % (command, output, want, self.stderr))
+
+    def dry_run(self, name):
+        done = subprocess.run([os.path.join(self.bin, "transmitter"), "--dry-run", name],
+                              cwd=self.folder, capture_output=True, timeout=COMMAND_DEADLINE)
+        if done.returncode != 0:
+            raise AssertionError("--dry-run %s: status %d\n%s" % (
+                name, done.returncode, done.stdout.decode(errors="replace")))
 
     def console(self, text):
         command, expected = None, []
@@ -340,6 +351,9 @@ def main():
     wine = ""
     if arguments and arguments[0].startswith("--wine="):
         wine = os.path.abspath(arguments.pop(0)[len("--wine="):])
+    if arguments and arguments[0] == "--dry-run-scripts":
+        global DRY_RUN_SCRIPTS
+        DRY_RUN_SCRIPTS = bool(arguments.pop(0))
     text_file, transmitter, sim = arguments[:3]
     data = os.path.abspath(arguments[3]) if len(arguments) > 3 else ""
     with open(text_file, encoding="utf-8") as file:
