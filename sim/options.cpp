@@ -11,7 +11,9 @@ const char* const kSimUsage =
     "  --forcereply-answer=TEXT answer to FORCEREPLY (OK)\n"
     "  --crlf                   end answers with CR LF instead of LF\n"
     "  --greeting-delay=MS      pause before the greeting\n"
-    "  --delay=MS               pause before every answer\n"
+    "  --delay=MS               pause before every answer, as a slow processor works\n"
+    "  --read-bytes=N           read at most N bytes at a time (a byte at a time: 1)\n"
+    "  --read-pause=MS          pause after every read, as a server that reads in bursts\n"
     "  --silent                 read everything, write nothing\n"
     "  --close-after=N          close once N commands are answered (0: after the greeting)\n"
     "  --mid-line               with --close-after: the last line goes without its line end\n"
@@ -121,6 +123,12 @@ bool applyValue(const std::string& name, const std::string& value, SimOptions& o
     }
     if (name == "--delay") {
         return readInt(value, options.answerDelayMs);
+    }
+    if (name == "--read-bytes") {
+        return readInt(value, options.readBytes) && options.readBytes > 0;
+    }
+    if (name == "--read-pause") {
+        return readInt(value, options.readPauseMs);
     }
     if (name == "--close-after") {
         return readNumber(value, options.closeAfter);

@@ -14,6 +14,8 @@ struct SimOptions {
     bool crlf = false;                 // line ends of the answers
     int greetingDelayMs = 0;           // before the greeting
     int answerDelayMs = 0;             // before every answer
+    int readBytes = 65536;             // the most one read takes
+    int readPauseMs = 0;               // after every read
     bool silent = false;               // never writes a byte
     long closeAfter = -1;              // close once this many commands are answered; -1 never
     bool closeMidLine = false;         // the last line before closing goes without its line end

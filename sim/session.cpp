@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,10 +64,12 @@ bool Session::exchange() {
         return true;
     }
     char buffer[65536];
-    const long count = SocketReceive(socket_, buffer, sizeof buffer, false);
+    const std::size_t most = std::min(sizeof buffer, static_cast<std::size_t>(options_.readBytes));
+    const long count = SocketReceive(socket_, buffer, most, false);
     if (count <= 0) {
         return false;
     }
+    pause(options_.readPauseMs);
     recorder_.received(buffer, static_cast<std::size_t>(count));
     // Only the new bytes are searched for a line end: a line of any length costs one pass.
     const std::size_t unscanned = inbox_.size();

@@ -23,11 +23,7 @@ HostAttempt::HostAttempt(const CHostScript& script)
 }
 
 HostAttempt::~HostAttempt() {
-    if (completed_ && !checking_) {
-        CloseWhenDelivered(connection_);
-    } else {
-        CloseConnection(connection_);
-    }
+    CloseConnection(connection_);
 }
 
 AttemptResult HostAttempt::run() {
@@ -45,8 +41,34 @@ AttemptResult HostAttempt::run() {
         }
     }
     const AttemptResult checked = checkpoint();
-    completed_ = checked == AttemptResult::Done;
-    return checked;
+    if (checked != AttemptResult::Done || checking_ || connection_ == kNoConnection) {
+        return checked;
+    }
+    return closeBlind();
+}
+
+// Nobody reads a blind run's answers, but the run ends only once the server has answered
+// every command (or ended its stream): a close before would make the system throw away what
+// the server has not read yet. Sending again could repeat commands it carried out: a blind
+// run that cannot tell is not tried again.
+AttemptResult HostAttempt::closeBlind() {
+    const Connection connection = connection_;
+    connection_ = kNoConnection;
+    // The greeting is the first line, then one answer per command.
+    const BlindEnd end = CloseWhenAnswered(connection, blindAnswers_, commandsSent_ + 1);
+    if (end == BlindEnd::Answered) {
+        return AttemptResult::Done;
+    }
+    const std::size_t lines = blindAnswers_.lines();
+    const char* why = end == BlindEnd::Reset   ? "the connection was reset"
+                      : end == BlindEnd::Quiet ? "the server stopped answering"
+                                               : "the answers took too long";
+    LogMessage(
+        "%s: Blind send to %s:%s may not have been carried out whole: %zu commands sent, "
+        "%zu answered (%s)",
+        g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), commandsSent_,
+        lines > 0 ? lines - 1 : 0, why);
+    return AttemptResult::GiveUp;
 }
 
 AttemptResult HostAttempt::checkpoint() {
@@ -102,6 +124,7 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
         // The batch is empty after the flush above: a filled line of any size becomes the
         // batch itself instead of being copied into it.
         batch_.add(std::move(filled), lineStart_);
+        ++commandsSent_;
         return afterQueued();
     }
     return queueCommand(line);
@@ -114,6 +137,7 @@ AttemptResult HostAttempt::queueCommand(std::string_view command) {
         return AttemptResult::Done;
     }
     batch_.add(command, lineStart_);
+    ++commandsSent_;
     return afterQueued();
 }
 
@@ -149,7 +173,8 @@ AttemptResult HostAttempt::flushCommands() {
 // being read: take them now, as a checkpoint over the lines sent so far would.
 BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     if (!checking_) {
-        return DiscardArrived(connection_) > 0 ? BlockedSend::Drained : BlockedSend::NothingDue;
+        return DiscardArrived(connection_, blindAnswers_) ? BlockedSend::Drained
+                                                          : BlockedSend::NothingDue;
     }
     const std::size_t limit = batch_.firstUnsentLine(sent, readCursor_);
     if (progress_.position >= limit) {

@@ -42,6 +42,7 @@ class HostAttempt : public DirectiveSite {
     AttemptResult flushCommands();
     AttemptResult storePendingAnswer();
     BlockedSend whileSendBlocked(std::size_t sent);
+    AttemptResult closeBlind();
 
     const CHostScript& script_;
     const std::string& text_;
@@ -55,6 +56,7 @@ class HostAttempt : public DirectiveSite {
     std::string lastAnswer_;
     CBufferShared* pendingBuffer_ = nullptr;
     AttemptResult drainResult_ =
-        AttemptResult::Done;  // result of a check made while a send was blocked
-    bool completed_ = false;  // every line sent and, with checking, every answer good
+        AttemptResult::Done;        // result of a check made while a send was blocked
+    std::size_t commandsSent_ = 0;  // command lines queued, each due one answer
+    AnswerCount blindAnswers_;      // answers dropped unread in a blind run
 };

@@ -28,43 +28,19 @@ int millisecondsLeft(Clock::time_point moment, int milliseconds) {
     return count > 0 ? static_cast<int>(count) : 0;
 }
 
-// Counts the bytes of answer lines in what arrives, chunk by chunk: progress ("+") and event
-// ("!") lines are chatter that says nothing about the commands being taken.
-class AnswerBytes {
-  public:
-    void add(const char* data, std::size_t size) {
-        for (std::size_t i = 0; i < size; ++i) {
-            if (atLineStart_) {
-                chatter_ = isPassedOverByte(data[i]);
-                atLineStart_ = false;
-            }
-            total_ += chatter_ ? 0 : 1;
-            atLineStart_ = data[i] == '\n';
-        }
-    }
-    std::size_t total() const { return total_; }
+enum class Arrived { Open, Ended, Broken };
 
-  private:
-    bool atLineStart_ = true;
-    bool chatter_ = false;
-    std::size_t total_ = 0;
-};
-
-// Takes whatever has arrived without blocking; the count of bytes dropped. `answers`, when
-// given, counts the answer bytes among them.
-std::size_t dropArrived(Connection connection, bool& peerClosed, AnswerBytes* answers) {
-    std::size_t dropped = 0;
+// Takes whatever has arrived without blocking, counting its answer lines and its bytes;
+// whether the server ended its stream or the connection broke.
+Arrived dropArrived(Connection connection, AnswerCount& answers, std::size_t& bytes) {
     char scratch[65536];
     for (;;) {
         const long count = SocketReceiveNoWait(connection, scratch, sizeof scratch);
         if (count <= 0) {
-            peerClosed = peerClosed || count < 0;
-            return dropped;
+            return count == 0 ? Arrived::Open : count == -1 ? Arrived::Ended : Arrived::Broken;
         }
-        if (answers != nullptr) {
-            answers->add(scratch, static_cast<std::size_t>(count));
-        }
-        dropped += static_cast<std::size_t>(count);
+        answers.add(scratch, static_cast<std::size_t>(count));
+        bytes += static_cast<std::size_t>(count);
     }
 }
 
@@ -311,9 +287,23 @@ bool AnswerReader::lineArrived(std::size_t due) {
     }
 }
 
-std::size_t DiscardArrived(Connection connection) {
-    bool peerClosed = false;
-    return dropArrived(connection, peerClosed, nullptr);
+void AnswerCount::add(const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (atLineStart_) {
+            chatter_ = isPassedOverByte(data[i]);
+            atLineStart_ = false;
+        }
+        if (data[i] == '\n') {
+            lines_ += chatter_ ? 0 : 1;
+            atLineStart_ = true;
+        }
+    }
+}
+
+bool DiscardArrived(Connection connection, AnswerCount& answers) {
+    std::size_t bytes = 0;
+    dropArrived(connection, answers, bytes);
+    return bytes > 0;
 }
 
 void CloseConnection(Connection connection) {
@@ -324,45 +314,38 @@ void CloseConnection(Connection connection) {
     std::fflush(stdout);
 }
 
-void CloseWhenDelivered(Connection connection) {
-    if (connection == kNoConnection) {
-        return;
-    }
+BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t expected) {
     SocketShutdownSend(connection);
-    const auto closeStart = Clock::now();
-    auto lastAnswer = closeStart;
-    auto lastMove = lastAnswer;
-    auto deliveredAt = Clock::time_point::max();  // when every byte was seen acknowledged
-    long unsent = SocketUnsentBytes(connection);
-    bool peerClosed = false;
-    AnswerBytes answers;
+    const auto start = Clock::now();
+    auto lastAnswer = start;
+    const std::size_t unanswered = expected - std::min(expected, answers.lines());
+    const long long allowance =
+        kStallLimitMs + static_cast<long long>(unanswered) * kBlindAnswerAllowanceMs;
+    BlindEnd end = BlindEnd::Answered;
     for (;;) {
-        const long nowUnsent = SocketUnsentBytes(connection);
-        const bool unknown = nowUnsent < 0;
-        // Until every byte is acknowledged, acknowledgements are the progress; after that, or
-        // where the platform cannot tell them, the answers are.
-        const std::size_t answered = answers.total();
-        dropArrived(connection, peerClosed, &answers);
-        if (answers.total() > answered) {
-            lastAnswer = Clock::now();
-            lastMove = nowUnsent <= 0 ? lastAnswer : lastMove;
-        }
-        if (nowUnsent < unsent) {
-            lastMove = Clock::now();
-        }
-        if (nowUnsent == 0 && deliveredAt == Clock::time_point::max()) {
-            deliveredAt = Clock::now();
-        }
-        unsent = nowUnsent;
-        const bool delivered = unsent <= 0;
-        const bool chattering =
-            deliveredAt != Clock::time_point::max() && olderThan(deliveredAt, kCloseTotalMs);
-        if (peerClosed || (delivered && olderThan(lastAnswer, kCloseQuietMs)) ||
-            olderThan(lastMove, kCloseStallMs) || chattering ||
-            (unknown && olderThan(closeStart, kStallLimitMs))) {
+        const std::size_t before = answers.lines();
+        std::size_t bytes = 0;
+        const Arrived arrived = dropArrived(connection, answers, bytes);
+        if (answers.lines() >= expected || arrived == Arrived::Ended) {
             break;
         }
-        SocketWait(connection, true, false, 10);
+        if (answers.lines() > before) {
+            lastAnswer = Clock::now();
+        }
+        if (arrived == Arrived::Broken) {
+            end = BlindEnd::Reset;
+            break;
+        }
+        if (olderThan(lastAnswer, kStallLimitMs)) {
+            end = BlindEnd::Quiet;
+            break;
+        }
+        if (Clock::now() - start >= std::chrono::milliseconds(allowance)) {
+            end = BlindEnd::TooLong;
+            break;
+        }
+        SocketWait(connection, true, false, 100);
     }
     CloseConnection(connection);
+    return end;
 }

@@ -75,27 +75,41 @@ class AnswerReader {
     std::size_t scanned_ = 0;  // taken_ holds no LF between start_ and here
 };
 
-// Takes whatever has arrived, without blocking; the count of bytes dropped.
-std::size_t DiscardArrived(Connection connection);
+// Counts the answer lines of a stream that is read only to be dropped, chunk by chunk:
+// progress ("+") and event ("!") lines say nothing about the commands being taken.
+class AnswerCount {
+  public:
+    void add(const char* data, std::size_t size);
+    std::size_t lines() const { return lines_; }
+
+  private:
+    bool atLineStart_ = true;
+    bool chatter_ = false;
+    std::size_t lines_ = 0;
+};
+
+// Takes whatever has arrived, without blocking, and counts its answer lines; true when
+// anything came.
+bool DiscardArrived(Connection connection, AnswerCount& answers);
 
 // Shuts the connection down in both directions and closes it, then flushes standard output,
 // so that printed answers appear.
 void CloseConnection(Connection connection);
 
-// How long the server may stay quiet after the end of the stream, how long nothing may move
-// at all, and how long answers may go on once every byte sent is acknowledged, before
-// CloseWhenDelivered closes anyway. Progress ("+") and event ("!") lines count for nothing.
-constexpr int kCloseQuietMs = 500;
-constexpr int kCloseStallMs = 2000;
-constexpr int kCloseTotalMs = 5000;
+// How long each command still unanswered may add to the end of a blind run.
+constexpr int kBlindAnswerAllowanceMs = 500;
 
-// Ends a connection whose answers nobody has read. A plain close with answers unread, or
-// arriving later, makes the system reset the connection, and the server drops the commands
-// it has not yet taken. So the end of the stream goes out first; what arrives is dropped
-// until the server closes its side, or every byte sent is acknowledged and no answer has come
-// for kCloseQuietMs, or nothing moved for kCloseStallMs (acknowledgements until every byte is
-// acknowledged, answers after that or where the platform cannot tell), or answers went on for
-// kCloseTotalMs after everything was acknowledged; where acknowledgements cannot be told,
-// closing takes kStallLimitMs at the most. Then the connection is closed as by
+enum class BlindEnd {
+    Answered,  // every answer came, or the server ended its stream
+    Reset,     // the connection broke: commands not yet read may be lost
+    Quiet,     // no answer came for kStallLimitMs
+    TooLong,   // answers went on past kStallLimitMs and kBlindAnswerAllowanceMs a command
+};
+
+// Ends a connection whose answers nobody reads. A close with answers unread, or arriving
+// later, makes the system reset the connection, and the server drops the commands it has not
+// yet taken: so the end of the stream goes out first, and what arrives is counted and dropped
+// until `expected` answer lines (the greeting among them) have come or the server closes its
+// side. It never waits for ever: see BlindEnd. Then the connection is closed as by
 // CloseConnection.
-void CloseWhenDelivered(Connection connection);
+BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t expected);

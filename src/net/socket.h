@@ -43,7 +43,8 @@ long SocketReceive(SocketHandle socket, char* buffer, std::size_t size, bool pee
 // server whose last answers wait for it (small segments under Nagle's rule) sends them on
 // without a pause. Not every platform can; there it does nothing.
 void SocketAckPromptly(SocketHandle socket);
-// Takes whatever has arrived without blocking: >0 bytes, 0 nothing there, -1 closed or error.
+// Takes whatever has arrived without blocking: >0 bytes, 0 nothing there, -1 the peer ended
+// its stream, -2 the connection broke (a reset, an error).
 long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size);
 
 // The socket layer's last error code, as the log shows it.
@@ -53,8 +54,6 @@ int SocketTimedOutError();
 // The error code logged for an answer line beyond the length limit.
 int SocketMessageTooLongError();
 
-// Bytes sent but not yet acknowledged by the peer; -1 when the platform cannot tell.
-long SocketUnsentBytes(SocketHandle socket);
 // No more sending: the peer sees the end of the stream after the last byte sent.
 void SocketShutdownSend(SocketHandle socket);
 // Shuts both directions down, then closes.

@@ -1,11 +1,9 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -104,7 +102,7 @@ long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {
             return 0;
         }
         if (errno != EINTR) {
-            return -1;
+            return -2;
         }
     }
 }
@@ -164,7 +162,7 @@ long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size) {
             return 0;
         }
         if (errno != EINTR) {
-            return -1;
+            return -2;
         }
     }
 }
@@ -179,11 +177,6 @@ int SocketTimedOutError() {
 
 int SocketMessageTooLongError() {
     return EMSGSIZE;
-}
-
-long SocketUnsentBytes(SocketHandle socket) {
-    int queued = 0;
-    return ::ioctl(raw(socket), SIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
 void SocketShutdownSend(SocketHandle socket) {

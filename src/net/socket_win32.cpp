@@ -128,7 +128,7 @@ long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size) {
     if (count == SOCKET_ERROR && error == WSAEWOULDBLOCK) {
         return 0;
     }
-    return -1;
+    return count == 0 ? -1 : -2;
 }
 
 int SocketLastError() {
@@ -141,10 +141,6 @@ int SocketTimedOutError() {
 
 int SocketMessageTooLongError() {
     return WSAEMSGSIZE;
-}
-
-long SocketUnsentBytes(SocketHandle) {
-    return -1;
 }
 
 void SocketShutdownSend(SocketHandle socket) {
