@@ -28,6 +28,7 @@ struct CheckContext {
     Connection connection;
     const std::string& host;
     const std::string& port;
+    AttemptReport& report;
 };
 
 // Directive lines and empty lines take no answer.
@@ -75,8 +76,10 @@ class AnswerPrinter {
         }
     }
     void print(const std::string& answer) {
-        printAnswer(answer);
-        printed_ = true;
+        if (g_printAnswers) {
+            printAnswer(answer);
+            printed_ = true;
+        }
     }
 
   private:
@@ -102,12 +105,14 @@ std::size_t countAnswersDue(const std::string& text, const CheckProgress& progre
 // The greeting "READY" and the answer to FORCEREPLY, once per attempt.
 AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsDue) {
     if (!SetReceiveTimeout(context.connection, kGreetingTimeoutMs)) {
+        context.report.reason = "the socket's time-out could not be set";
         return AttemptResult::GiveUp;
     }
     const std::string greeting = context.answers.next(1);
     if (greeting.empty()) {
         LogMessage("%s: No answer (%s:%s): server is too old or is down", g_scriptName.c_str(),
                    context.host.c_str(), context.port.c_str());
+        context.report.reason = "no greeting: the server is too old or is down";
         return AttemptResult::Retry;
     }
     if (greeting == "READY") {
@@ -122,23 +127,30 @@ AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsD
     return AttemptResult::Done;
 }
 
-AttemptResult judgeCommand(const CheckContext& context, std::string_view line, std::size_t due,
-                           std::string& lastAnswer) {
+AttemptResult judgeCommand(const CheckContext& context, std::string_view line, int number,
+                           std::size_t due, std::string& lastAnswer) {
     const std::string_view command = commandOf(line);
     lastAnswer = context.answers.next(due);
     if (lastAnswer.empty()) {
         LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(),
                    context.host.c_str(), context.port.c_str(), ShownCommand(command).c_str());
+        context.report.reason = "no answer to " + ShownCommand(command);
+        context.report.scriptLine = number;
         return AttemptResult::Retry;
     }
     if (lastAnswer[0] == '*') {
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", g_scriptName.c_str(),
                    context.host.c_str(), context.port.c_str(), ShownCommand(command).c_str(),
                    lastAnswer.c_str());
+        context.report.reason = "answer " + lastAnswer + " to " + ShownCommand(command);
+        context.report.scriptLine = number;
         return AttemptResult::GiveUp;
     }
     if (endsWith(command, "?")) {
         context.printed.print(lastAnswer);
+        if (g_keepAnswers) {
+            context.report.queryAnswers.push_back(lastAnswer);
+        }
     }
     return AttemptResult::Done;
 }
@@ -171,7 +183,7 @@ AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std
         if (!expectsAnswer(line) || progress.unsentLines.count(number) != 0) {
             continue;
         }
-        const AttemptResult judged = judgeCommand(context, line, due--, lastAnswer);
+        const AttemptResult judged = judgeCommand(context, line, number, due--, lastAnswer);
         if (judged != AttemptResult::Done) {
             return judged;
         }
@@ -182,22 +194,24 @@ AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std
 }  // namespace
 
 AttemptResult CheckAnswers(const CHostScript& script, CheckProgress& progress, std::size_t limit,
-                           Connection connection, std::string& lastAnswer) {
+                           Connection connection, std::string& lastAnswer, AttemptReport& report) {
     AnswerReader answers(connection);
     AnswerPrinter printed;
-    return checkAnswers(script.text, progress, limit,
-                        CheckContext{answers, printed, connection, script.host, script.port}, false,
-                        lastAnswer);
+    return checkAnswers(
+        script.text, progress, limit,
+        CheckContext{answers, printed, connection, script.host, script.port, report}, false,
+        lastAnswer);
 }
 
 AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& progress,
-                                  std::size_t limit, Connection connection,
-                                  std::string& lastAnswer) {
+                                  std::size_t limit, Connection connection, std::string& lastAnswer,
+                                  AttemptReport& report) {
     AnswerReader answers(connection);
     AnswerPrinter printed;
-    return checkAnswers(script.text, progress, limit,
-                        CheckContext{answers, printed, connection, script.host, script.port}, true,
-                        lastAnswer);
+    return checkAnswers(
+        script.text, progress, limit,
+        CheckContext{answers, printed, connection, script.host, script.port, report}, true,
+        lastAnswer);
 }
 
 bool AnswerOutputFailed() {

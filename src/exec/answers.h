@@ -29,13 +29,13 @@ struct CheckProgress {
 // or the time-out could not be set. `lastAnswer` ends up holding the last
 // answer read (empty when none). Answers to commands ending in "?" go to standard output.
 AttemptResult CheckAnswers(const CHostScript& script, CheckProgress& progress, std::size_t limit,
-                           Connection connection, std::string& lastAnswer);
+                           Connection connection, std::string& lastAnswer, AttemptReport& report);
 // The same, stopping without a wait at the first line whose answer has not wholly arrived
 // (once the greeting is in): taking the answers that are there while a send is blocked keeps
 // the server busy with the commands still to come.
 AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& progress,
-                                  std::size_t limit, Connection connection,
-                                  std::string& lastAnswer);
+                                  std::size_t limit, Connection connection, std::string& lastAnswer,
+                                  AttemptReport& report);
 
 // True once an answer could not be written to standard output (a full disk, a closed pipe):
 // the run must not end as a success when its answers were lost.

@@ -9,13 +9,13 @@
 #include "files/log.h"
 #include "script/host_script.h"
 
-AttemptResult RunHostScript(const CHostScript& script) {
-    HostAttempt attempt(script);
+AttemptResult RunHostScript(const CHostScript& script, AttemptReport& report) {
+    HostAttempt attempt(script, report);
     return attempt.run();
 }
 
-HostAttempt::HostAttempt(const CHostScript& script)
-    : script_(script), text_(script.text), checking_(g_checkAnswers) {
+HostAttempt::HostAttempt(const CHostScript& script, AttemptReport& report)
+    : script_(script), report_(report), text_(script.text), checking_(g_checkAnswers) {
     readCursor_ = script.bodyStart;
     lineCount_ = kHeadLines;
     progress_.position = script.bodyStart;
@@ -55,7 +55,7 @@ AttemptResult HostAttempt::closeBlind() {
     const Connection connection = connection_;
     connection_ = kNoConnection;
     // The greeting is the first line, then one answer per command.
-    const BlindEnd end = CloseWhenAnswered(connection, blindAnswers_, commandsSent_ + 1);
+    const BlindEnd end = CloseWhenAnswered(connection, blindAnswers_, report_.commandsSent + 1);
     if (end == BlindEnd::Answered) {
         return AttemptResult::Done;
     }
@@ -63,11 +63,15 @@ AttemptResult HostAttempt::closeBlind() {
     const char* why = end == BlindEnd::Reset   ? "the connection was reset"
                       : end == BlindEnd::Quiet ? "the server stopped answering"
                                                : "the answers took too long";
+    const std::string outcome =
+        "blind send may not have been carried out whole: " + std::to_string(report_.commandsSent) +
+        " commands sent, " + std::to_string(lines > 0 ? lines - 1 : 0) + " answered (" + why + ")";
     LogMessage(
         "%s: Blind send to %s:%s may not have been carried out whole: %zu commands sent, "
         "%zu answered (%s)",
-        g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), commandsSent_,
+        g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), report_.commandsSent,
         lines > 0 ? lines - 1 : 0, why);
+    report_.reason = outcome;
     return AttemptResult::GiveUp;
 }
 
@@ -76,7 +80,7 @@ AttemptResult HostAttempt::checkpoint() {
     if (flushed != AttemptResult::Done || !checking_) {
         return flushed;
     }
-    return CheckAnswers(script_, progress_, readCursor_, connection_, lastAnswer_);
+    return CheckAnswers(script_, progress_, readCursor_, connection_, lastAnswer_, report_);
 }
 
 // The view stays valid as long as the script text.
@@ -94,6 +98,7 @@ AttemptResult HostAttempt::connect() {
     if (connection_ == kNoConnection) {
         LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), script_.host.c_str(),
                    script_.port.c_str());
+        report_.reason = "no connection";
         return AttemptResult::Retry;
     }
     if (checking_) {
@@ -124,7 +129,7 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
         // The batch is empty after the flush above: a filled line of any size becomes the
         // batch itself instead of being copied into it.
         batch_.add(std::move(filled), lineStart_);
-        ++commandsSent_;
+        ++report_.commandsSent;
         return afterQueued();
     }
     return queueCommand(line);
@@ -137,7 +142,7 @@ AttemptResult HostAttempt::queueCommand(std::string_view command) {
         return AttemptResult::Done;
     }
     batch_.add(command, lineStart_);
-    ++commandsSent_;
+    ++report_.commandsSent;
     return afterQueued();
 }
 
@@ -164,8 +169,10 @@ AttemptResult HostAttempt::flushCommands() {
     if (drainResult_ != AttemptResult::Done) {
         return drainResult_;
     }
+    const std::string command = ShownCommand(batch_.commandCutAt(sent));
     LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), script_.host.c_str(),
-               script_.port.c_str(), ShownCommand(batch_.commandCutAt(sent)).c_str());
+               script_.port.c_str(), command.c_str());
+    report_.reason = "could not send " + command;
     return AttemptResult::Retry;
 }
 
@@ -185,9 +192,9 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     // checkpoint does.
     std::string answer;
     const std::size_t before = progress_.position;
-    drainResult_ = CheckArrivedAnswers(script_, progress_, limit, connection_, answer);
+    drainResult_ = CheckArrivedAnswers(script_, progress_, limit, connection_, answer, report_);
     if (drainResult_ == AttemptResult::Done && progress_.position == before) {
-        drainResult_ = CheckAnswers(script_, progress_, limit, connection_, answer);
+        drainResult_ = CheckAnswers(script_, progress_, limit, connection_, answer, report_);
     }
     return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;
 }

@@ -14,11 +14,12 @@
 #include "script/model.h"
 
 // One attempt at a host script.
-AttemptResult RunHostScript(const CHostScript& script);
+// One attempt at a host script; `report` tells why it failed and what it sent.
+AttemptResult RunHostScript(const CHostScript& script, AttemptReport& report);
 
 class HostAttempt : public DirectiveSite {
   public:
-    explicit HostAttempt(const CHostScript& script);
+    HostAttempt(const CHostScript& script, AttemptReport& report);
     ~HostAttempt();
     HostAttempt(const HostAttempt&) = delete;
     HostAttempt& operator=(const HostAttempt&) = delete;
@@ -45,6 +46,7 @@ class HostAttempt : public DirectiveSite {
     AttemptResult closeBlind();
 
     const CHostScript& script_;
+    AttemptReport& report_;
     const std::string& text_;
     const bool checking_;
     Connection connection_ = kNoConnection;
@@ -56,7 +58,6 @@ class HostAttempt : public DirectiveSite {
     std::string lastAnswer_;
     CBufferShared* pendingBuffer_ = nullptr;
     AttemptResult drainResult_ =
-        AttemptResult::Done;        // result of a check made while a send was blocked
-    std::size_t commandsSent_ = 0;  // command lines queued, each due one answer
-    AnswerCount blindAnswers_;      // answers dropped unread in a blind run
+        AttemptResult::Done;    // result of a check made while a send was blocked
+    AnswerCount blindAnswers_;  // answers dropped unread in a blind run
 };

@@ -1,4 +1,8 @@
 #pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
 // How an attempt at a host script ends. The values are those a host's worker leaves and the
 // run's exit status carries.
 
@@ -11,3 +15,11 @@ enum class AttemptResult : int {
 constexpr int ExitStatusOf(AttemptResult result) {
     return static_cast<int>(result);
 }
+
+// What an attempt tells the summary and the report besides its result.
+struct AttemptReport {
+    std::string reason;  // why it failed, in a few words; empty when it did not
+    int scriptLine = 0;  // the host script's line (from 1, head lines counted) it failed at
+    std::size_t commandsSent = 0;
+    std::vector<std::string> queryAnswers;  // kept only when a report asks for them
+};

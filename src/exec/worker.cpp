@@ -10,13 +10,47 @@
 #include "common/strings.h"
 #include "exec/attempt.h"
 #include "files/log.h"
+#include "script/host_script.h"
 
 std::vector<CWorkerThread> g_workerThreads;
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// When the first worker started: the report's times count from there.
+Clock::time_point runStart() {
+    static const Clock::time_point start = Clock::now();
+    return start;
+}
+
+double secondsBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
 void pauseFor(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// The analysed line of a host script's line (from 1, the head lines counted); 0 for none.
+int analysedLine(const CHostScript& script, int scriptLine) {
+    const int body = scriptLine - kHeadLines - 1;
+    return body >= 0 && static_cast<std::size_t>(body) < script.lineOrigins.size()
+               ? script.lineOrigins[static_cast<std::size_t>(body)]
+               : 0;
+}
+
+AttemptResult recordedAttempt(CHostScript& script) {
+    AttemptReport report;
+    const Clock::time_point start = Clock::now();
+    const AttemptResult result = RunHostScript(script, report);
+    CTargetOutcome& outcome = script.outcome;
+    outcome.attempts.push_back({report.reason, analysedLine(script, report.scriptLine),
+                                secondsBetween(runStart(), start),
+                                secondsBetween(start, Clock::now())});
+    outcome.commandsSent = report.commandsSent;
+    outcome.queryAnswers = std::move(report.queryAnswers);
+    return result;
 }
 
 int runGuarded(CHostScript& script) {
@@ -40,8 +74,9 @@ AttemptResult HostWorkerThread(CHostScript& script) {
     int delay = kFirstRetryPauseMs;
     AttemptResult result = AttemptResult::Done;
     for (int attempts = 1;; ++attempts) {
-        result = RunHostScript(script);
+        result = recordedAttempt(script);
         if (result == AttemptResult::Done) {
+            script.outcome.end = CTargetOutcome::End::Succeeded;
             return result;
         }
         if (result != AttemptResult::Retry || attempts == kMaxAttempts) {
@@ -50,11 +85,14 @@ AttemptResult HostWorkerThread(CHostScript& script) {
         pauseFor(delay);
         delay = std::min(delay * 2, kRetryPauseCapMs);
     }
+    script.outcome.end = result == AttemptResult::GiveUp ? CTargetOutcome::End::Refused
+                                                         : CTargetOutcome::End::GaveUp;
     releaseObjects(script);
     return result;
 }
 
 void StartHostWorker(CHostScript& script) {
+    runStart();
     // Room first, so that a started thread always finds its place in the list.
     g_workerThreads.reserve(g_workerThreads.size() + 1);
     CWorkerThread worker;
@@ -65,6 +103,7 @@ void StartHostWorker(CHostScript& script) {
     if (!started) {
         LogMessage("%s: Can not start a worker for %s:%s !", g_scriptName.c_str(),
                    script.host.c_str(), script.port.c_str());
+        script.outcome.end = CTargetOutcome::End::NotStarted;
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));

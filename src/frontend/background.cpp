@@ -132,8 +132,15 @@ int LaunchBackground(const RunOptions& options, const std::vector<std::string>& 
     if (!options.scriptFile.empty() && !makeTemporaryCopy(options.commandText, tempPath)) {
         return 1;
     }
+    // The copy starts in the script's folder: a report goes where the caller named it.
+    std::vector<std::string> passedOn = arguments;
+    for (std::string& argument : passedOn) {
+        if (OptionName(argument) == "--report") {
+            argument = "--report=" + options.reportPath;
+        }
+    }
     const ChildLaunch child =
-        BuildChildLaunch(arguments, options.scriptFile, tempPath, g_scriptName);
+        BuildChildLaunch(passedOn, options.scriptFile, tempPath, g_scriptName);
     if (!child.replaced) {
         LogMessage("%s: Internal Error: can not replace file with temp file", g_scriptName.c_str());
     }

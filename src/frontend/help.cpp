@@ -77,10 +77,12 @@ const char* const kHelpLines[] = {
     "        file is the file containing commands to Send (.qvtrx file)",
     "        OPTIONS:",
     "            --check-none : No check is made, just blind send",
-    "            --check-full : Check all answers and retry if possible, return 1 if error",
+    "            --check-full : Check all answers and retry if possible, return a non-zero status "
+    "if error",
     "            --check-back (default) : Check all answers and retry if possible, but in a "
     "background process, while returning immediatly",
     "            --dry-run : Check the script and print what each host would do; send nothing",
+    "            --report=FILE : Write a JSON report of the run to FILE (- for standard output)",
     "    IMPORTANT:",
     "        Use either commands or file, not both !",
     "",
@@ -141,6 +143,11 @@ std::string UsageText(const std::string& programPath) {
         }
     }
     return text;
+}
+
+std::string VersionText() {
+    return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+           std::to_string(kVersionPatch);
 }
 
 void PrintVersion() {

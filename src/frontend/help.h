@@ -6,5 +6,7 @@
 void PrintHelp(const std::string& programPath);
 // "1.0.15" and a line end on standard output.
 void PrintVersion();
+// "MAJOR.MINOR.PATCH".
+std::string VersionText();
 // The usage lines of the help, for a command line that was refused.
 std::string UsageText(const std::string& programPath);

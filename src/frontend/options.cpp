@@ -55,6 +55,8 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
         options.originalFile = nv.value;
     } else if (name == "--dry-run") {
         options.dryRun = true;
+    } else if (name == "--report") {
+        options.reportPath = nv.value;
     } else if (argument.size() > 1 && argument[0] == '-') {
         options.unknownOption = name;
         return Step::Unknown;
@@ -92,6 +94,6 @@ std::string NearestOption(const std::string& name) {
     static const std::vector<std::string> kOptions = {
         "-c",        "--crypt",     "-h",           "--help",         "-V",           "--version",
         "--host",    "--port",      "--check-none", "--check-full",   "--check-back", "--cmd",
-        "--install", "--uninstall", "--removefile", "--originalfile", "--dry-run"};
+        "--install", "--uninstall", "--removefile", "--originalfile", "--dry-run",    "--report"};
     return nearestName(name, kOptions);
 }

@@ -15,7 +15,8 @@ struct RunOptions {
     bool install = true;
     bool encipher = false;
     bool removeFile = false;
-    bool dryRun = false;  // check and print the plan; connect to nothing
+    bool dryRun = false;     // check and print the plan; connect to nothing
+    std::string reportPath;  // --report: where the JSON report goes ("-": standard output)
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;   // value of --originalfile, the display name of the script
     std::string unknownOption;  // the name of a refused option

@@ -14,26 +14,6 @@
 
 namespace {
 
-// Origins of the analysed lines: the script's, or lines of a command list.
-class LineNames {
-  public:
-    LineNames(const RunOptions& options, const std::string& openPath) {
-        if (!openPath.empty()) {
-            origins_ = traceScriptOrigins(openPath, options.scriptFile);
-        }
-    }
-    std::string operator()(int line) const {
-        if (line >= 1 && static_cast<std::size_t>(line) <= origins_.size()) {
-            const LineOrigin& origin = origins_[static_cast<std::size_t>(line) - 1];
-            return origin.file + ":" + std::to_string(origin.line);
-        }
-        return "--cmd:" + std::to_string(line);
-    }
-
-  private:
-    std::vector<LineOrigin> origins_;
-};
-
 std::string problemText(const LineNames& names, const ScriptProblem& problem) {
     return names(problem.line) + ": " + problem.message;
 }
@@ -88,6 +68,26 @@ void printStep(const std::string& step) {
 }
 
 }  // namespace
+
+LineNames::LineNames(const RunOptions& options, const std::string& openPath)
+    : scriptFile_(options.scriptFile),
+      openPath_(openPath),
+      prepared_(options.checkMode == CheckMode::InternalCallback && options.removeFile) {}
+
+std::string LineNames::operator()(int line) const {
+    if (prepared_) {
+        return std::string();
+    }
+    if (!traced_ && !openPath_.empty()) {
+        origins_ = traceScriptOrigins(openPath_, scriptFile_);
+    }
+    traced_ = true;
+    if (line >= 1 && static_cast<std::size_t>(line) <= origins_.size()) {
+        const LineOrigin& origin = origins_[static_cast<std::size_t>(line) - 1];
+        return origin.file + ":" + std::to_string(origin.line);
+    }
+    return "--cmd:" + std::to_string(line);
+}
 
 bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
                    ScriptCheck& check) {

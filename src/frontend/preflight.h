@@ -3,10 +3,28 @@
 // and line it came from, and the plan of a dry run.
 
 #include <string>
+#include <vector>
 
 #include "frontend/options.h"
 #include "script/model.h"
+#include "script/preprocessor.h"
 #include "script/script_check.h"
+
+// "FILE:LINE" of an analysed line: where the script's line came from, or the line of a command
+// list ("--cmd:LINE"). The script's files are read again only when a name is asked for. A
+// background copy runs a prepared text whose files it cannot tell: it names no line.
+class LineNames {
+  public:
+    LineNames(const RunOptions& options, const std::string& openPath);
+    std::string operator()(int line) const;
+
+  private:
+    std::string scriptFile_;
+    std::string openPath_;
+    bool prepared_;
+    mutable bool traced_ = false;
+    mutable std::vector<LineOrigin> origins_;
+};
 
 // Analyses the prepared command text into `scripts` with every check of the run; false after a
 // syntax error (logged) or when problems were found, each logged as "FILE:LINE: problem".

@@ -14,6 +14,7 @@
 #include "frontend/background.h"
 #include "frontend/help.h"
 #include "frontend/options.h"
+#include "frontend/outcome.h"
 #include "frontend/preflight.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
@@ -69,7 +70,7 @@ bool readPreparedCopy(const std::string& path, std::string& commandText) {
     return true;
 }
 
-int runForeground(RunOptions& options, ScriptList& scripts) {
+int runForeground(RunOptions& options, const std::string& openPath, ScriptList& scripts) {
     g_checkAnswers = options.checkMode != CheckMode::None;
     if (options.commandText.empty()) {
         PrintHelp(g_programPath);
@@ -78,8 +79,10 @@ int runForeground(RunOptions& options, ScriptList& scripts) {
     for (auto& script : scripts) {
         StartHostWorker(*script);
     }
-    const int status = WaitForWorkers();
-    return status == 0 && AnswerOutputFailed() ? 1 : status;
+    int status = WaitForWorkers();
+    status = status == 0 && AnswerOutputFailed() ? 1 : status < 0 ? 256 + status : status;
+    const bool told = TellOutcome(options, openPath, scripts, status);
+    return status == 0 && !told ? 1 : status;
 }
 
 // Everything after parsing, in the order of the run modes.
@@ -100,6 +103,13 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         LogMessage("--port=%s: %s", options.port.c_str(), badPort.c_str());
         return 1;
     }
+    // A report named relative to the caller's folder stays there, also for a background copy.
+    if (!options.reportPath.empty() && options.reportPath != "-" &&
+        !IsAbsolutePath(options.reportPath)) {
+        options.reportPath = CurrentFolder() + kPathSeparator + options.reportPath;
+    }
+    g_keepAnswers = !options.reportPath.empty();
+    g_printAnswers = options.reportPath != "-";
     const std::string openPath = enterScriptFolder(options.scriptFile);
     if (options.encipher) {
         // 0 when the enciphered file was written and 1 when not, as for every other run.
@@ -136,7 +146,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (options.checkMode == CheckMode::Back) {
         return LaunchBackground(options, arguments);
     }
-    return runForeground(options, scripts);
+    return runForeground(options, openPath, scripts);
 }
 
 // Nothing is run: a mistyped option would otherwise change what the run does unseen.
@@ -186,5 +196,7 @@ int RunTransmitter(const std::vector<std::string>& arguments, const std::string&
     g_scriptName = options.originalFile;
     const int status = runMode(options, arguments);
     cleanUp();
-    return status;
+    // Every failure is a positive status on every platform: a batch file's "if errorlevel 1"
+    // takes a negative one for success.
+    return status < 0 ? 256 + status : status;
 }

@@ -36,6 +36,8 @@ struct Analysis {
     ScriptCheck* check;
     int segment = 0;
     int lineNumber = 0;
+    // The analysed line of each line of the current segment's body.
+    std::vector<int> lineOrigins;
 };
 
 void noteFact(Analysis& analysis, FactKind kind, std::string name) {
@@ -110,6 +112,10 @@ void appendToBody(Analysis& analysis, std::string_view line) {
         analysis.body += '\n';
     }
     analysis.body += line;
+    // Each "^" makes one more line of the host script.
+    const auto lines = 1 + std::count(line.begin(), line.end(), '^');
+    analysis.lineOrigins.insert(analysis.lineOrigins.end(), static_cast<std::size_t>(lines),
+                                analysis.lineNumber);
 }
 
 // Every target of a multihost segment lists the segment's objects, so that each one that
@@ -121,11 +127,17 @@ void endSegment(Analysis& analysis) {
     if (analysis.targets.empty()) {
         adoptHostScript(std::move(analysis.body), analysis.bodyStart, analysis.host, analysis.port,
                         analysis.collected, analysis.scripts);
+        analysis.scripts.back()->lineOrigins = std::move(analysis.lineOrigins);
     }
     for (const auto& target : analysis.targets) {
-        buildHostScript(loginLine(target) + analysis.body, analysis.collected, target.host,
-                        target.port, analysis.scripts);
+        const std::string login = loginLine(target);
+        buildHostScript(login + analysis.body, analysis.collected, target.host, target.port,
+                        analysis.scripts);
+        std::vector<int>& origins = analysis.scripts.back()->lineOrigins;
+        origins.assign(login.empty() ? 0 : 1, 0);
+        origins.insert(origins.end(), analysis.lineOrigins.begin(), analysis.lineOrigins.end());
     }
+    analysis.lineOrigins.clear();
     analysis.targets.clear();
     analysis.collected.clear();
     analysis.body = std::string();
@@ -259,8 +271,8 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
 bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
                          ScriptList& scriptList, ScriptCheck* check) {
-    Analysis analysis{text, defaultHost, defaultPort, scriptList, defaultHost, defaultPort,
-                      {},   0,           {},          {},         check};
+    Analysis analysis{text, defaultHost, defaultPort, scriptList, defaultHost, defaultPort, {},
+                      0,    {},          {},          check,      0,           0,           {}};
     std::string_view script(*text);
     script = script.substr(0, script.find('\0'));
     int lineNumber = 0;

@@ -10,6 +10,22 @@
 
 #include "script/synchro.h"
 
+// One attempt at a host script as the summary and the report tell it.
+struct CAttemptRecord {
+    std::string reason;       // why it failed; empty for the attempt that succeeded
+    int line = 0;             // the analysed line it failed at; 0 for none
+    double startSeconds = 0;  // since the run began
+    double seconds = 0;
+};
+
+// What happened to a host script's target; written by its worker only, read once it ended.
+struct CTargetOutcome {
+    enum class End { NotRun, Succeeded, GaveUp, Refused, NotStarted } end = End::NotRun;
+    std::vector<CAttemptRecord> attempts;
+    std::size_t commandsSent = 0;           // by the last attempt
+    std::vector<std::string> queryAnswers;  // of the last attempt, kept for a report only
+};
+
 struct CHostScript {
     // "*host=<host>\n*port=<port>\n" then the body lines, each ended by one LF.
     std::string text;
@@ -21,6 +37,10 @@ struct CHostScript {
     // run fails for good. Every target of a multihost segment lists that segment's objects.
     // Not owned.
     std::vector<CBaseSynchro*> syncObjects;
+    // The analysed line each body line came from (0 for a LOGIN line a multihost target adds),
+    // so that a failure names the line of the script.
+    std::vector<int> lineOrigins;
+    CTargetOutcome outcome;
 };
 
 using ScriptList = std::vector<std::unique_ptr<CHostScript>>;

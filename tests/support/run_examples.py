@@ -34,7 +34,7 @@ is skipped where those are not at hand.
 run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
 With --dry-run-scripts, every script file an example writes must pass `transmitter --dry-run`.
 The commands run in bash with `transmitter` and `adopt` (support/adopt.py) on the PATH,
-TEST_DATA naming DATA_FOLDER, TEST_STATE the program's machine-wide state folder (as the
+TEST_DATA naming DATA_FOLDER, DOCS the project's docs/ folder, TEST_STATE the program's machine-wide state folder (as the
 environment gives it) and the desktop's data folders in the scratch folder. With --wine,
 TRANSMITTER is a Windows program that WINE_RUN runs, with the line ends of its output made LF
 as the texts have them, and the examples that only Linux can play are skipped.
@@ -52,6 +52,7 @@ import time
 
 STAMP = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d : ")
 COMMAND_DEADLINE = 90
+DOCS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs")
 DRY_RUN_SCRIPTS = False  # --dry-run-scripts: every script an example writes has no problem
 RECEIVE_DEADLINE = 20
 
@@ -192,7 +193,7 @@ class Run:
             self.files.clear()
             # A registration publishes to the desktop: to a scratch one.
             environment = dict(os.environ, PATH=self.bin + ":" + os.environ["PATH"],
-                               TEST_DATA=self.data,
+                               TEST_DATA=self.data, DOCS=DOCS,
                                XDG_DATA_HOME=os.path.join(self.folder, ".desktop-home"),
                                XDG_DATA_DIRS=os.path.join(self.folder, ".desktop-machine"))
             done = subprocess.run(["bash", "-c", self.real(command)], cwd=self.folder,

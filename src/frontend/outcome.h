@@ -1,0 +1,13 @@
+#pragma once
+// What a run that is over tells: a summary of the targets that failed, and the JSON report.
+
+#include <string>
+
+#include "frontend/options.h"
+#include "script/model.h"
+
+// Logs one summary when a target failed (which targets, after how many attempts, why, and
+// where), and, for a background run, a line when all succeeded; writes the report when one was
+// asked for. False when the report could not be written.
+bool TellOutcome(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
+                 int status);
