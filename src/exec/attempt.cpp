@@ -63,15 +63,12 @@ AttemptResult HostAttempt::closeBlind() {
     const char* why = end == BlindEnd::Reset   ? "the connection was reset"
                       : end == BlindEnd::Quiet ? "the server stopped answering"
                                                : "the answers took too long";
-    const std::string outcome =
-        "blind send may not have been carried out whole: " + std::to_string(report_.commandsSent) +
-        " commands sent, " + std::to_string(lines > 0 ? lines - 1 : 0) + " answered (" + why + ")";
-    LogMessage(
-        "%s: Blind send to %s:%s may not have been carried out whole: %zu commands sent, "
-        "%zu answered (%s)",
-        g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), report_.commandsSent,
-        lines > 0 ? lines - 1 : 0, why);
-    report_.reason = outcome;
+    const std::string counts = std::to_string(report_.commandsSent) + " commands sent, " +
+                               std::to_string(lines > 0 ? lines - 1 : 0) + " answered (" + why +
+                               ")";
+    LogMessage("%s: Blind send to %s:%s may not have been carried out whole: %s",
+               g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), counts.c_str());
+    report_.reason = "blind send may not have been carried out whole: " + counts;
     return AttemptResult::GiveUp;
 }
 

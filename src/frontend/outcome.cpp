@@ -57,11 +57,13 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
     const char* name = g_scriptName.c_str();
     if (succeeded == scripts.size()) {
         if (options.checkMode == CheckMode::InternalCallback) {
-            LogMessage("%s: all %zu targets succeeded", name, scripts.size());
+            LogMessage("%s: all %s targets succeeded", name,
+                       std::to_string(scripts.size()).c_str());
         }
         return;
     }
-    LogMessage("%s: %zu of %zu targets succeeded", name, succeeded, scripts.size());
+    LogMessage("%s: %s of %s targets succeeded", name, std::to_string(succeeded).c_str(),
+               std::to_string(scripts.size()).c_str());
     for (const auto& script : scripts) {
         if (script->outcome.end != End::Succeeded) {
             LogMessage("%s: %s", name, failureLine(*script, names).c_str());
