@@ -60,7 +60,8 @@ AttemptResult HostAttempt::closeBlind() {
         return AttemptResult::Done;
     }
     const std::size_t lines = blindAnswers_.lines();
-    const char* why = end == BlindEnd::Reset   ? "the connection was reset"
+    const char* why = end == BlindEnd::Closed  ? "the server closed the connection"
+                      : end == BlindEnd::Reset ? "the connection was reset"
                       : end == BlindEnd::Quiet ? "the server stopped answering"
                                                : "the answers took too long";
     const std::string counts = std::to_string(report_.commandsSent) + " commands sent, " +

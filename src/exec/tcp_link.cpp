@@ -326,7 +326,11 @@ BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::siz
         const std::size_t before = answers.lines();
         std::size_t bytes = 0;
         const Arrived arrived = dropArrived(connection, answers, bytes);
-        if (answers.lines() >= expected || arrived == Arrived::Ended) {
+        if (answers.lines() >= expected) {
+            break;
+        }
+        if (arrived == Arrived::Ended) {
+            end = BlindEnd::Closed;
             break;
         }
         if (answers.lines() > before) {

@@ -100,7 +100,8 @@ void CloseConnection(Connection connection);
 constexpr int kBlindAnswerAllowanceMs = 500;
 
 enum class BlindEnd {
-    Answered,  // every answer came, or the server ended its stream
+    Answered,  // every answer came
+    Closed,    // the server ended its stream before it answered every command
     Reset,     // the connection broke: commands not yet read may be lost
     Quiet,     // no answer came for kStallLimitMs
     TooLong,   // answers went on past kStallLimitMs and kBlindAnswerAllowanceMs a command
@@ -109,7 +110,7 @@ enum class BlindEnd {
 // Ends a connection whose answers nobody reads. A close with answers unread, or arriving
 // later, makes the system reset the connection, and the server drops the commands it has not
 // yet taken: so the end of the stream goes out first, and what arrives is counted and dropped
-// until `expected` answer lines (the greeting among them) have come or the server closes its
-// side. It never waits for ever: see BlindEnd. Then the connection is closed as by
-// CloseConnection.
+// until `expected` answer lines (the greeting among them) have come, or the server closes its
+// side, which leaves commands unanswered. It never waits for ever: see BlindEnd. Then the
+// connection is closed as by CloseConnection.
 BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t expected);

@@ -1,6 +1,7 @@
 #include "exec/templates.h"
 
 #include "common/globals.h"
+#include "exec/shown_command.h"
 #include "files/log.h"
 #include "script/model.h"
 
@@ -38,8 +39,8 @@ std::string FillTemplate(const std::string& line) {
         filled.append(rest, position, open - position);
         const auto close = rest.find('$', open + 1);
         if (close == std::string::npos) {
-            LogMessage("%s: Syntax Error: missing a $ sign in %s", g_scriptName.c_str(),
-                       line.c_str());
+            LogMessage("%s: Syntax Error: missing a $ sign in $%s", g_scriptName.c_str(),
+                       ShownCommand(rest).c_str());
             position = open + 1;
             continue;
         }

@@ -7,6 +7,7 @@
 
 #include "common/globals.h"
 #include "common/strings.h"
+#include "exec/shown_command.h"
 #include "files/folders.h"
 #include "files/log.h"
 #include "files/raw_file.h"
@@ -29,6 +30,29 @@ void appendShown(std::string& line, const std::string& argument) {
     } else {
         line += argument;
     }
+}
+
+// The copy's command line as the log may show it: a LOGIN in a command list hides its password,
+// as every command the log shows does.
+std::string shownCommandLine(const std::vector<std::string>& argv) {
+    std::string line = argv.empty() ? std::string() : argv[0];
+    for (std::size_t i = 1; i < argv.size(); ++i) {
+        std::string argument = argv[i];
+        if (OptionName(argument) == "--cmd") {
+            const auto equals = argument.find('=');
+            std::string shown = argument.substr(0, equals + 1);
+            const std::string list = argument.substr(equals + 1);
+            for (std::size_t start = 0; start <= list.size();) {
+                const auto caret = std::min(list.find('^', start), list.size());
+                shown += ShownCommand(std::string_view(list).substr(start, caret - start));
+                shown += caret < list.size() ? "^" : "";
+                start = caret + 1;
+            }
+            argument = shown;
+        }
+        appendShown(line, argument);
+    }
+    return line;
 }
 
 // Written in pieces, so that an interrupt is seen between two of them.
@@ -62,9 +86,10 @@ bool isCommandListOption(const std::string& argument) {
     return OptionName(argument) == "--cmd";
 }
 
+// As the caller names itself, where it does; else the account the program runs as.
 std::string userName() {
     const char* name = std::getenv("USERNAME");
-    return name == nullptr ? std::string() : std::string(name);
+    return name == nullptr || *name == '\0' ? AccountName() : std::string(name);
 }
 
 }  // namespace
@@ -148,7 +173,8 @@ int LaunchBackground(const RunOptions& options, const std::vector<std::string>& 
     HoldInterrupts();
     const bool started = !InterruptArrived() && StartDetachedCopy(child.argv);
     if (!started) {
-        LogMessage("%s: Execute failed (%s)", g_scriptName.c_str(), child.commandLine.c_str());
+        LogMessage("%s: Execute failed (%s)", g_scriptName.c_str(),
+                   shownCommandLine(child.argv).c_str());
         if (!tempPath.empty()) {
             RemoveFile(tempPath);
         }

@@ -12,7 +12,10 @@ namespace {
 char g_guardedPath[4096];
 volatile sig_atomic_t g_guarded = 0;
 
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal whose default action ends the process and that a handler may catch (SIGPIPE and
+// SIGXFSZ are ignored: a failed write reports itself).
+constexpr int kInterrupts[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
+                               SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 struct sigaction g_previous[std::size(kInterrupts)];
 
 void removeThenEnd(int signal) {

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <string>
 // Console facilities of the platform. On POSIX there is no console to attach.
 
 // Attaches to the console of the parent process, at most once per process.
@@ -8,3 +10,5 @@ void AttachParentConsole();
 void KeepStandardStreamsOpen();
 // The platform's last error code: errno on POSIX, GetLastError() on Windows.
 int LastSystemError();
+// The name of the account the process runs as; empty when it cannot be told.
+std::string AccountName();

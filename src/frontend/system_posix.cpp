@@ -1,6 +1,9 @@
 #include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "frontend/system.h"
 
@@ -16,4 +19,15 @@ void KeepStandardStreamsOpen() {
 
 int LastSystemError() {
     return errno;
+}
+
+std::string AccountName() {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr) {
+        return std::string();
+    }
+    return entry.pw_name;
 }

@@ -65,3 +65,9 @@ void KeepStandardStreamsOpen() {
 int LastSystemError() {
     return static_cast<int>(GetLastError());
 }
+
+std::string AccountName() {
+    char name[257];
+    DWORD size = sizeof name;
+    return GetUserNameA(name, &size) ? std::string(name) : std::string();
+}

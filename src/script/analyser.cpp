@@ -79,17 +79,22 @@ void noteCommand(Analysis& analysis, std::string_view line) {
     }
 }
 
+// A multihost line as a message shows it: its target, never its login.
+std::string shownMultihost(const CMultiHostTarget& target) {
+    return "*multihost=" + target.host + (target.port.empty() ? "" : ":" + target.port) + ",...";
+}
+
 std::string multihostProblem(const CMultiHostTarget& target, const std::string& argument) {
     if (std::count(argument.begin(), argument.end(), ',') < 2) {
-        return "*multihost=" + argument + " needs a user and a password: " +
-               "*multihost=HOST[:PORT],[PREFIX,]USER,PASSWORD (HOST:PORT,, for a processor " +
-               "without a login)";
+        return "*multihost=" + argument.substr(0, argument.find(',')) +
+               " needs a user and a password: *multihost=HOST[:PORT],[PREFIX,]USER,PASSWORD " +
+               "(HOST:PORT,, for a processor without a login)";
     }
     if (target.host.empty()) {
-        return "*multihost=" + argument + " has no host";
+        return shownMultihost(target) + " has no host";
     }
     if (target.loginUser.empty() != target.loginPassword.empty()) {
-        return "*multihost=" + argument + " has a " +
+        return shownMultihost(target) + " has a " +
                (target.loginUser.empty() ? "password without a user" : "user without a password");
     }
     return portProblem(target.port);
