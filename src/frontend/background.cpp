@@ -102,17 +102,25 @@ ChildLaunch BuildChildLaunch(const std::vector<std::string>& arguments,
     child.argv = {program, kCallbackOption};
     child.commandLine = program + " " + kCallbackOption;
     const bool hasScript = !scriptArgument.empty();
+    const bool handedOver = !tempPath.empty();
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         std::string argument = arguments[i];
         if (hasScript && argument == scriptArgument) {
             argument = tempPath;
             child.replaced = true;
         } else if (startsWith(argument, kCheckPrefix) ||
-                   (hasScript && isCommandListOption(argument))) {
+                   (handedOver && isCommandListOption(argument))) {
             continue;
         }
         appendShown(child.commandLine, argument);
         child.argv.push_back(argument);
+    }
+    // A command list alone goes over as the script does: the copy's command line is there for
+    // every user of the machine to read, and a LOGIN carries a password.
+    if (handedOver && !hasScript) {
+        appendShown(child.commandLine, tempPath);
+        child.argv.push_back(tempPath);
+        child.replaced = true;
     }
     if (child.replaced) {
         child.argv.push_back("--removefile");
@@ -154,7 +162,7 @@ bool makeTemporaryCopy(const std::string& text, std::string& tempPath) {
 
 int LaunchBackground(const RunOptions& options, const std::vector<std::string>& arguments) {
     std::string tempPath;
-    if (!options.scriptFile.empty() && !makeTemporaryCopy(options.commandText, tempPath)) {
+    if (!options.commandText.empty() && !makeTemporaryCopy(options.commandText, tempPath)) {
         return 1;
     }
     // The copy starts in the script's folder: a report goes where the caller named it.
