@@ -9,6 +9,7 @@
 #include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
+#include "exec/limits.h"
 #include "exec/shown_command.h"
 #include "files/log.h"
 #include "script/host_script.h"
@@ -104,7 +105,7 @@ std::size_t countAnswersDue(const std::string& text, const CheckProgress& progre
 
 // The greeting "READY" and the answer to FORCEREPLY, once per attempt.
 AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsDue) {
-    if (!SetReceiveTimeout(context.connection, kGreetingTimeoutMs)) {
+    if (!SetReceiveTimeout(context.connection, g_limits.greetingTimeoutMs)) {
         context.report.reason = "the socket's time-out could not be set";
         return AttemptResult::GiveUp;
     }
@@ -123,7 +124,7 @@ AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsD
                        reply.c_str());
         }
     }
-    SetReceiveTimeout(context.connection, kAnswerTimeoutMs);
+    SetReceiveTimeout(context.connection, g_limits.answerTimeoutMs);
     return AttemptResult::Done;
 }
 

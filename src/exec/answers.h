@@ -10,10 +10,6 @@
 #include "exec/tcp_link.h"
 #include "script/model.h"
 
-// Receive time-outs: the greeting and the answer to FORCEREPLY, then every later answer.
-constexpr int kGreetingTimeoutMs = 2000;
-constexpr int kAnswerTimeoutMs = 500;
-
 // How far the checking of one attempt has come; only CheckAnswers moves the cursor.
 struct CheckProgress {
     std::size_t position = 0;  // first line not yet checked; starts at the body

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "common/strings.h"
+#include "exec/limits.h"
 #include "files/log.h"
 
 namespace {
@@ -68,7 +69,7 @@ Connection OpenConnection(const std::string& host, const std::string& port) {
         SocketClose(socket);
         return kNoConnection;
     }
-    if (!SocketConnect(socket, address, number, kConnectTimeoutMs)) {
+    if (!SocketConnect(socket, address, number, g_limits.connectTimeoutMs)) {
         LogMessage("Error cannot connect to %s:%s", host.c_str(), port.c_str());
         SocketClose(socket);
         return kNoConnection;

@@ -15,15 +15,13 @@ constexpr Connection kNoConnection = kNoSocket;
 // The longest answer line taken; a longer one is a failed receive.
 constexpr std::size_t kMaxAnswerLineBytes = 16u * 1024u * 1024u;
 
-// How long a connection may take to be set up (the Windows default on every platform).
-constexpr int kConnectTimeoutMs = TRANSMITTER_CONNECT_TIMEOUT_MS;
 // The longest wait for one awaited line (greeting, answer to FORCEREPLY, answer to a command),
 // however the server trickles or floods it, and the longest a send may make no progress. No
 // healthy server comes near it; past it the line is missing, or the send failed.
 constexpr int kStallLimitMs = TRANSMITTER_STALL_LIMIT_MS;
 
-// IPv4, first address of the host, connected within kConnectTimeoutMs. kNoConnection after a
-// logged failure.
+// IPv4, first address of the host, connected within g_limits.connectTimeoutMs. kNoConnection after
+// a logged failure.
 Connection OpenConnection(const std::string& host, const std::string& port);
 
 // What to do while a send cannot proceed because the server has stopped reading.

@@ -9,10 +9,12 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/attempt.h"
+#include "exec/limits.h"
 #include "files/log.h"
 #include "script/host_script.h"
 
 std::vector<CWorkerThread> g_workerThreads;
+RunLimits g_limits;
 
 namespace {
 
@@ -79,7 +81,7 @@ AttemptResult HostWorkerThread(CHostScript& script) {
             script.outcome.end = CTargetOutcome::End::Succeeded;
             return result;
         }
-        if (result != AttemptResult::Retry || attempts == kMaxAttempts) {
+        if (result != AttemptResult::Retry || attempts >= g_limits.attempts) {
             break;
         }
         pauseFor(delay);

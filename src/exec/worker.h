@@ -18,8 +18,7 @@ struct CWorkerThread {
 // Every worker started, in start order.
 extern std::vector<CWorkerThread> g_workerThreads;
 
-// Attempts per host script, and the pause before the second one (doubled each time).
-constexpr int kMaxAttempts = 7;
+// The pause before a host script's second attempt (doubled each time).
 constexpr int kFirstRetryPauseMs = 100;
 constexpr int kRetryPauseCapMs = 5000;
 

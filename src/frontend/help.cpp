@@ -83,6 +83,8 @@ const char* const kHelpLines[] = {
     "background process, while returning immediatly",
     "            --dry-run : Check the script and print what each host would do; send nothing",
     "            --report=FILE : Write a JSON report of the run to FILE (- for standard output)",
+    "            --answer-timeout=MS (500), --greeting-timeout=MS (2000), --connect-timeout=MS",
+    "            (20000), --attempts=N (7) : Limits of this run",
     "    IMPORTANT:",
     "        Use either commands or file, not both !",
     "",

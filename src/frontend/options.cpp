@@ -57,6 +57,14 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
         options.dryRun = true;
     } else if (name == "--report") {
         options.reportPath = nv.value;
+    } else if (name == "--answer-timeout") {
+        options.answerTimeout = nv.value;
+    } else if (name == "--greeting-timeout") {
+        options.greetingTimeout = nv.value;
+    } else if (name == "--connect-timeout") {
+        options.connectTimeout = nv.value;
+    } else if (name == "--attempts") {
+        options.attempts = nv.value;
     } else if (argument.size() > 1 && argument[0] == '-') {
         options.unknownOption = name;
         return Step::Unknown;
@@ -91,9 +99,71 @@ ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& o
 }
 
 std::string NearestOption(const std::string& name) {
-    static const std::vector<std::string> kOptions = {
-        "-c",        "--crypt",     "-h",           "--help",         "-V",           "--version",
-        "--host",    "--port",      "--check-none", "--check-full",   "--check-back", "--cmd",
-        "--install", "--uninstall", "--removefile", "--originalfile", "--dry-run",    "--report"};
+    static const std::vector<std::string> kOptions = {"-c",
+                                                      "--crypt",
+                                                      "-h",
+                                                      "--help",
+                                                      "-V",
+                                                      "--version",
+                                                      "--host",
+                                                      "--port",
+                                                      "--check-none",
+                                                      "--check-full",
+                                                      "--check-back",
+                                                      "--cmd",
+                                                      "--install",
+                                                      "--uninstall",
+                                                      "--removefile",
+                                                      "--originalfile",
+                                                      "--dry-run",
+                                                      "--report",
+                                                      "--answer-timeout",
+                                                      "--greeting-timeout",
+                                                      "--connect-timeout",
+                                                      "--attempts"};
     return nearestName(name, kOptions);
+}
+
+namespace {
+
+// A whole number from `lowest` to `highest`, as written; false for anything else.
+bool readBounded(const std::string& text, long long lowest, long long highest, int& value) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const long long number = readDecimal(text);
+    if (number < lowest || number > highest) {
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
+}
+
+}  // namespace
+
+std::string ApplyLimits(const RunOptions& options, RunLimits& limits) {
+    const struct {
+        const char* name;
+        const std::string& text;
+        long long lowest;
+        long long highest;
+        int& value;
+        const char* unit;
+    } rows[] = {
+        {"--answer-timeout", options.answerTimeout, 10, 600000, limits.answerTimeoutMs,
+         "milliseconds"},
+        {"--greeting-timeout", options.greetingTimeout, 10, 600000, limits.greetingTimeoutMs,
+         "milliseconds"},
+        {"--connect-timeout", options.connectTimeout, 10, 600000, limits.connectTimeoutMs,
+         "milliseconds"},
+        {"--attempts", options.attempts, 1, 100, limits.attempts, "attempts"},
+    };
+    for (const auto& row : rows) {
+        if (!row.text.empty() && !readBounded(row.text, row.lowest, row.highest, row.value)) {
+            return std::string(row.name) + "=" + row.text + ": a whole number of " + row.unit +
+                   " from " + std::to_string(row.lowest) + " to " + std::to_string(row.highest);
+        }
+    }
+    return std::string();
 }

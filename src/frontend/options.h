@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "exec/limits.h"
+
 enum class CheckMode { None, Back, Full, InternalCallback };
 
 struct RunOptions {
@@ -17,6 +19,12 @@ struct RunOptions {
     bool removeFile = false;
     bool dryRun = false;     // check and print the plan; connect to nothing
     std::string reportPath;  // --report: where the JSON report goes ("-": standard output)
+    // --answer-timeout, --greeting-timeout, --connect-timeout, --attempts as written; empty
+    // keeps the default.
+    std::string answerTimeout;
+    std::string greetingTimeout;
+    std::string connectTimeout;
+    std::string attempts;
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;   // value of --originalfile, the display name of the script
     std::string unknownOption;  // the name of a refused option
@@ -39,3 +47,7 @@ std::string OptionName(const std::string& argument);
 
 // The option a mistyped name stands for, or empty.
 std::string NearestOption(const std::string& name);
+
+// Sets the limits the options name; the problem with the first value out of its bounds, or
+// empty.
+std::string ApplyLimits(const RunOptions& options, RunLimits& limits);

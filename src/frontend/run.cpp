@@ -103,6 +103,11 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         LogMessage("--port=%s: %s", options.port.c_str(), badPort.c_str());
         return 1;
     }
+    const std::string badLimit = ApplyLimits(options, g_limits);
+    if (!badLimit.empty()) {
+        LogMessage("%s", badLimit.c_str());
+        return 1;
+    }
     // A report named relative to the caller's folder stays there, also for a background copy.
     if (!options.reportPath.empty() && options.reportPath != "-" &&
         !IsAbsolutePath(options.reportPath)) {
