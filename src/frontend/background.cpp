@@ -11,6 +11,7 @@
 #include "files/folders.h"
 #include "files/log.h"
 #include "files/raw_file.h"
+#include "files/system_log.h"
 #include "frontend/interrupts.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
@@ -178,11 +179,15 @@ int LaunchBackground(const RunOptions& options, const std::vector<std::string>& 
         LogMessage("%s: Internal Error: can not replace file with temp file", g_scriptName.c_str());
     }
     LogText(BuildLaunchRecord(userName(), options.scriptFile));
+    const std::string what = options.scriptFile.empty() ? "a command list" : options.scriptFile;
+    SystemLog(SystemLogLevel::Notice, "background run of " + what + " by " + AccountName());
     HoldInterrupts();
     const bool started = !InterruptArrived() && StartDetachedCopy(child.argv);
     if (!started) {
         LogMessage("%s: Execute failed (%s)", g_scriptName.c_str(),
                    shownCommandLine(child.argv).c_str());
+        SystemLog(SystemLogLevel::Error,
+                  "background run of " + what + " by " + AccountName() + " could not be started");
         if (!tempPath.empty()) {
             RemoveFile(tempPath);
         }

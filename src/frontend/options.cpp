@@ -53,6 +53,7 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
         options.removeFile = true;
     } else if (name == "--originalfile") {
         options.originalFile = nv.value;
+        options.hasOriginalFile = true;
     } else if (name == "--dry-run") {
         options.dryRun = true;
     } else if (name == "--report") {

@@ -26,8 +26,9 @@ struct RunOptions {
     std::string connectTimeout;
     std::string attempts;
     CheckMode checkMode = CheckMode::Back;
-    std::string originalFile;   // value of --originalfile, the display name of the script
-    std::string unknownOption;  // the name of a refused option
+    std::string originalFile;      // value of --originalfile, the display name of the script
+    bool hasOriginalFile = false;  // it may be empty: a command list the launch handed over
+    std::string unknownOption;     // the name of a refused option
 };
 
 enum class ParseEnd {

@@ -6,8 +6,10 @@
 #include "common/globals.h"
 #include "files/log.h"
 #include "files/raw_file.h"
+#include "files/system_log.h"
 #include "frontend/help.h"
 #include "frontend/preflight.h"
+#include "frontend/system.h"
 
 namespace {
 
@@ -49,24 +51,33 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
            (where.empty() ? std::string() : " at " + where);
 }
 
+// A background copy's summary also goes to the system's log, under the account that runs it.
+void logLine(bool background, SystemLogLevel level, const std::string& line) {
+    LogMessage("%s: %s", g_scriptName.c_str(), line.c_str());
+    if (background) {
+        SystemLog(level, (g_scriptName.empty() ? "a command list" : g_scriptName) + " run by " +
+                             AccountName() + ": " + line);
+    }
+}
+
 void logSummary(const RunOptions& options, const ScriptList& scripts, const LineNames& names) {
     std::size_t succeeded = 0;
     for (const auto& script : scripts) {
         succeeded += script->outcome.end == End::Succeeded ? 1 : 0;
     }
-    const char* name = g_scriptName.c_str();
+    const bool background = options.checkMode == CheckMode::InternalCallback;
+    const std::string all = std::to_string(scripts.size());
     if (succeeded == scripts.size()) {
-        if (options.checkMode == CheckMode::InternalCallback) {
-            LogMessage("%s: all %s targets succeeded", name,
-                       std::to_string(scripts.size()).c_str());
+        if (background) {
+            logLine(background, SystemLogLevel::Notice, "all " + all + " targets succeeded");
         }
         return;
     }
-    LogMessage("%s: %s of %s targets succeeded", name, std::to_string(succeeded).c_str(),
-               std::to_string(scripts.size()).c_str());
+    logLine(background, SystemLogLevel::Error,
+            std::to_string(succeeded) + " of " + all + " targets succeeded");
     for (const auto& script : scripts) {
         if (script->outcome.end != End::Succeeded) {
-            LogMessage("%s: %s", name, failureLine(*script, names).c_str());
+            logLine(background, SystemLogLevel::Error, failureLine(*script, names));
         }
     }
 }

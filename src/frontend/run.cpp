@@ -95,7 +95,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
                           options.install);
         return 0;
     }
-    if (g_scriptName.empty()) {
+    if (!options.hasOriginalFile) {
         g_scriptName = options.scriptFile;
     }
     const std::string badPort = portProblem(options.port);
