@@ -1,6 +1,7 @@
 #pragma once
 // The command line of the transmitter.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct RunOptions {
     std::string attempts;
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
+    std::size_t commandLines = 0;  // lines of a command list in front of the script's
     bool hasOriginalFile = false;  // it may be empty: a command list the launch handed over
     std::string unknownOption;     // the name of a refused option
 };

@@ -72,6 +72,7 @@ void printStep(const std::string& step) {
 LineNames::LineNames(const RunOptions& options, const std::string& openPath)
     : scriptFile_(options.scriptFile),
       openPath_(openPath),
+      commandLines_(options.commandLines),
       prepared_(options.checkMode == CheckMode::InternalCallback && options.removeFile) {}
 
 std::string LineNames::operator()(int line) const {
@@ -82,8 +83,9 @@ std::string LineNames::operator()(int line) const {
         origins_ = traceScriptOrigins(openPath_, scriptFile_);
     }
     traced_ = true;
-    if (line >= 1 && static_cast<std::size_t>(line) <= origins_.size()) {
-        const LineOrigin& origin = origins_[static_cast<std::size_t>(line) - 1];
+    const std::size_t index = static_cast<std::size_t>(line) - commandLines_ - 1;
+    if (line >= 1 && static_cast<std::size_t>(line) > commandLines_ && index < origins_.size()) {
+        const LineOrigin& origin = origins_[index];
         return origin.file + ":" + std::to_string(origin.line);
     }
     return "--cmd:" + std::to_string(line);

@@ -21,6 +21,7 @@ class LineNames {
   private:
     std::string scriptFile_;
     std::string openPath_;
+    std::size_t commandLines_;
     bool prepared_;
     mutable bool traced_ = false;
     mutable std::vector<LineOrigin> origins_;

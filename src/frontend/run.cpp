@@ -121,6 +121,12 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         return encipherScriptFile(openPath) ? 0 : 1;
     }
     if (!options.scriptFile.empty()) {
+        // A command list in front of a script ends with a line break: the script's first line
+        // stays a line of its own, and the list goes to the default target.
+        if (!options.commandText.empty() && options.commandText.back() != '\n') {
+            options.commandText += '\n';
+            options.commandLines = 1;
+        }
         const bool preprocessed = isPreparedCopy(options)
                                       ? readPreparedCopy(openPath, options.commandText)
                                       : preprocessScript(openPath, &options.commandText);
