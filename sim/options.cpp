@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 const char* const kSimUsage =
     "usage: orvane-sim [options]\n"
@@ -208,6 +210,13 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
     }
     if (options.synchronous && options.socketBufferBytes == 0) {
         options.socketBufferBytes = 4096;
+    }
+    // Recordings that cannot be written would make every check of them fail for no reason.
+    std::error_code ignored;
+    if (!options.recordFolder.empty() &&
+        !std::filesystem::is_directory(options.recordFolder, ignored)) {
+        error = "--record=" + options.recordFolder + ": no such folder";
+        return false;
     }
     return true;
 }

@@ -71,6 +71,7 @@ const char* const kHelpLines[] = {
     "    %s [-h] [OPTIONS] [--host=host] [--port=port] --cmd=\"commands\"",
     "    %s [-h] [OPTIONS] file ]",
     "        -h show help",
+    "        -V show the version",
     "        host is default localhost",
     "        port is default to 3004",
     "        commands is a list of commands separated by ^",
@@ -82,6 +83,9 @@ const char* const kHelpLines[] = {
     "            --check-back (default) : Check all answers and retry if possible, but in a "
     "background process, while returning immediatly",
     "            --dry-run : Check the script and print what each host would do; send nothing",
+    "            -c file : Write the enciphered twin of a plain script file (file.qvtrxc)",
+    "            --install=config, --uninstall=config : Register or unregister the script",
+    "            file types listed in an XML configuration",
     "            --report=FILE : Write a JSON report of the run to FILE (- for standard output)",
     "            --answer-timeout=MS (500), --greeting-timeout=MS (2000), --connect-timeout=MS",
     "            (20000), --attempts=N (7) : Limits of this run",
@@ -118,10 +122,10 @@ const char* const kHelpLines[] = {
     "",
 };
 
-// The part of `programPath` after its last backslash (only backslash separates folders).
+// The part of `programPath` after its last folder separator, a backslash or a slash.
 std::string programShortName(const std::string& programPath) {
-    const auto backslash = programPath.rfind('\\');
-    return backslash == std::string::npos ? programPath : programPath.substr(backslash + 1);
+    const auto separator = programPath.find_last_of("\\/");
+    return separator == std::string::npos ? programPath : programPath.substr(separator + 1);
 }
 
 }  // namespace

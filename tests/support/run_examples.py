@@ -33,9 +33,9 @@ is skipped where those are not at hand.
 
 run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
 With --dry-run-scripts, every script file an example writes must pass `transmitter --dry-run`.
-The commands run in bash with `transmitter` and `adopt` (support/adopt.py) on the PATH,
-TEST_DATA naming DATA_FOLDER, DOCS the project's docs/ folder, TEST_STATE the program's machine-wide state folder (as the
-environment gives it) and the desktop's data folders in the scratch folder. With --wine,
+The commands run in bash with `transmitter`, `orvane-sim` and `adopt` (support/adopt.py) on the
+PATH, TEST_DATA naming DATA_FOLDER, DOCS the project's docs/ folder, TEST_STATE the program's
+machine-wide state folder (as the environment gives it) and the desktop's data folders in the scratch folder. With --wine,
 TRANSMITTER is a Windows program that WINE_RUN runs, with the line ends of its output made LF
 as the texts have them, and the examples that only Linux can play are skipped.
 """
@@ -126,6 +126,7 @@ class Run:
             os.symlink(transmitter, program)
         os.symlink(os.path.join(os.path.dirname(os.path.abspath(__file__)), "adopt.py"),
                    os.path.join(self.bin, "adopt"))
+        os.symlink(sim, os.path.join(self.bin, "orvane-sim"))
 
     def real(self, text):
         for named, real in self.ports.items():
