@@ -7,7 +7,7 @@
 
 const char* const kSimUsage =
     "usage: orvane-sim [options]\n"
-    "  --listen=ADDR            IPv4 address to listen on (127.0.0.1)\n"
+    "  --listen=ADDR            IPv4 or IPv6 address to listen on (127.0.0.1; ::1 for IPv6)\n"
     "  --port=N                 port (3004); 0 picks a free one. The port is printed first\n"
     "  --greeting=TEXT          first line sent on connect (READY)\n"
     "  --forcereply-answer=TEXT answer to FORCEREPLY (OK)\n"

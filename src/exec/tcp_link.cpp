@@ -1,9 +1,11 @@
 #include "exec/tcp_link.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 #include "common/strings.h"
 #include "exec/limits.h"
@@ -52,29 +54,65 @@ std::uint16_t portNumber(const std::string& port) {
 
 }  // namespace
 
+// Every address of a name is tried in the resolver's order, the next one started when the one
+// before has not connected within this (RFC 8305's "Happy Eyeballs"): a name whose first
+// address does not answer costs a quarter of a second, not the connect time-out.
+constexpr int kNextAddressAfterMs = 250;
+
 Connection OpenConnection(const std::string& host, const std::string& port) {
     if (host.empty() || port.empty()) {
         LogMessage("Error : Host or Port empty");
         return kNoConnection;
     }
-    const std::uint16_t number = portNumber(port);
-    const SocketHandle socket = SocketCreate();
-    if (socket == kNoSocket) {
-        LogMessage("Error cannot create socket for %s:%s", host.c_str(), port.c_str());
-        return kNoConnection;
-    }
-    std::uint32_t address = 0;
-    if (!SocketResolveFirst(host, address)) {
+    const std::vector<SocketAddress> addresses = SocketResolve(host, portNumber(port));
+    if (addresses.empty()) {
         LogMessage("Error no such host %s:%s", host.c_str(), port.c_str());
-        SocketClose(socket);
         return kNoConnection;
     }
-    if (!SocketConnect(socket, address, number, g_limits.connectTimeoutMs)) {
+    std::vector<SocketHandle> pending;
+    std::size_t next = 0;
+    const auto start = Clock::now();
+    auto lastStart = start;
+    Connection connection = kNoConnection;
+    while (connection == kNoConnection) {
+        if (next < addresses.size() &&
+            (pending.empty() || olderThan(lastStart, kNextAddressAfterMs))) {
+            const SocketHandle socket = SocketStartConnect(addresses[next++]);
+            lastStart = Clock::now();
+            if (socket != kNoSocket) {
+                pending.push_back(socket);
+            }
+            continue;
+        }
+        if (pending.empty() || olderThan(start, g_limits.connectTimeoutMs)) {
+            break;
+        }
+        int wait = millisecondsLeft(start, g_limits.connectTimeoutMs);
+        if (next < addresses.size()) {
+            wait = std::min(wait, millisecondsLeft(lastStart, kNextAddressAfterMs));
+        }
+        bool connected = false;
+        const int index = SocketWaitConnect(pending, wait, connected);
+        if (index < 0) {
+            continue;
+        }
+        const SocketHandle finished = pending[static_cast<std::size_t>(index)];
+        pending.erase(pending.begin() + index);
+        if (connected) {
+            connection = finished;
+        } else {
+            SocketClose(finished);
+        }
+    }
+    for (const SocketHandle socket : pending) {
+        SocketClose(socket);
+    }
+    if (connection == kNoConnection) {
         LogMessage("Error cannot connect to %s:%s", host.c_str(), port.c_str());
-        SocketClose(socket);
         return kNoConnection;
     }
-    return socket;
+    SocketSetBlocking(connection);
+    return connection;
 }
 
 bool SendText(Connection connection, const std::string& text, const BlockedSendHandler& whenBlocked,

@@ -17,17 +17,32 @@
 
 SocketHandle SocketListen(const std::string& address, int port, int bufferBytes,
                           std::string& error) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (::inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
-        error = "not an IPv4 address: " + address;
-        return kNoSocket;
+    sockaddr_storage where{};
+    socklen_t whereSize = 0;
+    const int family = address.find(':') == std::string::npos ? AF_INET : AF_INET6;
+    if (family == AF_INET) {
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&where);
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(static_cast<std::uint16_t>(port));
+        whereSize = sizeof *v4;
+        if (::inet_pton(AF_INET, address.c_str(), &v4->sin_addr) != 1) {
+            error = "not an IPv4 address: " + address;
+            return kNoSocket;
+        }
+    } else {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&where);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(static_cast<std::uint16_t>(port));
+        whereSize = sizeof *v6;
+        if (::inet_pton(AF_INET6, address.c_str(), &v6->sin6_addr) != 1) {
+            error = "not an IPv6 address: " + address;
+            return kNoSocket;
+        }
     }
     // The kernel caps the backlog at net.core.somaxconn: ask for the most it allows, so that a
     // run reaching thousands of targets at once is not held in the listen queue.
     constexpr int kLargestBacklog = std::numeric_limits<int>::max();
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int listener = ::socket(family, SOCK_STREAM, 0);
     if (listener < 0) {
         error = std::strerror(errno);
         return kNoSocket;
@@ -35,7 +50,10 @@ SocketHandle SocketListen(const std::string& address, int port, int bufferBytes,
     const int yes = 1;
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     SocketSetBuffers(listener, bufferBytes);
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+    if (family == AF_INET6) {
+        ::setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &yes, sizeof yes);
+    }
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&where), whereSize) != 0 ||
         ::listen(listener, kLargestBacklog) != 0) {
         error = std::strerror(errno);
         ::close(listener);
@@ -45,13 +63,14 @@ SocketHandle SocketListen(const std::string& address, int port, int bufferBytes,
 }
 
 int SocketBoundPort(SocketHandle listener) {
-    sockaddr_in where{};
+    sockaddr_storage where{};
     socklen_t size = sizeof where;
     if (::getsockname(static_cast<int>(listener), reinterpret_cast<sockaddr*>(&where), &size) !=
         0) {
         return -1;
     }
-    return ntohs(where.sin_port);
+    return ntohs(where.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&where)->sin6_port
+                                             : reinterpret_cast<sockaddr_in*>(&where)->sin_port);
 }
 
 SocketHandle SocketAccept(SocketHandle listener) {

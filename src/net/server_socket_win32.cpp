@@ -1,6 +1,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <cstring>
+#include <string>
+
 #include "net/socket.h"
 
 namespace {
@@ -13,21 +16,26 @@ SOCKET raw(SocketHandle socket) {
 
 SocketHandle SocketListen(const std::string& address, int port, int bufferBytes,
                           std::string& error) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(static_cast<u_short>(port));
-    where.sin_addr.s_addr = inet_addr(address.c_str());
-    if (where.sin_addr.s_addr == INADDR_NONE) {
-        error = "not an IPv4 address: " + address;
+    addrinfo hints{};
+    hints.ai_family = address.find(':') == std::string::npos ? AF_INET : AF_INET6;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        error = "not an IP address: " + address;
         return kNoSocket;
     }
-    const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_storage where{};
+    const int whereSize = static_cast<int>(found->ai_addrlen);
+    std::memcpy(&where, found->ai_addr, found->ai_addrlen);
+    ::freeaddrinfo(found);
+    const SOCKET listener = ::socket(hints.ai_family, SOCK_STREAM, 0);
     if (listener == INVALID_SOCKET) {
         error = "cannot create a socket";
         return kNoSocket;
     }
     SocketSetBuffers(static_cast<SocketHandle>(listener), bufferBytes);
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&where), whereSize) != 0 ||
         ::listen(listener, SOMAXCONN) != 0) {
         error = "cannot listen, error " + std::to_string(WSAGetLastError());
         ::closesocket(listener);
@@ -37,12 +45,13 @@ SocketHandle SocketListen(const std::string& address, int port, int bufferBytes,
 }
 
 int SocketBoundPort(SocketHandle listener) {
-    sockaddr_in where{};
+    sockaddr_storage where{};
     int size = sizeof where;
     if (::getsockname(raw(listener), reinterpret_cast<sockaddr*>(&where), &size) != 0) {
         return -1;
     }
-    return ntohs(where.sin_port);
+    return ntohs(where.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&where)->sin6_port
+                                             : reinterpret_cast<sockaddr_in*>(&where)->sin_port);
 }
 
 SocketHandle SocketAccept(SocketHandle listener) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A socket handle; -1 stands for none.
 using SocketHandle = std::intptr_t;
@@ -14,14 +15,26 @@ constexpr SocketHandle kNoSocket = -1;
 bool StartSocketLibrary();
 void StopSocketLibrary();
 
-// An IPv4 stream socket with the default protocol, or kNoSocket.
-SocketHandle SocketCreate();
-// The first IPv4 address of a host name or dotted address, in network byte order. Safe to
-// call from several threads at once.
-bool SocketResolveFirst(const std::string& host, std::uint32_t& address);
-// Connects within `timeoutMs`, whatever the system's own time-out; `port` in host byte order.
-// The socket is left blocking.
-bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port, int timeoutMs);
+// An address of a host as the resolver gives it: its bytes for the platform's calls (a
+// sockaddr of its family) and the address as text ("127.0.0.1", "::1").
+struct SocketAddress {
+    unsigned char bytes[128] = {};
+    int length = 0;
+    int family = 0;
+    std::string text;
+};
+// Every address of `host` (a name, an IPv4 or an IPv6 address) with `port`, IPv4 and IPv6
+// alike, in the resolver's order; empty when there is none. Safe to call from several threads
+// at once.
+std::vector<SocketAddress> SocketResolve(const std::string& host, std::uint16_t port);
+// A socket of the address's family that has started to connect without blocking; kNoSocket
+// when it cannot be made or the connection failed at once.
+SocketHandle SocketStartConnect(const SocketAddress& address);
+// Waits at most `timeoutMs` until one of `sockets` has finished connecting: its index, with
+// `connected` telling whether it succeeded; -1 when none finished in time.
+int SocketWaitConnect(const std::vector<SocketHandle>& sockets, int timeoutMs, bool& connected);
+// A connected socket goes on blocking, as every other call expects.
+void SocketSetBlocking(SocketHandle socket);
 
 // Sends what fits without blocking: the byte count (0 when nothing fits), or -1 on error.
 long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size);

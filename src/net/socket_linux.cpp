@@ -11,6 +11,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <string>
 
 #include "net/socket.h"
 
@@ -39,57 +41,76 @@ int raw(SocketHandle socket) {
     return static_cast<int>(socket);
 }
 
-// gethostbyname shares one static result between threads; getaddrinfo does not.
-bool resolveByName(const std::string& host, std::uint32_t& address) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(found);
-    return true;
-}
-
 }  // namespace
 
-SocketHandle SocketCreate() {
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    return socket < 0 ? kNoSocket : socket;
-}
-
-bool SocketResolveFirst(const std::string& host, std::uint32_t& address) {
-    in_addr dotted{};
-    if (::inet_aton(host.c_str(), &dotted) != 0) {
-        address = dotted.s_addr;
-        return true;
+std::vector<SocketAddress> SocketResolve(const std::string& host, std::uint16_t port) {
+    std::vector<SocketAddress> addresses;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        return addresses;
     }
-    return resolveByName(host, address);
-}
-
-bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port, int timeoutMs) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(port);
-    where.sin_addr.s_addr = address;
-    const int flags = ::fcntl(raw(socket), F_GETFL);
-    ::fcntl(raw(socket), F_SETFL, flags | O_NONBLOCK);
-    bool connected =
-        ::connect(raw(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
-    if (!connected && errno == EINPROGRESS) {
-        const SocketReady ready = SocketWait(socket, false, true, timeoutMs);
-        int error = ETIMEDOUT;
-        socklen_t size = sizeof error;
-        if (ready.writable || ready.failed) {
-            ::getsockopt(raw(socket), SOL_SOCKET, SO_ERROR, &error, &size);
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        SocketAddress address;
+        if (entry->ai_addrlen > sizeof address.bytes) {
+            continue;
         }
-        errno = error;
-        connected = error == 0;
+        std::memcpy(address.bytes, entry->ai_addr, entry->ai_addrlen);
+        address.length = static_cast<int>(entry->ai_addrlen);
+        address.family = entry->ai_family;
+        char text[NI_MAXHOST] = "";
+        ::getnameinfo(entry->ai_addr, entry->ai_addrlen, text, sizeof text, nullptr, 0,
+                      NI_NUMERICHOST);
+        address.text = text;
+        addresses.push_back(address);
     }
-    ::fcntl(raw(socket), F_SETFL, flags);
-    return connected;
+    ::freeaddrinfo(found);
+    return addresses;
+}
+
+SocketHandle SocketStartConnect(const SocketAddress& address) {
+    const int socket = ::socket(address.family, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    if (socket < 0) {
+        return kNoSocket;
+    }
+    const auto* where = reinterpret_cast<const sockaddr*>(address.bytes);
+    if (::connect(socket, where, static_cast<socklen_t>(address.length)) == 0 ||
+        errno == EINPROGRESS) {
+        return socket;
+    }
+    const int error = errno;
+    ::close(socket);
+    errno = error;
+    return kNoSocket;
+}
+
+int SocketWaitConnect(const std::vector<SocketHandle>& sockets, int timeoutMs, bool& connected) {
+    std::vector<pollfd> entries;
+    for (SocketHandle socket : sockets) {
+        entries.push_back({raw(socket), POLLOUT, 0});
+    }
+    int count = 0;
+    do {
+        count = ::poll(entries.data(), entries.size(), timeoutMs);
+    } while (count < 0 && errno == EINTR);
+    for (std::size_t i = 0; count > 0 && i < entries.size(); ++i) {
+        if (entries[i].revents != 0) {
+            int error = 0;
+            socklen_t size = sizeof error;
+            ::getsockopt(entries[i].fd, SOL_SOCKET, SO_ERROR, &error, &size);
+            connected = error == 0;
+            errno = error;
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void SocketSetBlocking(SocketHandle socket) {
+    const int flags = ::fcntl(raw(socket), F_GETFL);
+    ::fcntl(raw(socket), F_SETFL, flags & ~O_NONBLOCK);
 }
 
 long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {

@@ -1,4 +1,8 @@
 #include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <string>
 
 #include "net/socket.h"
 
@@ -26,42 +30,81 @@ void setBlocking(SocketHandle socket, bool blocking) {
 
 }  // namespace
 
-SocketHandle SocketCreate() {
-    const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    return socket == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(socket);
-}
-
-bool SocketResolveFirst(const std::string& host, std::uint32_t& address) {
-    // Winsock keeps the host entry per thread; the first address is copied out at once.
-    const hostent* entry = ::gethostbyname(host.c_str());
-    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list == nullptr ||
-        entry->h_addr_list[0] == nullptr) {
-        return false;
+std::vector<SocketAddress> SocketResolve(const std::string& host, std::uint16_t port) {
+    std::vector<SocketAddress> addresses;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        return addresses;
     }
-    address = *reinterpret_cast<const u_long*>(entry->h_addr_list[0]);
-    return true;
-}
-
-bool SocketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port, int timeoutMs) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(port);
-    where.sin_addr.s_addr = address;
-    setBlocking(socket, false);
-    bool connected =
-        ::connect(raw(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
-    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
-        const SocketReady ready = SocketWait(socket, false, true, timeoutMs);
-        int error = WSAETIMEDOUT;
-        int size = sizeof error;
-        if (ready.writable || ready.failed) {
-            ::getsockopt(raw(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        SocketAddress address;
+        if (entry->ai_addrlen > sizeof address.bytes) {
+            continue;
         }
-        connected = ready.writable && error == 0;
-        WSASetLastError(connected ? 0 : error);
+        std::memcpy(address.bytes, entry->ai_addr, entry->ai_addrlen);
+        address.length = static_cast<int>(entry->ai_addrlen);
+        address.family = entry->ai_family;
+        char text[NI_MAXHOST] = "";
+        ::getnameinfo(entry->ai_addr, static_cast<socklen_t>(entry->ai_addrlen), text, sizeof text,
+                      nullptr, 0, NI_NUMERICHOST);
+        address.text = text;
+        addresses.push_back(address);
     }
+    ::freeaddrinfo(found);
+    return addresses;
+}
+
+SocketHandle SocketStartConnect(const SocketAddress& address) {
+    const SOCKET socket = ::socket(address.family, SOCK_STREAM, 0);
+    if (socket == INVALID_SOCKET) {
+        return kNoSocket;
+    }
+    const SocketHandle handle = static_cast<SocketHandle>(socket);
+    setBlocking(handle, false);
+    const auto* where = reinterpret_cast<const sockaddr*>(address.bytes);
+    if (::connect(socket, where, address.length) == 0 || WSAGetLastError() == WSAEWOULDBLOCK) {
+        return handle;
+    }
+    const int error = WSAGetLastError();
+    ::closesocket(socket);
+    WSASetLastError(error);
+    return kNoSocket;
+}
+
+// A connection that failed shows among the exceptions, one that succeeded among the writable.
+int SocketWaitConnect(const std::vector<SocketHandle>& sockets, int timeoutMs, bool& connected) {
+    fd_set writeSet;
+    fd_set errorSet;
+    FD_ZERO(&writeSet);
+    FD_ZERO(&errorSet);
+    for (SocketHandle socket : sockets) {
+        FD_SET(raw(socket), &writeSet);
+        FD_SET(raw(socket), &errorSet);
+    }
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    if (::select(0, nullptr, &writeSet, &errorSet, timeoutMs < 0 ? nullptr : &limit) <= 0) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        const bool failed = FD_ISSET(raw(sockets[i]), &errorSet) != 0;
+        if (failed || FD_ISSET(raw(sockets[i]), &writeSet) != 0) {
+            int error = 0;
+            int size = sizeof error;
+            ::getsockopt(raw(sockets[i]), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                         &size);
+            connected = !failed && error == 0;
+            WSASetLastError(connected ? 0 : (error != 0 ? error : WSAECONNREFUSED));
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void SocketSetBlocking(SocketHandle socket) {
     setBlocking(socket, true);
-    return connected;
 }
 
 long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {

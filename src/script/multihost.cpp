@@ -28,6 +28,15 @@ CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::st
         target.loginPrefix = rest.substr(comma + 1);
         rest.erase(comma);
     }
+    // An IPv6 address stands in brackets: its own colons separate no port.
+    const auto bracket = rest.find(']');
+    if (!rest.empty() && rest[0] == '[' && bracket != std::string::npos) {
+        target.host = rest.substr(1, bracket - 1);
+        if (bracket + 1 < rest.size() && rest[bracket + 1] == ':') {
+            target.port = rest.substr(bracket + 2);
+        }
+        return target;
+    }
     const auto colon = rest.find(':');
     if (colon == std::string::npos) {
         target.host = rest;

@@ -11,7 +11,8 @@ struct CMultiHostTarget {
     std::string loginPassword;
 };
 
-// Reads "host[:port],[prefix,]user,password" from the right. With fewer than two commas the
+// Reads "host[:port],[prefix,]user,password" from the right; an IPv6 host stands in brackets
+// ("[::1]:3004"). With fewer than two commas the
 // target keeps the default host and port and has no login; nothing is trimmed or validated.
 CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
                                       const std::string& defaultPort);
