@@ -92,7 +92,7 @@ bool HostAttempt::nextLine(std::string_view& line) {
 }
 
 AttemptResult HostAttempt::connect() {
-    connection_ = OpenConnection(script_.host, script_.port);
+    connection_ = OpenConnection(script_.host, script_.port, &report_.address);
     if (connection_ == kNoConnection) {
         LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), script_.host.c_str(),
                    script_.port.c_str());

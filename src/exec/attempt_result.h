@@ -21,5 +21,6 @@ struct AttemptReport {
     std::string reason;  // why it failed, in a few words; empty when it did not
     int scriptLine = 0;  // the host script's line (from 1, head lines counted) it failed at
     std::size_t commandsSent = 0;
+    std::string address;                    // the address that connected, when one did
     std::vector<std::string> queryAnswers;  // kept only when a report asks for them
 };

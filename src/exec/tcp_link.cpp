@@ -59,7 +59,7 @@ std::uint16_t portNumber(const std::string& port) {
 // address does not answer costs a quarter of a second, not the connect time-out.
 constexpr int kNextAddressAfterMs = 250;
 
-Connection OpenConnection(const std::string& host, const std::string& port) {
+Connection OpenConnection(const std::string& host, const std::string& port, std::string* address) {
     if (host.empty() || port.empty()) {
         LogMessage("Error : Host or Port empty");
         return kNoConnection;
@@ -70,6 +70,7 @@ Connection OpenConnection(const std::string& host, const std::string& port) {
         return kNoConnection;
     }
     std::vector<SocketHandle> pending;
+    std::vector<std::size_t> pendingAddress;  // which address each pending socket tries
     std::size_t next = 0;
     const auto start = Clock::now();
     auto lastStart = start;
@@ -77,11 +78,13 @@ Connection OpenConnection(const std::string& host, const std::string& port) {
     while (connection == kNoConnection) {
         if (next < addresses.size() &&
             (pending.empty() || olderThan(lastStart, kNextAddressAfterMs))) {
-            const SocketHandle socket = SocketStartConnect(addresses[next++]);
+            const SocketHandle socket = SocketStartConnect(addresses[next]);
             lastStart = Clock::now();
             if (socket != kNoSocket) {
                 pending.push_back(socket);
+                pendingAddress.push_back(next);
             }
+            ++next;
             continue;
         }
         if (pending.empty() || olderThan(start, g_limits.connectTimeoutMs)) {
@@ -97,9 +100,14 @@ Connection OpenConnection(const std::string& host, const std::string& port) {
             continue;
         }
         const SocketHandle finished = pending[static_cast<std::size_t>(index)];
+        const std::size_t tried = pendingAddress[static_cast<std::size_t>(index)];
         pending.erase(pending.begin() + index);
+        pendingAddress.erase(pendingAddress.begin() + index);
         if (connected) {
             connection = finished;
+            if (address != nullptr) {
+                *address = addresses[tried].text;
+            }
         } else {
             SocketClose(finished);
         }

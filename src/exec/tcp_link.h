@@ -22,7 +22,9 @@ constexpr int kStallLimitMs = TRANSMITTER_STALL_LIMIT_MS;
 
 // IPv4, first address of the host, connected within g_limits.connectTimeoutMs. kNoConnection after
 // a logged failure.
-Connection OpenConnection(const std::string& host, const std::string& port);
+// `address`, when given, receives the address that connected.
+Connection OpenConnection(const std::string& host, const std::string& port,
+                          std::string* address = nullptr);
 
 // What to do while a send cannot proceed because the server has stopped reading.
 enum class BlockedSend {

@@ -51,6 +51,7 @@ AttemptResult recordedAttempt(CHostScript& script) {
                                 secondsBetween(runStart(), start),
                                 secondsBetween(start, Clock::now())});
     outcome.commandsSent = report.commandsSent;
+    outcome.address = report.address;
     outcome.queryAnswers = std::move(report.queryAnswers);
     return result;
 }

@@ -91,11 +91,14 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
              {"start", attempt.startSeconds},
              {"seconds", attempt.seconds}});
     }
-    return {{"target", targetOf(script)},
-            {"outcome", endName(script.outcome.end)},
-            {"attempts", attempts},
-            {"commandsSent", script.outcome.commandsSent},
-            {"answers", script.outcome.queryAnswers}};
+    return {
+        {"target", targetOf(script)},
+        {"address",
+         script.outcome.address.empty() ? nullptr : nlohmann::ordered_json(script.outcome.address)},
+        {"outcome", endName(script.outcome.end)},
+        {"attempts", attempts},
+        {"commandsSent", script.outcome.commandsSent},
+        {"answers", script.outcome.queryAnswers}};
 }
 
 bool writeReport(const RunOptions& options, const ScriptList& scripts, const LineNames& names,

@@ -23,6 +23,7 @@ struct CTargetOutcome {
     enum class End { NotRun, Succeeded, GaveUp, Refused, NotStarted } end = End::NotRun;
     std::vector<CAttemptRecord> attempts;
     std::size_t commandsSent = 0;           // by the last attempt
+    std::string address;                    // the address the last connection used
     std::vector<std::string> queryAnswers;  // of the last attempt, kept for a report only
 };
 
