@@ -37,9 +37,7 @@ void pauseFor(int milliseconds) {
 // The analysed line of a host script's line (from 1, the head lines counted); 0 for none.
 int analysedLine(const CHostScript& script, int scriptLine) {
     const int body = scriptLine - kHeadLines - 1;
-    return body >= 0 && static_cast<std::size_t>(body) < script.lineOrigins.size()
-               ? script.lineOrigins[static_cast<std::size_t>(body)]
-               : 0;
+    return body >= 0 ? script.lineOrigins.at(static_cast<std::size_t>(body)) : 0;
 }
 
 AttemptResult recordedAttempt(CHostScript& script) {

@@ -37,7 +37,7 @@ struct Analysis {
     int segment = 0;
     int lineNumber = 0;
     // The analysed line of each line of the current segment's body.
-    std::vector<int> lineOrigins;
+    CLineOrigins lineOrigins;
 };
 
 void noteFact(Analysis& analysis, FactKind kind, std::string name) {
@@ -68,7 +68,16 @@ void noteTemplate(Analysis& analysis, std::string_view line) {
 
 // A command line; "^" makes several lines of it, each a template when it starts with "$".
 void noteCommand(Analysis& analysis, std::string_view line) {
-    noteFact(analysis, FactKind::Command, std::string());
+    if (analysis.check != nullptr) {
+        std::vector<int>& last = analysis.check->lastCommandLine;
+        if (last.size() <= static_cast<std::size_t>(analysis.segment)) {
+            last.resize(static_cast<std::size_t>(analysis.segment) + 1, 0);
+        }
+        last[static_cast<std::size_t>(analysis.segment)] = analysis.lineNumber;
+    }
+    if (line.find('$') == std::string_view::npos) {
+        return;
+    }
     for (std::size_t start = 0; start <= line.size();) {
         const auto caret = std::min(line.find('^', start), line.size());
         const std::string_view part = line.substr(start, caret - start);
@@ -118,9 +127,12 @@ void appendToBody(Analysis& analysis, std::string_view line) {
     }
     analysis.body += line;
     // Each "^" makes one more line of the host script.
-    const auto lines = 1 + std::count(line.begin(), line.end(), '^');
-    analysis.lineOrigins.insert(analysis.lineOrigins.end(), static_cast<std::size_t>(lines),
-                                analysis.lineNumber);
+    std::size_t lines = 1;
+    for (auto caret = line.find('^'); caret != std::string_view::npos;
+         caret = line.find('^', caret + 1)) {
+        ++lines;
+    }
+    analysis.lineOrigins.add(analysis.lineNumber, lines, 0);
 }
 
 // Every target of a multihost segment lists the segment's objects, so that each one that
@@ -138,11 +150,11 @@ void endSegment(Analysis& analysis) {
         const std::string login = loginLine(target);
         buildHostScript(login + analysis.body, analysis.collected, target.host, target.port,
                         analysis.scripts);
-        std::vector<int>& origins = analysis.scripts.back()->lineOrigins;
-        origins.assign(login.empty() ? 0 : 1, 0);
-        origins.insert(origins.end(), analysis.lineOrigins.begin(), analysis.lineOrigins.end());
+        CLineOrigins& origins = analysis.scripts.back()->lineOrigins;
+        origins.add(0, login.empty() ? 0 : 1);
+        origins.addAll(analysis.lineOrigins);
     }
-    analysis.lineOrigins.clear();
+    analysis.lineOrigins = CLineOrigins();
     analysis.targets.clear();
     analysis.collected.clear();
     analysis.body = std::string();

@@ -10,6 +10,27 @@
 
 #include "script/synchro.h"
 
+// The analysed line of each line of a host script's body, kept as runs: a script's lines mostly
+// come one to one from consecutive analysed lines, so a whole segment costs one entry.
+class CLineOrigins {
+  public:
+    // `count` body lines from `analysedLine`: one to one (`step` 1) or all from it (`step` 0,
+    // a line that "^" cut into several).
+    void add(int analysedLine, std::size_t count, int step = 1);
+    void addAll(const CLineOrigins& other);
+    // 0 for a line beyond the body.
+    int at(std::size_t bodyLine) const;
+
+  private:
+    struct Run {
+        std::size_t firstBodyLine;
+        int analysedLine;
+        int step;
+    };
+    std::vector<Run> runs_;
+    std::size_t size_ = 0;
+};
+
 // One attempt at a host script as the summary and the report tell it.
 struct CAttemptRecord {
     std::string reason;       // why it failed; empty for the attempt that succeeded
@@ -40,7 +61,7 @@ struct CHostScript {
     std::vector<CBaseSynchro*> syncObjects;
     // The analysed line each body line came from (0 for a LOGIN line a multihost target adds),
     // so that a failure names the line of the script.
-    std::vector<int> lineOrigins;
+    CLineOrigins lineOrigins;
     CTargetOutcome outcome;
 };
 

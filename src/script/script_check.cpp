@@ -80,8 +80,7 @@ void checkMeetings(ScriptCheck& check) {
 }
 
 void checkSaveNext(ScriptCheck& check) {
-    for (std::size_t i = 0; i < check.facts.size(); ++i) {
-        const LineFact& fact = check.facts[i];
+    for (const LineFact& fact : check.facts) {
         if (fact.kind != FactKind::SaveNext) {
             continue;
         }
@@ -90,13 +89,8 @@ void checkSaveNext(ScriptCheck& check) {
                 "*savenext=" + fact.name + " needs answers, and --check-none reads none");
             continue;
         }
-        const bool commandAfter = std::any_of(
-            check.facts.begin() + static_cast<std::ptrdiff_t>(i) + 1, check.facts.end(),
-            [&fact](const LineFact& later) {
-                return later.segment == fact.segment &&
-                       (later.kind == FactKind::Command || later.kind == FactKind::Template);
-            });
-        if (!commandAfter) {
+        const auto segment = static_cast<std::size_t>(fact.segment);
+        if (segment >= check.lastCommandLine.size() || check.lastCommandLine[segment] < fact.line) {
             add(check, fact.line,
                 "*savenext=" + fact.name + " has no command after it in its host script");
         }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-enum class FactKind { Command, Raise, Await, Meet, SaveNext, Set, Template };
+enum class FactKind { Raise, Await, Meet, SaveNext, Set, Template };
 
 struct LineFact {
     FactKind kind;
@@ -21,8 +21,9 @@ struct ScriptProblem {
 };
 
 struct ScriptCheck {
-    bool answersRead = true;  // false with --check-none: no answer is ever read
-    std::vector<LineFact> facts;
+    bool answersRead = true;           // false with --check-none: no answer is ever read
+    std::vector<LineFact> facts;       // of the lines that name an event, a point or a buffer
+    std::vector<int> lastCommandLine;  // per segment: the line of its last command, 0 for none
     std::vector<ScriptProblem> problems;
 };
 
