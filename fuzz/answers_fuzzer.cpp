@@ -86,7 +86,11 @@ std::size_t middleCheckpoint(const std::string& text, std::size_t bodyStart) {
 }
 
 void checkAnswers(const std::string& body, const std::string& stream) {
-    CHostScript script{"*host=fuzz\n*port=1\n" + body, "fuzz", "1", 19, {}};
+    CHostScript script;
+    script.text = "*host=fuzz\n*port=1\n" + body;
+    script.host = "fuzz";
+    script.port = "1";
+    script.bodyStart = 19;
     const std::string& text = script.text;
     FakePeer peer(stream);
     CheckProgress progress{script.bodyStart, kHeadLines, {}};
