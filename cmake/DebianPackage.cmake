@@ -9,6 +9,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/guide.m
     ${PROJECT_SOURCE_DIR}/docs/report.schema.json
     ${debian_folder}/copyright DESTINATION ${doc_folder})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION ${doc_folder}/samples)
+install(FILES ${debian_folder}/transmitter.logrotate DESTINATION /etc/logrotate.d
+    RENAME transmitter)
 # Debian keeps its changelog compressed, with the date of the newest entry as the file's.
 set(changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
 add_custom_command(OUTPUT ${changelog}

@@ -1,4 +1,5 @@
 #include "files/log.h"
+#include "files/system_log.h"
 
 #include "files/folders.h"
 
@@ -44,14 +45,22 @@ std::string logFilePath(const std::string& folder) {
 }  // namespace
 
 void OpenLog(const std::string& folder) {
-    std::lock_guard<std::mutex> lock(g_logMutex);
-    if (g_logFile != nullptr) {
-        return;
+    std::string refusal;
+    {
+        std::lock_guard<std::mutex> lock(g_logMutex);
+        if (g_logFile != nullptr) {
+            return;
+        }
+        g_logFile = OpenSharedLog(logFilePath(folder), refusal);
+        if (g_logFile != nullptr) {
+            // Unbuffered: each line reaches the file in one write, whatever its length.
+            std::setvbuf(g_logFile, nullptr, _IONBF, 0);
+        }
     }
-    g_logFile = OpenSharedLog(logFilePath(folder));
-    if (g_logFile != nullptr) {
-        // Unbuffered: each line reaches the file in one write, whatever its length.
-        std::setvbuf(g_logFile, nullptr, _IONBF, 0);
+    if (!refusal.empty()) {
+        // Whoever silenced the file cannot silence the system's log.
+        LogText(refusal);
+        SystemLog(SystemLogLevel::Error, refusal);
     }
 }
 

@@ -16,5 +16,6 @@ void LogText(const std::string& message);
 void CloseLog();
 
 // Opens the machine-wide log for appending, as a regular file only: never through a link, and
-// never in a way that can block. Null when it cannot be opened so. Platform file.
-std::FILE* OpenSharedLog(const std::string& path);
+// never in a way that can block. Null when it cannot be opened so; `refusal` then says why
+// when the file is there but is not the program's to write (another user's). Platform file.
+std::FILE* OpenSharedLog(const std::string& path, std::string& refusal);

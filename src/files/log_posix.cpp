@@ -3,10 +3,25 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "files/log.h"
 
 namespace {
+
+// The kernel lets a user hard-link only files the user may read and write: another name for the
+// log is then no way to make someone else's file the log.
+bool hardLinksProtected() {
+    char setting = '0';
+    const int fd = ::open("/proc/sys/fs/protected_hardlinks", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        if (::read(fd, &setting, 1) != 1) {
+            setting = '0';
+        }
+        ::close(fd);
+    }
+    return setting == '1';
+}
 
 int openExisting(const std::string& path) {
     // O_NOFOLLOW: a link put in the log's place by another user is never followed; O_NONBLOCK:
@@ -16,7 +31,7 @@ int openExisting(const std::string& path) {
 
 }  // namespace
 
-std::FILE* OpenSharedLog(const std::string& path) {
+std::FILE* OpenSharedLog(const std::string& path, std::string& refusal) {
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     const bool created = fd >= 0;
     if (!created && errno == EEXIST) {
@@ -26,8 +41,21 @@ std::FILE* OpenSharedLog(const std::string& path) {
         return nullptr;
     }
     struct stat status {};
-    // A hard link would make another user's file the log.
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    // Only root's log (as the package makes it) or the user's own is written: a file another
+    // user made or planted there could be emptied, reworded or withdrawn by that user.
+    if (status.st_uid != 0 && status.st_uid != ::geteuid()) {
+        ::close(fd);
+        refusal = path + " belongs to another user (" + std::to_string(status.st_uid) +
+                  "): nothing is written to it; the log must belong to root";
+        return nullptr;
+    }
+    // A second name for the log is harmless where the kernel guards hard links; elsewhere it
+    // could make a file of the user's the log of everyone.
+    if (status.st_nlink != 1 && !hardLinksProtected()) {
         ::close(fd);
         return nullptr;
     }

@@ -33,6 +33,10 @@ installs_with_apt_get() {
     dpkg-query -W -f='${Status}' transmitter | grep -q 'install ok installed' || fail "not installed"
     dpkg-query -W -f='${Depends}' transmitter | grep -q 'libc6' || fail "no shlibs dependency"
     [ "$(/usr/bin/transmitter -V)" = 1.0.15 ] || fail "version"
+    # The log is root's, open to every user, and made anew so when it is rotated.
+    [ "$(stat -c '%U %a' /var/lib/Orvane/Tessaly/Dudiradaroz/transmitter.log)" = "root 666" ] ||
+        fail "the log is not root's with mode 666"
+    grep -q 'create 0666 root root' /etc/logrotate.d/transmitter || fail "no logrotate rule"
     for file in doc/transmitter/copyright doc/transmitter/changelog.Debian.gz \
         doc/transmitter/README.md doc/transmitter/guide.md doc/transmitter/samples/morning-show.qvtrx \
         transmitter/file-types.xml transmitter/icons/file-type-17.svg; do
@@ -89,6 +93,7 @@ purges_and_leaves_nothing() {
     ! dpkg-query -W transmitter >/dev/null 2>&1 ||
         dpkg-query -W -f='${Status}' transmitter | grep -q 'not-installed' || fail "still known"
     for path in /usr/bin/transmitter /usr/bin/orvane-sim /usr/share/doc/transmitter /usr/share/transmitter /var/lib/Orvane \
+        /etc/logrotate.d/transmitter \
         /usr/share/man/man1/transmitter.1.gz /usr/share/man/man1/orvane-sim.1.gz; do
         [ ! -e "$path" ] || fail "$path is left"
     done
