@@ -4,7 +4,7 @@
 
 namespace {
 
-const DirectiveSpec kDirectives[] = {
+const DirectiveEntry kDirectives[] = {
     {DirectiveKind::Include, "include", DirectiveStage::Expanded, "FILE", nullptr, false},
     {DirectiveKind::LoadFile, "loadfile", DirectiveStage::Expanded, "NAME,FILE", nullptr, false},
     {DirectiveKind::Host, "host", DirectiveStage::Target, "HOST", "Host", false},
@@ -19,7 +19,7 @@ const DirectiveSpec kDirectives[] = {
     {DirectiveKind::Wait, "wait", DirectiveStage::Run, "MILLISECONDS", nullptr, false},
 };
 
-const DirectiveSpec kUnknownDirective{
+const DirectiveEntry kUnknownDirective{
     DirectiveKind::Unknown, "", DirectiveStage::Unknown, "", nullptr, false};
 
 std::string keywordOf(std::string_view line) {
@@ -31,41 +31,49 @@ std::string keywordOf(std::string_view line) {
 
 }  // namespace
 
-const DirectiveSpec& findDirective(std::string_view keyword) {
-    for (const DirectiveSpec& spec : kDirectives) {
-        if (keyword == spec.name) {
-            return spec;
+const DirectiveEntry& findDirective(std::string_view keyword) {
+    for (const DirectiveEntry& entry : kDirectives) {
+        if (keyword == entry.name) {
+            return entry;
         }
     }
     return kUnknownDirective;
+}
+
+std::vector<std::string> directiveNames() {
+    std::vector<std::string> names;
+    for (const DirectiveEntry& entry : kDirectives) {
+        names.emplace_back(entry.name);
+    }
+    return names;
 }
 
 bool isDirectiveLine(std::string_view line) {
     return !line.empty() && line[0] == '*';
 }
 
-const DirectiveSpec& directiveOf(std::string_view line) {
+const DirectiveEntry& directiveOf(std::string_view line) {
     return findDirective(keywordOf(line));
 }
 
 DirectiveView splitDirectiveView(std::string_view line) {
     std::string keyword = keywordOf(line);
-    const DirectiveSpec* spec = &findDirective(keyword);
+    const DirectiveEntry* entry = &findDirective(keyword);
     const std::size_t start = line.empty() ? 0 : 1;
     const auto equals = line.find('=', start);
     if (equals == std::string_view::npos) {
-        return {std::move(keyword), std::string_view(), spec};
+        return {std::move(keyword), std::string_view(), entry};
     }
     const char* const blanks = " \t";
     const auto first = line.find_first_not_of(blanks, equals + 1);
     if (first == std::string_view::npos) {
-        return {std::move(keyword), std::string_view(), spec};
+        return {std::move(keyword), std::string_view(), entry};
     }
     const auto last = line.find_last_not_of(blanks);
-    return {std::move(keyword), line.substr(first, last - first + 1), spec};
+    return {std::move(keyword), line.substr(first, last - first + 1), entry};
 }
 
 Directive splitDirective(std::string_view line) {
     DirectiveView view = splitDirectiveView(line);
-    return {std::move(view.keyword), std::string(view.argument), view.spec};
+    return {std::move(view.keyword), std::string(view.argument), view.entry};
 }

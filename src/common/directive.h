@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class DirectiveKind {
     Unknown,
@@ -28,7 +29,7 @@ enum class DirectiveStage {
     Run,       // by the worker, once the answers due before it are good
 };
 
-struct DirectiveSpec {
+struct DirectiveEntry {
     DirectiveKind kind;
     const char* name;  // as written after "*", lower case
     DirectiveStage stage;
@@ -42,7 +43,9 @@ struct DirectiveSpec {
 };
 
 // The entry of a keyword as splitDirective gives it; the Unknown entry for any other.
-const DirectiveSpec& findDirective(std::string_view keyword);
+const DirectiveEntry& findDirective(std::string_view keyword);
+// The name of every directive of the table.
+std::vector<std::string> directiveNames();
 
 struct Directive {
     // Text between the "*" and the first "=" (all of it without "="), ASCII lower-cased and
@@ -50,14 +53,14 @@ struct Directive {
     std::string keyword;
     // Text after the first "=", blanks and tabs removed at both ends; empty without "=".
     std::string argument;
-    const DirectiveSpec* spec = nullptr;
+    const DirectiveEntry* entry = nullptr;
 };
 
 // The same, with the argument left in the line: a "set" line may hold a whole loaded file.
 struct DirectiveView {
     std::string keyword;
     std::string_view argument;
-    const DirectiveSpec* spec = nullptr;
+    const DirectiveEntry* entry = nullptr;
 };
 
 bool isDirectiveLine(std::string_view line);
@@ -65,4 +68,4 @@ bool isDirectiveLine(std::string_view line);
 Directive splitDirective(std::string_view line);
 DirectiveView splitDirectiveView(std::string_view line);
 // The table's entry for the line's keyword, without copying the argument.
-const DirectiveSpec& directiveOf(std::string_view line);
+const DirectiveEntry& directiveOf(std::string_view line);

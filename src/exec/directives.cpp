@@ -91,7 +91,7 @@ AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
     }
     const Directive directive = splitDirective(line);
     const std::string& value = directive.argument;
-    switch (directive.spec->kind) {
+    switch (directive.entry->kind) {
         case DirectiveKind::WaitFor:
             return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Wait(); });
         case DirectiveKind::Event:

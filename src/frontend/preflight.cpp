@@ -45,7 +45,7 @@ std::string templateStep(std::string_view line, const ScriptCheck& check, const 
 std::string directiveStep(std::string_view line) {
     const Directive directive = splitDirective(line);
     const std::string& value = directive.argument;
-    switch (directive.spec->kind) {
+    switch (directive.entry->kind) {
         case DirectiveKind::WaitFor:
             return "wait for event " + value;
         case DirectiveKind::Event:

@@ -190,7 +190,7 @@ bool storeSetValue(Analysis& analysis, std::string_view argument) {
 // What a host script keeps of a directive line. Workers pass over "set" lines, so their value
 // stays out of the host scripts, unless a "^" in it makes further lines of the body.
 std::string_view bodyLine(std::string_view line, const DirectiveView& directive) {
-    if (directive.spec->kind != DirectiveKind::Set ||
+    if (directive.entry->kind != DirectiveKind::Set ||
         directive.argument.find('^') != std::string_view::npos) {
         return line;
     }
@@ -201,9 +201,9 @@ std::string_view bodyLine(std::string_view line, const DirectiveView& directive)
 void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     endSegment(analysis);
     const std::string argument(directive.argument);
-    if (directive.spec->kind == DirectiveKind::Host) {
+    if (directive.entry->kind == DirectiveKind::Host) {
         analysis.host = argument;
-    } else if (directive.spec->kind == DirectiveKind::Port) {
+    } else if (directive.entry->kind == DirectiveKind::Port) {
         analysis.port = argument;
         noteProblem(analysis, portProblem(argument));
     } else {
@@ -215,7 +215,7 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
 
 // Prepares the objects of a directive that stays in the body. False when its argument is bad.
 bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::string_view line) {
-    const DirectiveKind kind = directive.spec->kind;
+    const DirectiveKind kind = directive.entry->kind;
     const std::string name(kind == DirectiveKind::Set ? std::string_view() : directive.argument);
     if (kind == DirectiveKind::WaitFor) {
         findOrCreate(g_events, name);
@@ -242,7 +242,7 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
                                       "or of seconds with \"s\" (*wait=500, *wait=2s)");
         }
     } else if (kind == DirectiveKind::Unknown ||
-               directive.spec->stage == DirectiveStage::Expanded) {
+               directive.entry->stage == DirectiveStage::Expanded) {
         const std::size_t equals = line.find('=');
         noteProblem(analysis, unknownDirectiveProblem(std::string(line.substr(
                                   1, equals == std::string_view::npos ? equals : equals - 1))));
@@ -254,12 +254,12 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
 
 bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber) {
     const DirectiveView directive = splitDirectiveView(line);
-    const char* errorName = directive.spec->syntaxName;
+    const char* errorName = directive.entry->syntaxName;
     if (errorName != nullptr && directive.argument.empty()) {
         logSyntaxError(errorName, lineNumber, line);
         return false;
     }
-    if (directive.spec->stage == DirectiveStage::Target) {
+    if (directive.entry->stage == DirectiveStage::Target) {
         changeTarget(analysis, directive);
         return true;
     }

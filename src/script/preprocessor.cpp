@@ -92,10 +92,10 @@ bool expandInclude(const std::string& argument, const ScriptLine& line, std::str
 
 bool preprocessDirective(const ScriptLine& line, std::string& output) {
     const Directive directive = splitDirective(line.text);
-    if (directive.spec->kind == DirectiveKind::LoadFile) {
+    if (directive.entry->kind == DirectiveKind::LoadFile) {
         return expandLoadFile(directive.argument, line, output);
     }
-    if (directive.spec->kind == DirectiveKind::Include) {
+    if (directive.entry->kind == DirectiveKind::Include) {
         return expandInclude(directive.argument, line, output);
     }
     output += line.text;

@@ -9,10 +9,6 @@
 
 namespace {
 
-const std::vector<std::string> kKnownDirectives = {"host",  "port",    "multihost",  "waitfor",
-                                                   "event", "set",     "rendezvous", "savenext",
-                                                   "wait",  "include", "loadfile"};
-
 // Facts of one kind, by name.
 std::multimap<std::string, const LineFact*> byName(const ScriptCheck& check, FactKind kind) {
     std::multimap<std::string, const LineFact*> found;
@@ -123,7 +119,7 @@ std::string unknownDirectiveProblem(const std::string& written) {
     if (trimmed != keyword && findDirective(trimmed).kind != DirectiveKind::Unknown) {
         return "a blank between *" + trimmed + " and \"=\": write *" + trimmed + "=VALUE";
     }
-    const std::string nearest = nearestName(trimmed, kKnownDirectives);
+    const std::string nearest = nearestName(trimmed, directiveNames());
     return "unknown directive *" + written +
            (nearest.empty() ? std::string() : "; did you mean *" + nearest + "?");
 }
