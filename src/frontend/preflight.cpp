@@ -30,14 +30,8 @@ std::string fillerOf(const ScriptCheck& check, const LineNames& names, const std
 
 std::string templateStep(std::string_view line, const ScriptCheck& check, const LineNames& names) {
     std::string step = "send " + ShownCommand(line.substr(1));
-    for (auto open = line.find('$', 1); open != std::string_view::npos;) {
-        const auto close = line.find('$', open + 1);
-        if (close == std::string_view::npos) {
-            break;
-        }
-        const std::string name(line.substr(open + 1, close - open - 1));
+    for (const std::string& name : templateBuffers(line)) {
         step += "  ($" + name + "$ from " + fillerOf(check, names, name) + ")";
-        open = line.find('$', close + 1);
     }
     return step;
 }

@@ -55,14 +55,8 @@ void noteProblem(Analysis& analysis, std::string message) {
 
 // The buffers a template line ("$...") names between "$" signs.
 void noteTemplate(Analysis& analysis, std::string_view line) {
-    for (auto open = line.find('$', 1); open != std::string_view::npos;) {
-        const auto close = line.find('$', open + 1);
-        if (close == std::string_view::npos) {
-            return;
-        }
-        noteFact(analysis, FactKind::Template,
-                 std::string(line.substr(open + 1, close - open - 1)));
-        open = line.find('$', close + 1);
+    for (std::string& name : templateBuffers(line)) {
+        noteFact(analysis, FactKind::Template, std::move(name));
     }
 }
 

@@ -147,3 +147,16 @@ bool readPause(const std::string& value, long long& milliseconds) {
     milliseconds = readDecimal(value.substr(0, digits)) * (unit == "s" ? 1000 : 1);
     return milliseconds > 0;
 }
+
+std::vector<std::string> templateBuffers(std::string_view line) {
+    std::vector<std::string> names;
+    for (auto open = line.find('$', 1); open != std::string_view::npos;) {
+        const auto close = line.find('$', open + 1);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        names.emplace_back(line.substr(open + 1, close - open - 1));
+        open = line.find('$', close + 1);
+    }
+    return names;
+}

@@ -4,6 +4,7 @@
 // found. Lines are those of the analysed text, from 1.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class FactKind { Raise, Await, Meet, SaveNext, Set, Template };
@@ -37,6 +38,9 @@ void checkWholeRun(ScriptCheck& check);
 std::string unknownDirectiveProblem(const std::string& written);
 // The problem with a port as written, or empty for a decimal number from 1 to 65535.
 std::string portProblem(const std::string& port);
+// The buffers a template line ("$...") names between pairs of "$" signs, as the worker fills
+// them.
+std::vector<std::string> templateBuffers(std::string_view line);
 // A pause as written: a whole number of milliseconds, with "ms" or "s" as its unit. False
 // for anything else.
 bool readPause(const std::string& value, long long& milliseconds);
