@@ -31,10 +31,10 @@ that Wine does not pass on) says so: "<!-- example: NAME linux -->"; one that ne
 second user who can run the program (a mount namespace, a thread limit) says "linux root", and
 is skipped where those are not at hand.
 
-run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SIM [DATA_FOLDER]
+run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SIM
 With --dry-run-scripts, every script file an example writes must pass `transmitter --dry-run`.
 The commands run in bash with `transmitter`, `orvane-sim` and `adopt` (support/adopt.py) on the
-PATH, TEST_DATA naming DATA_FOLDER, DOCS the project's docs/ folder, TEST_STATE the program's
+PATH, DOCS the project's docs/ folder, TEST_STATE the program's
 machine-wide state folder (as the environment gives it) and the desktop's data folders in the scratch folder. With --wine,
 TRANSMITTER is a Windows program that WINE_RUN runs, with the line ends of its output made LF
 as the texts have them, and the examples that only Linux can play are skipped.
@@ -103,7 +103,7 @@ def parse_examples(text):
 
 
 class Run:
-    def __init__(self, example, transmitter, sim, folder, data, wine):
+    def __init__(self, example, transmitter, sim, folder, wine):
         self.example = example
         self.sim = sim
         self.folder = folder
@@ -114,7 +114,6 @@ class Run:
         self.files = {}
         self.status = 0
         self.stderr = ""
-        self.data = data
         self.bin = os.path.join(folder, ".bin")
         os.makedirs(self.bin)
         program = os.path.join(self.bin, "transmitter")
@@ -194,7 +193,7 @@ class Run:
             self.files.clear()
             # A registration publishes to the desktop: to a scratch one.
             environment = dict(os.environ, PATH=self.bin + ":" + os.environ["PATH"],
-                               TEST_DATA=self.data, DOCS=DOCS,
+                               DOCS=DOCS,
                                XDG_DATA_HOME=os.path.join(self.folder, ".desktop-home"),
                                XDG_DATA_DIRS=os.path.join(self.folder, ".desktop-machine"))
             done = subprocess.run(["bash", "-c", self.real(command)], cwd=self.folder,
@@ -333,10 +332,10 @@ class Run:
                 process.stdout.close()
 
 
-def play(example, transmitter, sim, data, wine):
+def play(example, transmitter, sim, wine):
     with tempfile.TemporaryDirectory(prefix="example-") as folder:
         try:
-            Run(example, transmitter, sim, folder, data, wine).play()
+            Run(example, transmitter, sim, folder, wine).play()
             return example, None
         except (AssertionError, subprocess.TimeoutExpired) as failure:
             return example, str(failure)
@@ -357,7 +356,6 @@ def main():
         global DRY_RUN_SCRIPTS
         DRY_RUN_SCRIPTS = bool(arguments.pop(0))
     text_file, transmitter, sim = arguments[:3]
-    data = os.path.abspath(arguments[3]) if len(arguments) > 3 else ""
     with open(text_file, encoding="utf-8") as file:
         examples = parse_examples(file.read())
     if not examples:
@@ -376,8 +374,8 @@ def main():
         examples = [e for e in examples if not e.needs_root]
     failed = 0
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
-        jobs = [pool.submit(play, e, os.path.abspath(transmitter), os.path.abspath(sim), data,
-                            wine) for e in examples]
+        jobs = [pool.submit(play, e, os.path.abspath(transmitter), os.path.abspath(sim), wine)
+                for e in examples]
         for job in jobs:
             example, failure = job.result()
             if failure is None:
