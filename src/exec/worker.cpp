@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <mutex>
 #include <string_view>
 #include <thread>
 
@@ -17,6 +18,9 @@ std::vector<CWorkerThread> g_workerThreads;
 RunLimits g_limits;
 
 namespace {
+
+// Workers write their outcomes under it, so that a run being interrupted reads them whole.
+std::mutex g_outcomeMutex;
 
 using Clock = std::chrono::steady_clock;
 
@@ -44,6 +48,7 @@ AttemptResult recordedAttempt(CHostScript& script) {
     AttemptReport report;
     const Clock::time_point start = Clock::now();
     const AttemptResult result = RunHostScript(script, report);
+    const std::lock_guard<std::mutex> lock(g_outcomeMutex);
     CTargetOutcome& outcome = script.outcome;
     outcome.attempts.push_back({report.reason, analysedLine(script, report.scriptLine),
                                 secondsBetween(runStart(), start),
@@ -52,6 +57,11 @@ AttemptResult recordedAttempt(CHostScript& script) {
     outcome.address = report.address;
     outcome.queryAnswers = std::move(report.queryAnswers);
     return result;
+}
+
+void endOutcome(CHostScript& script, CTargetOutcome::End end) {
+    const std::lock_guard<std::mutex> lock(g_outcomeMutex);
+    script.outcome.end = end;
 }
 
 int runGuarded(CHostScript& script) {
@@ -77,7 +87,7 @@ AttemptResult HostWorkerThread(CHostScript& script) {
     for (int attempts = 1;; ++attempts) {
         result = recordedAttempt(script);
         if (result == AttemptResult::Done) {
-            script.outcome.end = CTargetOutcome::End::Succeeded;
+            endOutcome(script, CTargetOutcome::End::Succeeded);
             return result;
         }
         if (result != AttemptResult::Retry || attempts >= g_limits.attempts) {
@@ -86,8 +96,8 @@ AttemptResult HostWorkerThread(CHostScript& script) {
         pauseFor(delay);
         delay = std::min(delay * 2, kRetryPauseCapMs);
     }
-    script.outcome.end = result == AttemptResult::GiveUp ? CTargetOutcome::End::Refused
-                                                         : CTargetOutcome::End::GaveUp;
+    endOutcome(script, result == AttemptResult::GiveUp ? CTargetOutcome::End::Refused
+                                                      : CTargetOutcome::End::GaveUp);
     releaseObjects(script);
     return result;
 }
@@ -104,10 +114,15 @@ void StartHostWorker(CHostScript& script) {
     if (!started) {
         LogMessage("%s: Can not start a worker for %s:%s !", g_scriptName.c_str(),
                    script.host.c_str(), script.port.c_str());
-        script.outcome.end = CTargetOutcome::End::NotStarted;
+        endOutcome(script, CTargetOutcome::End::NotStarted);
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));
+}
+
+void ReadOutcomesLocked(const std::function<void()>& read) {
+    const std::lock_guard<std::mutex> lock(g_outcomeMutex);
+    read();
 }
 
 int WaitForWorkers() {

@@ -1,6 +1,7 @@
 #pragma once
 // Host workers: one thread per host script, with its retry policy, and the script executor.
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,8 @@ constexpr int kRetryPauseCapMs = 5000;
 void StartHostWorker(CHostScript& script);
 // Up to seven attempts; releases the script's objects after the final failure.
 AttemptResult HostWorkerThread(CHostScript& script);
+// Runs `read` while no worker changes an outcome: what a run being interrupted did so far.
+void ReadOutcomesLocked(const std::function<void()>& read);
 // Waits for every started worker in start order and empties the list. 0 when every worker
 // succeeded (or none ran), otherwise the result of the last worker in start order that failed.
 int WaitForWorkers();

@@ -3,6 +3,7 @@
 // when the user interrupts a launch: Ctrl-C, SIGINT, SIGTERM, SIGHUP, closing the console.
 // Each platform has its own implementation.
 
+#include <functional>
 #include <string>
 
 // Interrupts wait from now on until RemoveOnInterrupt or KeepOnInterrupt: a file about to be
@@ -17,3 +18,11 @@ bool InterruptArrived();
 // Lifts the guard: the file is no longer deleted by an interrupt (it was handed over or
 // removed). An interrupt that waited ends the process now.
 void KeepOnInterrupt();
+
+// While a foreground run sends: INT or TERM (on Windows Ctrl-C, Ctrl-Break or closing the
+// console) call `onStop` once, on a thread of its own, with the status the process then ends
+// with: 128 + the signal's number (130 or 143, on Windows too). A signal that was ignored when
+// the run began stays ignored, and where no thread can be made the signals act as before.
+void WatchForStop(std::function<void(int status)> onStop);
+// The run is over: the signals act as before it.
+void EndStopWatch();

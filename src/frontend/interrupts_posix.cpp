@@ -1,8 +1,12 @@
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <iterator>
+#include <system_error>
+#include <thread>
 
 #include "frontend/interrupts.h"
 
@@ -67,4 +71,69 @@ void KeepOnInterrupt() {
         }
     }
     maskInterrupts(SIG_UNBLOCK);
+}
+
+namespace {
+
+std::thread g_stopWatcher;
+std::atomic<bool> g_runOver{false};
+sigset_t g_maskBeforeWatch;
+int g_wakeSignal = 0;  // a watched signal, sent to the watcher to end it
+
+// INT and TERM, unless the process was started with them ignored (a background job of a
+// shell): blocked, an ignored signal would be kept for the watcher instead.
+sigset_t watchedSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : {SIGINT, SIGTERM}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+            sigaddset(&set, signal);
+        }
+    }
+    return set;
+}
+
+void watch(sigset_t set, const std::function<void(int)>& onStop) {
+    int signal = 0;
+    if (::sigwait(&set, &signal) != 0 || g_runOver) {
+        return;
+    }
+    // A second signal, while the outcome is being told, ends the process at once.
+    for (int watched : {SIGINT, SIGTERM}) {
+        if (sigismember(&set, watched) == 1) {
+            ::signal(watched, SIG_DFL);
+        }
+    }
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    onStop(128 + signal);
+    ::raise(signal);
+}
+
+}  // namespace
+
+void WatchForStop(std::function<void(int status)> onStop) {
+    const sigset_t set = watchedSignals();
+    g_wakeSignal = sigismember(&set, SIGTERM) == 1 ? SIGTERM : SIGINT;
+    if (sigismember(&set, g_wakeSignal) != 1) {
+        return;
+    }
+    // Blocked before the workers start, so that every thread leaves the signals to the watcher.
+    ::pthread_sigmask(SIG_BLOCK, &set, &g_maskBeforeWatch);
+    g_runOver = false;
+    try {
+        g_stopWatcher = std::thread(watch, set, std::move(onStop));
+    } catch (const std::system_error&) {
+        ::pthread_sigmask(SIG_SETMASK, &g_maskBeforeWatch, nullptr);
+    }
+}
+
+void EndStopWatch() {
+    if (!g_stopWatcher.joinable()) {
+        return;
+    }
+    g_runOver = true;
+    ::pthread_kill(g_stopWatcher.native_handle(), g_wakeSignal);
+    g_stopWatcher.join();
+    ::pthread_sigmask(SIG_SETMASK, &g_maskBeforeWatch, nullptr);
 }

@@ -51,3 +51,33 @@ void KeepOnInterrupt() {
         SetEvent(g_settled);
     }
 }
+
+namespace {
+
+std::function<void(int)> g_onStop;
+volatile LONG g_stopping = 0;
+
+// Runs on the thread the console starts for the event; the process ends here, with a positive
+// status as on Linux (the system's own would be negative for a batch file).
+BOOL WINAPI onStopEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+        return FALSE;
+    }
+    if (InterlockedExchange(&g_stopping, 1) != 0) {
+        return TRUE;  // the first event ends the process
+    }
+    const int status = event == CTRL_C_EVENT ? 130 : 143;
+    g_onStop(status);
+    ExitProcess(static_cast<UINT>(status));
+}
+
+}  // namespace
+
+void WatchForStop(std::function<void(int status)> onStop) {
+    g_onStop = std::move(onStop);
+    SetConsoleCtrlHandler(onStopEvent, TRUE);
+}
+
+void EndStopWatch() {
+    SetConsoleCtrlHandler(onStopEvent, FALSE);
+}

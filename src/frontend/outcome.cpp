@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/globals.h"
+#include "exec/worker.h"
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/system_log.h"
@@ -27,6 +28,8 @@ const char* endName(End end) {
             return "refused";
         case End::NotStarted:
             return "not started";
+        case End::Interrupted:
+            return "interrupted";
         case End::GaveUp:
             return "gave up";
         default:
@@ -34,20 +37,30 @@ const char* endName(End end) {
     }
 }
 
+std::string attemptsText(const CTargetOutcome& outcome) {
+    const std::size_t count = outcome.attempts.size();
+    return std::to_string(count) + (count == 1 ? " attempt" : " attempts");
+}
+
 std::string failureLine(const CHostScript& script, const LineNames& names) {
     const CTargetOutcome& outcome = script.outcome;
+    if (outcome.end == End::Interrupted && outcome.attempts.empty()) {
+        return targetOf(script) + " was interrupted during its first attempt";
+    }
     if (outcome.end == End::NotStarted || outcome.attempts.empty()) {
         return targetOf(script) + " was not started: no thread could be made for its worker";
     }
     const CAttemptRecord& last = outcome.attempts.back();
     const std::string where = last.line > 0 ? names(last.line) : std::string();
+    if (outcome.end == End::Interrupted) {
+        return targetOf(script) + " was interrupted after " + attemptsText(outcome) +
+               "; the last failed: " + last.reason + (where.empty() ? "" : " at " + where);
+    }
     if (outcome.end == End::Refused && last.line > 0) {
         return targetOf(script) + " refused" + (where.empty() ? "" : " at " + where) + ": " +
                last.reason;
     }
-    const std::size_t count = outcome.attempts.size();
-    return targetOf(script) + " gave up after " + std::to_string(count) +
-           (count == 1 ? " attempt: " : " attempts: ") + last.reason +
+    return targetOf(script) + " gave up after " + attemptsText(outcome) + ": " + last.reason +
            (where.empty() ? std::string() : " at " + where);
 }
 
@@ -132,4 +145,17 @@ bool TellOutcome(const RunOptions& options, const std::string& openPath, const S
     const LineNames names(options, openPath);
     logSummary(options, scripts, names);
     return options.reportPath.empty() || writeReport(options, scripts, names, status);
+}
+
+void TellInterruptedOutcome(const RunOptions& options, const std::string& openPath,
+                            const ScriptList& scripts, int status) {
+    ReadOutcomesLocked([&] {
+        for (const auto& script : scripts) {
+            if (script->outcome.end == End::NotRun) {
+                script->outcome.end = End::Interrupted;
+            }
+        }
+        TellOutcome(options, openPath, scripts, status);
+    });
+    std::fflush(stdout);
 }

@@ -11,3 +11,7 @@
 // asked for. False when the report could not be written.
 bool TellOutcome(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
                  int status);
+// The same for a run that INT or TERM stops while workers still send: the targets not yet
+// over count as interrupted, with what they did so far.
+void TellInterruptedOutcome(const RunOptions& options, const std::string& openPath,
+                            const ScriptList& scripts, int status);

@@ -13,6 +13,7 @@
 #include "files/script_file.h"
 #include "frontend/background.h"
 #include "frontend/help.h"
+#include "frontend/interrupts.h"
 #include "frontend/options.h"
 #include "frontend/outcome.h"
 #include "frontend/preflight.h"
@@ -76,10 +77,14 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
         PrintHelp(g_programPath);
         return 0;
     }
+    WatchForStop([&options, &openPath, &scripts](int stopStatus) {
+        TellInterruptedOutcome(options, openPath, scripts, stopStatus);
+    });
     for (auto& script : scripts) {
         StartHostWorker(*script);
     }
     int status = WaitForWorkers();
+    EndStopWatch();
     status = status == 0 && AnswerOutputFailed() ? 1 : status < 0 ? 256 + status : status;
     const bool told = TellOutcome(options, openPath, scripts, status);
     return status == 0 && !told ? 1 : status;
