@@ -10,6 +10,8 @@ RequestExecutionLevel admin
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane Tessaly transmitter"
 ; With SetShellVarContext all, $APPDATA is the all-users folder (C:\ProgramData).
 !define LOG_FOLDER "$APPDATA\Orvane\Tessaly\Dudiradaroz"
+; The Application event log's source the program reports its background runs under.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\transmitter"
 
 Name "Orvane Tessaly transmitter ${VERSION}"
 OutFile "${OUTFILE}"
@@ -46,6 +48,16 @@ Section "Transmitter"
     CreateDirectory "${LOG_FOLDER}"
     nsExec::ExecToLog 'icacls "${LOG_FOLDER}" /grant *S-1-5-32-545:(OI)(CI)M'
     Pop $0
+    ; The log itself is made here, so that the Administrators group owns it: the program
+    ; writes only a log that they or the user who runs it own.
+    ${IfNot} ${FileExists} "${LOG_FOLDER}\transmitter.log"
+        FileOpen $0 "${LOG_FOLDER}\transmitter.log" w
+        FileClose $0
+    ${EndIf}
+
+    WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\transmitter.exe"
+    ; Errors, warnings and information.
+    WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 
     ; The script types, registered by the program itself from the configuration.
     ExecWait '"$INSTDIR\transmitter.exe" "--install=$INSTDIR\file-types.xml"' $0
@@ -74,5 +86,6 @@ Section "Uninstall"
     RMDir "$INSTDIR"
     RMDir "$INSTDIR\.."
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
     ; The log is the station's record of its runs: it stays, and so does its folder.
 SectionEnd

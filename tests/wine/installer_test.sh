@@ -21,6 +21,7 @@ PROGRAM='C:\Program Files (x86)\Orvane\Tessaly transmitter\transmitter.exe'
 FOLDER='C:\Program Files (x86)\Orvane\Tessaly transmitter'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane Tessaly transmitter'
 LOG_FILE="$WINEPREFIX/drive_c/ProgramData/Orvane/Tessaly/Dudiradaroz/transmitter.log"
+EVENT_SOURCE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\transmitter'
 TYPES=(qvtrx qvtrx-preset qvtrx-inputs qvtrx-Outputs qvtrx-stereogenerator qvtrx-RDS
     qvtrx-Process qvtrx-Group qvtrx-IP)
 SIM_PID=""
@@ -51,7 +52,7 @@ eventually() {
 
 start_sim() {
     SIM_RECORD=$(mktemp -d "$WORK/sim-XXXXXX")
-    coproc SIM { exec "$LINUX/sim/orvane-sim" --port=0 --record="$SIM_RECORD" --value=A=7; }
+    coproc SIM { exec "$LINUX/sim/orvane-sim" --port=0 --record="$SIM_RECORD" --value=A=7 "$@"; }
     SIM_PID=$SIM_PID
     read -r -t 10 SIM_PORT <&"${SIM[0]}" && [[ "$SIM_PORT" =~ ^[0-9]+$ ]]
 }
@@ -79,7 +80,9 @@ installs_silently_into_a_fresh_prefix() {
     for file in transmitter.exe qvtrxResources.dll file-types.xml uninstall.exe; do
         [ -f "$INSTALLED/$file" ] || fail "$file is not installed"
     done
-    [ -d "$(dirname "$LOG_FILE")" ] || fail "no log folder"
+    [ -f "$LOG_FILE" ] || fail "no log"
+    [ "$(reg_value "$EVENT_SOURCE_KEY" EventMessageFile)" = "$PROGRAM" ] ||
+        fail "no event source: '$(reg_value "$EVENT_SOURCE_KEY" EventMessageFile)'"
 }
 
 registers_the_nine_types_and_their_enciphered_twins() {
@@ -112,6 +115,8 @@ resource_library_holds_eighteen_icons() {
     wrestool --list --type=16 "$INSTALLED/transmitter.exe" | grep -q . ||
         fail "exe has no version information"
     wrestool --list --type=24 "$INSTALLED/transmitter.exe" | grep -q . || fail "exe has no manifest"
+    wrestool --list --type=11 "$INSTALLED/transmitter.exe" | grep -q . ||
+        fail "exe has no message table for the Event Log"
     strings -el "$INSTALLED/transmitter.exe" | grep -qx '1.0.15' || fail "version is not 1.0.15"
 }
 
@@ -147,6 +152,12 @@ opening_scripts_sends_their_commands() {
     local left
     left=$(find "$WINEPREFIX/drive_c/users" -iname 'kqt*.tmp' 2>/dev/null)
     [ -z "$left" ] || fail "temporary copies left: $left"
+    # A background run that fails tells the Event Log (Wine traces what it is given).
+    printf '*host=127.0.0.1\n*port=1\nPING\n' >"$WORK/scripts/down.qvtrx"
+    WINEDEBUG=+eventlog timeout 60 wine start /unix "$WORK/scripts/down.qvtrx" \
+        2>"$WORK/eventlog.txt" || fail "start exit status $?"
+    eventually grep -q 'down.qvtrx run by .*: 0 of 1 targets succeeded' "$WORK/eventlog.txt" ||
+        fail "no failure in the Event Log: $(grep -i eventlog "$WORK/eventlog.txt" | head -5)"
 }
 
 encipher_verb_writes_the_enciphered_twin() {
@@ -187,6 +198,26 @@ registering_by_a_bare_name_keeps_the_full_path() {
     [ "$(sim_connection 1)" = $'FORCEREPLY\nPING' ] || fail "again.qvtrx did not run"
 }
 
+# The guide's batch recipe, as it stands there, tells each kind of failure from success.
+guide_batch_recipe_catches_every_failure() {
+    sed -n '/^```bat file=onair.bat/,/^```$/p' docs/guide.md | sed '1d;$d' | sed 's/$/\r/' \
+        >"$WORK/onair.bat"
+    grep -q transmitter.exe "$WORK/onair.bat" || fail "no batch recipe in the guide"
+    local port answer
+    for port in good refused down; do
+        case $port in
+        good) start_sim || fail "orvane-sim did not start"; answer="on air" ;;
+        refused) start_sim --refuse=PRESET || fail "orvane-sim did not start"
+            answer="call the engineer (status 255)" ;;
+        down) SIM_PORT=1; answer="call the engineer (status 1)" ;;
+        esac
+        printf '*host=127.0.0.1\n*port=%s\nPRESET.ONAIR=Evening\n' "$SIM_PORT" >"$WORK/$port.qvtrx"
+        [ "$(timeout 60 wine cmd /c "Z:$WORK/onair.bat" "Z:$WORK/$port.qvtrx" 2>/dev/null | lf)" = \
+            "$answer" ] || fail "$port: not '$answer'"
+        stop_sim
+    done
+}
+
 uninstalls_silently_and_leaves_nothing() {
     timeout 60 wine "$INSTALLED/uninstall.exe" /S || fail "uninstall exit status $?"
     # The uninstaller runs from a copy of itself and returns before it is done.
@@ -199,6 +230,7 @@ uninstalls_silently_and_leaves_nothing() {
         done
     done
     ! key_exists "$UNINSTALL_KEY" || fail "Add/Remove Programs entry left"
+    ! key_exists "$EVENT_SOURCE_KEY" || fail "event source left"
     [ ! -e "$(dirname "$INSTALLED")" ] || fail "empty Orvane folder left"
 }
 
@@ -209,6 +241,7 @@ check appears_in_add_remove_programs
 check opening_scripts_sends_their_commands
 check encipher_verb_writes_the_enciphered_twin
 check registering_by_a_bare_name_keeps_the_full_path
+check guide_batch_recipe_catches_every_failure
 check uninstalls_silently_and_leaves_nothing
 
 finish_checks wine-installer
