@@ -214,6 +214,18 @@ std::string AnswerReader::next(std::size_t due) {
     }
 }
 
+// A line long enough to be a flood gets room for the longest line at once: growing by
+// doubling would copy it into ever larger buffers, each copy holding the old one beside the new
+// and ending at twice the longest line.
+void AnswerReader::appendTaken(const char* data, std::size_t size) {
+    constexpr std::size_t kLongLineBytes = 1024u * 1024u;
+    const std::size_t needed = taken_.size() + size;
+    if (needed > taken_.capacity() && needed > kLongLineBytes) {
+        taken_.reserve(std::max(needed, start_ + kMaxAnswerLineBytes + kReceiveChunkBytes + 1));
+    }
+    taken_.append(data, size);
+}
+
 // Lines handed out or passed over are not kept: a server that floods progress lines without
 // ever answering costs no more memory than its longest line.
 void AnswerReader::dropHandedOut() {
@@ -263,7 +275,7 @@ std::size_t wholeLines(const char* peeked, std::size_t size, int firstByte, std:
 // (lines passed over do not count), or all of it when fewer lines are there.
 bool AnswerReader::takeMore(std::size_t due) {
     SocketAckPromptly(connection_);
-    char peeked[65536];
+    char peeked[kReceiveChunkBytes];
     const long available = SocketReceive(connection_, peeked, sizeof peeked, true);
     if (available <= 0) {
         if (available < 0) {
@@ -284,7 +296,7 @@ bool AnswerReader::takeMore(std::size_t due) {
         }
         return false;
     }
-    taken_.append(peeked, static_cast<std::size_t>(count));
+    appendTaken(peeked, static_cast<std::size_t>(count));
     return true;
 }
 
@@ -292,7 +304,7 @@ AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due) {
     if (!SocketWait(connection_, true, false, 0).readable) {
         return Arrival::Nothing;
     }
-    char peeked[65536];
+    char peeked[kReceiveChunkBytes];
     const long available = SocketReceive(connection_, peeked, sizeof peeked, true);
     if (available <= 0) {
         return Arrival::Ended;  // next() meets the end or the error and reports it
@@ -308,7 +320,7 @@ AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due) {
     if (count <= 0) {
         return Arrival::Ended;
     }
-    taken_.append(peeked, static_cast<std::size_t>(count));
+    appendTaken(peeked, static_cast<std::size_t>(count));
     return Arrival::Lines;
 }
 

@@ -14,6 +14,8 @@ constexpr Connection kNoConnection = kNoSocket;
 
 // The longest answer line taken; a longer one is a failed receive.
 constexpr std::size_t kMaxAnswerLineBytes = 16u * 1024u * 1024u;
+// The most taken off a socket at once.
+constexpr std::size_t kReceiveChunkBytes = 65536;
 
 // The longest wait for one awaited line (greeting, answer to FORCEREPLY, answer to a command),
 // however the server trickles or floods it, and the longest a send may make no progress. No
@@ -68,6 +70,7 @@ class AnswerReader {
     bool takeMore(std::size_t due);
     Arrival takeArrivedLines(std::size_t due);
     void dropHandedOut();
+    void appendTaken(const char* data, std::size_t size);
 
     Connection connection_;
     std::string taken_;  // taken off the socket, not yet handed out from start_ on
