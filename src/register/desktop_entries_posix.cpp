@@ -343,13 +343,41 @@ std::string environmentFolder(const char* name) {
     return value != nullptr && value[0] == '/' ? value : "";
 }
 
-// Machine-wide for root (the first folder of XDG_DATA_DIRS, else /usr/local/share, the
-// place for what no package manages); the user's own data folder otherwise.
+// True when only root can change what `folder` names: the folder and every folder above it
+// that is there belong to root, and none can be written by others unless, like /tmp, it keeps each user's
+// entries to their owner (the folder itself not even so).
+bool onlyRootChanges(const std::string& folder) {
+    for (std::string path = folder; !path.empty(); path = path.substr(0, path.rfind('/'))) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) {
+            if (errno == ENOENT) {
+                continue;  // made by root when published to, below folders only root changes
+            }
+            return false;
+        }
+        if (!S_ISDIR(info.st_mode) || info.st_uid != 0) {
+            return false;
+        }
+        const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if (othersWrite && (path == folder || (info.st_mode & S_ISVTX) == 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Machine-wide for root (the first folder of XDG_DATA_DIRS when only root can change it, else
+// /usr/local/share, the place for what no package manages): an environment left by su or a
+// desktop's profile must not make root write where a user chose. The user's own data folder
+// otherwise.
 std::string desktopDataFolder() {
     if (::geteuid() == 0) {
         std::string dirs = environmentFolder("XDG_DATA_DIRS");
         dirs = dirs.substr(0, dirs.find(':'));
-        return dirs.empty() ? "/usr/local/share" : dirs;
+        while (dirs.size() > 1 && dirs.back() == '/') {
+            dirs.pop_back();
+        }
+        return dirs.empty() || !onlyRootChanges(dirs) ? "/usr/local/share" : dirs;
     }
     const std::string dataHome = environmentFolder("XDG_DATA_HOME");
     if (!dataHome.empty()) {
