@@ -316,7 +316,8 @@ void removeEmptyApplications(const std::string& applications) {
     }
 }
 
-// Runs a cache updater quietly; a desktop without it has no cache to update.
+// Runs a cache updater quietly; a desktop without it has no cache to update. One that rejects
+// what was written says so on standard error.
 void runUpdater(const char* program, const std::string& folder) {
     struct stat info;
     if (::stat(folder.c_str(), &info) != 0) {
@@ -333,6 +334,10 @@ void runUpdater(const char* program, const std::string& folder) {
     if (::posix_spawnp(&child, program, &actions, nullptr, argv, environ) == 0) {
         int status = 0;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::fprintf(stderr, "%s %s: rejected what was written (status %d)\n", program,
+                         folder.c_str(), WIFEXITED(status) ? WEXITSTATUS(status) : -1);
         }
     }
     posix_spawn_file_actions_destroy(&actions);

@@ -256,6 +256,25 @@ std::string parserText(const std::string& bytes) {
     return text;
 }
 
+// The value of the encoding pseudo-attribute of the XML declaration, if the text opens with
+// one; "" otherwise.
+std::string declaredEncoding(const std::string& bytes) {
+    constexpr std::size_t kLongestDeclaration = 256;
+    const std::size_t declarationEnd = bytes.find("?>");
+    if (bytes.compare(0, 5, "<?xml") != 0 || declarationEnd > kLongestDeclaration) {
+        return std::string();
+    }
+    const std::string declaration = bytes.substr(0, declarationEnd);
+    const std::size_t name = declaration.find("encoding");
+    const std::size_t open = declaration.find_first_of("\"'", name);
+    if (name == std::string::npos || open == std::string::npos) {
+        return std::string();
+    }
+    const std::size_t close = declaration.find(declaration[open], open + 1);
+    return close == std::string::npos ? std::string()
+                                      : declaration.substr(open + 1, close - open - 1);
+}
+
 // False for a configuration that cannot be read, is refused before the XML parser sees it, or
 // is not well-formed XML.
 bool loadConfiguration(const std::string& configPath, TiXmlDocument& document) {
@@ -264,7 +283,13 @@ bool loadConfiguration(const std::string& configPath, TiXmlDocument& document) {
         XmlNestingDepth(bytes) > kDeepestConfiguration) {
         return false;
     }
-    document.Parse(parserText(bytes).c_str(), nullptr, TIXML_ENCODING_UTF8);
+    std::string text;
+    std::string problem;
+    if (!TextForKeys(bytes, declaredEncoding(bytes), text, problem)) {
+        std::fprintf(stderr, "%s: %s\n", configPath.c_str(), problem.c_str());
+        return false;
+    }
+    document.Parse(parserText(text).c_str(), nullptr, TIXML_ENCODING_UTF8);
     return !document.Error();
 }
 

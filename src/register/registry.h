@@ -45,3 +45,10 @@ RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& n
 // Tells the shell that file associations changed (on POSIX: publishes the tree's types to the
 // desktop).
 void AnnounceAssociationsChanged();
+
+// The configuration's text as the keys take it, from the encoding its XML declaration names
+// ("" when it names none: UTF-8). The key tree holds UTF-8, which the desktop reads; Windows
+// keeps the bytes, which its registry reads in the system's code page. False, with `problem`
+// set, when the text cannot be read in that encoding.
+bool TextForKeys(const std::string& bytes, const std::string& encoding, std::string& text,
+                 std::string& problem);

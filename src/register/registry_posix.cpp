@@ -1,3 +1,4 @@
+#include <iconv.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "files/folder_tree_posix.h"
+#include "common/strings.h"
 #include "files/raw_file.h"
 #include "register/desktop_entries_posix.h"
 #include "register/key_tree_posix.h"
@@ -229,4 +231,34 @@ std::vector<std::string> RegistrySubkeys(const RegistryKey& key) {
         }
     }
     return names;
+}
+
+bool TextForKeys(const std::string& bytes, const std::string& encoding, std::string& text,
+                 std::string& problem) {
+    const std::string name = toLowerAscii(encoding);
+    if (name.empty() || name == "utf-8" || name == "utf8" || name == "us-ascii") {
+        text = bytes;
+        return true;
+    }
+    const iconv_t converter = ::iconv_open("UTF-8", encoding.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        problem = "the encoding " + encoding + " is not known";
+        return false;
+    }
+    // Four bytes of UTF-8 at most for each byte of the widest single-byte encodings; the
+    // multi-byte ones shrink.
+    std::string converted(bytes.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char* out = converted.data();
+    std::size_t outLeft = converted.size();
+    const bool done = ::iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+    ::iconv_close(converter);
+    if (!done) {
+        problem = "it is not " + encoding + " text";
+        return false;
+    }
+    converted.resize(converted.size() - outLeft);
+    text.swap(converted);
+    return true;
 }

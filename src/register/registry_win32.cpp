@@ -130,3 +130,8 @@ RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& n
 void AnnounceAssociationsChanged() {
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
+
+bool TextForKeys(const std::string& bytes, const std::string&, std::string& text, std::string&) {
+    text = bytes;
+    return true;
+}
