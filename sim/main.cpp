@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "common/worker_thread.h"
 #include "hostile.h"
 #include "net/socket.h"
 #include "options.h"
@@ -30,17 +30,26 @@ void serve(SocketHandle listener, const SimOptions& options) {
         accepted.store(number);
         SocketSetBuffers(client, options.socketBufferBytes);
         const bool faulty = options.faultsOn == 0 || number <= options.faultsOn;
-        std::thread([client, &options, &sharedValues, number, faulty] {
-            if (faulty && IsHostile(options)) {
-                Recorder recorder(options.recordFolder, number);
-                RunHostileSession(client, options, recorder, accepted);
-                return;
-            }
-            ValueStore ownValues(options.presetValues);
-            Session session(client, options, options.sharedValues ? sharedValues : ownValues,
-                            number, faulty);
-            session.run();
-        }).detach();
+        // Small stacks: a fan-out of thousands of targets must not wait for the simulator.
+        WorkerHandle thread = 0;
+        const bool started = StartWorkerThread(
+            [client, &options, &sharedValues, number, faulty] {
+                if (faulty && IsHostile(options)) {
+                    Recorder recorder(options.recordFolder, number);
+                    RunHostileSession(client, options, recorder, accepted);
+                    return;
+                }
+                ValueStore ownValues(options.presetValues);
+                Session session(client, options, options.sharedValues ? sharedValues : ownValues,
+                                number, faulty);
+                session.run();
+            },
+            thread);
+        if (started) {
+            DetachWorkerThread(thread);
+        } else {
+            SocketClose(client);
+        }
     }
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "exec/attempt_result.h"
-#include "exec/worker_thread.h"
+#include "common/worker_thread.h"
 #include "script/model.h"
 
 // A worker and the result it leaves when it ends. A worker that could not be started has no

@@ -4,7 +4,7 @@
 #include <climits>
 #include <memory>
 
-#include "exec/worker_thread.h"
+#include "common/worker_thread.h"
 
 namespace {
 
@@ -39,6 +39,13 @@ bool StartWorkerThread(std::function<void()> body, WorkerHandle& handle) {
 void JoinWorkerThread(WorkerHandle& handle) {
     if (handle != 0) {
         pthread_join(static_cast<pthread_t>(handle), nullptr);
+        handle = 0;
+    }
+}
+
+void DetachWorkerThread(WorkerHandle& handle) {
+    if (handle != 0) {
+        pthread_detach(static_cast<pthread_t>(handle));
         handle = 0;
     }
 }

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "exec/worker_thread.h"
+#include "common/worker_thread.h"
 
 namespace {
 
@@ -33,6 +33,13 @@ void JoinWorkerThread(WorkerHandle& handle) {
         const HANDLE thread = reinterpret_cast<HANDLE>(handle);
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
+        handle = 0;
+    }
+}
+
+void DetachWorkerThread(WorkerHandle& handle) {
+    if (handle != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle));
         handle = 0;
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Worker threads with a small stack: the executor needs little, and thousands of targets must
-// fit in a 32-bit address space and under a container's limits. One implementation per
-// platform.
+// Worker threads with a small stack: the executor and the simulator's sessions need little,
+// and thousands of targets must fit in a 32-bit address space and under a container's limits,
+// and start and end fast. One implementation per platform.
 
 #include <cstdint>
 #include <functional>
@@ -15,3 +15,5 @@ constexpr std::size_t kWorkerStackBytes = 256 * 1024;
 bool StartWorkerThread(std::function<void()> body, WorkerHandle& handle);
 // Waits for the thread to end and releases its handle.
 void JoinWorkerThread(WorkerHandle& handle);
+// Lets the thread run on its own: it releases what it holds when it ends.
+void DetachWorkerThread(WorkerHandle& handle);
