@@ -96,9 +96,10 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         // The shell starts the program by the path registered here: it must be the full path of
         // the executable, not argv[0] as typed (a bare name, or relative to the current folder).
         const std::string program = RunningExecutable();
-        registerFileTypes(options.registrationConfig, program.empty() ? g_programPath : program,
-                          options.install);
-        return 0;
+        return registerFileTypes(options.registrationConfig,
+                                 program.empty() ? g_programPath : program, options.install)
+                   ? 0
+                   : 1;
     }
     if (!options.hasOriginalFile) {
         g_scriptName = options.scriptFile;

@@ -42,8 +42,12 @@ struct PublishedType {
     std::string iconFile;      // drawing to publish; empty: none
 };
 
+// Whether a step of this publication failed.
+bool g_publicationFailed = false;
+
 void reportFailure(const std::string& message) {
     std::perror(message.c_str());
+    g_publicationFailed = true;
 }
 
 // Types whose name can be a glob and part of a MIME type name as it stands.
@@ -338,6 +342,7 @@ void runUpdater(const char* program, const std::string& folder) {
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             std::fprintf(stderr, "%s %s: rejected what was written (status %d)\n", program,
                          folder.c_str(), WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+            g_publicationFailed = true;
         }
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -384,12 +389,7 @@ std::string desktopDataFolder() {
         }
         return dirs.empty() || !onlyRootChanges(dirs) ? "/usr/local/share" : dirs;
     }
-    const std::string dataHome = environmentFolder("XDG_DATA_HOME");
-    if (!dataHome.empty()) {
-        return dataHome;
-    }
-    const std::string home = environmentFolder("HOME");
-    return home.empty() ? "" : home + "/.local/share";
+    return UserDataFolder();
 }
 
 void publishMimeTypes(const std::string& data, const std::vector<PublishedType>& types) {
@@ -445,13 +445,24 @@ void publishDesktopEntries(const std::string& data, const std::vector<PublishedT
 
 }  // namespace
 
-void PublishFileTypesToDesktop(const RegistryKey& root) {
+std::string UserDataFolder() {
+    const std::string dataHome = environmentFolder("XDG_DATA_HOME");
+    if (!dataHome.empty()) {
+        return dataHome;
+    }
+    const std::string home = environmentFolder("HOME");
+    return home.empty() ? "" : home + "/.local/share";
+}
+
+bool PublishFileTypesToDesktop(const RegistryKey& root) {
     const std::string data = kPublishToDesktop ? desktopDataFolder() : "";
     if (data.empty() || !root.isOpen()) {
-        return;
+        return true;
     }
+    g_publicationFailed = false;
     const std::vector<PublishedType> types = registeredTypes(root);
     publishMimeTypes(data, types);
     publishIcons(data, types);
     publishDesktopEntries(data, types);
+    return !g_publicationFailed;
 }

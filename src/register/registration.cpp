@@ -23,9 +23,18 @@ struct FileTypeEntry {
     bool crypt = false;
 };
 
+// Whether a step of this registration failed: the run then ends with a non-zero status.
+bool g_stepFailed = false;
+
 // One line on standard error with the cause; registration writes nothing to the log.
 void reportFailure(const std::string& message) {
     std::perror(message.c_str());
+    g_stepFailed = true;
+}
+
+// A configuration that gives nothing to register is a mistake, said in one line.
+void reportConfiguration(const std::string& configPath, const std::string& problem) {
+    std::fprintf(stderr, "%s: %s\n", configPath.c_str(), problem.c_str());
 }
 
 bool created(const RegistryKey& parent, const std::string& name, RegistryKey& key,
@@ -279,30 +288,49 @@ std::string declaredEncoding(const std::string& bytes) {
 // is not well-formed XML.
 bool loadConfiguration(const std::string& configPath, TiXmlDocument& document) {
     std::string bytes;
-    if (readRawFile(configPath, bytes, kLargestConfigurationBytes) != RawRead::Done ||
-        XmlNestingDepth(bytes) > kDeepestConfiguration) {
+    const RawRead read = readRawFile(configPath, bytes, kLargestConfigurationBytes);
+    if (read != RawRead::Done) {
+        reportConfiguration(configPath, read == RawRead::TooLarge
+                                            ? "too large to be a configuration"
+                                            : "cannot be read (is the name right?)");
+        return false;
+    }
+    if (XmlNestingDepth(bytes) > kDeepestConfiguration) {
+        reportConfiguration(configPath, "nested too deeply to be a configuration");
         return false;
     }
     std::string text;
     std::string problem;
     if (!TextForKeys(bytes, declaredEncoding(bytes), text, problem)) {
-        std::fprintf(stderr, "%s: %s\n", configPath.c_str(), problem.c_str());
+        reportConfiguration(configPath, problem);
         return false;
     }
     document.Parse(parserText(text).c_str(), nullptr, TIXML_ENCODING_UTF8);
-    return !document.Error();
+    if (document.Error()) {
+        reportConfiguration(configPath, "line " + std::to_string(document.ErrorRow()) +
+                                            ": not well-formed XML: " + document.ErrorDesc());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-void registerFileTypes(const std::string& configPath, const std::string& programPath,
+bool registerFileTypes(const std::string& configPath, const std::string& programPath,
                        bool install) {
+    g_stepFailed = false;
     TiXmlDocument document;
-    if (loadConfiguration(configPath, document)) {
+    bool configured = loadConfiguration(configPath, document);
+    if (configured) {
         TiXmlHandle handle(&document);
-        if (TiXmlElement* config = handle.FirstChildElement("config").ToElement()) {
+        TiXmlElement* config = handle.FirstChildElement("config").ToElement();
+        configured = config != nullptr;
+        if (configured) {
             registerEntries(*config, programPath, install);
+        } else {
+            reportConfiguration(configPath, "no <config> element at its top");
         }
     }
-    AnnounceAssociationsChanged();
+    const bool announced = AnnounceAssociationsChanged();
+    return configured && !g_stepFailed && announced;
 }

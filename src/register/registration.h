@@ -3,4 +3,6 @@
 
 #include <string>
 
-void registerFileTypes(const std::string& configPath, const std::string& programPath, bool install);
+// False when the configuration could not be read (said in one line on standard error) or a
+// step failed (each said as it failed).
+bool registerFileTypes(const std::string& configPath, const std::string& programPath, bool install);

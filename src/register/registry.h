@@ -43,8 +43,8 @@ RegistryResult SetRegistryDefault(const RegistryKey& key, const std::string& val
 RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& name);
 
 // Tells the shell that file associations changed (on POSIX: publishes the tree's types to the
-// desktop).
-void AnnounceAssociationsChanged();
+// desktop). False when that failed, said on standard error.
+bool AnnounceAssociationsChanged();
 
 // The configuration's text as the keys take it, from the encoding its XML declaration names
 // ("" when it names none: UTF-8). The key tree holds UTF-8, which the desktop reads; Windows

@@ -130,10 +130,25 @@ bool hasSubkeys(const std::string& folder) {
                        [](const std::string& name) { return name != kDefaultValueFile; });
 }
 
+// The machine's key tree for root, and for a user who may change it; any other user keeps a
+// tree of their own beside their desktop data, whose types are published for them alone.
+std::string keyTreeRoot() {
+    const std::string machine = TRANSMITTER_REGISTRY_DIR;
+    if (machine.empty() || ::geteuid() == 0) {
+        return machine;
+    }
+    MakeFolderPath(machine, 0755);
+    if (::access(machine.c_str(), W_OK) == 0) {
+        return machine;
+    }
+    const std::string data = UserDataFolder();
+    return data.empty() ? machine : data + "/orvane-transmitter/registry";
+}
+
 }  // namespace
 
 RegistryKey OpenClassesRoot() {
-    const std::string root = TRANSMITTER_REGISTRY_DIR;
+    const std::string root = keyTreeRoot();
     if (root.empty()) {
         errno = ENOENT;
         return RegistryKey();
@@ -208,8 +223,8 @@ RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& n
     return ::rmdir(folder.c_str()) == 0 ? RegistryResult::Done : RegistryResult::Failed;
 }
 
-void AnnounceAssociationsChanged() {
-    PublishFileTypesToDesktop(OpenClassesRoot());
+bool AnnounceAssociationsChanged() {
+    return PublishFileTypesToDesktop(OpenClassesRoot());
 }
 
 bool ReadRegistryDefault(const RegistryKey& key, std::string& value) {

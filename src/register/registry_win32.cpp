@@ -127,8 +127,9 @@ RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& n
     return result;
 }
 
-void AnnounceAssociationsChanged() {
+bool AnnounceAssociationsChanged() {
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return true;
 }
 
 bool TextForKeys(const std::string& bytes, const std::string&, std::string& text, std::string&) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "files/folders.h"
@@ -191,35 +192,38 @@ TEST_F(Registration, FailingEntryKeepsWhatItWroteAndTheWalkGoesOn) {
     EXPECT_EQ(treeOf("rg-after"), installedTree("rg-after", "Tessaly Dudiradaroz File"));
 }
 
-TEST_F(Registration, UnusableConfigurationChangesNothingAndPrintsNothing) {
+// Each says why in one line, naming the configuration.
+TEST_F(Registration, UnusableConfigurationChangesNothingAndSaysWhy) {
     forget({"rg-bad"});
-    const struct {
-        const char* what;
-        const char* xml;
-    } cases[] = {
-        {"not well-formed", "<config><extension type=\"rg-bad\"></config>"},
-        {"no config element", "<settings><extension type=\"rg-bad\"/></settings>"},
-        {"config not at the top", "<root><config><extension type=\"rg-bad\"/></config></root>"},
-        {"empty file", ""},
-        {"ends inside a UTF-8 sequence", "<config><extension type=\"rg-bad\"/><e a\xc2"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(run(c.xml, true), "") << c.what;
-        EXPECT_TRUE(treeOf("rg-bad").empty()) << c.what;
-    }
-    // Nested far deeper than any real configuration (the parser's stack would run out): refused
-    // before it is parsed.
     std::string opened;
     std::string closed;
     for (int level = 0; level < 40000; ++level) {
         opened += "<a>";
         closed += "</a>";
     }
-    EXPECT_EQ(run("<config>" + opened + closed + "<extension type=\"rg-bad\"/></config>", true),
-              "");
-    EXPECT_TRUE(treeOf("rg-bad").empty());
-    EXPECT_EQ(runPath(scratch_.file("missing.xml"), true), "");
-    EXPECT_EQ(runPath(scratch_.file("missing.xml"), false), "");
+    const struct {
+        std::string xml;
+        const char* problem;
+    } cases[] = {
+        {"<config><extension type=\"rg-bad\"></config>", "line 1: not well-formed XML"},
+        {"<settings><extension type=\"rg-bad\"/></settings>", "no <config> element"},
+        {"<root><config><extension type=\"rg-bad\"/></config></root>", "no <config> element"},
+        {"", "not well-formed XML"},
+        {"<config><extension type=\"rg-bad\"/><e a\xc2", "not well-formed XML"},
+        // Nested far deeper than any real configuration (the parser's stack would run out):
+        // refused before it is parsed.
+        {"<config>" + opened + closed + "<extension type=\"rg-bad\"/></config>",
+         "nested too deeply"},
+    };
+    for (const auto& c : cases) {
+        const std::string said = run(c.xml, true);
+        EXPECT_EQ(said.rfind(scratch_.file("config.xml") + ": ", 0), 0u) << said;
+        EXPECT_NE(said.find(c.problem), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_TRUE(treeOf("rg-bad").empty()) << c.problem;
+    }
+    EXPECT_EQ(runPath(scratch_.file("missing.xml"), false),
+              scratch_.file("missing.xml") + ": cannot be read (is the name right?)\n");
 }
 
 TEST_F(Registration, ProgramWithoutAFolderTakesTheCurrentFolder) {
