@@ -47,7 +47,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # --install publishes the script types to the desktop through these tools when they are there.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_folder}/postinst ${debian_folder}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_folder}/postinst ${debian_folder}/prerm
+    ${debian_folder}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -86,6 +86,10 @@ registers_the_script_types_with_the_desktop() {
         fail "no icon"
     /usr/bin/transmitter --uninstall=/usr/share/transmitter/file-types.xml || fail "uninstall"
     [ -z "$(ls -A "$XDG_DATA_DIRS")" ] || fail "left in the desktop folder: $(ls -A "$XDG_DATA_DIRS")"
+    unset XDG_DATA_DIRS
+    # As the guide says it, for the purge to withdraw.
+    /usr/bin/transmitter --install=/usr/share/transmitter/file-types.xml || fail "install"
+    [ -n "$(find /usr/local/share -name 'orvane-transmitter*')" ] || fail "nothing in /usr/local/share"
 }
 
 purges_and_leaves_nothing() {
@@ -97,6 +101,9 @@ purges_and_leaves_nothing() {
         /usr/share/man/man1/transmitter.1.gz /usr/share/man/man1/orvane-sim.1.gz; do
         [ ! -e "$path" ] || fail "$path is left"
     done
+    local left
+    left=$(find /usr/local/share -name 'orvane-transmitter*')
+    [ -z "$left" ] || fail "registration left: $left"
 }
 
 check builds_with_cpack
