@@ -1,5 +1,6 @@
 ; Installer of the transmitter for Windows, built on Linux by makensis (Debian's nsis) from the
-; files of the Windows build; the build passes VERSION, EXE, DLL, TYPES, ICON and OUTFILE.
+; files of the Windows build; the build passes VERSION, EXE, DLL, TYPES, ICON and OUTFILE
+; (and SIGN when it signs).
 ; Silent for managed deployment: setup.exe /S [/D=folder], uninstall.exe /S.
 Unicode true
 SetCompressor /SOLID lzma
@@ -12,6 +13,11 @@ RequestExecutionLevel admin
 !define LOG_FOLDER "$APPDATA\Orvane\Tessaly\Dudiradaroz"
 ; The Application event log's source the program reports its background runs under.
 !define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\transmitter"
+
+; With a certificate, the build passes SIGN, the command that signs a file in place.
+!ifdef SIGN
+    !uninstfinalize '${SIGN} "%1"'
+!endif
 
 Name "Orvane Tessaly transmitter ${VERSION}"
 OutFile "${OUTFILE}"
