@@ -1,16 +1,24 @@
 ; Installer of the transmitter for Windows, built on Linux by makensis (Debian's nsis) from the
-; files of the Windows build; the build passes VERSION, EXE, DLL, TYPES, ICON and OUTFILE
-; (and SIGN when it signs).
-; Silent for managed deployment: setup.exe /S [/D=folder], uninstall.exe /S.
+; files of the Windows build; the build passes VERSION, EXE, DLL, TYPES, GUIDE, LICENCE, ICON
+; and OUTFILE (and SIGN when it signs).
+; Silent for managed deployment: setup.exe /S [/ADDTOPATH] [/D=folder], uninstall.exe /S.
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "WinMessages.nsh"
+!include "StrFunc.nsh"
+${StrRep}
+${UnStrRep}
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane Tessaly transmitter"
 ; With SetShellVarContext all, $APPDATA is the all-users folder (C:\ProgramData).
 !define LOG_FOLDER "$APPDATA\Orvane\Tessaly\Dudiradaroz"
+!define APP_PATHS_KEY "Software\Microsoft\Windows\CurrentVersion\App Paths\transmitter.exe"
+!define ENVIRONMENT_KEY "SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
+!define START_MENU "$SMPROGRAMS\Orvane Tessaly transmitter"
 ; The Application event log's source the program reports its background runs under.
 !define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\transmitter"
 
@@ -36,18 +44,33 @@ VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "Orvane"
 
+LicenseData "${LICENCE}"
+Page license
+Page components
 Page directory
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-Section "Transmitter"
+Section "Transmitter" SectionProgram
+    SectionIn RO
     SetShellVarContext all
     SetOutPath "$INSTDIR"
     File "/oname=transmitter.exe" "${EXE}"
     File "/oname=qvtrxResources.dll" "${DLL}"
     File "/oname=file-types.xml" "${TYPES}"
+    File "/oname=guide.html" "${GUIDE}"
+    File "/oname=licence.txt" "${LICENCE}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    ; "start transmitter.exe" and the Run box find the program without PATH.
+    WriteRegStr HKLM "${APP_PATHS_KEY}" "" "$INSTDIR\transmitter.exe"
+    WriteRegStr HKLM "${APP_PATHS_KEY}" "Path" "$INSTDIR"
+    CreateDirectory "${START_MENU}"
+    CreateShortCut "${START_MENU}\Transmitter guide.lnk" "$INSTDIR\guide.html"
+    CreateShortCut "${START_MENU}\Transmitter log.lnk" "${LOG_FOLDER}\transmitter.log"
+    CreateShortCut "${START_MENU}\Licence.lnk" "$INSTDIR\licence.txt"
+    CreateShortCut "${START_MENU}\Uninstall the transmitter.lnk" "$INSTDIR\uninstall.exe"
 
     ; Every user's runs append to the one log: the folder lets every member of Users change
     ; the files in it, whoever created them (Users is S-1-5-32-545 in every language).
@@ -82,15 +105,49 @@ Section "Transmitter"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+; Off unless chosen (or /ADDTOPATH in a silent install): batch files may call the program by
+; its bare name from any folder. The uninstaller takes the folder out again.
+Section /o "Add the program's folder to PATH" SectionPath
+    ReadRegStr $0 HKLM "${ENVIRONMENT_KEY}" "Path"
+    ${StrRep} $1 ";$0;" ";$INSTDIR;" ";"
+    ${If} $1 == ";$0;"
+        WriteRegExpandStr HKLM "${ENVIRONMENT_KEY}" "Path" "$0;$INSTDIR"
+        SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
+        WriteRegDWORD HKLM "${UNINSTALL_KEY}" "AddedToPath" 1
+    ${EndIf}
+SectionEnd
+
+Function .onInit
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/ADDTOPATH" $1
+    ${IfNot} ${Errors}
+        SectionSetFlags ${SectionPath} ${SF_SELECTED}
+    ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
     SetShellVarContext all
     ExecWait '"$INSTDIR\transmitter.exe" "--uninstall=$INSTDIR\file-types.xml"' $0
     Delete "$INSTDIR\transmitter.exe"
     Delete "$INSTDIR\qvtrxResources.dll"
     Delete "$INSTDIR\file-types.xml"
+    Delete "$INSTDIR\guide.html"
+    Delete "$INSTDIR\licence.txt"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     RMDir "$INSTDIR\.."
+    RMDir /r "${START_MENU}"
+    DeleteRegKey HKLM "${APP_PATHS_KEY}"
+    ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "AddedToPath"
+    ${If} $1 == 1
+        ReadRegStr $0 HKLM "${ENVIRONMENT_KEY}" "Path"
+        ${UnStrRep} $0 ";$0;" ";$INSTDIR;" ";"
+        ${UnStrRep} $0 "$0" ";;" ";"
+        StrCpy $0 $0 -1 1
+        WriteRegExpandStr HKLM "${ENVIRONMENT_KEY}" "Path" "$0"
+        SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
+    ${EndIf}
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
     ; The log is the station's record of its runs: it stays, and so does its folder.

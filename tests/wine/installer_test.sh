@@ -21,6 +21,9 @@ PROGRAM='C:\Program Files (x86)\Orvane\Tessaly transmitter\transmitter.exe'
 FOLDER='C:\Program Files (x86)\Orvane\Tessaly transmitter'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane Tessaly transmitter'
 LOG_FILE="$WINEPREFIX/drive_c/ProgramData/Orvane/Tessaly/Dudiradaroz/transmitter.log"
+APP_PATHS_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\transmitter.exe'
+ENVIRONMENT_KEY='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
+START_MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvane Tessaly transmitter"
 EVENT_SOURCE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\transmitter'
 TYPES=(qvtrx qvtrx-preset qvtrx-inputs qvtrx-Outputs qvtrx-stereogenerator qvtrx-RDS
     qvtrx-Process qvtrx-Group qvtrx-IP)
@@ -76,10 +79,19 @@ sim_connection() {
 installs_silently_into_a_fresh_prefix() {
     timeout 300 wine wineboot --init >/dev/null 2>&1
     timeout 120 wineserver --wait
+    reg_value "$ENVIRONMENT_KEY" Path >"$WORK/path-before"
     timeout 120 wine "$SETUP" /S || fail "setup exit status $?"
-    for file in transmitter.exe qvtrxResources.dll file-types.xml uninstall.exe; do
+    for file in transmitter.exe qvtrxResources.dll file-types.xml uninstall.exe licence.txt; do
         [ -f "$INSTALLED/$file" ] || fail "$file is not installed"
     done
+    grep -q '<h2 id="checking-what-you-set\|<h2 id="exit-statuses-for-batch-files"' \
+        "$INSTALLED/guide.html" || fail "no guide"
+    [ "$(reg_value "$APP_PATHS_KEY")" = "$PROGRAM" ] || fail "no App Paths entry"
+    for link in "Transmitter guide" "Transmitter log" "Licence" "Uninstall the transmitter"; do
+        [ -f "$START_MENU/$link.lnk" ] || fail "no Start menu entry '$link'"
+    done
+    [ "$(reg_value "$ENVIRONMENT_KEY" Path)" = "$(cat "$WORK/path-before")" ] ||
+        fail "PATH changed unasked"
     [ -f "$LOG_FILE" ] || fail "no log"
     [ "$(reg_value "$EVENT_SOURCE_KEY" EventMessageFile)" = "$PROGRAM" ] ||
         fail "no event source: '$(reg_value "$EVENT_SOURCE_KEY" EventMessageFile)'"
@@ -174,6 +186,15 @@ encipher_verb_writes_the_enciphered_twin() {
         fail "the enciphered files differ"
 }
 
+# From any folder: "start" finds the program by its App Paths entry; asked for, the folder
+# goes on PATH, and leaves it with the uninstaller.
+finding_the_program_by_its_name() {
+    timeout 60 wine cmd /c 'cd /d C:\ && start "" /wait transmitter.exe -V' >/dev/null 2>&1 ||
+        fail "start finds no transmitter.exe"
+    timeout 120 wine "$SETUP" /S /ADDTOPATH || fail "setup /ADDTOPATH exit status $?"
+    reg_value "$ENVIRONMENT_KEY" Path | grep -qF ";$FOLDER" || fail "the folder is not on PATH"
+}
+
 # From a batch file in the program's folder, by its bare name: the shell still finds the
 # program afterwards.
 run_batch() { # LINES...: a batch file run by cmd, which waits for each program in it
@@ -231,6 +252,10 @@ uninstalls_silently_and_leaves_nothing() {
     done
     ! key_exists "$UNINSTALL_KEY" || fail "Add/Remove Programs entry left"
     ! key_exists "$EVENT_SOURCE_KEY" || fail "event source left"
+    ! key_exists "$APP_PATHS_KEY" || fail "App Paths entry left"
+    [ ! -e "$START_MENU" ] || fail "Start menu folder left"
+    [ "$(reg_value "$ENVIRONMENT_KEY" Path)" = "$(cat "$WORK/path-before")" ] ||
+        fail "PATH is '$(reg_value "$ENVIRONMENT_KEY" Path)', not '$(cat "$WORK/path-before")'"
     [ ! -e "$(dirname "$INSTALLED")" ] || fail "empty Orvane folder left"
 }
 
@@ -240,6 +265,7 @@ check resource_library_holds_eighteen_icons
 check appears_in_add_remove_programs
 check opening_scripts_sends_their_commands
 check encipher_verb_writes_the_enciphered_twin
+check finding_the_program_by_its_name
 check registering_by_a_bare_name_keeps_the_full_path
 check guide_batch_recipe_catches_every_failure
 check uninstalls_silently_and_leaves_nothing
