@@ -9,6 +9,7 @@ RequestExecutionLevel admin
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "WinMessages.nsh"
+!include "WordFunc.nsh"
 !include "StrFunc.nsh"
 ${StrRep}
 ${UnStrRep}
@@ -117,7 +118,60 @@ Section /o "Add the program's folder to PATH" SectionPath
     ${EndIf}
 SectionEnd
 
+; A running copy (a show sent in the background) holds transmitter.exe: replacing or removing
+; the program under it would leave half an installation. Interactively the user may wait and
+; retry; a silent run ends with status 2 and changes nothing.
+!macro CheckNotRunning un
+Function ${un}checkNotRunning
+    retry:
+    ${IfNot} ${FileExists} "$INSTDIR\transmitter.exe"
+        Return
+    ${EndIf}
+    ClearErrors
+    FileOpen $0 "$INSTDIR\transmitter.exe" a
+    ${IfNot} ${Errors}
+        FileClose $0
+        Return
+    ${EndIf}
+    ${If} ${Silent}
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+        "transmitter is still sending a show; wait for it or stop it, then choose Retry." \
+        IDRETRY retry
+    Quit
+FunctionEnd
+!macroend
+!insertmacro CheckNotRunning ""
+!insertmacro CheckNotRunning "un."
+
+Function un.onInit
+    Call un.checkNotRunning
+FunctionEnd
+
+; An older version over a newer one is asked about, and refused in a silent run (status 3).
+Function checkNotOlder
+    ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+    ${If} $1 == ""
+        Return
+    ${EndIf}
+    ${VersionCompare} "${VERSION}" "$1" $2
+    ${If} $2 != 2
+        Return
+    ${EndIf}
+    ${If} ${Silent}
+        SetErrorLevel 3
+        Quit
+    ${EndIf}
+    MessageBox MB_YESNO|MB_ICONQUESTION \
+        "The newer transmitter $1 is installed. Replace it with the older ${VERSION}?" IDYES +2
+    Quit
+FunctionEnd
+
 Function .onInit
+    Call checkNotOlder
+    Call checkNotRunning
     ${GetParameters} $0
     ClearErrors
     ${GetOptions} $0 "/ADDTOPATH" $1

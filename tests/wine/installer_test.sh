@@ -186,6 +186,34 @@ encipher_verb_writes_the_enciphered_twin() {
         fail "the enciphered files differ"
 }
 
+# A show running in the background holds the program: a silent upgrade and a silent uninstall
+# then fail with status 2 and change nothing, and go through once the show is over. An older
+# version is refused over a newer one (status 3).
+a_running_show_keeps_the_installation_whole() {
+    start_sim || fail "orvane-sim did not start"
+    mkdir -p "$WORK/running"
+    printf '*host=127.0.0.1\n*port=%s\n*wait=8s\nPING\n' "$SIM_PORT" >"$WORK/running/long.qvtrx"
+    timeout 60 wine start /unix "$WORK/running/long.qvtrx" || fail "start exit status $?"
+    eventually test -f "$SIM_RECORD/conn-1.bin" || fail "the show did not start"
+    local status
+    timeout 120 wine "$SETUP" /S
+    status=$?
+    [ "$status" = 2 ] || fail "setup over a running show: status $status"
+    # In place (_?=, unquoted, from a batch file), so that its status is the uninstaller's own.
+    run_batch "\"$FOLDER\\uninstall.exe\" /S _?=$FOLDER" 'exit /b %errorlevel%'
+    status=$?
+    [ "$status" = 2 ] || fail "uninstall under a running show: status $status"
+    [ -f "$INSTALLED/transmitter.exe" ] && key_exists "$UNINSTALL_KEY" &&
+        key_exists 'HKCR\.qvtrx' || fail "the installation is not whole"
+    [ "$(sim_connection 1)" = $'FORCEREPLY\nPING' ] || fail "the show did not go on"
+    eventually timeout 120 wine "$SETUP" /S || fail "no setup after the show"
+    timeout 60 wine reg add "$UNINSTALL_KEY" /v DisplayVersion /d 9.9.9 /f /reg:32 >/dev/null
+    timeout 120 wine "$SETUP" /S
+    status=$?
+    timeout 60 wine reg add "$UNINSTALL_KEY" /v DisplayVersion /d 1.0.15 /f /reg:32 >/dev/null
+    [ "$status" = 3 ] || fail "older over newer: status $status"
+}
+
 # From any folder: "start" finds the program by its App Paths entry; asked for, the folder
 # goes on PATH, and leaves it with the uninstaller.
 finding_the_program_by_its_name() {
@@ -265,6 +293,7 @@ check resource_library_holds_eighteen_icons
 check appears_in_add_remove_programs
 check opening_scripts_sends_their_commands
 check encipher_verb_writes_the_enciphered_twin
+check a_running_show_keeps_the_installation_whole
 check finding_the_program_by_its_name
 check registering_by_a_bare_name_keeps_the_full_path
 check guide_batch_recipe_catches_every_failure
