@@ -86,12 +86,21 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
         }
         return;
     }
-    logLine(background, SystemLogLevel::Error,
-            std::to_string(succeeded) + " of " + all + " targets succeeded");
+    const std::string counted = std::to_string(succeeded) + " of " + all + " targets succeeded";
+    logLine(background, SystemLogLevel::Error, counted);
+    std::string failures;
     for (const auto& script : scripts) {
         if (script->outcome.end != End::Succeeded) {
-            logLine(background, SystemLogLevel::Error, failureLine(*script, names));
+            const std::string line = failureLine(*script, names);
+            logLine(background, SystemLogLevel::Error, line);
+            failures += (failures.empty() ? "" : "\n") + line;
         }
+    }
+    // Nobody reads a background run's output: the person at the desktop is told.
+    if (background) {
+        NotifyDesktop((g_scriptName.empty() ? std::string("transmitter") : g_scriptName) +
+                          " failed: " + counted,
+                      failures);
     }
 }
 

@@ -12,3 +12,7 @@ void KeepStandardStreamsOpen();
 int LastSystemError();
 // The name of the account the process runs as; empty when it cannot be told.
 std::string AccountName();
+// Tells the person at the desktop without waiting for them: a notification that goes away by
+// itself (the freedesktop notification service on Linux, a balloon of the notification area on
+// Windows). Nothing where there is no desktop session.
+void NotifyDesktop(const std::string& title, const std::string& text);

@@ -1,11 +1,15 @@
 #include <fcntl.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "frontend/system.h"
+
+extern char** environ;
 
 void AttachParentConsole() {}
 
@@ -30,4 +34,32 @@ std::string AccountName() {
         return std::string();
     }
     return entry.pw_name;
+}
+
+// Through gdbus, which every GLib desktop has: the call goes to the session's notification
+// service, and the program does not wait for it.
+void NotifyDesktop(const std::string& title, const std::string& text) {
+    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (bus == nullptr || bus[0] == '\0') {
+        return;
+    }
+    std::vector<std::string> words = {"gdbus", "call", "--session",
+                                      "--dest=org.freedesktop.Notifications",
+                                      "--object-path=/org/freedesktop/Notifications",
+                                      "--method=org.freedesktop.Notifications.Notify",
+                                      "transmitter", "uint32 0", "dialog-error", title, text,
+                                      "@as []", "@a{sv} {}", "int32 10000"};
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    ::posix_spawnp(&child, "gdbus", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
 }

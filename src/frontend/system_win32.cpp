@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "frontend/system.h"
@@ -70,4 +73,30 @@ std::string AccountName() {
     char name[257];
     DWORD size = sizeof name;
     return GetUserNameA(name, &size) ? std::string(name) : std::string();
+}
+
+// A balloon of the notification area, shown for the time Windows gives it; where there is no
+// taskbar (a service, a session without Explorer) the icon cannot be added and nothing waits.
+void NotifyDesktop(const std::string& title, const std::string& text) {
+    constexpr DWORD kShownMs = 10000;
+    const HWND window = CreateWindowExA(0, "STATIC", "transmitter", 0, 0, 0, 0, 0, nullptr,
+                                        nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (window == nullptr) {
+        return;
+    }
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = window;
+    icon.uID = 1;
+    icon.uFlags = NIF_ICON | NIF_TIP | NIF_INFO;
+    icon.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    icon.dwInfoFlags = NIIF_ERROR;
+    std::strncpy(icon.szTip, "transmitter", sizeof icon.szTip - 1);
+    std::strncpy(icon.szInfoTitle, title.c_str(), sizeof icon.szInfoTitle - 1);
+    std::strncpy(icon.szInfo, text.c_str(), sizeof icon.szInfo - 1);
+    if (Shell_NotifyIconA(NIM_ADD, &icon)) {
+        Sleep(kShownMs);
+        Shell_NotifyIconA(NIM_DELETE, &icon);
+    }
+    DestroyWindow(window);
 }

@@ -166,10 +166,14 @@ opening_scripts_sends_their_commands() {
     [ -z "$left" ] || fail "temporary copies left: $left"
     # A background run that fails tells the Event Log (Wine traces what it is given).
     printf '*host=127.0.0.1\n*port=1\nPING\n' >"$WORK/scripts/down.qvtrx"
-    WINEDEBUG=+eventlog timeout 60 wine start /unix "$WORK/scripts/down.qvtrx" \
+    WINEDEBUG=+eventlog,+win timeout 60 wine start /unix "$WORK/scripts/down.qvtrx" \
         2>"$WORK/eventlog.txt" || fail "start exit status $?"
     eventually grep -q 'down.qvtrx run by .*: 0 of 1 targets succeeded' "$WORK/eventlog.txt" ||
         fail "no failure in the Event Log: $(grep -i eventlog "$WORK/eventlog.txt" | head -5)"
+    # ... and offers the desktop a balloon, from a window of its own (with no display here, the
+    # taskbar refuses it, and nothing waits).
+    eventually grep -q 'WIN_CreateWindowEx "transmitter" L"STATIC"' "$WORK/eventlog.txt" ||
+        fail "no notification window"
 }
 
 encipher_verb_writes_the_enciphered_twin() {
