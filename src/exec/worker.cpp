@@ -97,7 +97,7 @@ AttemptResult HostWorkerThread(CHostScript& script) {
         delay = std::min(delay * 2, kRetryPauseCapMs);
     }
     endOutcome(script, result == AttemptResult::GiveUp ? CTargetOutcome::End::Refused
-                                                      : CTargetOutcome::End::GaveUp);
+                                                       : CTargetOutcome::End::GaveUp);
     releaseObjects(script);
     return result;
 }

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "exec/attempt_result.h"
 #include "common/worker_thread.h"
+#include "exec/attempt_result.h"
 #include "script/model.h"
 
 // A worker and the result it leaves when it ends. A worker that could not be started has no

@@ -43,12 +43,20 @@ void NotifyDesktop(const std::string& title, const std::string& text) {
     if (bus == nullptr || bus[0] == '\0') {
         return;
     }
-    std::vector<std::string> words = {"gdbus", "call", "--session",
+    std::vector<std::string> words = {"gdbus",
+                                      "call",
+                                      "--session",
                                       "--dest=org.freedesktop.Notifications",
                                       "--object-path=/org/freedesktop/Notifications",
                                       "--method=org.freedesktop.Notifications.Notify",
-                                      "transmitter", "uint32 0", "dialog-error", title, text,
-                                      "@as []", "@a{sv} {}", "int32 10000"};
+                                      "transmitter",
+                                      "uint32 0",
+                                      "dialog-error",
+                                      title,
+                                      text,
+                                      "@as []",
+                                      "@a{sv} {}",
+                                      "int32 10000"};
     std::vector<char*> argv;
     for (std::string& word : words) {
         argv.push_back(word.data());

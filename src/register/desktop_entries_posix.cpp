@@ -354,8 +354,8 @@ std::string environmentFolder(const char* name) {
 }
 
 // True when only root can change what `folder` names: the folder and every folder above it
-// that is there belong to root, and none can be written by others unless, like /tmp, it keeps each user's
-// entries to their owner (the folder itself not even so).
+// that is there belong to root, and none can be written by others unless, like /tmp, it keeps each
+// user's entries to their owner (the folder itself not even so).
 bool onlyRootChanges(const std::string& folder) {
     for (std::string path = folder; !path.empty(); path = path.substr(0, path.rfind('/'))) {
         struct stat info {};

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "files/folder_tree_posix.h"
 #include "common/strings.h"
+#include "files/folder_tree_posix.h"
 #include "files/raw_file.h"
 #include "register/desktop_entries_posix.h"
 #include "register/key_tree_posix.h"

@@ -41,7 +41,14 @@ struct CAttemptRecord {
 
 // What happened to a host script's target; written by its worker only, read once it ended.
 struct CTargetOutcome {
-    enum class End { NotRun, Succeeded, GaveUp, Refused, NotStarted, Interrupted } end = End::NotRun;
+    enum class End {
+        NotRun,
+        Succeeded,
+        GaveUp,
+        Refused,
+        NotStarted,
+        Interrupted
+    } end = End::NotRun;
     std::vector<CAttemptRecord> attempts;
     std::size_t commandsSent = 0;           // by the last attempt
     std::string address;                    // the address the last connection used
