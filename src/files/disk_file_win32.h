@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <string>
 
-// The stream, or null when the path cannot be opened in `mode` or is not a disk file.
+#include "files/wide_win32.h"
+
+// The stream, or null when the path (UTF-8) cannot be opened in `mode` or is not a disk file.
 inline std::FILE* OpenDiskFile(const std::string& path, const char* mode) {
-    std::FILE* file = std::fopen(path.c_str(), mode);
+    std::FILE* file = ::_wfopen(WideText(path).c_str(), WideText(mode).c_str());
     if (file == nullptr) {
         return nullptr;
     }

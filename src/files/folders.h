@@ -25,3 +25,6 @@ std::string CurrentFolder();
 // Result ignored by callers that follow the script's folder.
 bool ChangeFolder(const std::string& folder);
 bool IsAbsolutePath(const std::string& path);
+// The path (as the program keeps paths) of a file name written inside a script: on Windows the
+// script's text is in the system's ANSI code page; elsewhere the name is the path.
+std::string PathFromScriptName(const std::string& name);

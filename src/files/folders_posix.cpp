@@ -127,3 +127,7 @@ bool FolderEntries(const std::string& folder, std::vector<std::string>& names) {
     ::closedir(dir);
     return true;
 }
+
+std::string PathFromScriptName(const std::string& name) {
+    return name;
+}

@@ -4,44 +4,46 @@
 #include <cstdio>
 
 #include "files/folders.h"
+#include "files/wide_win32.h"
 
 const char kPathSeparator = '\\';
 
 std::string GetAppDataFolder() {
-    char folder[MAX_PATH] = {};
+    wchar_t folder[MAX_PATH] = {};
     if (FAILED(
-            SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+            SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
         return std::string();
     }
-    std::string path = folder;
-    path += "\\Orvane\\Tessaly\\Dudiradaroz\\";
-    SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
-    return path;
+    std::wstring path = folder;
+    path += L"\\Orvane\\Tessaly\\Dudiradaroz\\";
+    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return Utf8Text(path);
 }
 
 std::string GetTempScriptFile() {
-    char folder[MAX_PATH] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, folder);
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, folder);
     if (length == 0 || length > MAX_PATH) {
         std::printf("GetTempPath failed (%d)\n", static_cast<int>(GetLastError()));
         return std::string();
     }
-    char name[MAX_PATH] = {};
-    if (GetTempFileNameA(folder, "kqt_qvtrx", 0, name) == 0) {
+    wchar_t name[MAX_PATH] = {};
+    if (GetTempFileNameW(folder, L"kqt_qvtrx", 0, name) == 0) {
         std::printf("GetTempFileName failed (%d)\n", static_cast<int>(GetLastError()));
         return std::string();
     }
-    return name;
+    return Utf8Text(name);
 }
 
 std::string CurrentFolder() {
-    char folder[MAX_PATH] = {};
-    const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder);
-    return (length == 0 || length >= MAX_PATH) ? std::string() : std::string(folder, length);
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+    return (length == 0 || length >= MAX_PATH) ? std::string()
+                                               : Utf8Text(folder, static_cast<int>(length));
 }
 
 bool ChangeFolder(const std::string& folder) {
-    return SetCurrentDirectoryA(folder.c_str()) != 0;
+    return SetCurrentDirectoryW(WideText(folder).c_str()) != 0;
 }
 
 // A path from the root of the current drive (\shows\a.qvtrx, as batch files write it) or a
@@ -54,5 +56,11 @@ bool IsAbsolutePath(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
-    return std::remove(path.c_str()) == 0;
+    return ::_wremove(WideText(path).c_str()) == 0;
+}
+
+// Scripts are text of the system's ANSI code page, as Notepad saves them: a name written in
+// one is read in that code page.
+std::string PathFromScriptName(const std::string& name) {
+    return Utf8Text(WideText(name, CP_ACP));
 }

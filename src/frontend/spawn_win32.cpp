@@ -1,16 +1,17 @@
 #include <windows.h>
 
+#include "files/wide_win32.h"
 #include "frontend/spawn.h"
 #include "frontend/windows_command_line.h"
 
 // Empty when the path does not fit; CreateProcess then searches for argv[0].
 std::string RunningExecutable() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return std::string();
     }
-    return std::string(path, length);
+    return Utf8Text(path, static_cast<int>(length));
 }
 
 bool StartDetachedCopy(const std::vector<std::string>& argv) {
@@ -19,15 +20,14 @@ bool StartDetachedCopy(const std::vector<std::string>& argv) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    std::vector<char> writableLine(line.begin(), line.end());
-    writableLine.push_back('\0');
-    const std::string program = RunningExecutable();
-    STARTUPINFOA startup = {};
+    std::wstring writableLine = WideText(line);
+    const std::wstring program = WideText(RunningExecutable());
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     // No handle is inherited: a caller that reads our output through a pipe must not wait
     // for the copy, which needs nothing of ours (it opens its own log and temporary copy).
-    if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), writableLine.data(), nullptr,
+    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), writableLine.data(), nullptr,
                         nullptr, FALSE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr,
                         &startup, &process)) {
         return false;

@@ -6,9 +6,11 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 #include <iostream>
+#include <iterator>
 
+#include "files/wide_win32.h"
 #include "frontend/system.h"
 
 namespace {
@@ -70,33 +72,37 @@ int LastSystemError() {
 }
 
 std::string AccountName() {
-    char name[257];
-    DWORD size = sizeof name;
-    return GetUserNameA(name, &size) ? std::string(name) : std::string();
+    wchar_t name[257];
+    DWORD size = sizeof name / sizeof name[0];
+    return GetUserNameW(name, &size) ? Utf8Text(name) : std::string();
 }
 
 // A balloon of the notification area, shown for the time Windows gives it; where there is no
 // taskbar (a service, a session without Explorer) the icon cannot be added and nothing waits.
 void NotifyDesktop(const std::string& title, const std::string& text) {
     constexpr DWORD kShownMs = 10000;
-    const HWND window = CreateWindowExA(0, "STATIC", "transmitter", 0, 0, 0, 0, 0, nullptr,
-                                        nullptr, GetModuleHandleA(nullptr), nullptr);
+    const HWND window = CreateWindowExA(0, "STATIC", "transmitter", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
     if (window == nullptr) {
         return;
     }
-    NOTIFYICONDATAA icon{};
+    NOTIFYICONDATAW icon{};
     icon.cbSize = sizeof icon;
     icon.hWnd = window;
     icon.uID = 1;
     icon.uFlags = NIF_ICON | NIF_TIP | NIF_INFO;
-    icon.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    icon.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     icon.dwInfoFlags = NIIF_ERROR;
-    std::strncpy(icon.szTip, "transmitter", sizeof icon.szTip - 1);
-    std::strncpy(icon.szInfoTitle, title.c_str(), sizeof icon.szInfoTitle - 1);
-    std::strncpy(icon.szInfo, text.c_str(), sizeof icon.szInfo - 1);
-    if (Shell_NotifyIconA(NIM_ADD, &icon)) {
+    const auto copy = [](wchar_t* field, std::size_t room, const std::string& text) {
+        const std::wstring wide = WideText(text);
+        wcsncpy(field, wide.c_str(), room - 1);
+    };
+    copy(icon.szTip, std::size(icon.szTip), "transmitter");
+    copy(icon.szInfoTitle, std::size(icon.szInfoTitle), title);
+    copy(icon.szInfo, std::size(icon.szInfo), text);
+    if (Shell_NotifyIconW(NIM_ADD, &icon)) {
         Sleep(kShownMs);
-        Shell_NotifyIconA(NIM_DELETE, &icon);
+        Shell_NotifyIconW(NIM_DELETE, &icon);
     }
     DestroyWindow(window);
 }

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "common/strings.h"
+#include "files/wide_win32.h"
 #include "register/registry.h"
 
 struct RegistryKeyState {
@@ -68,11 +70,11 @@ bool validName(const std::string& name) {
 
 bool hasSubkeys(HKEY parent, const std::string& name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(parent, WideText(name).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return false;
     }
     DWORD subkeys = 0;
-    const LONG status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+    const LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                          nullptr, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);
     return status == ERROR_SUCCESS && subkeys > 0;
@@ -90,7 +92,8 @@ RegistryResult CreateRegistryKey(const RegistryKey& parent, const std::string& n
         return RegistryResult::Failed;
     }
     HKEY handle = nullptr;
-    const RegistryResult result = resultOf(RegCreateKeyA(handleOf(parent), name.c_str(), &handle));
+    const RegistryResult result =
+        resultOf(RegCreateKeyW(handleOf(parent), WideText(name).c_str(), &handle));
     if (result == RegistryResult::Done) {
         key = keyFor(handle, true);
     }
@@ -103,23 +106,26 @@ RegistryResult OpenRegistryKey(const RegistryKey& parent, const std::string& nam
         return RegistryResult::Failed;
     }
     HKEY handle = nullptr;
-    const RegistryResult result = resultOf(RegOpenKeyA(handleOf(parent), name.c_str(), &handle));
+    const RegistryResult result =
+        resultOf(RegOpenKeyW(handleOf(parent), WideText(name).c_str(), &handle));
     if (result == RegistryResult::Done) {
         key = keyFor(handle, true);
     }
     return result;
 }
 
+// Values are UTF-8 (a program path, a description), written as the wide text they stand for.
 RegistryResult SetRegistryDefault(const RegistryKey& key, const std::string& value) {
-    return resultOf(RegSetValueA(handleOf(key), nullptr, REG_SZ, value.c_str(),
-                                 static_cast<DWORD>(value.size())));
+    const std::wstring wide = WideText(value);
+    return resultOf(RegSetValueW(handleOf(key), nullptr, REG_SZ, wide.c_str(),
+                                 static_cast<DWORD>(wide.size() * sizeof(wchar_t))));
 }
 
 RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& name) {
     if (!validName(name)) {
         return RegistryResult::Failed;
     }
-    const RegistryResult result = resultOf(RegDeleteKeyA(handleOf(parent), name.c_str()));
+    const RegistryResult result = resultOf(RegDeleteKeyW(handleOf(parent), WideText(name).c_str()));
     // The registry refuses a key with subkeys as "access denied"; the cause is the subkeys.
     if (result == RegistryResult::Failed && hasSubkeys(handleOf(parent), name)) {
         errno = ENOTEMPTY;
@@ -132,7 +138,43 @@ bool AnnounceAssociationsChanged() {
     return true;
 }
 
-bool TextForKeys(const std::string& bytes, const std::string&, std::string& text, std::string&) {
-    text = bytes;
+namespace {
+
+// The Windows code page of an encoding name of the XML declaration; 0 for one not known.
+UINT codePageOf(const std::string& encoding) {
+    const std::string name = toLowerAscii(encoding);
+    if (name.empty() || name == "utf-8" || name == "utf8") {
+        return CP_UTF8;
+    }
+    if (name == "us-ascii") {
+        return 20127;
+    }
+    if (name.rfind("iso-8859-", 0) == 0) {
+        const long long part = readDecimal(name.substr(9));
+        return part >= 1 && part <= 15 ? static_cast<UINT>(28590 + part) : 0;
+    }
+    if (name.rfind("windows-125", 0) == 0 && name.size() == 12) {
+        const long long part = readDecimal(name.substr(11));
+        return part >= 0 && part <= 8 ? static_cast<UINT>(1250 + part) : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool TextForKeys(const std::string& bytes, const std::string& encoding, std::string& text,
+                 std::string& problem) {
+    const UINT codePage = codePageOf(encoding);
+    if (codePage == 0) {
+        problem = "the encoding " + encoding + " is not known";
+        return false;
+    }
+    if (!bytes.empty() && codePage != CP_UTF8 &&
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                            static_cast<int>(bytes.size()), nullptr, 0) == 0) {
+        problem = "it is not " + encoding + " text";
+        return false;
+    }
+    text = codePage == CP_UTF8 ? bytes : Utf8Text(WideText(bytes, codePage));
     return true;
 }

@@ -7,6 +7,7 @@
 #include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
+#include "files/folders.h"
 #include "files/line_cleaning.h"
 #include "files/log.h"
 #include "files/raw_file.h"
@@ -60,7 +61,7 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
     const std::string name = argument.substr(0, comma);
     const std::string file = argument.substr(comma + 1);
     std::string bytes;
-    const RawRead read = readRawFile(file, bytes, kLargestLoadedFile);
+    const RawRead read = readRawFile(PathFromScriptName(file), bytes, kLargestLoadedFile);
     if (read == RawRead::TooLarge ||
         2 * std::uint64_t{bytes.size()} + name.size() + 6 > kLargestSetLine) {
         logFileError("%s: Error in loadfile file \"%s\" is too large (line %d): %s", file, line);
@@ -81,7 +82,7 @@ bool expandInclude(const std::string& argument, const ScriptLine& line, std::str
         return false;
     }
     std::string included;
-    if (!readScriptFile(argument, &included, argument)) {
+    if (!readScriptFile(PathFromScriptName(argument), &included, argument)) {
         logFileError("%s: Error in include invalid file \"%s\" (line %d): %s", argument, line);
         return false;
     }
@@ -187,7 +188,7 @@ std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::s
             // The included lines, then the line break that follows them.
             const std::string included = splitDirective(line).argument;
             std::string text;
-            readScriptContent(included, text);
+            readScriptContent(PathFromScriptName(included), text);
             for (int number : keptLineNumbers(text)) {
                 origins.push_back({included, number});
             }

@@ -159,6 +159,15 @@ opening_scripts_sends_their_commands() {
         fail "news.qvtrxc-RDS sent '$(sim_connection 2 | cat -A)'"
     eventually grep -q 'Background launch: User: .* File: .*news.qvtrxc-RDS' "$LOG_FILE" ||
         fail "no launch record in the log"
+    # A folder named outside the ANSI code page, and a script saved in ANSI (Windows-1252) that
+    # includes a file by an accented name.
+    mkdir -p "$WORK/scripts/Утро эфир"
+    printf '*host=127.0.0.1\r\n*port=%s\r\n*include=G\xe9n\xe9rique.qvtrx\r\n' "$SIM_PORT" \
+        >"$WORK/scripts/Утро эфир/morning.qvtrx"
+    printf 'RDS.PS=Morning\r\n' >"$WORK/scripts/Утро эфир/Générique.qvtrx"
+    timeout 60 wine start /unix "$WORK/scripts/Утро эфир/morning.qvtrx" || fail "start status $?"
+    [ "$(sim_connection 3)" = $'FORCEREPLY\nRDS.PS=Morning' ] ||
+        fail "morning.qvtrx sent '$(sim_connection 3 | cat -A)'"
     ! grep -q 'Error' "$LOG_FILE" || fail "errors in the log: $(grep Error "$LOG_FILE")"
     # Each background copy deleted its temporary copy of the plain script once it had read it.
     local left
