@@ -27,6 +27,7 @@ const char* const kSimUsage =
     "  --buffer=BYTES           socket buffer sizes (--sync alone uses 4096)\n"
     "  --shared-values          values set by NAME=VALUE are server-wide, not per connection\n"
     "  --value=NAME=VALUE       value known before any command (repeatable)\n"
+    "  --later=NAME=VALUE,MS    NAME reads VALUE from MS milliseconds after the connection began\n"
     "  --huge-answer=BYTES      pad every good answer to BYTES bytes\n"
     "  --endless-after=N        after N answers, send one line without end and answer no more\n"
     "                           (it stops after 64 MiB and closes)\n"
@@ -176,6 +177,18 @@ bool applyValue(const std::string& name, const std::string& value, SimOptions& o
     if (name == "--record") {
         options.recordFolder = value;
         return !value.empty();
+    }
+    if (name == "--later") {
+        const auto equals = value.find('=');
+        const auto comma = value.rfind(',');
+        long afterMs = 0;
+        if (equals == std::string::npos || equals == 0 || comma == std::string::npos ||
+            comma < equals || !readNumber(value.substr(comma + 1), afterMs)) {
+            return false;
+        }
+        options.laterValues.push_back(
+            {value.substr(0, equals), value.substr(equals + 1, comma - equals - 1), afterMs});
+        return true;
     }
     if (name == "--value") {
         const auto equals = value.find('=');

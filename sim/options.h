@@ -26,6 +26,14 @@ struct SimOptions {
     int socketBufferBytes = 0;         // SO_SNDBUF/SO_RCVBUF; 0 keeps the system's
     bool sharedValues = false;         // values server-wide instead of per connection
     std::map<std::string, std::string> presetValues;
+    // A value that a connection's queries read only from some time after it began, as a
+    // processor's state reads once a preset has loaded: name, value, milliseconds.
+    struct LaterValue {
+        std::string name;
+        std::string value;
+        long afterMs = 0;
+    };
+    std::vector<LaterValue> laterValues;
     long hugeAnswerBytes = 0;  // every good answer padded to this many bytes
     long endlessAfter = -1;    // after this many answers, one endless line without LF; -1 never
     std::string noise;         // bytes sent before every answer to a command

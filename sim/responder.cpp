@@ -36,6 +36,7 @@ std::string Responder::answerCommand(const std::string& command) {
         trimmed.pop_back();
     }
     if (!trimmed.empty() && trimmed.back() == '?') {
+        applyLaterValues();
         trimmed.pop_back();
         while (!trimmed.empty() && trimmed.back() == ' ') {
             trimmed.pop_back();
@@ -63,4 +64,15 @@ std::string Responder::padded(std::string answer) const {
         answer.append(static_cast<std::size_t>(options_.hugeAnswerBytes) - answer.size(), 'x');
     }
     return answer;
+}
+
+void Responder::applyLaterValues() {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start_)
+                             .count();
+    for (const SimOptions::LaterValue& later : options_.laterValues) {
+        if (elapsed >= later.afterMs) {
+            values_.set(later.name, later.value);
+        }
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The answer protocol: what the server answers to one received line.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,9 @@ class Responder {
     std::string answerCommand(const std::string& command);
     bool isRefused(const std::string& command) const;
     std::string padded(std::string answer) const;
+    void applyLaterValues();
 
     const SimOptions& options_;
     ValueStore& values_;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };

@@ -17,6 +17,8 @@ const DirectiveEntry kDirectives[] = {
     {DirectiveKind::SaveNext, "savenext", DirectiveStage::Run, "BUFFER", "savenext", true},
     {DirectiveKind::Set, "set", DirectiveStage::Run, "BUFFER,VALUE", "set", true},
     {DirectiveKind::Wait, "wait", DirectiveStage::Run, "MILLISECONDS", nullptr, false},
+    {DirectiveKind::Expect, "expect", DirectiveStage::Run, "PATTERN", "expect", false},
+    {DirectiveKind::Until, "until", DirectiveStage::Run, "PATTERN,WITHIN[,EVERY]", "until", false},
 };
 
 const DirectiveEntry kUnknownDirective{

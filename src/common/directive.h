@@ -19,6 +19,8 @@ enum class DirectiveKind {
     SaveNext,
     Set,
     Wait,
+    Expect,
+    Until,
 };
 
 // When a directive acts.

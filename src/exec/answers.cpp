@@ -215,6 +215,16 @@ AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& prog
         lastAnswer);
 }
 
+void PrintQueryAnswer(const std::string& answer, AttemptReport& report) {
+    {
+        AnswerPrinter printed;
+        printed.print(answer);
+    }
+    if (g_keepAnswers) {
+        report.queryAnswers.push_back(answer);
+    }
+}
+
 bool AnswerOutputFailed() {
     return g_outputFailed.load();
 }

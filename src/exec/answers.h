@@ -33,6 +33,9 @@ AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& prog
                                   std::size_t limit, Connection connection, std::string& lastAnswer,
                                   AttemptReport& report);
 
+// Prints the answer to a query (unless the report takes it alone) and keeps it for the report.
+void PrintQueryAnswer(const std::string& answer, AttemptReport& report);
+
 // True once an answer could not be written to standard output (a full disk, a closed pipe):
 // the run must not end as a success when its answers were lost.
 bool AnswerOutputFailed();

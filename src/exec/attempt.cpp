@@ -1,5 +1,9 @@
 #include "exec/attempt.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
@@ -7,6 +11,7 @@
 #include "exec/shown_command.h"
 #include "exec/templates.h"
 #include "files/log.h"
+#include "script/answer_pattern.h"
 #include "script/host_script.h"
 
 AttemptResult RunHostScript(const CHostScript& script, AttemptReport& report) {
@@ -119,6 +124,9 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
     if (isDirective) {
         return RunDirective(*this, std::string(line));
     }
+    if (answerCheck_ && answerCheck_->until) {
+        return runUntil(isTemplate ? FillTemplate(std::string(line)) : std::string(line));
+    }
     if (isTemplate) {
         std::string filled = FillTemplate(std::string(line));
         if (filled.empty()) {
@@ -145,10 +153,117 @@ AttemptResult HostAttempt::queueCommand(std::string_view command) {
 }
 
 AttemptResult HostAttempt::afterQueued() {
-    if (pendingBuffer_ != nullptr) {
-        return storePendingAnswer();
+    if (pendingBuffer_ != nullptr || answerCheck_) {
+        return checkAnswered();
     }
     return batch_.bytes().size() >= kCommandBatchBytes ? flushCommands() : AttemptResult::Done;
+}
+
+// Sends the command the pending checks are about and reads its answer, then judges it
+// against *expect's pattern and fills *savenext's buffer with it.
+AttemptResult HostAttempt::checkAnswered() {
+    const std::string command = batch_.commandCutAt(batch_.bytes().size() - 1);
+    const AttemptResult checked = checkpoint();
+    if (checked != AttemptResult::Done) {
+        return checked;
+    }
+    if (answerCheck_) {
+        const AnswerCheck check = *answerCheck_;
+        answerCheck_.reset();
+        const AttemptResult judged = judgeExpected(check, command);
+        if (judged != AttemptResult::Done) {
+            return judged;
+        }
+    }
+    return storePendingAnswer();
+}
+
+AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::string& command) {
+    std::string problem;
+    if (AnswerPattern(check.pattern, problem).matches(lastAnswer_)) {
+        return AttemptResult::Done;
+    }
+    const std::string shown = ShownCommand(command);
+    LogMessage("%s: Unexpected answer (%s:%s) to command %s (%s): it must match %s",
+               g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
+               lastAnswer_.c_str(), check.pattern.c_str());
+    report_.reason = "answer " + lastAnswer_ + " to " + shown + " does not match " + check.pattern;
+    report_.scriptLine = lineCount_;
+    return AttemptResult::GiveUp;
+}
+
+// The query goes out again every `everyMs` until its answer matches; one query is out at a
+// time, so that every answer read is the answer to the query before it.
+AttemptResult HostAttempt::runUntil(const std::string& command) {
+    const AnswerCheck check = *answerCheck_;
+    answerCheck_.reset();
+    // Answered here, not at a checkpoint.
+    progress_.unsentLines.insert(lineCount_);
+    const AttemptResult before = checkpoint();
+    if (before != AttemptResult::Done) {
+        return before;
+    }
+    std::string problem;
+    const AnswerPattern pattern(check.pattern, problem);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(check.withinMs);
+    const auto left = [&deadline] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   deadline - std::chrono::steady_clock::now())
+            .count();
+    };
+    AnswerReader answers(connection_);
+    std::string last;
+    for (;;) {
+        const auto sentAt = std::chrono::steady_clock::now();
+        batch_.add(std::string_view(command), lineStart_);
+        ++report_.commandsSent;
+        const AttemptResult sent = flushCommands();
+        if (sent != AttemptResult::Done) {
+            return sent;
+        }
+        if (!AnswerLineWithin(answers, connection_, std::max<long long>(left(), 0))) {
+            break;
+        }
+        last = answers.next(1);
+        if (last.empty()) {
+            LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(),
+                       script_.host.c_str(), script_.port.c_str(), ShownCommand(command).c_str());
+            report_.reason = "no answer to " + ShownCommand(command);
+            report_.scriptLine = lineCount_;
+            return AttemptResult::Retry;
+        }
+        if (last[0] != '*' && pattern.matches(last)) {
+            lastAnswer_ = last;
+            PrintQueryAnswer(last, report_);
+            return storePendingAnswer();
+        }
+        const auto next = sentAt + std::chrono::milliseconds(check.everyMs);
+        if (left() <= 0 || next >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_until(next);
+    }
+    return untilFailed(check, command, last);
+}
+
+AttemptResult HostAttempt::untilFailed(const AnswerCheck& check, const std::string& command,
+                                       const std::string& last) {
+    const std::string shown = ShownCommand(command);
+    const std::string within = std::to_string(check.withinMs) + " ms";
+    const std::string lastText = last.empty() ? "none" : last;
+    if (!last.empty()) {
+        PrintQueryAnswer(last, report_);
+    }
+    LogMessage(
+        "%s: No matching answer (%s:%s) to command %s within %s (last answer: %s): it must "
+        "match %s",
+        g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
+        within.c_str(), lastText.c_str(), check.pattern.c_str());
+    report_.reason = "no answer to " + shown + " matched " + check.pattern + " within " + within +
+                     " (last answer: " + lastText + ")";
+    report_.scriptLine = lineCount_;
+    return AttemptResult::GiveUp;
 }
 
 AttemptResult HostAttempt::flushCommands() {
@@ -197,15 +312,11 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;
 }
 
+// The command's answer has been read (with checking) into lastAnswer_.
 AttemptResult HostAttempt::storePendingAnswer() {
     CBufferShared* buffer = pendingBuffer_;
     if (buffer == nullptr) {
         return AttemptResult::Done;
-    }
-    // Sends the command and, with checking, reads its answer.
-    const AttemptResult checked = checkpoint();
-    if (checked != AttemptResult::Done) {
-        return checked;
     }
     pendingBuffer_ = nullptr;
     if (checking_) {

@@ -3,6 +3,7 @@
 // run-time directives, and check the answers at the checkpoints.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,7 @@ class HostAttempt : public DirectiveSite {
     AttemptResult checkpoint() override;
     bool checking() const override { return checking_; }
     void setPendingBuffer(CBufferShared* buffer) override { pendingBuffer_ = buffer; }
+    void setAnswerCheck(AnswerCheck check) override { answerCheck_ = std::move(check); }
 
   private:
     bool nextLine(std::string_view& line);
@@ -42,6 +44,12 @@ class HostAttempt : public DirectiveSite {
     AttemptResult afterQueued();
     AttemptResult flushCommands();
     AttemptResult storePendingAnswer();
+    // After the command the pending checks are about: its answer read and judged.
+    AttemptResult checkAnswered();
+    AttemptResult judgeExpected(const AnswerCheck& check, const std::string& command);
+    AttemptResult runUntil(const std::string& command);
+    AttemptResult untilFailed(const AnswerCheck& check, const std::string& command,
+                              const std::string& last);
     BlockedSend whileSendBlocked(std::size_t sent);
     AttemptResult closeBlind();
 
@@ -57,6 +65,7 @@ class HostAttempt : public DirectiveSite {
     CheckProgress progress_;
     std::string lastAnswer_;
     CBufferShared* pendingBuffer_ = nullptr;
+    std::optional<AnswerCheck> answerCheck_;
     AttemptResult drainResult_ =
         AttemptResult::Done;    // result of a check made while a send was blocked
     AnswerCount blindAnswers_;  // answers dropped unread in a blind run

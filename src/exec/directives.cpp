@@ -7,6 +7,7 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "files/log.h"
+#include "script/answer_pattern.h"
 #include "script/model.h"
 #include "script/script_check.h"
 
@@ -82,6 +83,18 @@ AttemptResult saveNext(DirectiveSite& attempt, const std::string& line, const st
     return AttemptResult::Done;
 }
 
+// The value was checked before the run: one that does not read is passed over as unknown.
+AttemptResult until(DirectiveSite& attempt, const std::string& line, const std::string& value) {
+    UntilSpec spec;
+    std::string problem;
+    if (!readUntil(value, spec, problem)) {
+        logNotSupported(line);
+        return AttemptResult::Done;
+    }
+    attempt.setAnswerCheck({true, spec.pattern, spec.withinMs, spec.everyMs});
+    return AttemptResult::Done;
+}
+
 }  // namespace
 
 AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
@@ -103,6 +116,11 @@ AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
             return pause(attempt, line, value);
         case DirectiveKind::SaveNext:
             return saveNext(attempt, line, value);
+        case DirectiveKind::Expect:
+            attempt.setAnswerCheck({false, value, 0, 0});
+            return AttemptResult::Done;
+        case DirectiveKind::Until:
+            return until(attempt, line, value);
         default:
             logNotSupported(line);
             return AttemptResult::Done;

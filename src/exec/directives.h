@@ -1,11 +1,20 @@
 #pragma once
 // The directives that act while a host script runs: wait, waitfor, event, rendezvous,
-// savenext, set.
+// savenext, set, expect, until.
 
 #include <string>
 
 #include "exec/attempt_result.h"
 #include "script/synchro.h"
+
+// A check of the next command's answer: it must match (*expect), or the command, a query, is
+// sent again every `everyMs` until its answer matches, for at most `withinMs` (*until).
+struct AnswerCheck {
+    bool until = false;
+    std::string pattern;
+    long long withinMs = 0;
+    long long everyMs = 0;
+};
 
 // What a directive needs of the attempt it runs in.
 class DirectiveSite {
@@ -15,6 +24,7 @@ class DirectiveSite {
     virtual bool checking() const = 0;
     // The buffer that receives the answer to the next command sent.
     virtual void setPendingBuffer(CBufferShared* buffer) = 0;
+    virtual void setAnswerCheck(AnswerCheck check) = 0;
 
   protected:
     ~DirectiveSite() = default;

@@ -346,6 +346,22 @@ bool AnswerReader::lineArrived(std::size_t due) {
     }
 }
 
+bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long milliseconds) {
+    constexpr long long kLookEveryMs = 100;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        if (answers.lineArrived(1)) {
+            return true;
+        }
+        const long long left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        SocketWait(connection, true, false, static_cast<int>(std::min(left, kLookEveryMs)));
+    }
+}
+
 void AnswerCount::add(const char* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
         if (atLineStart_) {

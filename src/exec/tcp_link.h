@@ -78,6 +78,10 @@ class AnswerReader {
     std::size_t scanned_ = 0;  // taken_ holds no LF between start_ and here
 };
 
+// Waits at most `milliseconds` until `answers` can hand out a line without waiting (or will fail
+// at once: the connection ended). False when the time ran out first.
+bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long milliseconds);
+
 // Counts the answer lines of a stream that is read only to be dropped, chunk by chunk:
 // progress ("+") and event ("!") lines say nothing about the commands being taken.
 class AnswerCount {

@@ -119,6 +119,10 @@ const char* const kHelpLines[] = {
     "    NOTE:",
     "       You can access to multiple processors in the same script by changing the",
     "       *host between commands.",
+    "    CHECKING WHAT YOU SET:",
+    "        *expect=PATTERN : the answer to the next command must match PATTERN",
+    "        *until=PATTERN,WITHIN[,EVERY] : send the next query again every EVERY (500ms)",
+    "            until its answer matches PATTERN, for at most WITHIN (ex: 10s)",
     "",
 };
 

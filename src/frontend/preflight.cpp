@@ -10,6 +10,7 @@
 #include "exec/shown_command.h"
 #include "files/log.h"
 #include "script/analyser.h"
+#include "script/answer_pattern.h"
 #include "script/preprocessor.h"
 
 namespace {
@@ -52,6 +53,16 @@ std::string directiveStep(std::string_view line) {
             return "buffer " + value.substr(0, value.find(',')) + " holds its *set value";
         case DirectiveKind::Wait:
             return "pause " + value;
+        case DirectiveKind::Expect:
+            return "the next answer must match " + value;
+        case DirectiveKind::Until: {
+            UntilSpec spec;
+            std::string problem;
+            readUntil(value, spec, problem);
+            return "send the next query every " + std::to_string(spec.everyMs) +
+                   " ms until its answer matches " + spec.pattern + ", for at most " +
+                   std::to_string(spec.withinMs) + " ms";
+        }
         default:
             return "pass over " + std::string(line);
     }

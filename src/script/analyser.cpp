@@ -1,4 +1,5 @@
 #include "script/analyser.h"
+
 #include "script/host_script.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "files/log.h"
+#include "script/answer_pattern.h"
 #include "script/multihost.h"
 #include "script/script_check.h"
 
@@ -38,6 +40,8 @@ struct Analysis {
     int lineNumber = 0;
     // The analysed line of each line of the current segment's body.
     CLineOrigins lineOrigins;
+    // The line of an *until whose command is still to come: it must be a query.
+    int untilLine = 0;
 };
 
 void noteFact(Analysis& analysis, FactKind kind, std::string name) {
@@ -62,6 +66,15 @@ void noteTemplate(Analysis& analysis, std::string_view line) {
 
 // A command line; "^" makes several lines of it, each a template when it starts with "$".
 void noteCommand(Analysis& analysis, std::string_view line) {
+    if (analysis.untilLine != 0 && analysis.check != nullptr) {
+        const std::string_view command = line.substr(0, line.find('^'));
+        if (command.empty() || command.back() != '?') {
+            analysis.check->problems.push_back(
+                {analysis.untilLine, "*until needs a query after it (a command ending in ?), not " +
+                                         std::string(command)});
+        }
+    }
+    analysis.untilLine = 0;
     if (analysis.check != nullptr) {
         std::vector<int>& last = analysis.check->lastCommandLine;
         if (last.size() <= static_cast<std::size_t>(analysis.segment)) {
@@ -149,6 +162,7 @@ void endSegment(Analysis& analysis) {
         origins.addAll(analysis.lineOrigins);
     }
     analysis.lineOrigins = CLineOrigins();
+    analysis.untilLine = 0;
     analysis.targets.clear();
     analysis.collected.clear();
     analysis.body = std::string();
@@ -207,6 +221,33 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     }
 }
 
+// *expect and *until: a pattern that compiles, on a line of its own, with answers to read.
+void noteAnswerCheck(Analysis& analysis, DirectiveKind kind, const std::string& value) {
+    const std::string name = kind == DirectiveKind::Expect ? "*expect" : "*until";
+    if (value.find('^') != std::string::npos) {
+        noteProblem(analysis, name + " is cut in two by its ^, which ends a line in a script: " +
+                                  "write a caret of the pattern as \\x5E");
+        return;
+    }
+    noteFact(analysis, FactKind::AnswerCheck, name);
+    std::string pattern = value;
+    if (kind == DirectiveKind::Until) {
+        UntilSpec spec;
+        std::string problem;
+        if (!readUntil(value, spec, problem)) {
+            noteProblem(analysis, problem);
+            return;
+        }
+        pattern = spec.pattern;
+        analysis.untilLine = analysis.lineNumber;
+    }
+    std::string problem;
+    const AnswerPattern compiled(pattern, problem);
+    if (!problem.empty()) {
+        noteProblem(analysis, name + " pattern " + pattern + ": " + problem);
+    }
+}
+
 // Prepares the objects of a directive that stays in the body. False when its argument is bad.
 bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::string_view line) {
     const DirectiveKind kind = directive.entry->kind;
@@ -242,6 +283,8 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
                                   1, equals == std::string_view::npos ? equals : equals - 1))));
     } else if (kind == DirectiveKind::Set) {
         return storeSetValue(analysis, directive.argument);
+    } else if (kind == DirectiveKind::Expect || kind == DirectiveKind::Until) {
+        noteAnswerCheck(analysis, kind, std::string(directive.argument));
     }
     return true;
 }

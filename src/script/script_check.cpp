@@ -75,20 +75,21 @@ void checkMeetings(ScriptCheck& check) {
     }
 }
 
+// *savenext, *expect and *until need answers and a command after them.
 void checkSaveNext(ScriptCheck& check) {
     for (const LineFact& fact : check.facts) {
-        if (fact.kind != FactKind::SaveNext) {
+        if (fact.kind != FactKind::SaveNext && fact.kind != FactKind::AnswerCheck) {
             continue;
         }
+        const std::string shown =
+            fact.kind == FactKind::SaveNext ? "*savenext=" + fact.name : fact.name;
         if (!check.answersRead) {
-            add(check, fact.line,
-                "*savenext=" + fact.name + " needs answers, and --check-none reads none");
+            add(check, fact.line, shown + " needs answers, and --check-none reads none");
             continue;
         }
         const auto segment = static_cast<std::size_t>(fact.segment);
         if (segment >= check.lastCommandLine.size() || check.lastCommandLine[segment] < fact.line) {
-            add(check, fact.line,
-                "*savenext=" + fact.name + " has no command after it in its host script");
+            add(check, fact.line, shown + " has no command after it in its host script");
         }
     }
 }

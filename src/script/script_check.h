@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-enum class FactKind { Raise, Await, Meet, SaveNext, Set, Template };
+enum class FactKind { Raise, Await, Meet, SaveNext, Set, Template, AnswerCheck };
 
 struct LineFact {
     FactKind kind;

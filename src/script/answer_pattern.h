@@ -1,0 +1,31 @@
+#pragma once
+// Patterns that an answer must match (*expect, *until): PCRE2 regular expressions matched
+// against the whole answer line, with a bound on the work one match may take.
+
+#include <memory>
+#include <string>
+
+struct AnswerPatternCode;  // the compiled expression
+
+class AnswerPattern {
+  public:
+    // Compiles `text`; on failure the pattern matches nothing and `problem` gives PCRE2's own
+    // message and the column (from 1) where it stopped.
+    AnswerPattern(const std::string& text, std::string& problem);
+    // True when the whole answer matches; false too when the match would take too long.
+    bool matches(const std::string& answer) const;
+    const std::string& text() const { return text_; }
+
+  private:
+    std::string text_;
+    std::shared_ptr<AnswerPatternCode> code_;
+};
+
+// *until's value, read from the right: "PATTERN,WITHIN[,EVERY]", each time with its unit.
+struct UntilSpec {
+    std::string pattern;
+    long long withinMs = 0;
+    long long everyMs = 500;
+};
+// False, with `problem` set, when the value has no WITHIN with its unit.
+bool readUntil(const std::string& value, UntilSpec& spec, std::string& problem);
