@@ -28,3 +28,6 @@ bool IsAbsolutePath(const std::string& path);
 // The path (as the program keeps paths) of a file name written inside a script: on Windows the
 // script's text is in the system's ANSI code page; elsewhere the name is the path.
 std::string PathFromScriptName(const std::string& name);
+// True when users other than the owner may read or change the file (POSIX permission bits);
+// false on Windows, whose access lists this does not judge.
+bool OthersMayRead(const std::string& path);

@@ -131,3 +131,9 @@ bool FolderEntries(const std::string& folder, std::vector<std::string>& names) {
 std::string PathFromScriptName(const std::string& name) {
     return name;
 }
+
+bool OthersMayRead(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 &&
+           (status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0;
+}

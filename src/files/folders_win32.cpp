@@ -64,3 +64,7 @@ bool RemoveFile(const std::string& path) {
 std::string PathFromScriptName(const std::string& name) {
     return Utf8Text(WideText(name, CP_ACP));
 }
+
+bool OthersMayRead(const std::string&) {
+    return false;
+}

@@ -13,6 +13,7 @@
 #include "files/raw_file.h"
 #include "files/system_log.h"
 #include "frontend/interrupts.h"
+#include "frontend/outside_values.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
 
@@ -62,7 +63,7 @@ constexpr std::size_t kCopyChunkBytes = 1024 * 1024;
 // Writes the prepared text to the temporary copy as raw bytes (no line-end translation): the
 // copy sends exactly these bytes. False when it cannot be opened or written whole, so that the
 // copy never runs a shortened command list.
-bool writeTemporaryCopy(const std::string& path, const std::string& text) {
+bool writeTemporaryCopy(const std::string& path, const std::string& text, const std::string& tail) {
     if (path.empty()) {
         errno = ENOENT;
         return false;
@@ -73,9 +74,11 @@ bool writeTemporaryCopy(const std::string& path, const std::string& text) {
         return false;
     }
     bool written = true;
-    for (std::size_t at = 0; written && at < text.size(); at += kCopyChunkBytes) {
-        const std::size_t size = std::min(kCopyChunkBytes, text.size() - at);
-        written = !InterruptArrived() && std::fwrite(text.data() + at, 1, size, file) == size;
+    for (const std::string* part : {&text, &tail}) {
+        for (std::size_t at = 0; written && at < part->size(); at += kCopyChunkBytes) {
+            const std::size_t size = std::min(kCopyChunkBytes, part->size() - at);
+            written = !InterruptArrived() && std::fwrite(part->data() + at, 1, size, file) == size;
+        }
     }
     const bool closed = std::fclose(file) == 0;
     return written && closed;
@@ -85,6 +88,13 @@ bool writeTemporaryCopy(const std::string& path, const std::string& text) {
 // as well would send them twice.
 bool isCommandListOption(const std::string& argument) {
     return OptionName(argument) == "--cmd";
+}
+
+// The values of --set and --set-file go after the copy's text, never on its command line,
+// which every user of the machine can read.
+bool isOutsideValueOption(const std::string& argument) {
+    const std::string name = OptionName(argument);
+    return name == "--set" || name == "--set-file";
 }
 
 // As the caller names itself, where it does; else the account the program runs as.
@@ -109,7 +119,7 @@ ChildLaunch BuildChildLaunch(const std::vector<std::string>& arguments,
         if (hasScript && argument == scriptArgument) {
             argument = tempPath;
             child.replaced = true;
-        } else if (startsWith(argument, kCheckPrefix) ||
+        } else if (startsWith(argument, kCheckPrefix) || isOutsideValueOption(argument) ||
                    (handedOver && isCommandListOption(argument))) {
             continue;
         }
@@ -143,11 +153,11 @@ namespace {
 
 // The temporary copy holds plain script text with its LOGIN lines: every road that does not
 // hand it to a started copy deletes it.
-bool makeTemporaryCopy(const std::string& text, std::string& tempPath) {
+bool makeTemporaryCopy(const std::string& text, const std::string& tail, std::string& tempPath) {
     HoldInterrupts();
     tempPath = GetTempScriptFile();
     RemoveOnInterrupt(tempPath);
-    if (writeTemporaryCopy(tempPath, text)) {
+    if (writeTemporaryCopy(tempPath, text, tail)) {
         return true;
     }
     const int error = LastSystemError();
@@ -163,7 +173,10 @@ bool makeTemporaryCopy(const std::string& text, std::string& tempPath) {
 
 int LaunchBackground(const RunOptions& options, const std::vector<std::string>& arguments) {
     std::string tempPath;
-    if (!options.commandText.empty() && !makeTemporaryCopy(options.commandText, tempPath)) {
+    // Values from outside go with the text, never on the copy's command line.
+    if (!options.commandText.empty() &&
+        !makeTemporaryCopy(options.commandText, EncodeOutsideValues(options.outsideValues),
+                           tempPath)) {
         return 1;
     }
     // The copy starts in the script's folder: a report goes where the caller named it.

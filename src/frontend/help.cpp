@@ -89,6 +89,8 @@ const char* const kHelpLines[] = {
     "            --report=FILE : Write a JSON report of the run to FILE (- for standard output)",
     "            --answer-timeout=MS (500), --greeting-timeout=MS (2000), --connect-timeout=MS",
     "            (20000), --attempts=N (7) : Limits of this run",
+    "            --set=NAME=VALUE, --set-file=FILE : Buffer values from outside the script",
+    "            (keep passwords in a file only you can read)",
     "    IMPORTANT:",
     "        Use either commands or file, not both !",
     "",

@@ -66,6 +66,18 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
         options.connectTimeout = nv.value;
     } else if (name == "--attempts") {
         options.attempts = nv.value;
+    } else if (name == "--set") {
+        // Stored as given: only the name is trimmed.
+        const std::string given = argument.substr(argument.find('=') + 1);
+        const auto equals = given.find('=');
+        options.outsideValues.push_back(
+            {trimBoth(given.substr(0, equals), " \t"),
+             equals == std::string::npos ? std::string() : given.substr(equals + 1), "", ""});
+        if (equals == std::string::npos || options.outsideValues.back().name.empty()) {
+            options.badSet = argument;
+        }
+    } else if (name == "--set-file") {
+        options.setFiles.push_back(nv.value);
     } else if (argument.size() > 1 && argument[0] == '-') {
         options.unknownOption = name;
         return Step::Unknown;
@@ -121,7 +133,9 @@ std::string NearestOption(const std::string& name) {
                                                       "--answer-timeout",
                                                       "--greeting-timeout",
                                                       "--connect-timeout",
-                                                      "--attempts"};
+                                                      "--attempts",
+                                                      "--set",
+                                                      "--set-file"};
     return nearestName(name, kOptions);
 }
 

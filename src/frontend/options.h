@@ -9,6 +9,14 @@
 
 enum class CheckMode { None, Back, Full, InternalCallback };
 
+// A buffer's value from outside the script; `file` (as written) and `path` are empty for --set.
+struct OutsideValue {
+    std::string name;
+    std::string value;
+    std::string file;
+    std::string path;
+};
+
 struct RunOptions {
     std::string host = "localhost";
     std::string port = "3004";
@@ -31,6 +39,9 @@ struct RunOptions {
     std::size_t commandLines = 0;  // lines of a command list in front of the script's
     bool hasOriginalFile = false;  // it may be empty: a command list the launch handed over
     std::string unknownOption;     // the name of a refused option
+    std::vector<OutsideValue> outsideValues;  // --set, then the --set-file lines once read
+    std::vector<std::string> setFiles;        // --set-file, as written
+    std::string badSet;                       // a --set without NAME=VALUE, as written
 };
 
 enum class ParseEnd {

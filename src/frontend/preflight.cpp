@@ -21,6 +21,10 @@ std::string problemText(const LineNames& names, const ScriptProblem& problem) {
 
 // Where the buffer a template names gets its value.
 std::string fillerOf(const ScriptCheck& check, const LineNames& names, const std::string& name) {
+    const auto outside = check.outsideBuffers.find(name);
+    if (outside != check.outsideBuffers.end()) {
+        return outside->second;
+    }
     for (const LineFact& fact : check.facts) {
         if ((fact.kind == FactKind::Set || fact.kind == FactKind::SaveNext) && fact.name == name) {
             return names(fact.line);

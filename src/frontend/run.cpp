@@ -16,6 +16,7 @@
 #include "frontend/interrupts.h"
 #include "frontend/options.h"
 #include "frontend/outcome.h"
+#include "frontend/outside_values.h"
 #include "frontend/preflight.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
@@ -56,12 +57,14 @@ bool isPreparedCopy(const RunOptions& options) {
     return options.checkMode == CheckMode::InternalCallback && options.removeFile;
 }
 
-bool readPreparedCopy(const std::string& path, std::string& commandText) {
+bool readPreparedCopy(const std::string& path, std::string& commandText,
+                      std::vector<OutsideValue>& outsideValues) {
     std::string text;
     if (readRawFile(path, text, std::numeric_limits<std::uint64_t>::max()) != RawRead::Done) {
         LogMessage("Failed to read file %s", path.c_str());
         return false;
     }
+    DecodeOutsideValues(text, outsideValues);
     // A prepared copy is the whole text of the run, of any size: taken over, not copied.
     if (commandText.empty()) {
         commandText.swap(text);
@@ -114,6 +117,9 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         LogMessage("%s", badLimit.c_str());
         return 1;
     }
+    if (!ReadSetFiles(options)) {
+        return 1;
+    }
     // A report named relative to the caller's folder stays there, also for a background copy.
     if (!options.reportPath.empty() && options.reportPath != "-" &&
         !IsAbsolutePath(options.reportPath)) {
@@ -133,9 +139,10 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
             options.commandText += '\n';
             options.commandLines = 1;
         }
-        const bool preprocessed = isPreparedCopy(options)
-                                      ? readPreparedCopy(openPath, options.commandText)
-                                      : preprocessScript(openPath, &options.commandText);
+        const bool preprocessed =
+            isPreparedCopy(options)
+                ? readPreparedCopy(openPath, options.commandText, options.outsideValues)
+                : preprocessScript(openPath, &options.commandText);
         if (!preprocessed) {
             LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
                        options.scriptFile.c_str());
@@ -151,8 +158,14 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     // sending to its background copy.
     ScriptList scripts;
     ScriptCheck check;
+    for (const OutsideValue& value : options.outsideValues) {
+        check.outsideBuffers[value.name] =
+            value.file.empty() ? "--set" : "--set-file=" + value.file;
+    }
     const bool analysed =
-        options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check);
+        (options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check)) &&
+        SecretFilesAreOwn(options, check);
+    ApplyOutsideValues(options);
     if (options.dryRun) {
         PrintPlan(options, openPath, scripts, check);
         return analysed ? 0 : 1;

@@ -57,9 +57,14 @@ void noteProblem(Analysis& analysis, std::string message) {
     }
 }
 
-// The buffers a template line ("$...") names between "$" signs.
+// The buffers a template line ("$...") names between "$" signs; those of a LOGIN line hold a
+// password.
 void noteTemplate(Analysis& analysis, std::string_view line) {
+    const bool login = startsWith(line, "$LOGIN ");
     for (std::string& name : templateBuffers(line)) {
+        if (login) {
+            noteFact(analysis, FactKind::LoginTemplate, name);
+        }
         noteFact(analysis, FactKind::Template, std::move(name));
     }
 }

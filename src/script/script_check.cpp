@@ -52,13 +52,14 @@ void checkTemplates(ScriptCheck& check) {
         storers.emplace(name, fact);
     }
     for (const LineFact& fact : check.facts) {
-        if (fact.kind != FactKind::Template || doneInTime(storers, fact)) {
+        if (fact.kind != FactKind::Template || doneInTime(storers, fact) ||
+            check.outsideBuffers.count(fact.name) != 0) {
             continue;
         }
         add(check, fact.line,
             storers.count(fact.name) == 0
                 ? "buffer '" + fact.name + "' of this template is stored by no *set or " +
-                      "*savenext line"
+                      "*savenext line, nor by --set or --set-file"
                 : "buffer '" + fact.name + "' of this template is filled only by this host, " +
                       "later: it would wait for ever");
     }

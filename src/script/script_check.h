@@ -3,11 +3,13 @@
 // must match (an event raised for a wait, a buffer stored for a template), and the problems
 // found. Lines are those of the analysed text, from 1.
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
-enum class FactKind { Raise, Await, Meet, SaveNext, Set, Template, AnswerCheck };
+// LoginTemplate: a buffer that a template fills into a LOGIN line (a password).
+enum class FactKind { Raise, Await, Meet, SaveNext, Set, Template, LoginTemplate, AnswerCheck };
 
 struct LineFact {
     FactKind kind;
@@ -22,7 +24,9 @@ struct ScriptProblem {
 };
 
 struct ScriptCheck {
-    bool answersRead = true;           // false with --check-none: no answer is ever read
+    bool answersRead = true;  // false with --check-none: no answer is ever read
+    // Buffers stored before the run, with where from: "--set" or "--set-file=FILE".
+    std::map<std::string, std::string> outsideBuffers;
     std::vector<LineFact> facts;       // of the lines that name an event, a point or a buffer
     std::vector<int> lastCommandLine;  // per segment: the line of its last command, 0 for none
     std::vector<ScriptProblem> problems;

@@ -1,0 +1,132 @@
+#include "frontend/outside_values.h"
+
+#include <cstdint>
+#include <map>
+
+#include "common/strings.h"
+#include "files/folders.h"
+#include "files/log.h"
+#include "files/raw_file.h"
+#include "script/model.h"
+
+namespace {
+
+constexpr std::uint64_t kLargestSetFile = 16u << 20;
+
+bool readSetFile(const std::string& file, const std::string& path,
+                 std::vector<OutsideValue>& values) {
+    std::string text;
+    if (readRawFile(path, text, kLargestSetFile) != RawRead::Done) {
+        LogMessage("--set-file=%s: cannot be read", file.c_str());
+        return false;
+    }
+    std::size_t position = 0;
+    std::string_view line;
+    for (int number = 1; nextLine(text, position, line); ++number) {
+        std::string kept(line);
+        if (!kept.empty() && kept.back() == '\r') {
+            kept.pop_back();
+        }
+        const std::string trimmed = trimBoth(kept, " \t");
+        if (trimmed.empty() || trimmed[0] == '#') {
+            continue;
+        }
+        const auto equals = kept.find('=');
+        const std::string name =
+            equals == std::string::npos ? std::string() : trimBoth(kept.substr(0, equals), " \t");
+        if (name.empty()) {
+            LogMessage("%s:%d: a NAME=VALUE line is expected", file.c_str(), number);
+            return false;
+        }
+        values.push_back({name, kept.substr(equals + 1), file, path});
+    }
+    return true;
+}
+
+std::string hexOf(const std::string& bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char byte : bytes) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}
+
+std::string bytesOf(std::string_view hex) {
+    const auto nibble = [](char digit) { return digit <= '9' ? digit - '0' : digit - 'A' + 10; };
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(nibble(hex[i]) * 16 + nibble(hex[i + 1]));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+bool ReadSetFiles(RunOptions& options) {
+    if (!options.badSet.empty()) {
+        LogMessage("%s: write --set=NAME=VALUE", options.badSet.c_str());
+        return false;
+    }
+    for (const std::string& file : options.setFiles) {
+        // Taken from the caller's folder, like the script.
+        const std::string path =
+            IsAbsolutePath(file) ? file : CurrentFolder() + kPathSeparator + file;
+        if (file.empty() || !readSetFile(file, path, options.outsideValues)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SecretFilesAreOwn(const RunOptions& options, const ScriptCheck& check) {
+    for (const LineFact& fact : check.facts) {
+        if (fact.kind != FactKind::LoginTemplate) {
+            continue;
+        }
+        for (const OutsideValue& value : options.outsideValues) {
+            if (value.name == fact.name && !value.path.empty() && OthersMayRead(value.path)) {
+                LogMessage(
+                    "--set-file=%s: other users can read or change it, and it holds the "
+                    "password %s of a LOGIN line: make it yours alone (chmod 600)",
+                    value.file.c_str(), value.name.c_str());
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void ApplyOutsideValues(const RunOptions& options) {
+    for (const OutsideValue& value : options.outsideValues) {
+        CBufferShared& buffer = findOrCreate(g_buffers, value.name);
+        buffer.SetValue(value.value);
+        buffer.Raise();
+    }
+}
+
+std::string EncodeOutsideValues(const std::vector<OutsideValue>& values) {
+    std::string text;
+    for (const OutsideValue& value : values) {
+        text += hexOf(value.name) + "=" + hexOf(value.value) + "\n";
+    }
+    return text.empty() ? text : '\0' + text;
+}
+
+void DecodeOutsideValues(std::string& text, std::vector<OutsideValue>& values) {
+    const auto nul = text.find('\0');
+    if (nul == std::string::npos) {
+        return;
+    }
+    std::size_t position = nul + 1;
+    std::string_view line;
+    while (nextLine(text, position, line)) {
+        const auto equals = line.find('=');
+        if (equals != std::string_view::npos) {
+            values.push_back(
+                {bytesOf(line.substr(0, equals)), bytesOf(line.substr(equals + 1)), "", ""});
+        }
+    }
+    text.resize(nul);
+}
