@@ -5,7 +5,8 @@ as a reader would, and fails when the text and the program disagree.
 An example is the text between "<!-- example: NAME -->" and "<!-- end -->". Its fenced blocks
 run in order:
   ```<lang> file=NAME    a file the example writes into its scratch folder (folders made as
-                         needed; with "escaped", \xHH, \r and \n in it stand for bytes);
+                         needed; with "escaped", \xHH, \r and \n in it stand for bytes;
+                         "mode=600" sets its mode);
   ```console             commands ("$ ..."), each followed by the standard output it prints;
                          "$ orvane-sim ... &" starts a simulator in the background and
                          "$ echo $?" prints the status of the command before;
@@ -180,7 +181,7 @@ class Run:
         else:
             # Files are written once, before the first command after them, with the ports
             # known by then.
-            for name, (text, escaped) in self.files.items():
+            for name, (text, escaped, mode) in self.files.items():
                 path = os.path.join(self.folder, name)
                 os.makedirs(os.path.dirname(path), exist_ok=True)
                 data = self.real(text).encode()
@@ -188,6 +189,9 @@ class Run:
                     data = data.decode("unicode_escape").encode("latin-1")
                 with open(path, "wb") as file:
                     file.write(data)
+                if mode:
+                    os.chmod(path, int(mode, 8))
+            for name in self.files:
                 if DRY_RUN_SCRIPTS and name.endswith(".qvtrx"):
                     self.dry_run(name)
             self.files.clear()
@@ -207,7 +211,9 @@ class Run:
                                  % (command, output, want, self.stderr))
 
     def dry_run(self, name):
-        done = subprocess.run([os.path.join(self.bin, "transmitter"), "--dry-run", name],
+        # With the values from outside that the example's files of NAME=VALUE lines hold.
+        values = ["--set-file=" + f for f in sorted(os.listdir(self.folder)) if f.endswith(".env")]
+        done = subprocess.run([os.path.join(self.bin, "transmitter"), "--dry-run"] + values + [name],
                               cwd=self.folder, capture_output=True, timeout=COMMAND_DEADLINE)
         if done.returncode != 0:
             raise AssertionError("--dry-run %s: status %d\n%s" % (
@@ -316,7 +322,8 @@ class Run:
                 attributes = dict(w.split("=", 1) for w in words[1:] if "=" in w)
                 kind = words[0] if words else ""
                 if "file" in attributes:
-                    self.files[attributes["file"]] = (text, "escaped" in words)
+                    self.files[attributes["file"]] = (text, "escaped" in words,
+                                                      attributes.get("mode"))
                 elif "received" in attributes:
                     self.received(attributes["received"], text, attributes)
                 elif kind == "console":
