@@ -162,7 +162,9 @@ AttemptResult HostAttempt::afterQueued() {
 // Sends the command the pending checks are about and reads its answer, then judges it
 // against *expect's pattern and fills *savenext's buffer with it.
 AttemptResult HostAttempt::checkAnswered() {
-    const std::string command = batch_.commandCutAt(batch_.bytes().size() - 1);
+    // Named in a mismatch's message; the batch is empty once sent.
+    const std::string command =
+        answerCheck_ ? batch_.commandCutAt(batch_.bytes().size() - 1) : std::string();
     const AttemptResult checked = checkpoint();
     if (checked != AttemptResult::Done) {
         return checked;

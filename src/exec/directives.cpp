@@ -84,14 +84,15 @@ AttemptResult saveNext(DirectiveSite& attempt, const std::string& line, const st
 }
 
 // The value was checked before the run: one that does not read is passed over as unknown.
-AttemptResult until(DirectiveSite& attempt, const std::string& line, const std::string& value) {
-    UntilSpec spec;
+AttemptResult repeatUntil(DirectiveSite& attempt, const std::string& line,
+                          const std::string& value) {
+    UntilValue until;
     std::string problem;
-    if (!readUntil(value, spec, problem)) {
+    if (!readUntil(value, until, problem)) {
         logNotSupported(line);
         return AttemptResult::Done;
     }
-    attempt.setAnswerCheck({true, spec.pattern, spec.withinMs, spec.everyMs});
+    attempt.setAnswerCheck({true, until.pattern, until.withinMs, until.everyMs});
     return AttemptResult::Done;
 }
 
@@ -120,7 +121,7 @@ AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
             attempt.setAnswerCheck({false, value, 0, 0});
             return AttemptResult::Done;
         case DirectiveKind::Until:
-            return until(attempt, line, value);
+            return repeatUntil(attempt, line, value);
         default:
             logNotSupported(line);
             return AttemptResult::Done;

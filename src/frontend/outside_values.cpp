@@ -43,16 +43,7 @@ bool readSetFile(const std::string& file, const std::string& path,
     return true;
 }
 
-std::string hexOf(const std::string& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char byte : bytes) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 15];
-    }
-    return hex;
-}
-
+// The bytes of appendHex's digits.
 std::string bytesOf(std::string_view hex) {
     const auto nibble = [](char digit) { return digit <= '9' ? digit - '0' : digit - 'A' + 10; };
     std::string bytes;
@@ -109,7 +100,10 @@ void ApplyOutsideValues(const RunOptions& options) {
 std::string EncodeOutsideValues(const std::vector<OutsideValue>& values) {
     std::string text;
     for (const OutsideValue& value : values) {
-        text += hexOf(value.name) + "=" + hexOf(value.value) + "\n";
+        appendHex(value.name, text);
+        text += '=';
+        appendHex(value.value, text);
+        text += '\n';
     }
     return text.empty() ? text : '\0' + text;
 }

@@ -60,12 +60,12 @@ std::string directiveStep(std::string_view line) {
         case DirectiveKind::Expect:
             return "the next answer must match " + value;
         case DirectiveKind::Until: {
-            UntilSpec spec;
+            UntilValue until;
             std::string problem;
-            readUntil(value, spec, problem);
-            return "send the next query every " + std::to_string(spec.everyMs) +
-                   " ms until its answer matches " + spec.pattern + ", for at most " +
-                   std::to_string(spec.withinMs) + " ms";
+            readUntil(value, until, problem);
+            return "send the next query every " + std::to_string(until.everyMs) +
+                   " ms until its answer matches " + until.pattern + ", for at most " +
+                   std::to_string(until.withinMs) + " ms";
         }
         default:
             return "pass over " + std::string(line);

@@ -237,13 +237,13 @@ void noteAnswerCheck(Analysis& analysis, DirectiveKind kind, const std::string& 
     noteFact(analysis, FactKind::AnswerCheck, name);
     std::string pattern = value;
     if (kind == DirectiveKind::Until) {
-        UntilSpec spec;
+        UntilValue until;
         std::string problem;
-        if (!readUntil(value, spec, problem)) {
+        if (!readUntil(value, until, problem)) {
             noteProblem(analysis, problem);
             return;
         }
-        pattern = spec.pattern;
+        pattern = until.pattern;
         analysis.untilLine = analysis.lineNumber;
     }
     std::string problem;

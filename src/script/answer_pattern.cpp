@@ -68,7 +68,7 @@ bool AnswerPattern::matches(const std::string& answer) const {
     return result >= 0;
 }
 
-bool readUntil(const std::string& value, UntilSpec& spec, std::string& problem) {
+bool readUntil(const std::string& value, UntilValue& until, std::string& problem) {
     const auto last = value.rfind(',');
     long long first = 0;
     if (last == std::string::npos || !readTime(value.substr(last + 1), first)) {
@@ -80,12 +80,12 @@ bool readUntil(const std::string& value, UntilSpec& spec, std::string& problem) 
     long long second = 0;
     if (before != std::string::npos &&
         readTime(value.substr(before + 1, last - before - 1), second)) {
-        spec.pattern = value.substr(0, before);
-        spec.withinMs = second;
-        spec.everyMs = first;
+        until.pattern = value.substr(0, before);
+        until.withinMs = second;
+        until.everyMs = first;
     } else {
-        spec.pattern = value.substr(0, last);
-        spec.withinMs = first;
+        until.pattern = value.substr(0, last);
+        until.withinMs = first;
     }
     return true;
 }

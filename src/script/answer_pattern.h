@@ -22,10 +22,10 @@ class AnswerPattern {
 };
 
 // *until's value, read from the right: "PATTERN,WITHIN[,EVERY]", each time with its unit.
-struct UntilSpec {
+struct UntilValue {
     std::string pattern;
     long long withinMs = 0;
     long long everyMs = 500;
 };
 // False, with `problem` set, when the value has no WITHIN with its unit.
-bool readUntil(const std::string& value, UntilSpec& spec, std::string& problem);
+bool readUntil(const std::string& value, UntilValue& until, std::string& problem);
