@@ -280,6 +280,17 @@ guide_batch_recipe_catches_every_failure() {
     done
 }
 
+# A log that another account owns is not written, and the run says so. Wine reports a file of
+# another Unix user as Anonymous Logon's: giving it to one takes root.
+a_log_of_another_user_is_refused() {
+    cp "$LOG_FILE" "$WORK/log-before" && chown 65534 "$LOG_FILE" || fail "cannot give the log away"
+    timeout 60 wine "$PROGRAM" --host=127.0.0.1 --port=1 --cmd=A --attempts=1 2>"$WORK/refusal"
+    chown 0 "$LOG_FILE"
+    grep -q 'transmitter.log belongs to another user (S-1-5-7): nothing is written' \
+        "$WORK/refusal" || fail "no refusal: $(head -1 "$WORK/refusal")"
+    cmp -s "$LOG_FILE" "$WORK/log-before" || fail "the log of another user was written"
+}
+
 uninstalls_silently_and_leaves_nothing() {
     timeout 60 wine "$INSTALLED/uninstall.exe" /S || fail "uninstall exit status $?"
     # The uninstaller runs from a copy of itself and returns before it is done.
@@ -310,6 +321,8 @@ check a_running_show_keeps_the_installation_whole
 check finding_the_program_by_its_name
 check registering_by_a_bare_name_keeps_the_full_path
 check guide_batch_recipe_catches_every_failure
+if [ "$(id -u)" = 0 ]; then check a_log_of_another_user_is_refused
+else echo "SKIP    a_log_of_another_user_is_refused (only root can give the log away)"; fi
 check uninstalls_silently_and_leaves_nothing
 
 finish_checks wine-installer
