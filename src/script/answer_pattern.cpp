@@ -3,6 +3,8 @@
 
 #include <pcre2.h>
 
+#include "script/script_check.h"
+
 namespace {
 
 // Enough for any pattern a script holds against an answer line; a pathological one stops
@@ -10,18 +12,11 @@ namespace {
 constexpr std::uint32_t kMatchLimit = 1000000;
 constexpr std::uint32_t kDepthLimit = 10000;
 
-// A time with its unit: "500ms", "2s".
+// A pause as *wait reads it, but with its unit ("500ms", "2s") and at most seven digits, so that
+// a deadline that far ahead still fits the clock.
 bool readTime(const std::string& text, long long& milliseconds) {
-    std::size_t digits = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
-        ++digits;
-    }
-    const std::string unit = text.substr(digits);
-    if (digits == 0 || digits > 7 || (unit != "ms" && unit != "s")) {
-        return false;
-    }
-    milliseconds = std::stoll(text.substr(0, digits)) * (unit == "s" ? 1000 : 1);
-    return milliseconds > 0;
+    const std::size_t digits = text.find_first_not_of("0123456789");
+    return digits != std::string::npos && digits <= 7 && readPause(text, milliseconds);
 }
 
 }  // namespace
