@@ -103,6 +103,16 @@ void appendHex(std::string_view bytes, std::string& output) {
     }
 }
 
+int hexDigitValue(char digit) {
+    if (digit >= '0' && digit <= '9') {
+        return digit - '0';
+    }
+    if (digit >= 'A' && digit <= 'F') {
+        return digit - 'A' + 10;
+    }
+    return -1;
+}
+
 namespace {
 
 std::size_t editDistance(const std::string& a, const std::string& b) {

@@ -53,6 +53,8 @@ inline bool nextLine(std::string_view text, std::size_t& position, std::string_v
 
 // Two hexadecimal digits per byte, high four bits first, "0"-"9" and "A"-"F", appended.
 void appendHex(std::string_view bytes, std::string& output);
+// The value of one digit appendHex writes; -1 for any other byte.
+int hexDigitValue(char digit);
 
 // Reads a decimal integer as the C runtime's atoi does: leading blanks skipped, optional sign,
 // digits up to the first other byte, no digits giving 0. Saturates instead of overflowing.

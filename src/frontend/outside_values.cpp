@@ -45,10 +45,9 @@ bool readSetFile(const std::string& file, const std::string& path,
 
 // The bytes of appendHex's digits.
 std::string bytesOf(std::string_view hex) {
-    const auto nibble = [](char digit) { return digit <= '9' ? digit - '0' : digit - 'A' + 10; };
     std::string bytes;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(nibble(hex[i]) * 16 + nibble(hex[i + 1]));
+        bytes += static_cast<char>(hexDigitValue(hex[i]) * 16 + hexDigitValue(hex[i + 1]));
     }
     return bytes;
 }

@@ -34,23 +34,14 @@ std::string escaped(char c) {
     return text;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // The key name a folder name stands for (the reverse of folderName).
 std::string keyName(const std::string& folder) {
     std::string name;
     for (std::size_t i = 0; i < folder.size(); ++i) {
-        if (folder[i] == '%' && i + 2 < folder.size() && hexDigit(folder[i + 1]) >= 0 &&
-            hexDigit(folder[i + 2]) >= 0) {
-            name += static_cast<char>(hexDigit(folder[i + 1]) * 16 + hexDigit(folder[i + 2]));
+        if (folder[i] == '%' && i + 2 < folder.size() && hexDigitValue(folder[i + 1]) >= 0 &&
+            hexDigitValue(folder[i + 2]) >= 0) {
+            name +=
+                static_cast<char>(hexDigitValue(folder[i + 1]) * 16 + hexDigitValue(folder[i + 2]));
             i += 2;
         } else {
             name += folder[i];
