@@ -87,6 +87,14 @@ class AnswerPrinter {
     bool printed_ = false;
 };
 
+// A query's answer is printed (unless the report takes it alone) and kept for the report.
+void keepQueryAnswer(AnswerPrinter& printed, const std::string& answer, AttemptReport& report) {
+    printed.print(answer);
+    if (g_keepAnswers) {
+        report.queryAnswers.push_back(answer);
+    }
+}
+
 // Command lines from `position` up to `limit` that are due an answer.
 std::size_t countAnswersDue(const std::string& text, const CheckProgress& progress,
                             std::size_t limit) {
@@ -133,11 +141,7 @@ AttemptResult judgeCommand(const CheckContext& context, std::string_view line, i
     const std::string_view command = commandOf(line);
     lastAnswer = context.answers.next(due);
     if (lastAnswer.empty()) {
-        LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(),
-                   context.host.c_str(), context.port.c_str(), ShownCommand(command).c_str());
-        context.report.reason = "no answer to " + ShownCommand(command);
-        context.report.scriptLine = number;
-        return AttemptResult::Retry;
+        return NoAnswerTo(context.host, context.port, command, number, context.report);
     }
     if (lastAnswer[0] == '*') {
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", g_scriptName.c_str(),
@@ -148,10 +152,7 @@ AttemptResult judgeCommand(const CheckContext& context, std::string_view line, i
         return AttemptResult::GiveUp;
     }
     if (endsWith(command, "?")) {
-        context.printed.print(lastAnswer);
-        if (g_keepAnswers) {
-            context.report.queryAnswers.push_back(lastAnswer);
-        }
+        keepQueryAnswer(context.printed, lastAnswer, context.report);
     }
     return AttemptResult::Done;
 }
@@ -216,13 +217,18 @@ AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& prog
 }
 
 void PrintQueryAnswer(const std::string& answer, AttemptReport& report) {
-    {
-        AnswerPrinter printed;
-        printed.print(answer);
-    }
-    if (g_keepAnswers) {
-        report.queryAnswers.push_back(answer);
-    }
+    AnswerPrinter printed;
+    keepQueryAnswer(printed, answer, report);
+}
+
+AttemptResult NoAnswerTo(const std::string& host, const std::string& port, std::string_view command,
+                         int line, AttemptReport& report) {
+    const std::string shown = ShownCommand(command);
+    LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), host.c_str(),
+               port.c_str(), shown.c_str());
+    report.reason = "no answer to " + shown;
+    report.scriptLine = line;
+    return AttemptResult::Retry;
 }
 
 bool AnswerOutputFailed() {

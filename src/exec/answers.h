@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "exec/attempt_result.h"
 #include "exec/tcp_link.h"
@@ -35,6 +36,10 @@ AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& prog
 
 // Prints the answer to a query (unless the report takes it alone) and keeps it for the report.
 void PrintQueryAnswer(const std::string& answer, AttemptReport& report);
+// Says (log and report, naming script line `line`) that `command` got no answer: the attempt
+// is tried again.
+AttemptResult NoAnswerTo(const std::string& host, const std::string& port, std::string_view command,
+                         int line, AttemptReport& report);
 
 // True once an answer could not be written to standard output (a full disk, a closed pipe):
 // the run must not end as a success when its answers were lost.

@@ -229,11 +229,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
         }
         last = answers.next(1);
         if (last.empty()) {
-            LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(),
-                       script_.host.c_str(), script_.port.c_str(), ShownCommand(command).c_str());
-            report_.reason = "no answer to " + ShownCommand(command);
-            report_.scriptLine = lineCount_;
-            return AttemptResult::Retry;
+            return NoAnswerTo(script_.host, script_.port, command, lineCount_, report_);
         }
         if (last[0] != '*' && pattern.matches(last)) {
             lastAnswer_ = last;
