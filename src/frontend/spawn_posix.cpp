@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "frontend/spawn.h"
+#include "frontend/spawn_posix.h"
 
 extern char** environ;
 
@@ -75,20 +76,21 @@ bool StartDetachedCopy(const std::vector<std::string>& argv) {
     if (program.empty()) {
         program = argv[0];
     }
-    std::vector<std::string> texts = argv;
-    std::vector<char*> pointers;
-    for (auto& text : texts) {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    int error = 0;
-    {
-        DetachedStart detached;
-        error = detached.start(program, searchPath, pointers.data());
-    }
+    const int error = StartDetachedProgram(program, searchPath, argv);
     if (error != 0) {
         errno = error;
         return false;
     }
     return true;
+}
+
+int StartDetachedProgram(const std::string& program, bool searchPath,
+                         std::vector<std::string> argv) {
+    std::vector<char*> pointers;
+    for (auto& text : argv) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    DetachedStart detached;
+    return detached.start(program, searchPath, pointers.data());
 }

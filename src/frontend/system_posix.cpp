@@ -1,15 +1,13 @@
 #include <fcntl.h>
 #include <pwd.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
 
+#include "frontend/spawn_posix.h"
 #include "frontend/system.h"
-
-extern char** environ;
 
 void AttachParentConsole() {}
 
@@ -43,31 +41,10 @@ void NotifyDesktop(const std::string& title, const std::string& text) {
     if (bus == nullptr || bus[0] == '\0') {
         return;
     }
-    std::vector<std::string> words = {"gdbus",
-                                      "call",
-                                      "--session",
-                                      "--dest=org.freedesktop.Notifications",
-                                      "--object-path=/org/freedesktop/Notifications",
-                                      "--method=org.freedesktop.Notifications.Notify",
-                                      "transmitter",
-                                      "uint32 0",
-                                      "dialog-error",
-                                      title,
-                                      text,
-                                      "@as []",
-                                      "@a{sv} {}",
-                                      "int32 10000"};
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    ::posix_spawnp(&child, "gdbus", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    StartDetachedProgram(
+        "gdbus", true,
+        {"gdbus", "call", "--session", "--dest=org.freedesktop.Notifications",
+         "--object-path=/org/freedesktop/Notifications",
+         "--method=org.freedesktop.Notifications.Notify", "transmitter", "uint32 0", "dialog-error",
+         title, text, "@as []", "@a{sv} {}", "int32 10000"});
 }
