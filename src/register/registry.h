@@ -47,8 +47,8 @@ RegistryResult DeleteRegistryKey(const RegistryKey& parent, const std::string& n
 bool AnnounceAssociationsChanged();
 
 // The configuration's text as the keys take it, from the encoding its XML declaration names
-// ("" when it names none: UTF-8). The key tree holds UTF-8, which the desktop reads; Windows
-// keeps the bytes, which its registry reads in the system's code page. False, with `problem`
-// set, when the text cannot be read in that encoding.
+// ("" when it names none: UTF-8), in UTF-8 on every platform: the key tree and the desktop read
+// it so, and the registry takes it as the wide text it stands for. False, with `problem` set,
+// when the text cannot be read in that encoding.
 bool TextForKeys(const std::string& bytes, const std::string& encoding, std::string& text,
                  std::string& problem);
