@@ -98,7 +98,7 @@ bool IsHostile(const SimOptions& options) {
 
 void RunHostileSession(SocketHandle socket, const SimOptions& options, Recorder& recorder,
                        const std::atomic<int>& accepted) {
-    const std::string greeting = options.greeting + "\n";
+    const std::string greeting = options.greeting.empty() ? "" : options.greeting + "\n";
     if (SocketSendAll(socket, greeting.data(), greeting.size())) {
         if (!options.floodLine.empty()) {
             flood(socket, options, recorder);

@@ -9,7 +9,7 @@ const char* const kSimUsage =
     "usage: orvane-sim [options]\n"
     "  --listen=ADDR            IPv4 or IPv6 address to listen on (127.0.0.1; ::1 for IPv6)\n"
     "  --port=N                 port (3004); 0 picks a free one. The port is printed first\n"
-    "  --greeting=TEXT          first line sent on connect (READY)\n"
+    "  --greeting=TEXT          first line sent on connect (READY); empty: no greeting\n"
     "  --forcereply-answer=TEXT answer to FORCEREPLY (OK)\n"
     "  --crlf                   end answers with CR LF instead of LF\n"
     "  --greeting-delay=MS      pause before the greeting\n"
@@ -17,6 +17,8 @@ const char* const kSimUsage =
     "  --read-bytes=N           read at most N bytes at a time (a byte at a time: 1)\n"
     "  --read-pause=MS          pause after every read, as a server that reads in bursts\n"
     "  --silent                 read everything, write nothing\n"
+    "  --noreply                a noreply port: greet, answer only after FORCEREPLY, and keep\n"
+    "                           the connection open after the client has ended its stream\n"
     "  --close-after=N          close once N commands are answered (0: after the greeting)\n"
     "  --mid-line               with --close-after: the last line goes without its line end\n"
     "  --exit-after=N           end the whole server, as a crash would, once a connection has\n"
@@ -89,6 +91,8 @@ bool applyFlag(const std::string& name, SimOptions& options) {
         options.crlf = true;
     } else if (name == "--silent") {
         options.silent = true;
+    } else if (name == "--noreply") {
+        options.noReply = true;
     } else if (name == "--mid-line") {
         options.closeMidLine = true;
     } else if (name == "--interleave") {

@@ -11,12 +11,16 @@ struct SimOptions {
     int port = 3004;  // 0: the system picks one; the port is printed either way
     std::string greeting = "READY";
     std::string forceReplyAnswer = "OK";
-    bool crlf = false;                 // line ends of the answers
-    int greetingDelayMs = 0;           // before the greeting
-    int answerDelayMs = 0;             // before every answer
-    int readBytes = 65536;             // the most one read takes
-    int readPauseMs = 0;               // after every read
-    bool silent = false;               // never writes a byte
+    bool crlf = false;        // line ends of the answers
+    int greetingDelayMs = 0;  // before the greeting
+    int answerDelayMs = 0;    // before every answer
+    int readBytes = 65536;    // the most one read takes
+    int readPauseMs = 0;      // after every read
+    bool silent = false;      // never writes a byte
+    // A station's command port opened with noreply="true": it greets, answers a connection's
+    // commands only once that connection sent FORCEREPLY, and keeps its side open after the
+    // client ended its stream.
+    bool noReply = false;
     long closeAfter = -1;              // close once this many commands are answered; -1 never
     bool closeMidLine = false;         // the last line before closing goes without its line end
     long exitAfter = -1;               // the server ends once a connection has answered this many

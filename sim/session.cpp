@@ -11,6 +11,9 @@ namespace {
 // The endless line goes out in pieces of this size, up to kEndlessLineBytes in all.
 constexpr std::size_t kEndlessPieceBytes = 65536;
 constexpr long long kEndlessLineBytes = 64LL * 1024 * 1024;
+// How long a noreply port keeps a connection whose client has ended its stream, as a station
+// keeps it until its own idle time-out: nothing tells it when the client has closed.
+constexpr int kNoReplyHoldMs = 60000;
 
 void pause(int milliseconds) {
     if (milliseconds > 0) {
@@ -31,7 +34,7 @@ Session::Session(SocketHandle socket, const SimOptions& options, ValueStore& val
 void Session::run() {
     pause(options_.greetingDelayMs);
     const bool closeNow = options_.closeAfter == 0;
-    if (!options_.silent) {
+    if (!options_.silent && !options_.greeting.empty()) {
         queue(options_.greeting, !(closeNow && options_.closeMidLine));
     }
     if (!closeNow) {
@@ -39,6 +42,9 @@ void Session::run() {
         }
     }
     flushBlocking();
+    if (options_.noReply && clientEnded_) {
+        pause(kNoReplyHoldMs);
+    }
     SocketShutdownAndClose(socket_);
 }
 
@@ -67,6 +73,7 @@ bool Session::exchange() {
     const std::size_t most = std::min(sizeof buffer, static_cast<std::size_t>(options_.readBytes));
     const long count = SocketReceive(socket_, buffer, most, false);
     if (count <= 0) {
+        clientEnded_ = count == 0;
         return false;
     }
     pause(options_.readPauseMs);
@@ -101,6 +108,12 @@ bool Session::feedEndlessLine() {
 
 bool Session::handleLine(const std::string& line) {
     const Reply reply = responder_.answer(line);
+    if (options_.noReply && !forceReplied_) {
+        forceReplied_ = !reply.isCommand && !reply.lines.empty();
+        if (!forceReplied_) {
+            return true;
+        }
+    }
     if (options_.silent || endless_) {
         return true;
     }

@@ -31,6 +31,8 @@ class Session {
     std::string outbox_;
     int trickleMs_;
     long answered_ = 0;
+    bool forceReplied_ = false;  // the client asked for answers (--noreply)
+    bool clientEnded_ = false;   // the client ended its stream
     bool endless_ = false;
     long long endlessSent_ = 0;
 };

@@ -52,26 +52,23 @@ AttemptResult HostAttempt::run() {
     return closeBlind();
 }
 
-// Nobody reads a blind run's answers, but the run ends only once the server has answered
-// every command (or ended its stream): a close before would make the system throw away what
-// the server has not read yet. Sending again could repeat commands it carried out: a blind
-// run that cannot tell is not tried again.
+// Nobody reads a blind run's answers, but the run ends only once nothing the server has not
+// read can be thrown away by the close: see CloseWhenAnswered. Sending again could repeat
+// commands it carried out: a blind run that cannot tell is not tried again.
 AttemptResult HostAttempt::closeBlind() {
     const Connection connection = connection_;
     connection_ = kNoConnection;
-    // The greeting is the first line, then one answer per command.
-    const BlindEnd end = CloseWhenAnswered(connection, blindAnswers_, report_.commandsSent + 1);
-    if (end == BlindEnd::Answered) {
+    const BlindEnd end =
+        CloseWhenAnswered(connection, blindAnswers_, report_.commandsSent, connectedAt_);
+    if (end == BlindEnd::Answered || end == BlindEnd::StreamEnded || end == BlindEnd::NothingSaid) {
         return AttemptResult::Done;
     }
-    const std::size_t lines = blindAnswers_.lines();
-    const char* why = end == BlindEnd::Closed  ? "the server closed the connection"
-                      : end == BlindEnd::Reset ? "the connection was reset"
-                      : end == BlindEnd::Quiet ? "the server stopped answering"
-                                               : "the answers took too long";
+    const char* why = end == BlindEnd::ClosedEarly ? "the server closed the connection"
+                      : end == BlindEnd::Reset     ? "the connection was reset"
+                      : end == BlindEnd::Quiet     ? "the server stopped answering"
+                                                   : "the answers took too long";
     const std::string counts = std::to_string(report_.commandsSent) + " commands sent, " +
-                               std::to_string(lines > 0 ? lines - 1 : 0) + " answered (" + why +
-                               ")";
+                               std::to_string(blindAnswers_.lines()) + " answered (" + why + ")";
     LogMessage("%s: Blind send to %s:%s may not have been carried out whole: %s",
                g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), counts.c_str());
     report_.reason = "blind send may not have been carried out whole: " + counts;
@@ -98,6 +95,7 @@ bool HostAttempt::nextLine(std::string_view& line) {
 
 AttemptResult HostAttempt::connect() {
     connection_ = OpenConnection(script_.host, script_.port, &report_.address);
+    connectedAt_ = std::chrono::steady_clock::now();
     if (connection_ == kNoConnection) {
         LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), script_.host.c_str(),
                    script_.port.c_str());

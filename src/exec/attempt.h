@@ -2,6 +2,7 @@
 // One attempt at a host script: connect, send the body lines one by one, carry out the
 // run-time directives, and check the answers at the checkpoints.
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -69,4 +70,5 @@ class HostAttempt : public DirectiveSite {
     AttemptResult drainResult_ =
         AttemptResult::Done;    // result of a check made while a send was blocked
     AnswerCount blindAnswers_;  // answers dropped unread in a blind run
+    std::chrono::steady_clock::time_point connectedAt_;
 };

@@ -362,8 +362,32 @@ bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long mi
     }
 }
 
+void AnswerCount::addToFirstLine(char byte) {
+    static constexpr char kGreeting[] = "READY";
+    constexpr std::size_t kGreetingBytes = sizeof kGreeting - 1;
+    const bool fits = firstLineBytes_ < kGreetingBytes    ? byte == kGreeting[firstLineBytes_]
+                      : firstLineBytes_ == kGreetingBytes ? byte == '\r' || byte == '\n'
+                                                          : byte == '\n';
+    ++firstLineBytes_;
+    if (!fits) {
+        firstLine_ = FirstLine::Other;
+        heardMore_ = true;
+    } else if (byte == '\n') {
+        firstLine_ = FirstLine::Greeting;
+    }
+}
+
 void AnswerCount::add(const char* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
+        if (firstLine_ == FirstLine::Reading) {
+            addToFirstLine(data[i]);
+            if (firstLine_ == FirstLine::Greeting) {
+                atLineStart_ = true;
+                continue;
+            }
+        } else {
+            heardMore_ = true;
+        }
         if (atLineStart_) {
             chatter_ = isPassedOverByte(data[i]);
             atLineStart_ = false;
@@ -377,7 +401,9 @@ void AnswerCount::add(const char* data, std::size_t size) {
 
 bool DiscardArrived(Connection connection, AnswerCount& answers) {
     std::size_t bytes = 0;
-    dropArrived(connection, answers, bytes);
+    const Arrived arrived = dropArrived(connection, answers, bytes);
+    answers.endedEarly = answers.endedEarly || arrived == Arrived::Ended;
+    answers.broken = answers.broken || arrived == Arrived::Broken;
     return bytes > 0;
 }
 
@@ -389,42 +415,128 @@ void CloseConnection(Connection connection) {
     std::fflush(stdout);
 }
 
-BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t expected) {
-    SocketShutdownSend(connection);
-    const auto start = Clock::now();
-    auto lastAnswer = start;
-    const std::size_t unanswered = expected - std::min(expected, answers.lines());
-    const long long allowance =
-        kStallLimitMs + static_cast<long long>(unanswered) * kBlindAnswerAllowanceMs;
-    BlindEnd end = BlindEnd::Answered;
-    for (;;) {
-        const std::size_t before = answers.lines();
-        std::size_t bytes = 0;
-        const Arrived arrived = dropArrived(connection, answers, bytes);
-        if (answers.lines() >= expected) {
-            break;
+namespace {
+
+// The close of a blind run, from the moment the program ended its stream.
+class BlindClose {
+  public:
+    BlindClose(Connection connection, AnswerCount& answers, std::size_t commands,
+               Clock::time_point connectedAt)
+        : connection_(connection),
+          answers_(answers),
+          commands_(commands),
+          greetingDue_(connectedAt + std::chrono::milliseconds(g_limits.greetingTimeoutMs)),
+          lastAnswer_(start_),
+          bound_(start_ +
+                 std::chrono::milliseconds(kStallLimitMs + static_cast<long long>(unanswered()) *
+                                                               kBlindAnswerAllowanceMs)) {}
+
+    // The end, once there is one.
+    std::optional<BlindEnd> look();
+    // How long to wait before looking again, and whether arriving bytes end the wait.
+    int waitMs() const;
+    bool watchReads() const { return !endedAt_; }
+
+  private:
+    std::size_t unanswered() const { return commands_ - std::min(commands_, answers_.lines()); }
+    std::optional<BlindEnd> afterStreamEnd(Clock::time_point now) const;
+    bool quietSinceAcknowledged(Clock::time_point now) const;
+
+    Connection connection_;
+    AnswerCount& answers_;
+    const std::size_t commands_;
+    const Clock::time_point start_ = Clock::now();
+    const Clock::time_point greetingDue_;
+    Clock::time_point lastAnswer_;
+    const Clock::time_point bound_;
+    std::optional<Clock::time_point> acknowledgedAt_;
+    std::optional<Clock::time_point> endedAt_;
+};
+
+std::optional<BlindEnd> BlindClose::look() {
+    const std::size_t before = answers_.lines();
+    std::size_t bytes = 0;
+    const Arrived arrived = endedAt_ ? Arrived::Ended : dropArrived(connection_, answers_, bytes);
+    const auto now = Clock::now();
+    if (answers_.lines() >= commands_) {
+        return BlindEnd::Answered;
+    }
+    if (arrived == Arrived::Broken || SocketBroken(connection_)) {
+        return BlindEnd::Reset;
+    }
+    if (answers_.lines() > before) {
+        lastAnswer_ = now;
+    }
+    if (!acknowledgedAt_ && SocketAllSentAcknowledged(connection_)) {
+        acknowledgedAt_ = now;
+    }
+    if (arrived == Arrived::Ended && !endedAt_) {
+        endedAt_ = now;
+    }
+    if (endedAt_) {
+        return afterStreamEnd(now);
+    }
+    if (quietSinceAcknowledged(now)) {
+        return BlindEnd::NothingSaid;
+    }
+    if (answers_.heardMore() && now - lastAnswer_ >= std::chrono::milliseconds(kStallLimitMs)) {
+        return BlindEnd::Quiet;
+    }
+    return now >= bound_ ? std::optional<BlindEnd>(BlindEnd::TooLong) : std::nullopt;
+}
+
+// The server read what it wanted and ended its stream: the close is clean once every byte
+// sent is acknowledged and no reset, which bytes it had not read would bring, has followed.
+std::optional<BlindEnd> BlindClose::afterStreamEnd(Clock::time_point now) const {
+    const auto watch = std::chrono::milliseconds(kBlindResetWatchMs);
+    if (acknowledgedAt_ && now - std::max(*acknowledgedAt_, *endedAt_) >= watch) {
+        return BlindEnd::StreamEnded;
+    }
+    return now >= bound_ ? std::optional<BlindEnd>(BlindEnd::TooLong) : std::nullopt;
+}
+
+// A port that answers only when asked has nothing to say: once the greeting is settled and the
+// line has stayed quiet for an answer's time-out, closing throws nothing away.
+bool BlindClose::quietSinceAcknowledged(Clock::time_point now) const {
+    if (answers_.heardMore() || !acknowledgedAt_) {
+        return false;
+    }
+    const bool greetingSettled = answers_.greeted() || now >= greetingDue_;
+    return greetingSettled &&
+           now - *acknowledgedAt_ >= std::chrono::milliseconds(g_limits.answerTimeoutMs);
+}
+
+int BlindClose::waitMs() const {
+    // Acknowledgements come within a round trip: looked for often, and only until they came.
+    constexpr int kAcknowledgementLookMs = 5;
+    constexpr int kLookMs = 100;
+    if (!acknowledgedAt_) {
+        return kAcknowledgementLookMs;
+    }
+    return endedAt_ ? kBlindResetWatchMs / 4 : kLookMs;
+}
+
+}  // namespace
+
+BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t commands,
+                           Clock::time_point connectedAt) {
+    // What came while the commands went out: an end or a break then loses commands.
+    DiscardArrived(connection, answers);
+    std::optional<BlindEnd> end;
+    if (answers.lines() >= commands) {
+        end = BlindEnd::Answered;
+    } else if (answers.broken) {
+        end = BlindEnd::Reset;
+    } else if (answers.endedEarly) {
+        end = BlindEnd::ClosedEarly;
+    }
+    if (!end) {
+        SocketShutdownSend(connection);
+        BlindClose close(connection, answers, commands, connectedAt);
+        while (!(end = close.look())) {
+            SocketWait(connection, close.watchReads(), false, close.waitMs());
         }
-        if (arrived == Arrived::Ended) {
-            end = BlindEnd::Closed;
-            break;
-        }
-        if (answers.lines() > before) {
-            lastAnswer = Clock::now();
-        }
-        if (arrived == Arrived::Broken) {
-            end = BlindEnd::Reset;
-            break;
-        }
-        if (olderThan(lastAnswer, kStallLimitMs)) {
-            end = BlindEnd::Quiet;
-            break;
-        }
-        if (Clock::now() - start >= std::chrono::milliseconds(allowance)) {
-            end = BlindEnd::TooLong;
-            break;
-        }
-        SocketWait(connection, true, false, 100);
     }
     CloseConnection(connection);
-    return end;
+    return *end;
 }

@@ -2,6 +2,7 @@
 // The TCP link: a client connection to a host and port given as texts, sending texts,
 // receiving answer lines. Nothing of the server's stream is held between two calls.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -82,21 +83,35 @@ class AnswerReader {
 // at once: the connection ended). False when the time ran out first.
 bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long milliseconds);
 
-// Counts the answer lines of a stream that is read only to be dropped, chunk by chunk:
-// progress ("+") and event ("!") lines say nothing about the commands being taken.
+// What a blind run hears on a connection it reads only to drop: its answer lines (progress "+"
+// and event "!" lines say nothing about the commands being taken, and a first line "READY" is
+// the greeting), whether anything else than the greeting came, and how the stream went.
 class AnswerCount {
   public:
     void add(const char* data, std::size_t size);
     std::size_t lines() const { return lines_; }
+    // The greeting "READY" has come whole.
+    bool greeted() const { return firstLine_ == FirstLine::Greeting; }
+    // A byte came that is not the greeting's: the server answers, or talks of events.
+    bool heardMore() const { return heardMore_; }
+    // The server ended its stream, or the connection broke, while commands were still going out.
+    bool endedEarly = false;
+    bool broken = false;
 
   private:
+    enum class FirstLine { Reading, Greeting, Other };
+    void addToFirstLine(char byte);
+
+    FirstLine firstLine_ = FirstLine::Reading;
+    std::size_t firstLineBytes_ = 0;
     bool atLineStart_ = true;
     bool chatter_ = false;
+    bool heardMore_ = false;
     std::size_t lines_ = 0;
 };
 
 // Takes whatever has arrived, without blocking, and counts its answer lines; true when
-// anything came.
+// anything came. An end of the stream or a break is noted in `answers`.
 bool DiscardArrived(Connection connection, AnswerCount& answers);
 
 // Shuts the connection down in both directions and closes it, then flushes standard output,
@@ -105,19 +120,28 @@ void CloseConnection(Connection connection);
 
 // How long each command still unanswered may add to the end of a blind run.
 constexpr int kBlindAnswerAllowanceMs = 500;
+// How long a reset may follow the server's end of its stream before the close counts as clean.
+constexpr int kBlindResetWatchMs = 200;
 
 enum class BlindEnd {
-    Answered,  // every answer came
-    Closed,    // the server ended its stream before it answered every command
-    Reset,     // the connection broke: commands not yet read may be lost
-    Quiet,     // no answer came for kStallLimitMs
-    TooLong,   // answers went on past kStallLimitMs and kBlindAnswerAllowanceMs a command
+    // Ends well: nothing the server had not read is thrown away.
+    Answered,     // every answer came
+    StreamEnded,  // the server ended its stream after ours, and no reset followed
+    NothingSaid,  // only the greeting (or nothing) came, and the line stayed quiet
+    // Fails: commands may be lost.
+    ClosedEarly,  // the server ended its stream before the program ended its own
+    Reset,        // the connection broke: commands not yet read may be lost
+    Quiet,        // answers or events came, then no answer for kStallLimitMs
+    TooLong,      // past kStallLimitMs and kBlindAnswerAllowanceMs a command unanswered
 };
 
 // Ends a connection whose answers nobody reads. A close with answers unread, or arriving
 // later, makes the system reset the connection, and the server drops the commands it has not
-// yet taken: so the end of the stream goes out first, and what arrives is counted and dropped
-// until `expected` answer lines (the greeting among them) have come, or the server closes its
-// side, which leaves commands unanswered. It never waits for ever: see BlindEnd. Then the
-// connection is closed as by CloseConnection.
-BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t expected);
+// yet taken: so the end of the stream goes out first, then what arrives is counted and dropped
+// until one of the ends above (every byte sent acknowledged first where the platform tells).
+// A port that answers nothing unless asked (noreply) is done once the greeting has come, or
+// g_limits.greetingTimeoutMs since `connectedAt` passed without one, and nothing else came for
+// g_limits.answerTimeoutMs. It never waits for ever. Then the connection is closed as by
+// CloseConnection.
+BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t commands,
+                           std::chrono::steady_clock::time_point connectedAt);

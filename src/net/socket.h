@@ -69,6 +69,12 @@ int SocketMessageTooLongError();
 
 // No more sending: the peer sees the end of the stream after the last byte sent.
 void SocketShutdownSend(SocketHandle socket);
+// True once the peer's system has acknowledged every byte sent (the end of the stream too).
+// A platform that cannot tell says true once the bytes are handed to the system.
+bool SocketAllSentAcknowledged(SocketHandle socket);
+// True when the connection was reset or broke, even after the peer ended its stream (a
+// receive then only says that the stream ended).
+bool SocketBroken(SocketHandle socket);
 // Shuts both directions down, then closes.
 void SocketShutdownAndClose(SocketHandle socket);
 void SocketClose(SocketHandle socket);

@@ -1,9 +1,11 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -202,6 +204,17 @@ int SocketMessageTooLongError() {
 
 void SocketShutdownSend(SocketHandle socket) {
     ::shutdown(raw(socket), SHUT_WR);
+}
+
+bool SocketAllSentAcknowledged(SocketHandle socket) {
+    int unacknowledged = 0;
+    return ::ioctl(raw(socket), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+}
+
+bool SocketBroken(SocketHandle socket) {
+    int error = 0;
+    socklen_t size = sizeof error;
+    return ::getsockopt(raw(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0;
 }
 
 void SocketShutdownAndClose(SocketHandle socket) {

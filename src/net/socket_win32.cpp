@@ -190,6 +190,19 @@ void SocketShutdownSend(SocketHandle socket) {
     ::shutdown(raw(socket), SD_SEND);
 }
 
+// Windows keeps no count of unacknowledged bytes that every version answers.
+bool SocketAllSentAcknowledged(SocketHandle) {
+    return true;
+}
+
+bool SocketBroken(SocketHandle socket) {
+    int error = 0;
+    int size = sizeof error;
+    return ::getsockopt(raw(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                        &size) != 0 ||
+           error != 0;
+}
+
 void SocketShutdownAndClose(SocketHandle socket) {
     ::shutdown(raw(socket), SD_BOTH);
     ::closesocket(raw(socket));
