@@ -147,3 +147,18 @@ std::string nearestName(const std::string& word, const std::vector<std::string>&
     }
     return nearest;
 }
+
+std::string EscapedControls(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            escaped += "\\x";
+            appendHex(std::string_view(&c, 1), escaped);
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}

@@ -66,3 +66,7 @@ std::string formatStringV(const char* format, va_list args);
 // The name of `names` that `word` is a typo of (at most two edits: a letter added, dropped,
 // changed, or two neighbours swapped), or empty.
 std::string nearestName(const std::string& word, const std::vector<std::string>& names);
+
+// The text with its control characters (line breaks among them) and DEL written as \xNN, so
+// that text from a script or a server cannot start a line of its own where it is shown.
+std::string EscapedControls(std::string_view text);

@@ -10,7 +10,7 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/limits.h"
-#include "exec/shown_command.h"
+#include "common/shown_command.h"
 #include "files/log.h"
 #include "script/host_script.h"
 
@@ -144,10 +144,11 @@ AttemptResult judgeCommand(const CheckContext& context, std::string_view line, i
         return NoAnswerTo(context.host, context.port, command, number, context.report);
     }
     if (lastAnswer[0] == '*') {
+        const std::string answer = ShownAnswer(command, lastAnswer);
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", g_scriptName.c_str(),
                    context.host.c_str(), context.port.c_str(), ShownCommand(command).c_str(),
-                   lastAnswer.c_str());
-        context.report.reason = "answer " + lastAnswer + " to " + ShownCommand(command);
+                   answer.c_str());
+        context.report.reason = "answer " + answer + " to " + ShownCommand(command);
         context.report.scriptLine = number;
         return AttemptResult::GiveUp;
     }

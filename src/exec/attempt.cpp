@@ -8,7 +8,8 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "exec/directives.h"
-#include "exec/shown_command.h"
+#include "exec/limits.h"
+#include "common/shown_command.h"
 #include "exec/templates.h"
 #include "files/log.h"
 #include "script/answer_pattern.h"
@@ -180,20 +181,40 @@ AttemptResult HostAttempt::checkAnswered() {
 
 AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::string& command) {
     std::string problem;
-    if (AnswerPattern(check.pattern, problem).matches(lastAnswer_)) {
+    const AnswerPattern::Match match = AnswerPattern(check.pattern, problem).match(lastAnswer_);
+    if (match == AnswerPattern::Match::Yes) {
         return AttemptResult::Done;
     }
     const std::string shown = ShownCommand(command);
+    const std::string answer = ShownAnswer(command, lastAnswer_);
+    if (match == AnswerPattern::Match::TooManySteps) {
+        return patternTooCostly(check, shown, CTargetOutcome::End::Mismatch);
+    }
     LogMessage("%s: Unexpected answer (%s:%s) to command %s (%s): it must match %s",
                g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
-               lastAnswer_.c_str(), check.pattern.c_str());
-    report_.reason = "answer " + lastAnswer_ + " to " + shown + " does not match " + check.pattern;
+               answer.c_str(), check.pattern.c_str());
+    report_.reason = "answer " + answer + " to " + shown + " does not match " + check.pattern;
     report_.scriptLine = lineCount_;
+    report_.finalEnd = CTargetOutcome::End::Mismatch;
     return AttemptResult::GiveUp;
 }
 
-// The query goes out again every `everyMs` until its answer matches; one query is out at a
-// time, so that every answer read is the answer to the query before it.
+AttemptResult HostAttempt::patternTooCostly(const AnswerCheck& check, const std::string& shown,
+                                            CTargetOutcome::End end) {
+    LogMessage("%s: The answer (%s:%s) to command %s could not be judged: the pattern %s needs "
+               "more steps than allowed",
+               g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
+               check.pattern.c_str());
+    report_.reason = "the pattern " + check.pattern + " needs more steps than allowed to judge " +
+                     "the answer to " + shown;
+    report_.scriptLine = lineCount_;
+    report_.finalEnd = end;
+    return AttemptResult::GiveUp;
+}
+
+// The query goes out at 0, EVERY, 2 EVERY, ... while that is before WITHIN, and once more at
+// WITHIN; one query is out at a time, so that every answer read is the answer to the query
+// before it, and each answer is awaited for the answer time-out.
 AttemptResult HostAttempt::runUntil(const std::string& command) {
     const AnswerCheck check = *answerCheck_;
     answerCheck_.reset();
@@ -205,40 +226,38 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
     }
     std::string problem;
     const AnswerPattern pattern(check.pattern, problem);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(check.withinMs);
-    const auto left = [&deadline] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   deadline - std::chrono::steady_clock::now())
-            .count();
-    };
+    const auto start = std::chrono::steady_clock::now();
     AnswerReader answers(connection_);
     std::string last;
-    for (;;) {
-        const auto sentAt = std::chrono::steady_clock::now();
+    for (long long round = 0;; ++round) {
+        const long long offset = std::min(round * check.everyMs, check.withinMs);
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(offset));
         batch_.add(std::string_view(command), lineStart_);
         ++report_.commandsSent;
         const AttemptResult sent = flushCommands();
         if (sent != AttemptResult::Done) {
             return sent;
         }
-        if (!AnswerLineWithin(answers, connection_, std::max<long long>(left(), 0))) {
+        if (!AnswerLineWithin(answers, connection_, g_limits.answerTimeoutMs)) {
             break;
         }
         last = answers.next(1);
         if (last.empty()) {
             return NoAnswerTo(script_.host, script_.port, command, lineCount_, report_);
         }
-        if (last[0] != '*' && pattern.matches(last)) {
+        const AnswerPattern::Match match =
+            last[0] == '*' ? AnswerPattern::Match::No : pattern.match(last);
+        if (match == AnswerPattern::Match::Yes) {
             lastAnswer_ = last;
             PrintQueryAnswer(last, report_);
             return storePendingAnswer();
         }
-        const auto next = sentAt + std::chrono::milliseconds(check.everyMs);
-        if (left() <= 0 || next >= deadline) {
+        if (match == AnswerPattern::Match::TooManySteps) {
+            return patternTooCostly(check, ShownCommand(command), CTargetOutcome::End::NotReady);
+        }
+        if (offset >= check.withinMs) {
             break;
         }
-        std::this_thread::sleep_until(next);
     }
     return untilFailed(check, command, last);
 }
@@ -247,7 +266,7 @@ AttemptResult HostAttempt::untilFailed(const AnswerCheck& check, const std::stri
                                        const std::string& last) {
     const std::string shown = ShownCommand(command);
     const std::string within = std::to_string(check.withinMs) + " ms";
-    const std::string lastText = last.empty() ? "none" : last;
+    const std::string lastText = last.empty() ? "none" : ShownAnswer(command, last);
     if (!last.empty()) {
         PrintQueryAnswer(last, report_);
     }
@@ -259,6 +278,7 @@ AttemptResult HostAttempt::untilFailed(const AnswerCheck& check, const std::stri
     report_.reason = "no answer to " + shown + " matched " + check.pattern + " within " + within +
                      " (last answer: " + lastText + ")";
     report_.scriptLine = lineCount_;
+    report_.finalEnd = CTargetOutcome::End::NotReady;
     return AttemptResult::GiveUp;
 }
 

@@ -49,6 +49,10 @@ class HostAttempt : public DirectiveSite {
     AttemptResult checkAnswered();
     AttemptResult judgeExpected(const AnswerCheck& check, const std::string& command);
     AttemptResult runUntil(const std::string& command);
+    // The answer could not be judged in the steps a match may take: said as such, never as a
+    // mismatch.
+    AttemptResult patternTooCostly(const AnswerCheck& check, const std::string& shown,
+                                   CTargetOutcome::End end);
     AttemptResult untilFailed(const AnswerCheck& check, const std::string& command,
                               const std::string& last);
     BlockedSend whileSendBlocked(std::size_t sent);

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "script/model.h"
+
 // How an attempt at a host script ends. The values are those a host's worker leaves and the
 // run's exit status carries.
 
@@ -23,4 +26,7 @@ struct AttemptReport {
     std::size_t commandsSent = 0;
     std::string address;                    // the address that connected, when one did
     std::vector<std::string> queryAnswers;  // kept only when a report asks for them
+    // How the target ends when this attempt gives up: an answer refused the command, did not
+    // match *expect, or *until's query never got the answer it waited for.
+    CTargetOutcome::End finalEnd = CTargetOutcome::End::Refused;
 };

@@ -300,7 +300,7 @@ bool AnswerReader::takeMore(std::size_t due) {
     return true;
 }
 
-AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due) {
+AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due, bool holdParts) {
     if (!SocketWait(connection_, true, false, 0).readable) {
         return Arrival::Nothing;
     }
@@ -313,10 +313,12 @@ AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due) {
     bool complete = false;
     const std::size_t lines =
         wholeLines(peeked, static_cast<std::size_t>(available), firstByte, due, complete);
-    if (lines == 0) {
+    const std::size_t wanted =
+        complete || !holdParts ? lines : static_cast<std::size_t>(available);
+    if (wanted == 0) {
         return Arrival::Nothing;
     }
-    const long count = SocketReceive(connection_, peeked, lines, false);
+    const long count = SocketReceive(connection_, peeked, wanted, false);
     if (count <= 0) {
         return Arrival::Ended;
     }
@@ -324,13 +326,16 @@ AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due) {
     return Arrival::Lines;
 }
 
-bool AnswerReader::lineArrived(std::size_t due) {
+bool AnswerReader::lineArrived(std::size_t due, bool holdParts) {
     due = due == 0 ? 1 : due;
     for (;;) {
         const auto end = taken_.find('\n', scanned_);
         if (end == std::string::npos) {
             scanned_ = taken_.size();
-            const Arrival arrival = takeArrivedLines(due);
+            if (scanned_ - start_ > kMaxAnswerLineBytes) {
+                return true;  // next() fails at once: the line is too long
+            }
+            const Arrival arrival = takeArrivedLines(due, holdParts);
             if (arrival != Arrival::Lines) {
                 return arrival == Arrival::Ended;
             }
@@ -350,7 +355,7 @@ bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long mi
     constexpr long long kLookEveryMs = 100;
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-        if (answers.lineArrived(1)) {
+        if (answers.lineArrived(1, true)) {
             return true;
         }
         const long long left =

@@ -63,13 +63,14 @@ class AnswerReader {
     std::string next(std::size_t due);
     // True when next() can hand out an answer line without waiting, or will fail at once (the
     // connection ended or broke). Takes only whole lines, so that nothing is lost when the
-    // reader goes before next() is called.
-    bool lineArrived(std::size_t due);
+    // reader goes before next() is called, unless `holdParts`: a reader that stays until the
+    // line is handed out also takes the parts of a line longer than one receive.
+    bool lineArrived(std::size_t due, bool holdParts = false);
 
   private:
     enum class Arrival { Lines, Nothing, Ended };
     bool takeMore(std::size_t due);
-    Arrival takeArrivedLines(std::size_t due);
+    Arrival takeArrivedLines(std::size_t due, bool holdParts);
     void dropHandedOut();
     void appendTaken(const char* data, std::size_t size);
 

@@ -1,7 +1,7 @@
 #include "exec/templates.h"
 
 #include "common/globals.h"
-#include "exec/shown_command.h"
+#include "common/shown_command.h"
 #include "files/log.h"
 #include "script/model.h"
 

@@ -30,6 +30,13 @@ Clock::time_point runStart() {
     return start;
 }
 
+// The same moment on the calendar, taken beside it.
+std::chrono::system_clock::time_point runStartedAt() {
+    static const std::chrono::system_clock::time_point start =
+        (runStart(), std::chrono::system_clock::now());
+    return start;
+}
+
 double secondsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
@@ -44,7 +51,7 @@ int analysedLine(const CHostScript& script, int scriptLine) {
     return body >= 0 ? script.lineOrigins.at(static_cast<std::size_t>(body)) : 0;
 }
 
-AttemptResult recordedAttempt(CHostScript& script) {
+AttemptResult recordedAttempt(CHostScript& script, CTargetOutcome::End& endIfFinal) {
     AttemptReport report;
     const Clock::time_point start = Clock::now();
     const AttemptResult result = RunHostScript(script, report);
@@ -56,6 +63,7 @@ AttemptResult recordedAttempt(CHostScript& script) {
     outcome.commandsSent = report.commandsSent;
     outcome.address = report.address;
     outcome.queryAnswers = std::move(report.queryAnswers);
+    endIfFinal = result == AttemptResult::GiveUp ? report.finalEnd : CTargetOutcome::End::GaveUp;
     return result;
 }
 
@@ -84,8 +92,9 @@ void releaseObjects(CHostScript& script) {
 AttemptResult HostWorkerThread(CHostScript& script) {
     int delay = kFirstRetryPauseMs;
     AttemptResult result = AttemptResult::Done;
+    CTargetOutcome::End end = CTargetOutcome::End::GaveUp;
     for (int attempts = 1;; ++attempts) {
-        result = recordedAttempt(script);
+        result = recordedAttempt(script, end);
         if (result == AttemptResult::Done) {
             endOutcome(script, CTargetOutcome::End::Succeeded);
             return result;
@@ -96,14 +105,13 @@ AttemptResult HostWorkerThread(CHostScript& script) {
         pauseFor(delay);
         delay = std::min(delay * 2, kRetryPauseCapMs);
     }
-    endOutcome(script, result == AttemptResult::GiveUp ? CTargetOutcome::End::Refused
-                                                       : CTargetOutcome::End::GaveUp);
+    endOutcome(script, end);
     releaseObjects(script);
     return result;
 }
 
 void StartHostWorker(CHostScript& script) {
-    runStart();
+    runStartedAt();
     // Room first, so that a started thread always finds its place in the list.
     g_workerThreads.reserve(g_workerThreads.size() + 1);
     CWorkerThread worker;
@@ -118,6 +126,10 @@ void StartHostWorker(CHostScript& script) {
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));
+}
+
+std::chrono::system_clock::time_point RunStartedAt() {
+    return runStartedAt();
 }
 
 void ReadOutcomesLocked(const std::function<void()>& read) {

@@ -1,6 +1,7 @@
 #pragma once
 // Host workers: one thread per host script, with its retry policy, and the script executor.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -29,6 +30,8 @@ constexpr int kRetryPauseCapMs = 5000;
 void StartHostWorker(CHostScript& script);
 // Up to seven attempts; releases the script's objects after the final failure.
 AttemptResult HostWorkerThread(CHostScript& script);
+// When the run began: the first worker's start, or now when none has started.
+std::chrono::system_clock::time_point RunStartedAt();
 // Runs `read` while no worker changes an outcome: what a run being interrupted did so far.
 void ReadOutcomesLocked(const std::function<void()>& read);
 // Waits for every started worker in start order and empties the list. 0 when every worker

@@ -31,3 +31,10 @@ std::string PathFromScriptName(const std::string& name);
 // True when users other than the owner may read or change the file (POSIX permission bits);
 // false on Windows, whose access lists this does not judge.
 bool OthersMayRead(const std::string& path);
+// True when `path` names a folder.
+bool FolderExists(const std::string& path);
+// True when both paths name one existing file (however each is written).
+bool SameFile(const std::string& first, const std::string& second);
+// True when the file exists and belongs to another user than the one running the program
+// (POSIX owner); false on Windows, where the access list decides at the write.
+bool OwnedByAnotherUser(const std::string& path);

@@ -137,3 +137,20 @@ bool OthersMayRead(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 &&
            (status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0;
 }
+
+bool FolderExists(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool SameFile(const std::string& first, const std::string& second) {
+    struct stat one {};
+    struct stat other {};
+    return ::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &other) == 0 &&
+           one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+bool OwnedByAnotherUser(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 && status.st_uid != ::geteuid();
+}

@@ -68,3 +68,36 @@ std::string PathFromScriptName(const std::string& name) {
 bool OthersMayRead(const std::string&) {
     return false;
 }
+
+bool FolderExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(WideText(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+namespace {
+
+bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& information) {
+    const HANDLE file = CreateFileW(WideText(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool known = GetFileInformationByHandle(file, &information) != 0;
+    CloseHandle(file);
+    return known;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& first, const std::string& second) {
+    BY_HANDLE_FILE_INFORMATION one{};
+    BY_HANDLE_FILE_INFORMATION other{};
+    return fileIdentity(first, one) && fileIdentity(second, other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}
+
+bool OwnedByAnotherUser(const std::string&) {
+    return false;
+}

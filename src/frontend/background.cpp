@@ -7,7 +7,7 @@
 
 #include "common/globals.h"
 #include "common/strings.h"
-#include "exec/shown_command.h"
+#include "common/shown_command.h"
 #include "files/folders.h"
 #include "files/log.h"
 #include "files/raw_file.h"

@@ -1,16 +1,23 @@
 #include "frontend/outcome.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <set>
 #include <nlohmann/json.hpp>
 
 #include "common/globals.h"
 #include "exec/worker.h"
+#include "files/folders.h"
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/system_log.h"
 #include "frontend/help.h"
 #include "frontend/preflight.h"
 #include "frontend/system.h"
+#include "script/preprocessor.h"
 
 namespace {
 
@@ -26,6 +33,10 @@ const char* endName(End end) {
             return "succeeded";
         case End::Refused:
             return "refused";
+        case End::Mismatch:
+            return "mismatch";
+        case End::NotReady:
+            return "not ready";
         case End::NotStarted:
             return "not started";
         case End::Interrupted:
@@ -56,8 +67,12 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
         return targetOf(script) + " was interrupted after " + attemptsText(outcome) +
                "; the last failed: " + last.reason + (where.empty() ? "" : " at " + where);
     }
-    if (outcome.end == End::Refused && last.line > 0) {
-        return targetOf(script) + " refused" + (where.empty() ? "" : " at " + where) + ": " +
+    if ((outcome.end == End::Refused && last.line > 0) || outcome.end == End::Mismatch ||
+        outcome.end == End::NotReady) {
+        const char* what = outcome.end == End::Refused    ? " refused"
+                           : outcome.end == End::Mismatch ? " did not match"
+                                                          : " not ready";
+        return targetOf(script) + what + (where.empty() ? "" : " at " + where) + ": " +
                last.reason;
     }
     return targetOf(script) + " gave up after " + attemptsText(outcome) + ": " + last.reason +
@@ -104,6 +119,32 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
     }
 }
 
+// "2026-12-09T06:10:42.123+01:00": local time with its offset from UTC.
+std::string isoTime(std::chrono::system_clock::time_point moment) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
+    std::tm local{};
+    std::tm utc{};
+    {
+        static std::mutex shared;  // localtime and gmtime share static results
+        const std::lock_guard<std::mutex> lock(shared);
+        local = *std::localtime(&seconds);
+        utc = *std::gmtime(&seconds);
+    }
+    const int dayShift = local.tm_year != utc.tm_year ? (local.tm_year < utc.tm_year ? -1 : 1)
+                                                       : local.tm_yday - utc.tm_yday;
+    const int offset =
+        dayShift * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            moment.time_since_epoch())
+                            .count() %
+                        1000;
+    char text[64];
+    const std::size_t size = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    std::snprintf(text + size, sizeof text - size, ".%03d%c%02d:%02d", static_cast<int>(millis),
+                  offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+    return text;
+}
+
 nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& names) {
     nlohmann::ordered_json attempts = nlohmann::ordered_json::array();
     for (const CAttemptRecord& attempt : script.outcome.attempts) {
@@ -129,9 +170,20 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
     for (const auto& script : scripts) {
         targets.push_back(targetReport(*script, names));
     }
+    nlohmann::ordered_json outcomes = nlohmann::ordered_json::object();
+    for (const auto& script : scripts) {
+        auto& count = outcomes[endName(script->outcome.end)];
+        count = count.is_null() ? 1 : count.get<int>() + 1;
+    }
+    const auto started = RunStartedAt();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::system_clock::now() - started).count();
     const nlohmann::ordered_json report = {{"version", VersionText()},
                                            {"script", g_scriptName},
                                            {"status", status},
+                                           {"started", isoTime(started)},
+                                           {"seconds", seconds},
+                                           {"outcomes", outcomes},
                                            {"targets", targets}};
     // Invalid bytes in an answer are replaced, so that the report stays valid JSON.
     const std::string text =
@@ -167,4 +219,44 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
         TellOutcome(options, openPath, scripts, status);
     });
     std::fflush(stdout);
+}
+
+bool ReportCanBeWritten(const RunOptions& options, const std::string& openPath) {
+    const std::string& path = options.reportPath;
+    if (path.empty()) {
+        return true;
+    }
+    const std::string named = "--report=" + path;
+    if (path == "-") {
+        if (options.checkMode != CheckMode::Back) {
+            return true;
+        }
+        LogMessage("%s: the default mode sends from a background copy whose standard output "
+                   "nobody reads: add --check-full, or name a file",
+                   named.c_str());
+        return false;
+    }
+    const auto separator = path.find_last_of(std::string("/") + kPathSeparator);
+    const std::string folder = separator == std::string::npos ? "." : path.substr(0, separator + 1);
+    if (!FolderExists(folder)) {
+        LogMessage("%s: no such folder %s", named.c_str(), folder.c_str());
+        return false;
+    }
+    if (OwnedByAnotherUser(path)) {
+        LogMessage("%s: belongs to another user: the report is not written over it",
+                   named.c_str());
+        return false;
+    }
+    if (!openPath.empty()) {
+        std::set<std::string> files;
+        for (const LineOrigin& origin : traceScriptOrigins(openPath, options.scriptFile)) {
+            const std::string file = origin.file == options.scriptFile ? openPath : origin.file;
+            if (files.insert(file).second && SameFile(path, file)) {
+                LogMessage("%s: is the script file %s: the report would write over it",
+                           named.c_str(), origin.file.c_str());
+                return false;
+            }
+        }
+    }
+    return true;
 }

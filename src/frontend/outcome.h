@@ -15,3 +15,7 @@ bool TellOutcome(const RunOptions& options, const std::string& openPath, const S
 // over count as interrupted, with what they did so far.
 void TellInterruptedOutcome(const RunOptions& options, const std::string& openPath,
                             const ScriptList& scripts, int status);
+// Whether the report asked for can be written when the run is over, said before anything is
+// sent: its folder exists, it is not the script or one of its included files, no other user
+// owns it, and "-" is read (not the default mode's background copy). False after saying why.
+bool ReportCanBeWritten(const RunOptions& options, const std::string& openPath);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 
+#include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/folders.h"
 #include "files/log.h"
@@ -12,6 +13,15 @@
 namespace {
 
 constexpr std::uint64_t kLargestSetFile = 16u << 20;
+
+// A value is filled into one command line: a line break would end it there and send the rest
+// as a command of its own, and a NUL would cut it.
+constexpr const char* kLineBreakProblem =
+    "the value holds a line break, a CR or a NUL, which would cut its command in two";
+
+bool breaksLine(const std::string& value) {
+    return value.find_first_of(std::string("\n\r\0", 3)) != std::string::npos;
+}
 
 bool readSetFile(const std::string& file, const std::string& path,
                  std::vector<OutsideValue>& values) {
@@ -39,6 +49,10 @@ bool readSetFile(const std::string& file, const std::string& path,
             return false;
         }
         values.push_back({name, kept.substr(equals + 1), file, path});
+        if (breaksLine(values.back().value)) {
+            LogMessage("%s:%d: %s", file.c_str(), number, kLineBreakProblem);
+            return false;
+        }
     }
     return true;
 }
@@ -59,6 +73,12 @@ bool ReadSetFiles(RunOptions& options) {
         LogMessage("%s: write --set=NAME=VALUE", options.badSet.c_str());
         return false;
     }
+    for (const OutsideValue& value : options.outsideValues) {
+        if (breaksLine(value.value)) {
+            LogMessage("--set=%s: %s", value.name.c_str(), kLineBreakProblem);
+            return false;
+        }
+    }
     for (const std::string& file : options.setFiles) {
         // Taken from the caller's folder, like the script.
         const std::string path =
@@ -72,11 +92,14 @@ bool ReadSetFiles(RunOptions& options) {
 
 bool SecretFilesAreOwn(const RunOptions& options, const ScriptCheck& check) {
     for (const LineFact& fact : check.facts) {
-        if (fact.kind != FactKind::LoginTemplate) {
+        if (fact.kind != FactKind::LoginTemplate && fact.kind != FactKind::Template) {
             continue;
         }
         for (const OutsideValue& value : options.outsideValues) {
-            if (value.name == fact.name && !value.path.empty() && OthersMayRead(value.path)) {
+            // A value filled into a LOGIN line, or one that is a whole LOGIN line itself.
+            const bool secret = fact.kind == FactKind::LoginTemplate || IsLoginCommand(value.value);
+            if (secret && value.name == fact.name && !value.path.empty() &&
+                OthersMayRead(value.path)) {
                 LogMessage(
                     "--set-file=%s: other users can read or change it, and it holds the "
                     "password %s of a LOGIN line: make it yours alone (chmod 600)",

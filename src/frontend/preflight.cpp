@@ -1,5 +1,6 @@
 #include "frontend/preflight.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -7,7 +8,7 @@
 #include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
-#include "exec/shown_command.h"
+#include "common/shown_command.h"
 #include "files/log.h"
 #include "script/analyser.h"
 #include "script/answer_pattern.h"
@@ -100,6 +101,49 @@ std::string LineNames::operator()(int line) const {
     return "--cmd:" + std::to_string(line);
 }
 
+namespace {
+
+bool sendsACommand(const ScriptList& scripts) {
+    for (const auto& script : scripts) {
+        std::size_t position = script->bodyStart;
+        std::string_view line;
+        while (nextLine(script->text, position, line)) {
+            for (std::size_t start = 0; start <= line.size();) {
+                const auto caret = std::min(line.find('^', start), line.size());
+                const std::string_view piece = line.substr(start, caret - start);
+                if (!piece.empty() && !isDirectiveLine(piece)) {
+                    return true;
+                }
+                start = caret + 1;
+            }
+        }
+    }
+    return false;
+}
+
+// A text that holds lines but would send nothing is a mistake, never a success with status 0.
+bool saysNothingToSend(const RunOptions& options, const ScriptList& scripts) {
+    if (sendsACommand(scripts)) {
+        return false;
+    }
+    if (options.scriptFile.empty()) {
+        const std::string& text = options.commandText;
+        LogMessage("--cmd: nothing to send: %s",
+                   !text.empty() && text[0] == '*'
+                       ? ("a list that begins with a directive is that directive alone (" +
+                          EscapedControls(trimBoth(text, " ")) +
+                          "): give the target with --host and --port")
+                             .c_str()
+                       : "the list holds no command");
+    } else {
+        LogMessage("%s: nothing to send: the script holds directives and no command",
+                   g_scriptName.c_str());
+    }
+    return true;
+}
+
+}  // namespace
+
 bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
                    ScriptCheck& check) {
     check.answersRead = options.checkMode != CheckMode::None;
@@ -108,6 +152,9 @@ bool AnalyseForRun(const RunOptions& options, const std::string& openPath, Scrip
     const std::shared_ptr<const std::string> text(std::shared_ptr<void>(), &options.commandText);
     if (!analyseSharedScript(text, options.host, options.port, scripts, &check)) {
         LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
+        return false;
+    }
+    if (saysNothingToSend(options, scripts)) {
         return false;
     }
     if (options.dryRun || check.problems.empty()) {

@@ -107,9 +107,18 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (!options.hasOriginalFile) {
         g_scriptName = options.scriptFile;
     }
+    const std::string badHost = hostProblem(options.host);
     const std::string badPort = portProblem(options.port);
-    if (!badPort.empty()) {
-        LogMessage("--port=%s: %s", options.port.c_str(), badPort.c_str());
+    if (!badHost.empty() || !badPort.empty()) {
+        // Empty: the one message the run has for it, as the connection would say it.
+        const bool empty = options.host.empty() || options.port.empty();
+        if (empty) {
+            LogMessage("%s", kHostOrPortEmpty);
+        } else if (!badHost.empty()) {
+            LogMessage("--host: %s", badHost.c_str());
+        } else {
+            LogMessage("--port=%s: %s", options.port.c_str(), badPort.c_str());
+        }
         return 1;
     }
     const std::string badLimit = ApplyLimits(options, g_limits);
@@ -170,7 +179,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         PrintPlan(options, openPath, scripts, check);
         return analysed ? 0 : 1;
     }
-    if (!analysed) {
+    if (!analysed || !ReportCanBeWritten(options, openPath)) {
         return 1;
     }
     if (options.checkMode == CheckMode::Back) {

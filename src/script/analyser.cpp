@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/directive.h"
+#include "common/shown_command.h"
 #include "common/globals.h"
 #include "common/strings.h"
 #include "files/log.h"
@@ -60,12 +61,28 @@ void noteProblem(Analysis& analysis, std::string message) {
 // The buffers a template line ("$...") names between "$" signs; those of a LOGIN line hold a
 // password.
 void noteTemplate(Analysis& analysis, std::string_view line) {
-    const bool login = startsWith(line, "$LOGIN ");
+    const bool login = IsLoginCommand(line);
     for (std::string& name : templateBuffers(line)) {
         if (login) {
             noteFact(analysis, FactKind::LoginTemplate, name);
         }
         noteFact(analysis, FactKind::Template, std::move(name));
+    }
+}
+
+// A "^" piece of a command line that begins with "*" is a directive when the worker meets it:
+// one that acts at run time (a wait, an event...) works there, but one that chooses the target
+// or takes in a file acts only on a script line of its own, and would be passed over.
+void noteDirectivesInList(Analysis& analysis, std::string_view line) {
+    for (auto caret = line.find("^*"); caret != std::string_view::npos;
+         caret = line.find("^*", caret + 1)) {
+        const std::string_view piece = line.substr(caret + 1, line.find('^', caret + 1) - caret - 1);
+        const DirectiveStage stage = splitDirectiveView(piece).entry->stage;
+        if (stage == DirectiveStage::Target || stage == DirectiveStage::Expanded) {
+            noteProblem(analysis, std::string(piece.substr(0, piece.find('='))) +
+                                      " after a ^ is not carried out: it acts only on a script " +
+                                      "line of its own");
+        }
     }
 }
 
@@ -87,6 +104,7 @@ void noteCommand(Analysis& analysis, std::string_view line) {
         }
         last[static_cast<std::size_t>(analysis.segment)] = analysis.lineNumber;
     }
+    noteDirectivesInList(analysis, line);
     if (line.find('$') == std::string_view::npos) {
         return;
     }
@@ -113,6 +131,19 @@ std::string multihostProblem(const CMultiHostTarget& target, const std::string& 
     }
     if (target.host.empty()) {
         return shownMultihost(target) + " has no host";
+    }
+    // After an IPv6 address's "]" only ":PORT" may follow: "[::1]3004" is no default port.
+    const std::string where = argument.substr(0, argument.find(','));
+    const auto bracket = where.find(']');
+    if (!where.empty() && where[0] == '[' &&
+        (bracket == std::string::npos ||
+         (bracket + 1 < where.size() && where[bracket + 1] != ':'))) {
+        return "*multihost=" + EscapedControls(where) +
+               ": write an IPv6 address as [ADDRESS] or [ADDRESS]:PORT";
+    }
+    const std::string badHost = hostProblem(target.host);
+    if (!badHost.empty()) {
+        return badHost;
     }
     if (target.loginUser.empty() != target.loginPassword.empty()) {
         return shownMultihost(target) + " has a " +
@@ -216,6 +247,7 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     const std::string argument(directive.argument);
     if (directive.entry->kind == DirectiveKind::Host) {
         analysis.host = argument;
+        noteProblem(analysis, hostProblem(argument));
     } else if (directive.entry->kind == DirectiveKind::Port) {
         analysis.port = argument;
         noteProblem(analysis, portProblem(argument));
@@ -223,6 +255,10 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
         analysis.targets.push_back(
             parseMultiHostTarget(argument, analysis.defaultHost, analysis.defaultPort));
         noteProblem(analysis, multihostProblem(analysis.targets.back(), argument));
+        for (std::string& name : loginValueNames(analysis.targets.back())) {
+            noteFact(analysis, FactKind::LoginTemplate, name);
+            noteFact(analysis, FactKind::Template, std::move(name));
+        }
     }
 }
 

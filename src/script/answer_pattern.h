@@ -12,8 +12,10 @@ class AnswerPattern {
     // Compiles `text`; on failure the pattern matches nothing and `problem` gives PCRE2's own
     // message and the column (from 1) where it stopped.
     AnswerPattern(const std::string& text, std::string& problem);
-    // True when the whole answer matches; false too when the match would take too long.
-    bool matches(const std::string& answer) const;
+    enum class Match { Yes, No, TooManySteps };
+    // Whether the whole answer matches; TooManySteps when finding out would take more work than
+    // one answer is allowed, which is never taken for a mismatch.
+    Match match(const std::string& answer) const;
     const std::string& text() const { return text_; }
 
   private:

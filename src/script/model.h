@@ -46,6 +46,8 @@ struct CTargetOutcome {
         Succeeded,
         GaveUp,
         Refused,
+        Mismatch,
+        NotReady,
         NotStarted,
         Interrupted
     } end = End::NotRun;

@@ -1,5 +1,7 @@
 #include "script/multihost.h"
 
+#include "script/script_check.h"
+
 namespace {
 
 // Moves the text after the last comma of `rest` into `field` and cuts `rest` before it.
@@ -47,11 +49,22 @@ CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::st
     return target;
 }
 
+std::vector<std::string> loginValueNames(const CMultiHostTarget& target) {
+    std::vector<std::string> names;
+    for (const std::string* field :
+         {&target.loginPrefix, &target.loginUser, &target.loginPassword}) {
+        for (std::string& name : templateBuffers("$" + *field)) {
+            names.push_back(std::move(name));
+        }
+    }
+    return names;
+}
+
 std::string loginLine(const CMultiHostTarget& target) {
     if (target.loginUser.empty() || target.loginPassword.empty()) {
         return std::string();
     }
-    std::string line = "LOGIN ";
+    std::string line = loginValueNames(target).empty() ? "LOGIN " : "$LOGIN ";
     if (!target.loginPrefix.empty()) {
         line += target.loginPrefix + ",";
     }

@@ -2,6 +2,7 @@
 // One target of a "multihost" line: where it runs and the LOGIN line that opens its script.
 
 #include <string>
+#include <vector>
 
 struct CMultiHostTarget {
     std::string host;
@@ -17,5 +18,9 @@ struct CMultiHostTarget {
 CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
                                       const std::string& defaultPort);
 
-// "LOGIN [prefix,]user,password" and LF, or empty unless both user and password are set.
+// The values the login fields name between "$" signs ("eng,$pw_a$"), field by field, so that a
+// "," or "^" in a value stays inside its field.
+std::vector<std::string> loginValueNames(const CMultiHostTarget& target);
+// "LOGIN [prefix,]user,password" and LF, or empty unless both user and password are set. With
+// values named in its fields, it is a template line ("$LOGIN eng,$pw_a$"), filled when sent.
 std::string loginLine(const CMultiHostTarget& target);

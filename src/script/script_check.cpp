@@ -127,6 +127,9 @@ std::string unknownDirectiveProblem(const std::string& written) {
 }
 
 std::string portProblem(const std::string& port) {
+    if (port.empty()) {
+        return kHostOrPortEmpty;
+    }
     const bool digits =
         !port.empty() && port.size() <= 5 &&
         std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -135,6 +138,17 @@ std::string portProblem(const std::string& port) {
         return std::string();
     }
     return "port " + port + " is not a number from 1 to 65535";
+}
+
+std::string hostProblem(const std::string& host) {
+    if (host.empty()) {
+        return kHostOrPortEmpty;
+    }
+    const bool name = std::none_of(host.begin(), host.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7f;
+    });
+    return name ? std::string() : EscapedControls(host) + " is not a host name";
 }
 
 bool readPause(const std::string& value, long long& milliseconds) {

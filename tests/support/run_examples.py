@@ -191,8 +191,10 @@ class Run:
                     file.write(data)
                 if mode:
                     os.chmod(path, int(mode, 8))
+            included = set(re.findall(r"^\*include=(.+)$", "".join(
+                text for text, _, _ in self.files.values()), re.M))
             for name in self.files:
-                if DRY_RUN_SCRIPTS and name.endswith(".qvtrx"):
+                if DRY_RUN_SCRIPTS and name.endswith(".qvtrx") and name not in included:
                     self.dry_run(name)
             self.files.clear()
             # A registration publishes to the desktop: to a scratch one.
