@@ -57,7 +57,7 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
     } else if (name == "--dry-run") {
         options.dryRun = true;
     } else if (name == "--report") {
-        options.reportPath = nv.value;
+        options.reportPath = options.reportNamed = nv.value;
     } else if (name == "--answer-timeout") {
         options.answerTimeout = nv.value;
     } else if (name == "--greeting-timeout") {

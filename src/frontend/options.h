@@ -26,8 +26,9 @@ struct RunOptions {
     bool install = true;
     bool encipher = false;
     bool removeFile = false;
-    bool dryRun = false;     // check and print the plan; connect to nothing
-    std::string reportPath;  // --report: where the JSON report goes ("-": standard output)
+    bool dryRun = false;      // check and print the plan; connect to nothing
+    std::string reportPath;   // --report: where the JSON report goes ("-": standard output)
+    std::string reportNamed;  // --report as given, for messages
     // --answer-timeout, --greeting-timeout, --connect-timeout, --attempts as written; empty
     // keeps the default.
     std::string answerTimeout;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
-#include <set>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "common/globals.h"
 #include "exec/worker.h"
@@ -72,8 +72,7 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
         const char* what = outcome.end == End::Refused    ? " refused"
                            : outcome.end == End::Mismatch ? " did not match"
                                                           : " not ready";
-        return targetOf(script) + what + (where.empty() ? "" : " at " + where) + ": " +
-               last.reason;
+        return targetOf(script) + what + (where.empty() ? "" : " at " + where) + ": " + last.reason;
     }
     return targetOf(script) + " gave up after " + attemptsText(outcome) + ": " + last.reason +
            (where.empty() ? std::string() : " at " + where);
@@ -131,13 +130,12 @@ std::string isoTime(std::chrono::system_clock::time_point moment) {
         utc = *std::gmtime(&seconds);
     }
     const int dayShift = local.tm_year != utc.tm_year ? (local.tm_year < utc.tm_year ? -1 : 1)
-                                                       : local.tm_yday - utc.tm_yday;
+                                                      : local.tm_yday - utc.tm_yday;
     const int offset =
         dayShift * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
-    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            moment.time_since_epoch())
-                            .count() %
-                        1000;
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch()).count() %
+        1000;
     char text[64];
     const std::size_t size = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     std::snprintf(text + size, sizeof text - size, ".%03d%c%02d:%02d", static_cast<int>(millis),
@@ -178,13 +176,10 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
     const auto started = RunStartedAt();
     const double seconds =
         std::chrono::duration<double>(std::chrono::system_clock::now() - started).count();
-    const nlohmann::ordered_json report = {{"version", VersionText()},
-                                           {"script", g_scriptName},
-                                           {"status", status},
-                                           {"started", isoTime(started)},
-                                           {"seconds", seconds},
-                                           {"outcomes", outcomes},
-                                           {"targets", targets}};
+    const nlohmann::ordered_json report = {
+        {"version", VersionText()},    {"script", g_scriptName}, {"status", status},
+        {"started", isoTime(started)}, {"seconds", seconds},     {"outcomes", outcomes},
+        {"targets", targets}};
     // Invalid bytes in an answer are replaced, so that the report stays valid JSON.
     const std::string text =
         report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
@@ -226,25 +221,25 @@ bool ReportCanBeWritten(const RunOptions& options, const std::string& openPath) 
     if (path.empty()) {
         return true;
     }
-    const std::string named = "--report=" + path;
+    const std::string named = "--report=" + options.reportNamed;
     if (path == "-") {
         if (options.checkMode != CheckMode::Back) {
             return true;
         }
-        LogMessage("%s: the default mode sends from a background copy whose standard output "
-                   "nobody reads: add --check-full, or name a file",
-                   named.c_str());
+        LogMessage(
+            "%s: the default mode sends from a background copy whose standard output "
+            "nobody reads: add --check-full, or name a file",
+            named.c_str());
         return false;
     }
     const auto separator = path.find_last_of(std::string("/") + kPathSeparator);
     const std::string folder = separator == std::string::npos ? "." : path.substr(0, separator + 1);
     if (!FolderExists(folder)) {
-        LogMessage("%s: no such folder %s", named.c_str(), folder.c_str());
+        LogMessage("%s: its folder does not exist", named.c_str());
         return false;
     }
     if (OwnedByAnotherUser(path)) {
-        LogMessage("%s: belongs to another user: the report is not written over it",
-                   named.c_str());
+        LogMessage("%s: belongs to another user: the report is not written over it", named.c_str());
         return false;
     }
     if (!openPath.empty()) {
