@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "common/strings.h"
 #include "files/system_log.h"
 #include "files/wide_win32.h"
 
@@ -8,7 +9,8 @@ void SystemLog(SystemLogLevel level, const std::string& message) {
     if (source == nullptr) {
         return;
     }
-    const std::wstring wide = WideText(message);
+    // Names and answers come from scripts and servers: none of them may start a line of its own.
+    const std::wstring wide = WideText(EscapedControls(message));
     const wchar_t* strings[] = {wide.c_str()};
     // Event 1 of the program's message table is its one string: the line as written.
     constexpr DWORD kEventLine = 1;

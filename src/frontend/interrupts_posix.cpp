@@ -80,12 +80,16 @@ std::atomic<bool> g_runOver{false};
 sigset_t g_maskBeforeWatch;
 int g_wakeSignal = 0;  // a watched signal, sent to the watcher to end it
 
-// INT and TERM, unless the process was started with them ignored (a background job of a
-// shell): blocked, an ignored signal would be kept for the watcher instead.
+// What stops a run in the foreground: Ctrl-C, TERM, a closed terminal or a dropped session
+// (HUP) and Ctrl-\ (QUIT).
+constexpr int kStops[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
+// The stops, less those the process was started with ignored (a background job of a shell):
+// blocked, an ignored signal would be kept for the watcher instead.
 sigset_t watchedSignals() {
     sigset_t set;
     sigemptyset(&set);
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : kStops) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
             sigaddset(&set, signal);
@@ -100,7 +104,7 @@ void watch(sigset_t set, const std::function<void(int)>& onStop) {
         return;
     }
     // A second signal, while the outcome is being told, ends the process at once.
-    for (int watched : {SIGINT, SIGTERM}) {
+    for (int watched : kStops) {
         if (sigismember(&set, watched) == 1) {
             ::signal(watched, SIG_DFL);
         }
@@ -114,8 +118,13 @@ void watch(sigset_t set, const std::function<void(int)>& onStop) {
 
 void WatchForStop(std::function<void(int status)> onStop) {
     const sigset_t set = watchedSignals();
-    g_wakeSignal = sigismember(&set, SIGTERM) == 1 ? SIGTERM : SIGINT;
-    if (sigismember(&set, g_wakeSignal) != 1) {
+    g_wakeSignal = 0;
+    for (int signal : kStops) {
+        if (g_wakeSignal == 0 && sigismember(&set, signal) == 1) {
+            g_wakeSignal = signal;
+        }
+    }
+    if (g_wakeSignal == 0) {
         return;
     }
     // Blocked before the workers start, so that every thread leaves the signals to the watcher.

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "common/globals.h"
+#include "common/strings.h"
 #include "exec/worker.h"
 #include "files/folders.h"
 #include "files/log.h"
@@ -107,14 +108,15 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
         if (script->outcome.end != End::Succeeded) {
             const std::string line = failureLine(*script, names);
             logLine(background, SystemLogLevel::Error, line);
-            failures += (failures.empty() ? "" : "\n") + line;
+            failures += (failures.empty() ? "" : "\n") + EscapedControls(line);
         }
     }
     // Nobody reads a background run's output: the person at the desktop is told.
     if (background) {
-        NotifyDesktop((g_scriptName.empty() ? std::string("transmitter") : g_scriptName) +
-                          " failed: " + counted,
-                      failures);
+        NotifyDesktop(
+            EscapedControls(g_scriptName.empty() ? std::string("transmitter") : g_scriptName) +
+                " failed: " + counted,
+            failures);
     }
 }
 

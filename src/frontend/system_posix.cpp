@@ -41,10 +41,16 @@ void NotifyDesktop(const std::string& title, const std::string& text) {
     if (bus == nullptr || bus[0] == '\0') {
         return;
     }
+    // The body may carry markup: none of a server's choosing. "--" keeps a text that begins
+    // with "-" from being read as an option.
+    std::string body;
+    for (const char c : text) {
+        body += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+    }
     StartDetachedProgram(
         "gdbus", true,
         {"gdbus", "call", "--session", "--dest=org.freedesktop.Notifications",
          "--object-path=/org/freedesktop/Notifications",
-         "--method=org.freedesktop.Notifications.Notify", "transmitter", "uint32 0", "dialog-error",
-         title, text, "@as []", "@a{sv} {}", "int32 10000"});
+         "--method=org.freedesktop.Notifications.Notify", "--", "transmitter", "uint32 0",
+         "dialog-error", title, body, "@as []", "@a{sv} {}", "int32 10000"});
 }
