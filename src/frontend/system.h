@@ -16,3 +16,6 @@ std::string AccountName();
 // itself (the freedesktop notification service on Linux, a balloon of the notification area on
 // Windows). Nothing where there is no desktop session.
 void NotifyDesktop(const std::string& title, const std::string& text);
+// True when a service manager started the program as a service (systemd: INVOCATION_ID set,
+// and no controlling terminal): a background copy would be ended with the service.
+bool StartedAsService();

@@ -54,3 +54,16 @@ void NotifyDesktop(const std::string& title, const std::string& text) {
          "--method=org.freedesktop.Notifications.Notify", "--", "transmitter", "uint32 0",
          "dialog-error", title, body, "@as []", "@a{sv} {}", "int32 10000"});
 }
+
+bool StartedAsService() {
+    const char* invocation = std::getenv("INVOCATION_ID");
+    if (invocation == nullptr || invocation[0] == '\0') {
+        return false;
+    }
+    const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (terminal >= 0) {
+        ::close(terminal);
+        return false;
+    }
+    return true;
+}

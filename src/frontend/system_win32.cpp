@@ -106,3 +106,9 @@ void NotifyDesktop(const std::string& title, const std::string& text) {
     }
     DestroyWindow(window);
 }
+
+// A scheduled task or a service gets no background copy to lose: the launch waits for nothing,
+// but nothing ends the copy with it either.
+bool StartedAsService() {
+    return false;
+}
