@@ -493,6 +493,11 @@ std::optional<BlindEnd> BlindClose::look() {
 // The server read what it wanted and ended its stream: the close is clean once every byte
 // sent is acknowledged and no reset, which bytes it had not read would bring, has followed.
 std::optional<BlindEnd> BlindClose::afterStreamEnd(Clock::time_point now) const {
+    // Where the platform cannot tell acknowledgements or a reset that follows the end, a server
+    // that answered some commands and then ended its stream may have dropped the rest.
+    if (!SocketTellsAcknowledgements() && answers_.heardMore()) {
+        return BlindEnd::ClosedEarly;
+    }
     const auto watch = std::chrono::milliseconds(kBlindResetWatchMs);
     if (acknowledgedAt_ && now - std::max(*acknowledgedAt_, *endedAt_) >= watch) {
         return BlindEnd::StreamEnded;

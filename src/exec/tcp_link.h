@@ -127,7 +127,8 @@ constexpr int kBlindResetWatchMs = 200;
 enum class BlindEnd {
     // Ends well: nothing the server had not read is thrown away.
     Answered,     // every answer came
-    StreamEnded,  // the server ended its stream after ours, and no reset followed
+    StreamEnded,  // the server ended its stream after ours, and no reset followed (where the
+                  // platform cannot tell a reset, only a server that said nothing but its greeting)
     NothingSaid,  // only the greeting (or nothing) came, and the line stayed quiet
     // Fails: commands may be lost.
     ClosedEarly,  // the server ended its stream before the program ended its own

@@ -72,6 +72,8 @@ void SocketShutdownSend(SocketHandle socket);
 // True once the peer's system has acknowledged every byte sent (the end of the stream too).
 // A platform that cannot tell says true once the bytes are handed to the system.
 bool SocketAllSentAcknowledged(SocketHandle socket);
+// Whether SocketAllSentAcknowledged and SocketBroken tell what happened on the wire.
+bool SocketTellsAcknowledgements();
 // True when the connection was reset or broke, even after the peer ended its stream (a
 // receive then only says that the stream ended).
 bool SocketBroken(SocketHandle socket);

@@ -211,6 +211,10 @@ bool SocketAllSentAcknowledged(SocketHandle socket) {
     return ::ioctl(raw(socket), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
 }
 
+bool SocketTellsAcknowledgements() {
+    return true;
+}
+
 bool SocketBroken(SocketHandle socket) {
     int error = 0;
     socklen_t size = sizeof error;

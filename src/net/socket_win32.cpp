@@ -195,6 +195,10 @@ bool SocketAllSentAcknowledged(SocketHandle) {
     return true;
 }
 
+bool SocketTellsAcknowledgements() {
+    return false;
+}
+
 bool SocketBroken(SocketHandle socket) {
     int error = 0;
     int size = sizeof error;
