@@ -8,9 +8,9 @@
 
 #include "common/directive.h"
 #include "common/globals.h"
+#include "common/shown_command.h"
 #include "common/strings.h"
 #include "exec/limits.h"
-#include "common/shown_command.h"
 #include "files/log.h"
 #include "script/host_script.h"
 

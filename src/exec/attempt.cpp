@@ -6,10 +6,10 @@
 
 #include "common/directive.h"
 #include "common/globals.h"
+#include "common/shown_command.h"
 #include "common/strings.h"
 #include "exec/directives.h"
 #include "exec/limits.h"
-#include "common/shown_command.h"
 #include "exec/templates.h"
 #include "files/log.h"
 #include "script/answer_pattern.h"
@@ -201,10 +201,11 @@ AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::st
 
 AttemptResult HostAttempt::patternTooCostly(const AnswerCheck& check, const std::string& shown,
                                             CTargetOutcome::End end) {
-    LogMessage("%s: The answer (%s:%s) to command %s could not be judged: the pattern %s needs "
-               "more steps than allowed",
-               g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
-               check.pattern.c_str());
+    LogMessage(
+        "%s: The answer (%s:%s) to command %s could not be judged: the pattern %s needs "
+        "more steps than allowed",
+        g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
+        check.pattern.c_str());
     report_.reason = "the pattern " + check.pattern + " needs more steps than allowed to judge " +
                      "the answer to " + shown;
     report_.scriptLine = lineCount_;

@@ -313,8 +313,7 @@ AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due, bool holdP
     bool complete = false;
     const std::size_t lines =
         wholeLines(peeked, static_cast<std::size_t>(available), firstByte, due, complete);
-    const std::size_t wanted =
-        complete || !holdParts ? lines : static_cast<std::size_t>(available);
+    const std::size_t wanted = complete || !holdParts ? lines : static_cast<std::size_t>(available);
     if (wanted == 0) {
         return Arrival::Nothing;
     }

@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "common/globals.h"
-#include "common/strings.h"
 #include "common/shown_command.h"
+#include "common/strings.h"
 #include "files/folders.h"
 #include "files/log.h"
 #include "files/raw_file.h"

@@ -7,8 +7,8 @@
 
 #include "common/directive.h"
 #include "common/globals.h"
-#include "common/strings.h"
 #include "common/shown_command.h"
+#include "common/strings.h"
 #include "files/log.h"
 #include "script/analyser.h"
 #include "script/answer_pattern.h"

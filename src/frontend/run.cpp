@@ -185,9 +185,10 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (options.checkMode == CheckMode::Back && StartedAsService()) {
         // The service manager ends a background copy with the service as soon as the launch
         // returns: the show is sent here instead, and the status is the run's.
-        LogMessage("%s: started as a service: the run goes on in the foreground, as with "
-                   "--check-full",
-                   g_scriptName.c_str());
+        LogMessage(
+            "%s: started as a service: the run goes on in the foreground, as with "
+            "--check-full",
+            g_scriptName.c_str());
         options.checkMode = CheckMode::Full;
     }
     if (options.checkMode == CheckMode::Back) {

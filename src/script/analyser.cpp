@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "common/directive.h"
-#include "common/shown_command.h"
 #include "common/globals.h"
+#include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/answer_pattern.h"
@@ -76,7 +76,8 @@ void noteTemplate(Analysis& analysis, std::string_view line) {
 void noteDirectivesInList(Analysis& analysis, std::string_view line) {
     for (auto caret = line.find("^*"); caret != std::string_view::npos;
          caret = line.find("^*", caret + 1)) {
-        const std::string_view piece = line.substr(caret + 1, line.find('^', caret + 1) - caret - 1);
+        const std::string_view piece =
+            line.substr(caret + 1, line.find('^', caret + 1) - caret - 1);
         const DirectiveStage stage = splitDirectiveView(piece).entry->stage;
         if (stage == DirectiveStage::Target || stage == DirectiveStage::Expanded) {
             noteProblem(analysis, std::string(piece.substr(0, piece.find('='))) +

@@ -89,8 +89,9 @@ AnswerPattern::Match AnswerPattern::match(const std::string& answer) const {
     MatchContext context(pcre2_match_context_create(nullptr), pcre2_match_context_free);
     MatchData data(pcre2_match_data_create_from_pattern(code_->code, nullptr),
                    pcre2_match_data_free);
-    JitStack stack(code_->watched ? nullptr : pcre2_jit_stack_create(32768, kJitStackBytes, nullptr),
-                   pcre2_jit_stack_free);
+    JitStack stack(
+        code_->watched ? nullptr : pcre2_jit_stack_create(32768, kJitStackBytes, nullptr),
+        pcre2_jit_stack_free);
     if (!context || !data) {
         return Match::TooManySteps;
     }
