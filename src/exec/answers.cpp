@@ -141,7 +141,8 @@ AttemptResult judgeCommand(const CheckContext& context, std::string_view line, i
     const std::string_view command = commandOf(line);
     lastAnswer = context.answers.next(due);
     if (lastAnswer.empty()) {
-        return NoAnswerTo(context.host, context.port, command, number, context.report);
+        return NoAnswerTo(context.host, context.port, command, number,
+                          context.answers.missingText(), context.report);
     }
     if (lastAnswer[0] == '*') {
         const std::string answer = ShownAnswer(command, lastAnswer);
@@ -223,11 +224,13 @@ void PrintQueryAnswer(const std::string& answer, AttemptReport& report) {
 }
 
 AttemptResult NoAnswerTo(const std::string& host, const std::string& port, std::string_view command,
-                         int line, AttemptReport& report) {
+                         int line, const std::string& missing, AttemptReport& report) {
     const std::string shown = ShownCommand(command);
     LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), host.c_str(),
                port.c_str(), shown.c_str());
-    report.reason = "no answer to " + shown;
+    // "no answer within 500 ms (--answer-timeout) to X", "no answer to X (the server closed...)"
+    report.reason = startsWith(missing, "within") ? "no answer " + missing + " to " + shown
+                                                  : "no answer to " + shown + " " + missing;
     report.scriptLine = line;
     return AttemptResult::Retry;
 }

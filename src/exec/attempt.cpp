@@ -95,12 +95,13 @@ bool HostAttempt::nextLine(std::string_view& line) {
 }
 
 AttemptResult HostAttempt::connect() {
-    connection_ = OpenConnection(script_.host, script_.port, &report_.address);
+    std::string why;
+    connection_ = OpenConnection(script_.host, script_.port, &report_.address, &why);
     connectedAt_ = std::chrono::steady_clock::now();
     if (connection_ == kNoConnection) {
         LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), script_.host.c_str(),
                    script_.port.c_str());
-        report_.reason = "no connection";
+        report_.reason = "no connection: " + why;
         return AttemptResult::Retry;
     }
     if (checking_) {
@@ -244,7 +245,8 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
         }
         last = answers.next(1);
         if (last.empty()) {
-            return NoAnswerTo(script_.host, script_.port, command, lineCount_, report_);
+            return NoAnswerTo(script_.host, script_.port, command, lineCount_,
+                              answers.missingText(), report_);
         }
         const AnswerPattern::Match match =
             last[0] == '*' ? AnswerPattern::Match::No : pattern.match(last);

@@ -59,16 +59,22 @@ std::uint16_t portNumber(const std::string& port) {
 // address does not answer costs a quarter of a second, not the connect time-out.
 constexpr int kNextAddressAfterMs = 250;
 
-Connection OpenConnection(const std::string& host, const std::string& port, std::string* address) {
+Connection OpenConnection(const std::string& host, const std::string& port, std::string* address,
+                          std::string* why) {
+    std::string ignored;
+    std::string& failure = why != nullptr ? *why : ignored;
     if (host.empty() || port.empty()) {
         LogMessage("Error : Host or Port empty");
+        failure = "no host or port";
         return kNoConnection;
     }
     const std::vector<SocketAddress> addresses = SocketResolve(host, portNumber(port));
     if (addresses.empty()) {
         LogMessage("Error no such host %s:%s", host.c_str(), port.c_str());
+        failure = "no such host";
         return kNoConnection;
     }
+    int lastError = 0;
     std::vector<SocketHandle> pending;
     std::vector<std::size_t> pendingAddress;  // which address each pending socket tries
     std::size_t next = 0;
@@ -83,6 +89,8 @@ Connection OpenConnection(const std::string& host, const std::string& port, std:
             if (socket != kNoSocket) {
                 pending.push_back(socket);
                 pendingAddress.push_back(next);
+            } else {
+                lastError = SocketLastError();
             }
             ++next;
             continue;
@@ -99,6 +107,7 @@ Connection OpenConnection(const std::string& host, const std::string& port, std:
         if (index < 0) {
             continue;
         }
+        lastError = connected ? lastError : SocketLastError();
         const SocketHandle finished = pending[static_cast<std::size_t>(index)];
         const std::size_t tried = pendingAddress[static_cast<std::size_t>(index)];
         pending.erase(pending.begin() + index);
@@ -117,6 +126,13 @@ Connection OpenConnection(const std::string& host, const std::string& port, std:
     }
     if (connection == kNoConnection) {
         LogMessage("Error cannot connect to %s:%s", host.c_str(), port.c_str());
+        const ConnectFailure kind = SocketConnectFailure(lastError);
+        failure = !pending.empty() || lastError == 0
+                      ? "timed out after " + std::to_string(g_limits.connectTimeoutMs) +
+                            " ms (--connect-timeout)"
+                  : kind == ConnectFailure::Refused     ? "refused"
+                  : kind == ConnectFailure::Unreachable ? "unreachable"
+                                                        : "error " + std::to_string(lastError);
         return kNoConnection;
     }
     SocketSetBlocking(connection);
@@ -186,6 +202,7 @@ std::string AnswerReader::next(std::size_t due) {
         const std::size_t length = scanned_ - start_;
         if (length > kMaxAnswerLineBytes) {
             LogMessage("SOCKET_ERROR: %d", SocketMessageTooLongError());
+            missing_ = Missing::TooLong;
             return std::string();
         }
         if (end == std::string::npos) {
@@ -193,6 +210,7 @@ std::string AnswerReader::next(std::size_t due) {
                 waitStart = Clock::now();
             } else if (olderThan(*waitStart, kStallLimitMs)) {
                 LogMessage("SOCKET_ERROR: %d", SocketTimedOutError());
+                missing_ = Missing::Stalled;
                 return std::string();
             }
             if (!takeMore(due)) {
@@ -211,6 +229,22 @@ std::string AnswerReader::next(std::size_t due) {
             line.pop_back();
         }
         return line;
+    }
+}
+
+std::string AnswerReader::missingText() const {
+    switch (missing_) {
+        case Missing::TimedOut:
+            return "within " + std::to_string(g_limits.answerTimeoutMs) + " ms (--answer-timeout)";
+        case Missing::Stalled:
+            return "within " + std::to_string(kStallLimitMs) +
+                   " ms, the longest one answer may take to come whole";
+        case Missing::TooLong:
+            return "(the answer is longer than 16 MiB)";
+        case Missing::Broken:
+            return "(the connection broke)";
+        default:
+            return "(the server closed the connection)";
     }
 }
 
@@ -278,8 +312,11 @@ bool AnswerReader::takeMore(std::size_t due) {
     char peeked[kReceiveChunkBytes];
     const long available = SocketReceive(connection_, peeked, sizeof peeked, true);
     if (available <= 0) {
+        missing_ = Missing::Closed;
         if (available < 0) {
-            LogMessage("SOCKET_ERROR: %d", SocketLastError());
+            const int error = SocketLastError();
+            LogMessage("SOCKET_ERROR: %d", error);
+            missing_ = error == SocketTimedOutError() ? Missing::TimedOut : Missing::Broken;
         }
         return false;
     }

@@ -23,11 +23,12 @@ constexpr std::size_t kReceiveChunkBytes = 65536;
 // healthy server comes near it; past it the line is missing, or the send failed.
 constexpr int kStallLimitMs = TRANSMITTER_STALL_LIMIT_MS;
 
-// IPv4, first address of the host, connected within g_limits.connectTimeoutMs. kNoConnection after
-// a logged failure.
-// `address`, when given, receives the address that connected.
+// Every address of the host, IPv4 and IPv6, tried as OpenConnection says, connected within
+// g_limits.connectTimeoutMs. kNoConnection after a logged failure, with `why` (when given) saying
+// it for the summary: "no such host", "refused", "unreachable", "timed out after N ms
+// (--connect-timeout)". `address`, when given, receives the address that connected.
 Connection OpenConnection(const std::string& host, const std::string& port,
-                          std::string* address = nullptr);
+                          std::string* address = nullptr, std::string* why = nullptr);
 
 // What to do while a send cannot proceed because the server has stopped reading.
 enum class BlockedSend {
@@ -66,6 +67,10 @@ class AnswerReader {
     // reader goes before next() is called, unless `holdParts`: a reader that stays until the
     // line is handed out also takes the parts of a line longer than one receive.
     bool lineArrived(std::size_t due, bool holdParts = false);
+    // Why the last next() handed out nothing, for the summary: the limit it ran into, or what
+    // became of the connection ("within 500 ms (--answer-timeout)", "(the server closed the
+    // connection)").
+    std::string missingText() const;
 
   private:
     enum class Arrival { Lines, Nothing, Ended };
@@ -74,7 +79,9 @@ class AnswerReader {
     void dropHandedOut();
     void appendTaken(const char* data, std::size_t size);
 
+    enum class Missing { Closed, Broken, TimedOut, Stalled, TooLong };
     Connection connection_;
+    Missing missing_ = Missing::Closed;
     std::string taken_;  // taken off the socket, not yet handed out from start_ on
     std::size_t start_ = 0;
     std::size_t scanned_ = 0;  // taken_ holds no LF between start_ and here

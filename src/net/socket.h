@@ -62,6 +62,9 @@ long SocketReceiveNoWait(SocketHandle socket, char* buffer, std::size_t size);
 
 // The socket layer's last error code, as the log shows it.
 int SocketLastError();
+// What a connection's failure, given by its error code, means to a user.
+enum class ConnectFailure { Refused, Unreachable, Other };
+ConnectFailure SocketConnectFailure(int error);
 // The error code logged when an answer does not come in time.
 int SocketTimedOutError();
 // The error code logged for an answer line beyond the length limit.

@@ -194,6 +194,15 @@ int SocketLastError() {
     return errno;
 }
 
+ConnectFailure SocketConnectFailure(int error) {
+    if (error == ECONNREFUSED) {
+        return ConnectFailure::Refused;
+    }
+    return error == EHOSTUNREACH || error == ENETUNREACH || error == EADDRNOTAVAIL
+               ? ConnectFailure::Unreachable
+               : ConnectFailure::Other;
+}
+
 int SocketTimedOutError() {
     return EAGAIN;  // what a receive time-out leaves in errno
 }

@@ -178,6 +178,15 @@ int SocketLastError() {
     return WSAGetLastError();
 }
 
+ConnectFailure SocketConnectFailure(int error) {
+    if (error == WSAECONNREFUSED) {
+        return ConnectFailure::Refused;
+    }
+    return error == WSAEHOSTUNREACH || error == WSAENETUNREACH || error == WSAEADDRNOTAVAIL
+               ? ConnectFailure::Unreachable
+               : ConnectFailure::Other;
+}
+
 int SocketTimedOutError() {
     return WSAETIMEDOUT;  // what a receive time-out leaves behind
 }
