@@ -1,6 +1,6 @@
 ; Installer of the transmitter for Windows, built on Linux by makensis (Debian's nsis) from the
-; files of the Windows build; the build passes VERSION, EXE, DLL, TYPES, GUIDE, LICENCE, ICON
-; and OUTFILE (and SIGN when it signs).
+; files of the Windows build; the build passes VERSION, EXE, DLL, TYPES, GUIDE, LICENCE, SIM,
+; SCHEMA, ICON and OUTFILE (and SIGN when it signs).
 ; Silent for managed deployment: setup.exe /S [/ADDTOPATH] [/D=folder], uninstall.exe /S.
 Unicode true
 SetCompressor /SOLID lzma
@@ -8,6 +8,7 @@ RequestExecutionLevel admin
 
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
+!insertmacro un.GetParent
 !include "WinMessages.nsh"
 !include "WordFunc.nsh"
 !include "StrFunc.nsh"
@@ -62,6 +63,8 @@ Section "Transmitter" SectionProgram
     File "/oname=file-types.xml" "${TYPES}"
     File "/oname=guide.html" "${GUIDE}"
     File "/oname=licence.txt" "${LICENCE}"
+    File "/oname=orvane-sim.exe" "${SIM}"
+    File "/oname=report.schema.json" "${SCHEMA}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; "start transmitter.exe" and the Run box find the program without PATH.
@@ -101,7 +104,12 @@ Section "Transmitter" SectionProgram
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\transmitter.exe,0"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    ; In place (_?=): deployment tools run this string and read its status, which the copy the
+    ; uninstaller makes of itself otherwise returns before the real uninstall has decided.
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\guide.html"
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
@@ -188,9 +196,13 @@ Section "Uninstall"
     Delete "$INSTDIR\file-types.xml"
     Delete "$INSTDIR\guide.html"
     Delete "$INSTDIR\licence.txt"
-    Delete "$INSTDIR\uninstall.exe"
-    RMDir "$INSTDIR"
-    RMDir "$INSTDIR\.."
+    Delete "$INSTDIR\orvane-sim.exe"
+    Delete "$INSTDIR\report.schema.json"
+    ; Run in place (_?=), the uninstaller cannot delete itself now: at the next start.
+    Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+    RMDir /REBOOTOK "$INSTDIR"
+    ${un.GetParent} "$INSTDIR" $1
+    RMDir "$1"
     RMDir /r "${START_MENU}"
     DeleteRegKey HKLM "${APP_PATHS_KEY}"
     ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "AddedToPath"

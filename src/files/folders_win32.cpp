@@ -35,11 +35,13 @@ std::string GetTempScriptFile() {
     return Utf8Text(name);
 }
 
+// A folder may be longer than MAX_PATH where long paths are enabled: asked for its size first.
 std::string CurrentFolder() {
-    wchar_t folder[MAX_PATH] = {};
-    const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
-    return (length == 0 || length >= MAX_PATH) ? std::string()
-                                               : Utf8Text(folder, static_cast<int>(length));
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring folder(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetCurrentDirectoryW(size, folder.data());
+    return (length == 0 || length >= size) ? std::string()
+                                           : Utf8Text(folder.data(), static_cast<int>(length));
 }
 
 bool ChangeFolder(const std::string& folder) {

@@ -25,7 +25,8 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
     const std::string& name = nv.name;
     if (name == "-c" || name == "--crypt") {
         options.encipher = true;
-    } else if (name == "-h" || name == "--help") {
+    } else if (name == "-h" || name == "--help" || argument == "/?") {
+        // "/?" asks Windows programs for their help.
         return Step::Help;
     } else if (name == "-V" || name == "--version") {
         return Step::Version;

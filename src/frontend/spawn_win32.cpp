@@ -4,14 +4,21 @@
 #include "frontend/spawn.h"
 #include "frontend/windows_command_line.h"
 
-// Empty when the path does not fit; CreateProcess then searches for argv[0].
+// Empty when the path cannot be had; CreateProcess then searches for argv[0]. The buffer grows
+// until the path fits: an installation may lie deeper than MAX_PATH where long paths are on.
 std::string RunningExecutable() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return std::string();
+    constexpr DWORD kLongestPath = 32768;
+    for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
+        std::wstring path(size, L'\0');
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), size);
+        if (length == 0) {
+            return std::string();
+        }
+        if (length < size) {
+            return Utf8Text(path.data(), static_cast<int>(length));
+        }
     }
-    return Utf8Text(path, static_cast<int>(length));
+    return std::string();
 }
 
 bool StartDetachedCopy(const std::vector<std::string>& argv) {

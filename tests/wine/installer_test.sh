@@ -81,11 +81,12 @@ installs_silently_into_a_fresh_prefix() {
     timeout 120 wineserver --wait
     reg_value "$ENVIRONMENT_KEY" Path >"$WORK/path-before"
     timeout 120 wine "$SETUP" /S || fail "setup exit status $?"
-    for file in transmitter.exe qvtrxResources.dll file-types.xml uninstall.exe licence.txt; do
+    for file in transmitter.exe qvtrxResources.dll file-types.xml uninstall.exe licence.txt \
+        orvane-sim.exe report.schema.json; do
         [ -f "$INSTALLED/$file" ] || fail "$file is not installed"
     done
-    grep -q '<h2 id="checking-what-you-set\|<h2 id="exit-statuses-for-batch-files"' \
-        "$INSTALLED/guide.html" || fail "no guide"
+    /usr/bin/python3 tests/wine/guide_matches.py docs/guide.md "$INSTALLED/guide.html" ||
+        fail "the installed guide is not the whole guide"
     [ "$(reg_value "$APP_PATHS_KEY")" = "$PROGRAM" ] || fail "no App Paths entry"
     for link in "Transmitter guide" "Transmitter log" "Licence" "Uninstall the transmitter"; do
         [ -f "$START_MENU/$link.lnk" ] || fail "no Start menu entry '$link'"
@@ -136,8 +137,12 @@ appears_in_add_remove_programs() {
     [ "$(reg_value "$UNINSTALL_KEY" DisplayName)" = "Orvane Tessaly transmitter" ] ||
         fail "DisplayName"
     [ "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" = "1.0.15" ] || fail "DisplayVersion"
-    [ "$(reg_value "$UNINSTALL_KEY" QuietUninstallString)" = "\"$FOLDER\\uninstall.exe\" /S" ] ||
-        fail "QuietUninstallString"
+    [ "$(reg_value "$UNINSTALL_KEY" QuietUninstallString)" = \
+        "\"$FOLDER\\uninstall.exe\" /S _?=$FOLDER" ] || fail "QuietUninstallString"
+    [ "$(reg_value "$UNINSTALL_KEY" HelpLink)" = "$FOLDER\\guide.html" ] || fail "HelpLink"
+    local size
+    size=$(reg_value "$UNINSTALL_KEY" EstimatedSize)
+    [ -n "$size" ] && [ $((size)) -gt 100 ] || fail "EstimatedSize '$size'"
 }
 
 # Opened through the shell the script runs in the default mode: the shell's program returns
@@ -212,8 +217,9 @@ a_running_show_keeps_the_installation_whole() {
     timeout 120 wine "$SETUP" /S
     status=$?
     [ "$status" = 2 ] || fail "setup over a running show: status $status"
-    # In place (_?=, unquoted, from a batch file), so that its status is the uninstaller's own.
-    run_batch "\"$FOLDER\\uninstall.exe\" /S _?=$FOLDER" 'exit /b %errorlevel%'
+    # As a deployment tool runs it: the registered silent uninstall, whose status is the
+    # uninstaller's own.
+    run_batch "$(reg_value "$UNINSTALL_KEY" QuietUninstallString)" 'exit /b %errorlevel%'
     status=$?
     [ "$status" = 2 ] || fail "uninstall under a running show: status $status"
     [ -f "$INSTALLED/transmitter.exe" ] && key_exists "$UNINSTALL_KEY" &&
