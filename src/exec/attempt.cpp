@@ -81,7 +81,10 @@ AttemptResult HostAttempt::checkpoint() {
     if (flushed != AttemptResult::Done || !checking_) {
         return flushed;
     }
-    return CheckAnswers(script_, progress_, readCursor_, connection_, lastAnswer_, report_);
+    const AttemptResult checked =
+        CheckAnswers(script_, progress_, readCursor_, connection_, lastAnswer_, report_);
+    report_.tellProgress();
+    return checked;
 }
 
 // The view stays valid as long as the script text.
@@ -104,6 +107,7 @@ AttemptResult HostAttempt::connect() {
         report_.reason = "no connection: " + why;
         return AttemptResult::Retry;
     }
+    report_.tellProgress();
     if (checking_) {
         batch_.add(std::string_view("FORCEREPLY"), lineStart_);
     }
@@ -296,6 +300,7 @@ AttemptResult HostAttempt::flushCommands() {
         &sent);
     if (allSent) {
         batch_.clear();
+        report_.tellProgress();
         return AttemptResult::Done;
     }
     if (drainResult_ != AttemptResult::Done) {

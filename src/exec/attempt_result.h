@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,4 +30,12 @@ struct AttemptReport {
     // How the target ends when this attempt gives up: an answer refused the command, did not
     // match *expect, or *until's query never got the answer it waited for.
     CTargetOutcome::End finalEnd = CTargetOutcome::End::Refused;
+    // Told, on the attempt's thread, what the attempt has done so far (connected, sent, judged),
+    // so that a run interrupted meanwhile can say it; may be empty.
+    std::function<void(const AttemptReport&)> progressed;
+    void tellProgress() const {
+        if (progressed) {
+            progressed(*this);
+        }
+    }
 };

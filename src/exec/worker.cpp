@@ -51,12 +51,32 @@ int analysedLine(const CHostScript& script, int scriptLine) {
     return body >= 0 ? script.lineOrigins.at(static_cast<std::size_t>(body)) : 0;
 }
 
+// What the attempt has done so far, where a run being interrupted can read it.
+void publishProgress(CTargetOutcome::Live& live, const AttemptReport& report) {
+    const std::lock_guard<std::mutex> lock(g_outcomeMutex);
+    live.commandsSent = report.commandsSent;
+    live.address = report.address;
+    live.queryAnswers.insert(
+        live.queryAnswers.end(),
+        report.queryAnswers.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                          live.queryAnswers.size(), report.queryAnswers.size())),
+        report.queryAnswers.end());
+}
+
 AttemptResult recordedAttempt(CHostScript& script, CTargetOutcome::End& endIfFinal) {
     AttemptReport report;
     const Clock::time_point start = Clock::now();
+    {
+        const std::lock_guard<std::mutex> lock(g_outcomeMutex);
+        script.outcome.live =
+            CTargetOutcome::Live{true, secondsBetween(runStart(), start), 0, {}, {}};
+    }
+    CTargetOutcome::Live& live = script.outcome.live;
+    report.progressed = [&live](const AttemptReport& told) { publishProgress(live, told); };
     const AttemptResult result = RunHostScript(script, report);
     const std::lock_guard<std::mutex> lock(g_outcomeMutex);
     CTargetOutcome& outcome = script.outcome;
+    outcome.live.begun = false;
     outcome.attempts.push_back({report.reason, analysedLine(script, report.scriptLine),
                                 secondsBetween(runStart(), start),
                                 secondsBetween(start, Clock::now())});
@@ -130,6 +150,10 @@ void StartHostWorker(CHostScript& script) {
 
 std::chrono::system_clock::time_point RunStartedAt() {
     return runStartedAt();
+}
+
+double SecondsSinceRunStart() {
+    return secondsBetween(runStart(), Clock::now());
 }
 
 void ReadOutcomesLocked(const std::function<void()>& read) {

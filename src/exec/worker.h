@@ -32,6 +32,8 @@ void StartHostWorker(CHostScript& script);
 AttemptResult HostWorkerThread(CHostScript& script);
 // When the run began: the first worker's start, or now when none has started.
 std::chrono::system_clock::time_point RunStartedAt();
+// Seconds since then, as the report counts its times.
+double SecondsSinceRunStart();
 // Runs `read` while no worker changes an outcome: what a run being interrupted did so far.
 void ReadOutcomesLocked(const std::function<void()>& read);
 // Waits for every started worker in start order and empties the list. 0 when every worker

@@ -54,10 +54,25 @@ std::string attemptsText(const CTargetOutcome& outcome) {
     return std::to_string(count) + (count == 1 ? " attempt" : " attempts");
 }
 
+// The reason of the attempt that was at work when the run was interrupted.
+constexpr const char* kInterruptedAtWork = "interrupted at work";
+
+bool endsAtWork(const CTargetOutcome& outcome) {
+    return !outcome.attempts.empty() && outcome.attempts.back().reason == kInterruptedAtWork;
+}
+
 std::string failureLine(const CHostScript& script, const LineNames& names) {
     const CTargetOutcome& outcome = script.outcome;
-    if (outcome.end == End::Interrupted && outcome.attempts.empty()) {
+    if (outcome.end == End::Interrupted && outcome.attempts.size() <= 1 &&
+        (outcome.attempts.empty() || endsAtWork(outcome))) {
         return targetOf(script) + " was interrupted during its first attempt";
+    }
+    if (outcome.end == End::Interrupted && endsAtWork(outcome)) {
+        const CAttemptRecord& before = outcome.attempts[outcome.attempts.size() - 2];
+        const std::string where = before.line > 0 ? names(before.line) : std::string();
+        return targetOf(script) + " was interrupted during attempt " +
+               std::to_string(outcome.attempts.size()) +
+               "; the one before failed: " + before.reason + (where.empty() ? "" : " at " + where);
     }
     if (outcome.end == End::NotStarted || outcome.attempts.empty()) {
         return targetOf(script) + " was not started: no thread could be made for its worker";
@@ -209,8 +224,18 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
                             const ScriptList& scripts, int status) {
     ReadOutcomesLocked([&] {
         for (const auto& script : scripts) {
-            if (script->outcome.end == End::NotRun) {
-                script->outcome.end = End::Interrupted;
+            CTargetOutcome& outcome = script->outcome;
+            if (outcome.end != End::NotRun) {
+                continue;
+            }
+            outcome.end = End::Interrupted;
+            // What the attempt at work did up to the signal.
+            if (outcome.live.begun) {
+                outcome.attempts.push_back({kInterruptedAtWork, 0, outcome.live.startSeconds,
+                                            SecondsSinceRunStart() - outcome.live.startSeconds});
+                outcome.commandsSent = outcome.live.commandsSent;
+                outcome.address = outcome.live.address;
+                outcome.queryAnswers = outcome.live.queryAnswers;
             }
         }
         TellOutcome(options, openPath, scripts, status);

@@ -55,6 +55,14 @@ struct CTargetOutcome {
     std::size_t commandsSent = 0;           // by the last attempt
     std::string address;                    // the address the last connection used
     std::vector<std::string> queryAnswers;  // of the last attempt, kept for a report only
+    // The attempt at work, as far as its worker has told, for a run interrupted meanwhile.
+    struct Live {
+        bool begun = false;
+        double startSeconds = 0;
+        std::size_t commandsSent = 0;
+        std::string address;
+        std::vector<std::string> queryAnswers;
+    } live;
 };
 
 struct CHostScript {
