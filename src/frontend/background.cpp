@@ -171,12 +171,17 @@ bool makeTemporaryCopy(const std::string& text, const std::string& tail, std::st
 
 }  // namespace
 
-int LaunchBackground(const RunOptions& options, const std::vector<std::string>& arguments) {
+int LaunchBackground(const RunOptions& options, const std::string& openPath,
+                     const std::vector<std::string>& arguments) {
     std::string tempPath;
     // Values from outside go with the text, never on the copy's command line.
+    // The copy works in the temporary folder: it is told the script's path in full.
+    const std::string origin = openPath.empty() || IsAbsolutePath(openPath)
+                                   ? openPath
+                                   : CurrentFolder() + kPathSeparator + openPath;
+    const CopyTail tail{options.outsideValues, true, origin, options.commandLines};
     if (!options.commandText.empty() &&
-        !makeTemporaryCopy(options.commandText, EncodeOutsideValues(options.outsideValues),
-                           tempPath)) {
+        !makeTemporaryCopy(options.commandText, EncodeCopyTail(tail), tempPath)) {
         return 1;
     }
     // The copy starts in the script's folder: a report goes where the caller named it.

@@ -26,4 +26,5 @@ std::string BuildLaunchRecord(const std::string& userName, const std::string& sc
 // Exit status of the launching copy: 0 when the copy was started, 1 when it could not be
 // started or its temporary copy of the commands could not be written.
 // `arguments` is the program's argv, argv[0] included.
-int LaunchBackground(const RunOptions& options, const std::vector<std::string>& arguments);
+int LaunchBackground(const RunOptions& options, const std::string& openPath,
+                     const std::vector<std::string>& arguments);

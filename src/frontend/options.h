@@ -38,6 +38,10 @@ struct RunOptions {
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
     std::size_t commandLines = 0;  // lines of a command list in front of the script's
+    // In a background copy: the script its text was prepared from, as the launch opened it
+    // (empty for a command list alone), when the launch said so.
+    bool originKnown = false;
+    std::string originPath;
     bool hasOriginalFile = false;  // it may be empty: a command list the launch handed over
     std::string unknownOption;     // the name of a refused option
     std::vector<OutsideValue> outsideValues;  // --set, then the --set-file lines once read

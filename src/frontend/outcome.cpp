@@ -163,9 +163,10 @@ std::string isoTime(std::chrono::system_clock::time_point moment) {
 nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& names) {
     nlohmann::ordered_json attempts = nlohmann::ordered_json::array();
     for (const CAttemptRecord& attempt : script.outcome.attempts) {
+        const std::string line = attempt.line > 0 ? names(attempt.line) : std::string();
         attempts.push_back(
             {{"reason", attempt.reason.empty() ? nullptr : nlohmann::ordered_json(attempt.reason)},
-             {"line", attempt.line > 0 ? nlohmann::ordered_json(names(attempt.line)) : nullptr},
+             {"line", line.empty() ? nullptr : nlohmann::ordered_json(line)},
              {"start", attempt.startSeconds},
              {"seconds", attempt.seconds}});
     }

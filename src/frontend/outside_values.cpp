@@ -119,18 +119,23 @@ void ApplyOutsideValues(const RunOptions& options) {
     }
 }
 
-std::string EncodeOutsideValues(const std::vector<OutsideValue>& values) {
+std::string EncodeCopyTail(const CopyTail& tail) {
     std::string text;
-    for (const OutsideValue& value : values) {
+    for (const OutsideValue& value : tail.values) {
         appendHex(value.name, text);
         text += '=';
         appendHex(value.value, text);
         text += '\n';
     }
+    if (tail.originKnown) {
+        text += '@' + std::to_string(tail.commandLines) + ':';
+        appendHex(tail.originPath, text);
+        text += '\n';
+    }
     return text.empty() ? text : '\0' + text;
 }
 
-void DecodeOutsideValues(std::string& text, std::vector<OutsideValue>& values) {
+void DecodeCopyTail(std::string& text, CopyTail& tail) {
     const auto nul = text.find('\0');
     if (nul == std::string::npos) {
         return;
@@ -138,9 +143,15 @@ void DecodeOutsideValues(std::string& text, std::vector<OutsideValue>& values) {
     std::size_t position = nul + 1;
     std::string_view line;
     while (nextLine(text, position, line)) {
+        const auto colon = line.find(':');
         const auto equals = line.find('=');
-        if (equals != std::string_view::npos) {
-            values.push_back(
+        if (!line.empty() && line[0] == '@' && colon != std::string_view::npos) {
+            tail.commandLines =
+                static_cast<std::size_t>(readDecimal(std::string(line.substr(1, colon - 1))));
+            tail.originPath = bytesOf(line.substr(colon + 1));
+            tail.originKnown = true;
+        } else if (equals != std::string_view::npos) {
+            tail.values.push_back(
                 {bytesOf(line.substr(0, equals)), bytesOf(line.substr(equals + 1)), "", ""});
         }
     }

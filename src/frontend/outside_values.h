@@ -18,8 +18,16 @@ bool SecretFilesAreOwn(const RunOptions& options, const ScriptCheck& check);
 // Stores every value in its buffer, over what the script's *set put there.
 void ApplyOutsideValues(const RunOptions& options);
 
-// The values as the temporary copy hands them to the background copy, after the script text
-// and a NUL (which no script holds), so that no value shows on a command line.
-std::string EncodeOutsideValues(const std::vector<OutsideValue>& values);
-// Splits a temporary copy into its script text and its values.
-void DecodeOutsideValues(std::string& text, std::vector<OutsideValue>& values);
+// What the temporary copy hands the background copy after the script text and a NUL (which no
+// script holds): the values from outside, so that none shows on a command line, and where the
+// text's lines come from (the script's path and the command list's lines in front of it), so
+// that the copy names FILE:LINE as the launching copy would.
+struct CopyTail {
+    std::vector<OutsideValue> values;
+    bool originKnown = false;  // false in a copy made by an older launch
+    std::string originPath;    // empty for a command list alone
+    std::size_t commandLines = 0;
+};
+std::string EncodeCopyTail(const CopyTail& tail);
+// Splits a temporary copy into its script text and its tail.
+void DecodeCopyTail(std::string& text, CopyTail& tail);

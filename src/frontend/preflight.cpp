@@ -79,11 +79,14 @@ void printStep(const std::string& step) {
 
 }  // namespace
 
+// A background copy names the lines of the script its text was prepared from, as the launch
+// would have.
 LineNames::LineNames(const RunOptions& options, const std::string& openPath)
-    : scriptFile_(options.scriptFile),
-      openPath_(openPath),
+    : scriptFile_(options.originKnown ? options.originalFile : options.scriptFile),
+      openPath_(options.originKnown ? options.originPath : openPath),
       commandLines_(options.commandLines),
-      prepared_(options.checkMode == CheckMode::InternalCallback && options.removeFile) {}
+      prepared_(options.checkMode == CheckMode::InternalCallback && options.removeFile &&
+                !options.originKnown) {}
 
 std::string LineNames::operator()(int line) const {
     if (prepared_) {

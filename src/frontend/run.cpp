@@ -57,14 +57,20 @@ bool isPreparedCopy(const RunOptions& options) {
     return options.checkMode == CheckMode::InternalCallback && options.removeFile;
 }
 
-bool readPreparedCopy(const std::string& path, std::string& commandText,
-                      std::vector<OutsideValue>& outsideValues) {
+bool readPreparedCopy(const std::string& path, RunOptions& options) {
     std::string text;
     if (readRawFile(path, text, std::numeric_limits<std::uint64_t>::max()) != RawRead::Done) {
         LogMessage("Failed to read file %s", path.c_str());
         return false;
     }
-    DecodeOutsideValues(text, outsideValues);
+    CopyTail tail;
+    DecodeCopyTail(text, tail);
+    options.outsideValues.insert(options.outsideValues.end(), tail.values.begin(),
+                                 tail.values.end());
+    options.originKnown = tail.originKnown;
+    options.originPath = tail.originPath;
+    options.commandLines = tail.commandLines;
+    std::string& commandText = options.commandText;
     // A prepared copy is the whole text of the run, of any size: taken over, not copied.
     if (commandText.empty()) {
         commandText.swap(text);
@@ -148,10 +154,9 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
             options.commandText += '\n';
             options.commandLines = 1;
         }
-        const bool preprocessed =
-            isPreparedCopy(options)
-                ? readPreparedCopy(openPath, options.commandText, options.outsideValues)
-                : preprocessScript(openPath, &options.commandText);
+        const bool preprocessed = isPreparedCopy(options)
+                                      ? readPreparedCopy(openPath, options)
+                                      : preprocessScript(openPath, &options.commandText);
         if (!preprocessed) {
             LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
                        options.scriptFile.c_str());
@@ -192,7 +197,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         options.checkMode = CheckMode::Full;
     }
     if (options.checkMode == CheckMode::Back) {
-        return LaunchBackground(options, arguments);
+        return LaunchBackground(options, openPath, arguments);
     }
     return runForeground(options, openPath, scripts);
 }
