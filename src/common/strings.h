@@ -70,3 +70,5 @@ std::string nearestName(const std::string& word, const std::vector<std::string>&
 // The text with its control characters (line breaks among them) and DEL written as \xNN, so
 // that text from a script or a server cannot start a line of its own where it is shown.
 std::string EscapedControls(std::string_view text);
+// True for valid UTF-8 that holds at least one byte outside ASCII.
+bool isUtf8Text(std::string_view text);

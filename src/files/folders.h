@@ -26,8 +26,10 @@ std::string CurrentFolder();
 bool ChangeFolder(const std::string& folder);
 bool IsAbsolutePath(const std::string& path);
 // The path (as the program keeps paths) of a file name written inside a script: on Windows the
-// script's text is in the system's ANSI code page; elsewhere the name is the path.
-std::string PathFromScriptName(const std::string& name);
+// script's text is UTF-8 (`utf8Script`: a byte order mark, or valid UTF-8 that is not plain
+// ASCII, as Notepad saves since Windows 10 1903) or else in the system's ANSI code page;
+// elsewhere the name is the path.
+std::string PathFromScriptName(const std::string& name, bool utf8Script);
 // True when users other than the owner may read or change the file (POSIX permission bits);
 // false on Windows, whose access lists this does not judge.
 bool OthersMayRead(const std::string& path);

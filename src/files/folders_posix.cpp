@@ -128,7 +128,7 @@ bool FolderEntries(const std::string& folder, std::vector<std::string>& names) {
     return true;
 }
 
-std::string PathFromScriptName(const std::string& name) {
+std::string PathFromScriptName(const std::string& name, bool) {
     return name;
 }
 

@@ -63,8 +63,8 @@ bool RemoveFile(const std::string& path) {
 
 // Scripts are text of the system's ANSI code page, as Notepad saves them: a name written in
 // one is read in that code page.
-std::string PathFromScriptName(const std::string& name) {
-    return Utf8Text(WideText(name, CP_ACP));
+std::string PathFromScriptName(const std::string& name, bool utf8Script) {
+    return utf8Script ? name : Utf8Text(WideText(name, CP_ACP));
 }
 
 bool OthersMayRead(const std::string&) {

@@ -26,6 +26,7 @@ struct ScriptLine {
     const std::string& text;
     int number;
     std::size_t bytesAfter;  // of the script after this line: room kept for them in the output
+    bool utf8Names;          // the script is UTF-8 text: the file names in it are too
 };
 
 void logLineError(const char* format, const ScriptLine& line) {
@@ -61,7 +62,8 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
     const std::string name = argument.substr(0, comma);
     const std::string file = argument.substr(comma + 1);
     std::string bytes;
-    const RawRead read = readRawFile(PathFromScriptName(file), bytes, kLargestLoadedFile);
+    const RawRead read =
+        readRawFile(PathFromScriptName(file, line.utf8Names), bytes, kLargestLoadedFile);
     if (read == RawRead::TooLarge ||
         2 * std::uint64_t{bytes.size()} + name.size() + 6 > kLargestSetLine) {
         logFileError("%s: Error in loadfile file \"%s\" is too large (line %d): %s", file, line);
@@ -82,7 +84,7 @@ bool expandInclude(const std::string& argument, const ScriptLine& line, std::str
         return false;
     }
     std::string included;
-    if (!readScriptFile(PathFromScriptName(argument), &included, argument)) {
+    if (!readScriptFile(PathFromScriptName(argument, line.utf8Names), &included, argument)) {
         logFileError("%s: Error in include invalid file \"%s\" (line %d): %s", argument, line);
         return false;
     }
@@ -104,11 +106,11 @@ bool preprocessDirective(const ScriptLine& line, std::string& output) {
     return true;
 }
 
-bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter,
+bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter, bool utf8Names,
                     std::string& output) {
     if (isDirectiveLine(text)) {
         const std::string line(text);
-        return preprocessDirective(ScriptLine{line, number, bytesAfter}, output);
+        return preprocessDirective(ScriptLine{line, number, bytesAfter, utf8Names}, output);
     }
     output += text;
     output += '\n';
@@ -129,6 +131,8 @@ bool expandsFiles(const std::string& text) {
 
 bool preprocessText(const std::string& text, std::string& output) {
     const std::string_view whole(text);
+    // Today's Notepad saves UTF-8; older scripts are in the ANSI code page.
+    const bool utf8Names = isUtf8Text(whole);
     output.reserve(output.size() + whole.size());
     int number = 0;
     std::size_t position = 0;
@@ -138,7 +142,7 @@ bool preprocessText(const std::string& text, std::string& output) {
             continue;
         }
         const std::size_t bytesAfter = whole.size() - position;
-        if (!preprocessLine(line, ++number, bytesAfter, output)) {
+        if (!preprocessLine(line, ++number, bytesAfter, utf8Names, output)) {
             return false;
         }
     }
@@ -180,6 +184,7 @@ std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::s
     const std::vector<int> numbers = keptLineNumbers(raw);
     const std::string cleaned = cleanScriptLines(std::move(raw));
     const bool expands = expandsFiles(cleaned);
+    const bool utf8Names = isUtf8Text(cleaned);
     std::size_t position = 0;
     std::string_view line;
     for (std::size_t index = 0; nextLine(cleaned, position, line) && index < numbers.size();
@@ -188,7 +193,7 @@ std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::s
             // The included lines, then the line break that follows them.
             const std::string included = splitDirective(line).argument;
             std::string text;
-            readScriptContent(PathFromScriptName(included), text);
+            readScriptContent(PathFromScriptName(included, utf8Names), text);
             for (int number : keptLineNumbers(text)) {
                 origins.push_back({included, number});
             }
