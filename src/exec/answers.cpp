@@ -11,6 +11,7 @@
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "exec/limits.h"
+#include "files/console.h"
 #include "files/log.h"
 #include "script/host_script.h"
 
@@ -61,7 +62,7 @@ void reportOutput(bool written) {
 // a line.
 void printAnswer(const std::string& answer) {
     const std::string whole = answer + "\n";
-    reportOutput(std::fwrite(whole.data(), 1, whole.size(), stdout) == whole.size());
+    reportOutput(WriteForPerson(stdout, whole));
 }
 
 // The answers printed at a checkpoint go out when it ends, however it ends: a failed write is

@@ -1,6 +1,7 @@
 #include "files/log.h"
 #include "files/system_log.h"
 
+#include "files/console.h"
 #include "files/folders.h"
 
 #include <cstdarg>
@@ -26,7 +27,7 @@ void writeLine(const std::string& message) {
     std::string line = timestampLocked();
     line += message;
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    WriteForPerson(stderr, line);
     if (g_logFile != nullptr) {
         std::fwrite(line.data(), 1, line.size(), g_logFile);
         std::fflush(g_logFile);
