@@ -146,7 +146,7 @@ Function ${un}checkNotRunning
         Quit
     ${EndIf}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-        "transmitter is still sending a show; wait for it or stop it, then choose Retry." \
+        "transmitter is still sending a show; wait for it or stop it (taskkill /IM transmitter.exe, see the guide), then choose Retry." \
         IDRETRY retry
     Quit
 FunctionEnd

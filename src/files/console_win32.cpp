@@ -16,7 +16,7 @@ bool WriteForPerson(std::FILE* stream, std::string_view text) {
     std::fflush(stream);
     const std::wstring wide = WideText(std::string(text));
     DWORD written = 0;
-    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written,
-                         nullptr) != 0 &&
+    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) !=
+               0 &&
            written == wide.size();
 }

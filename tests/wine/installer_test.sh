@@ -266,6 +266,29 @@ registering_by_a_bare_name_keeps_the_full_path() {
     [ "$(sim_connection 1)" = $'FORCEREPLY\nPING' ] || fail "again.qvtrx did not run"
 }
 
+# "taskkill" without /F asks a background show to close, as the guide says to stop one: it
+# writes its interrupted summary, and a report of what the attempt at work did, before it ends.
+taskkill_stops_a_background_show_with_its_summary() {
+    # Without a display Wine makes no window unless told to use its null driver (a desktop
+    # session has a display).
+    timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    start_sim || fail "orvane-sim did not start"
+    mkdir -p "$WORK/stopped"
+    printf '*host=127.0.0.1\n*port=%s\nPING\n*wait=30s\nPONG\n' "$SIM_PORT" >"$WORK/stopped/long.qvtrx"
+    (cd "$WORK/stopped" && timeout 60 wine "$PROGRAM" --report=r.json long.qvtrx) ||
+        fail "launch exit status $?"
+    eventually test -s "$SIM_RECORD/conn-1.bin" || fail "the show did not start"
+    timeout 60 wine taskkill /IM transmitter.exe >/dev/null 2>&1
+    eventually grep -q "long.qvtrx: 127.0.0.1:$SIM_PORT was interrupted" "$LOG_FILE" ||
+        fail "no interrupted summary: $(tail -n 3 "$LOG_FILE")"
+    eventually test -s "$WORK/stopped/r.json" || fail "no report"
+    python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); t = r["targets"][0]
+print(r["status"], t["commandsSent"], t["address"], [a["reason"] for a in t["attempts"]])' \
+        "$WORK/stopped/r.json" >"$WORK/stopped/seen"
+    [ "$(cat "$WORK/stopped/seen")" = "143 1 127.0.0.1 ['interrupted at work']" ] ||
+        fail "report: $(cat "$WORK/stopped/seen")"
+}
+
 # The guide's batch recipe, as it stands there, tells each kind of failure from success.
 guide_batch_recipe_catches_every_failure() {
     sed -n '/^```bat file=onair.bat/,/^```$/p' docs/guide.md | sed '1d;$d' | sed 's/$/\r/' \
@@ -327,6 +350,7 @@ check a_running_show_keeps_the_installation_whole
 check finding_the_program_by_its_name
 check registering_by_a_bare_name_keeps_the_full_path
 check guide_batch_recipe_catches_every_failure
+check taskkill_stops_a_background_show_with_its_summary
 if [ "$(id -u)" = 0 ]; then check a_log_of_another_user_is_refused
 else echo "SKIP    a_log_of_another_user_is_refused (only root can give the log away)"; fi
 check uninstalls_silently_and_leaves_nothing
