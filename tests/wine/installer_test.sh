@@ -270,8 +270,10 @@ registering_by_a_bare_name_keeps_the_full_path() {
 # writes its interrupted summary, and a report of what the attempt at work did, before it ends.
 taskkill_stops_a_background_show_with_its_summary() {
     # Without a display Wine makes no window unless told to use its null driver (a desktop
-    # session has a display).
+    # session has a display); its programs take it from their next start.
     timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    timeout 60 wineserver -k
+    timeout 60 wineserver --wait
     start_sim || fail "orvane-sim did not start"
     mkdir -p "$WORK/stopped"
     printf '*host=127.0.0.1\n*port=%s\nPING\n*wait=30s\nPONG\n' "$SIM_PORT" >"$WORK/stopped/long.qvtrx"
