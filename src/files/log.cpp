@@ -22,12 +22,14 @@ std::string timestampLocked() {
     return std::string(stamp, std::strftime(stamp, sizeof stamp, "%x %X : ", &local));
 }
 
-void writeLine(const std::string& message) {
+void writeLine(const std::string& message, bool toConsole = true) {
     std::lock_guard<std::mutex> lock(g_logMutex);
     std::string line = timestampLocked();
     line += message;
     line += '\n';
-    WriteForPerson(stderr, line);
+    if (toConsole) {
+        WriteForPerson(stderr, line);
+    }
     if (g_logFile != nullptr) {
         std::fwrite(line.data(), 1, line.size(), g_logFile);
         std::fflush(g_logFile);
@@ -78,6 +80,10 @@ void LogMessage(const char* format, ...) {
 
 void LogText(const std::string& message) {
     writeLine(message);
+}
+
+void LogRecord(const std::string& message) {
+    writeLine(message, false);
 }
 
 void CloseLog() {

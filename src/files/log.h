@@ -13,6 +13,8 @@ void OpenLog(const std::string& folder);
 void LogMessage(const char* format, ...) TRANSMITTER_PRINTF(1, 2);
 // Writes a finished line unchanged: it is never used as a format.
 void LogText(const std::string& message);
+// The same, to the log file alone: a record that the person at the console has no need to read.
+void LogRecord(const std::string& message);
 void CloseLog();
 
 // Opens the machine-wide log for appending, as a regular file only: never through a link, and

@@ -94,12 +94,16 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
            (where.empty() ? std::string() : " at " + where);
 }
 
+// The run as the system log names it.
+std::string runName() {
+    return g_scriptName.empty() ? "a command list" : g_scriptName;
+}
+
 // A background copy's summary also goes to the system's log, under the account that runs it.
 void logLine(bool background, SystemLogLevel level, const std::string& line) {
     LogMessage("%s: %s", g_scriptName.c_str(), line.c_str());
     if (background) {
-        SystemLog(level, (g_scriptName.empty() ? "a command list" : g_scriptName) + " run by " +
-                             AccountName() + ": " + line);
+        SystemLog(level, runName() + " run by " + AccountName() + ": " + line);
     }
 }
 
@@ -111,8 +115,13 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
     const bool background = options.checkMode == CheckMode::InternalCallback;
     const std::string all = std::to_string(scripts.size());
     if (succeeded == scripts.size()) {
+        const std::string line = "all " + all + " targets succeeded";
         if (background) {
-            logLine(background, SystemLogLevel::Notice, "all " + all + " targets succeeded");
+            logLine(background, SystemLogLevel::Notice, line);
+        } else {
+            // A good run leaves its trace in the log and the system log; the console stays quiet.
+            LogRecord(g_scriptName + ": " + line);
+            SystemLog(SystemLogLevel::Notice, runName() + " run by " + AccountName() + ": " + line);
         }
         return;
     }
