@@ -142,8 +142,8 @@ AttemptResult judgeCommand(const CheckContext& context, std::string_view line, i
     const std::string_view command = commandOf(line);
     lastAnswer = context.answers.next(due);
     if (lastAnswer.empty()) {
-        return NoAnswerTo(context.host, context.port, command, number,
-                          context.answers.missingText(), context.report);
+        return NoAnswerTo(context.host, context.port, command, number, context.answers,
+                          context.report);
     }
     if (lastAnswer[0] == '*') {
         const std::string answer = ShownAnswer(command, lastAnswer);
@@ -225,13 +225,11 @@ void PrintQueryAnswer(const std::string& answer, AttemptReport& report) {
 }
 
 AttemptResult NoAnswerTo(const std::string& host, const std::string& port, std::string_view command,
-                         int line, const std::string& missing, AttemptReport& report) {
+                         int line, const AnswerReader& answers, AttemptReport& report) {
     const std::string shown = ShownCommand(command);
     LogMessage("%s: No answer (%s:%s) to command %s", g_scriptName.c_str(), host.c_str(),
                port.c_str(), shown.c_str());
-    // "no answer within 500 ms (--answer-timeout) to X", "no answer to X (the server closed...)"
-    report.reason = startsWith(missing, "within") ? "no answer " + missing + " to " + shown
-                                                  : "no answer to " + shown + " " + missing;
+    report.reason = answers.missingReason(shown);
     report.scriptLine = line;
     return AttemptResult::Retry;
 }

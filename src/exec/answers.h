@@ -36,10 +36,10 @@ AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& prog
 
 // Prints the answer to a query (unless the report takes it alone) and keeps it for the report.
 void PrintQueryAnswer(const std::string& answer, AttemptReport& report);
-// Says (log and report, naming script line `line`) that `command` got no answer, and the
-// report why (`missing`, as AnswerReader::missingText gives it): the attempt is tried again.
+// Says (log and report, naming script line `line`) that `command` got no answer from `answers`,
+// and the report why: the attempt is tried again.
 AttemptResult NoAnswerTo(const std::string& host, const std::string& port, std::string_view command,
-                         int line, const std::string& missing, AttemptReport& report);
+                         int line, const AnswerReader& answers, AttemptReport& report);
 
 // True once an answer could not be written to standard output (a full disk, a closed pipe):
 // the run must not end as a success when its answers were lost.

@@ -191,10 +191,10 @@ AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::st
         return AttemptResult::Done;
     }
     const std::string shown = ShownCommand(command);
-    const std::string answer = ShownAnswer(command, lastAnswer_);
     if (match == AnswerPattern::Match::TooManySteps) {
         return patternTooCostly(check, shown, CTargetOutcome::End::Mismatch);
     }
+    const std::string answer = ShownAnswer(command, lastAnswer_);
     LogMessage("%s: Unexpected answer (%s:%s) to command %s (%s): it must match %s",
                g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
                answer.c_str(), check.pattern.c_str());
@@ -249,8 +249,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
         }
         last = answers.next(1);
         if (last.empty()) {
-            return NoAnswerTo(script_.host, script_.port, command, lineCount_,
-                              answers.missingText(), report_);
+            return NoAnswerTo(script_.host, script_.port, command, lineCount_, answers, report_);
         }
         const AnswerPattern::Match match =
             last[0] == '*' ? AnswerPattern::Match::No : pattern.match(last);

@@ -232,19 +232,23 @@ std::string AnswerReader::next(std::size_t due) {
     }
 }
 
-std::string AnswerReader::missingText() const {
+std::string AnswerReader::missingReason(const std::string& command) const {
+    const auto within = [&command](long long milliseconds, const std::string& limit) {
+        return "no answer within " + std::to_string(milliseconds) + " ms (" + limit + ") to " +
+               command;
+    };
     switch (missing_) {
         case Missing::TimedOut:
-            return "within " + std::to_string(g_limits.answerTimeoutMs) + " ms (--answer-timeout)";
+            return within(g_limits.answerTimeoutMs, "--answer-timeout");
         case Missing::Stalled:
-            return "within " + std::to_string(kStallLimitMs) +
-                   " ms, the longest one answer may take to come whole";
+            return within(kStallLimitMs, "the longest one answer may take to come whole");
         case Missing::TooLong:
-            return "(the answer is longer than 16 MiB)";
+            return "no answer to " + command + " (the answer is longer than " +
+                   std::to_string(kMaxAnswerLineBytes >> 20) + " MiB)";
         case Missing::Broken:
-            return "(the connection broke)";
+            return "no answer to " + command + " (the connection broke)";
         default:
-            return "(the server closed the connection)";
+            return "no answer to " + command + " (the server closed the connection)";
     }
 }
 

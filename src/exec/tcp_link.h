@@ -67,10 +67,10 @@ class AnswerReader {
     // reader goes before next() is called, unless `holdParts`: a reader that stays until the
     // line is handed out also takes the parts of a line longer than one receive.
     bool lineArrived(std::size_t due, bool holdParts = false);
-    // Why the last next() handed out nothing, for the summary: the limit it ran into, or what
-    // became of the connection ("within 500 ms (--answer-timeout)", "(the server closed the
-    // connection)").
-    std::string missingText() const;
+    // Why the last next() handed out nothing, for the summary, with the command it was due to:
+    // the limit it ran into ("no answer within 500 ms (--answer-timeout) to X"), or what became
+    // of the connection ("no answer to X (the server closed the connection)").
+    std::string missingReason(const std::string& command) const;
 
   private:
     enum class Arrival { Lines, Nothing, Ended };
