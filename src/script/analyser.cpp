@@ -133,13 +133,9 @@ std::string multihostProblem(const CMultiHostTarget& target, const std::string& 
     if (target.host.empty()) {
         return shownMultihost(target) + " has no host";
     }
-    // After an IPv6 address's "]" only ":PORT" may follow: "[::1]3004" is no default port.
-    const std::string where = argument.substr(0, argument.find(','));
-    const auto bracket = where.find(']');
-    if (!where.empty() && where[0] == '[' &&
-        (bracket == std::string::npos ||
-         (bracket + 1 < where.size() && where[bracket + 1] != ':'))) {
-        return "*multihost=" + EscapedControls(where) +
+    // "[::1]3004" is no address on the default port.
+    if (target.bracketsMalformed) {
+        return "*multihost=" + EscapedControls(argument.substr(0, argument.find(','))) +
                ": write an IPv6 address as [ADDRESS] or [ADDRESS]:PORT";
     }
     const std::string badHost = hostProblem(target.host);

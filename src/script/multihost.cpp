@@ -32,6 +32,9 @@ CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::st
     }
     // An IPv6 address stands in brackets: its own colons separate no port.
     const auto bracket = rest.find(']');
+    target.bracketsMalformed =
+        !rest.empty() && rest[0] == '[' &&
+        (bracket == std::string::npos || (bracket + 1 < rest.size() && rest[bracket + 1] != ':'));
     if (!rest.empty() && rest[0] == '[' && bracket != std::string::npos) {
         target.host = rest.substr(1, bracket - 1);
         if (bracket + 1 < rest.size() && rest[bracket + 1] == ':') {

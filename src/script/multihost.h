@@ -10,6 +10,8 @@ struct CMultiHostTarget {
     std::string loginPrefix;
     std::string loginUser;
     std::string loginPassword;
+    // An address in brackets without its "]", or followed by anything but ":PORT".
+    bool bracketsMalformed = false;
 };
 
 // Reads "host[:port],[prefix,]user,password" from the right; an IPv6 host stands in brackets
