@@ -6,7 +6,6 @@
 #include <ctime>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <set>
 
 #include "common/globals.h"
 #include "common/strings.h"
@@ -279,15 +278,13 @@ bool ReportCanBeWritten(const RunOptions& options, const std::string& openPath) 
         LogMessage("%s: belongs to another user: the report is not written over it", named.c_str());
         return false;
     }
-    if (!openPath.empty()) {
-        std::set<std::string> files;
-        for (const LineOrigin& origin : traceScriptOrigins(openPath, options.scriptFile)) {
-            const std::string file = origin.file == options.scriptFile ? openPath : origin.file;
-            if (files.insert(file).second && SameFile(path, file)) {
-                LogMessage("%s: is the script file %s: the report would write over it",
-                           named.c_str(), origin.file.c_str());
-                return false;
-            }
+    const std::vector<std::string> files =
+        openPath.empty() ? std::vector<std::string>() : scriptFiles(openPath);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (SameFile(path, files[i])) {
+            LogMessage("%s: is the script file %s: the report would write over it", named.c_str(),
+                       (i == 0 ? options.scriptFile : files[i]).c_str());
+            return false;
         }
     }
     return true;

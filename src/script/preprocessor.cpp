@@ -202,3 +202,21 @@ std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::s
     }
     return origins;
 }
+
+std::vector<std::string> scriptFiles(const std::string& path) {
+    std::vector<std::string> files{path};
+    std::string raw;
+    if (!readScriptContent(path, raw)) {
+        return files;
+    }
+    const std::string cleaned = cleanScriptLines(std::move(raw));
+    const bool utf8Names = isUtf8Text(cleaned);
+    std::size_t position = 0;
+    std::string_view line;
+    while (nextLine(cleaned, position, line)) {
+        if (isDirectiveLine(line) && directiveOf(line).kind == DirectiveKind::Include) {
+            files.push_back(PathFromScriptName(splitDirective(line).argument, utf8Names));
+        }
+    }
+    return files;
+}

@@ -17,3 +17,6 @@ struct LineOrigin {
 // The origin of every line of the text preprocessScript gives for `path`, which messages name
 // `shownName`; read again only when a message needs it.
 std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::string& shownName);
+// The files the text of the script at `path` comes from: the script itself, then the files its
+// *include lines name, each as a path to open.
+std::vector<std::string> scriptFiles(const std::string& path);
