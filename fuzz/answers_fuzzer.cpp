@@ -96,17 +96,20 @@ void checkAnswers(const std::string& body, const std::string& stream) {
     CheckProgress progress{script.bodyStart, kHeadLines, {}};
     std::string lastAnswer;
     AttemptReport report;
+    RunObserver silent;
+    RunSettings settings;
+    settings.observer = &silent;
     const std::size_t first = middleCheckpoint(text, script.bodyStart);
-    int result =
-        ExitStatusOf(CheckAnswers(script, progress, first, peer.connection(), lastAnswer, report));
+    int result = ExitStatusOf(
+        CheckAnswers(script, settings, progress, first, peer.connection(), lastAnswer, report));
     FUZZ_CHECK(result == 0 || result == 1 || result == -1);
     FUZZ_CHECK(progress.position <= text.size());
     if (result != 0) {
         return;
     }
     FUZZ_CHECK(progress.position >= first);
-    result = ExitStatusOf(
-        CheckAnswers(script, progress, text.size(), peer.connection(), lastAnswer, report));
+    result = ExitStatusOf(CheckAnswers(script, settings, progress, text.size(), peer.connection(),
+                                       lastAnswer, report));
     FUZZ_CHECK(result == 0 || result == 1 || result == -1);
     FUZZ_CHECK(result != 0 || progress.position == text.size());
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "exec/attempt.h"
 #include "exec/templates.h"
 #include "exec/worker.h"
 #include "fuzz_support.h"
@@ -23,7 +24,16 @@ void defineBuffer(const std::string& line) {
 }
 
 void fillTemplate(const std::string& line) {
-    const std::string filled = FillTemplate(line);
+    static const CHostScript target;
+    static RunObserver silent;
+    static const RunSettings settings = [] {
+        RunSettings made;
+        made.observer = &silent;
+        return made;
+    }();
+    AttemptReport report;
+    const HostAttempt attempt(target, settings, report);
+    const std::string filled = FillTemplate(line, attempt);
     // A template without a second "$" is its text after the first one.
     if (line.find('$', 1) == std::string::npos) {
         FUZZ_CHECK(filled == line.substr(1));

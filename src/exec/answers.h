@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "exec/attempt_result.h"
+#include "exec/run_observer.h"
 #include "exec/tcp_link.h"
 #include "script/model.h"
 
@@ -24,23 +25,24 @@ struct CheckProgress {
 // answer per command line; on line 3 it first takes the greeting and the answer to FORCEREPLY.
 // Done: every answer good; Retry: an answer did not come; GiveUp: an answer reported an error,
 // or the time-out could not be set. `lastAnswer` ends up holding the last
-// answer read (empty when none). Answers to commands ending in "?" go to standard output.
-AttemptResult CheckAnswers(const CHostScript& script, CheckProgress& progress, std::size_t limit,
-                           Connection connection, std::string& lastAnswer, AttemptReport& report);
+// answer read (empty when none). Every answer is told to the run's observer as it is judged.
+AttemptResult CheckAnswers(const CHostScript& script, const RunSettings& settings,
+                           CheckProgress& progress, std::size_t limit, Connection connection,
+                           std::string& lastAnswer, AttemptReport& report);
 // The same, stopping without a wait at the first line whose answer has not wholly arrived
 // (once the greeting is in): taking the answers that are there while a send is blocked keeps
 // the server busy with the commands still to come.
-AttemptResult CheckArrivedAnswers(const CHostScript& script, CheckProgress& progress,
-                                  std::size_t limit, Connection connection, std::string& lastAnswer,
-                                  AttemptReport& report);
+AttemptResult CheckArrivedAnswers(const CHostScript& script, const RunSettings& settings,
+                                  CheckProgress& progress, std::size_t limit, Connection connection,
+                                  std::string& lastAnswer, AttemptReport& report);
 
-// Prints the answer to a query (unless the report takes it alone) and keeps it for the report.
-void PrintQueryAnswer(const std::string& answer, AttemptReport& report);
+// The answer to a query: told to be shown, and kept when the report asks for answers.
+void ShowQueryAnswer(const CHostScript& script, const RunSettings& settings,
+                     const std::string& answer, AttemptReport& report);
 // Says (log and report, naming script line `line`) that `command` got no answer from `answers`,
 // and the report why: the attempt is tried again.
-AttemptResult NoAnswerTo(const std::string& host, const std::string& port, std::string_view command,
-                         int line, const AnswerReader& answers, AttemptReport& report);
-
-// True once an answer could not be written to standard output (a full disk, a closed pipe):
-// the run must not end as a success when its answers were lost.
-bool AnswerOutputFailed();
+AttemptResult NoAnswerTo(const CHostScript& script, const RunSettings& settings,
+                         std::string_view command, int line, const AnswerReader& answers,
+                         AttemptReport& report);
+// What the connection brings, told to the run's observer as it comes.
+HeardBytes HeardBy(const CHostScript& script, const RunSettings& settings);

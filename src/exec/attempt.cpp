@@ -5,23 +5,28 @@
 #include <thread>
 
 #include "common/directive.h"
-#include "common/globals.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "exec/directives.h"
-#include "exec/limits.h"
 #include "exec/templates.h"
 #include "files/log.h"
 #include "script/answer_pattern.h"
 #include "script/host_script.h"
 
-AttemptResult RunHostScript(const CHostScript& script, AttemptReport& report) {
-    HostAttempt attempt(script, report);
+AttemptResult RunHostScript(const CHostScript& script, const RunSettings& settings,
+                            AttemptReport& report) {
+    HostAttempt attempt(script, settings, report);
     return attempt.run();
 }
 
-HostAttempt::HostAttempt(const CHostScript& script, AttemptReport& report)
-    : script_(script), report_(report), text_(script.text), checking_(g_checkAnswers) {
+HostAttempt::HostAttempt(const CHostScript& script, const RunSettings& settings,
+                         AttemptReport& report)
+    : script_(script),
+      settings_(settings),
+      report_(report),
+      text_(script.text),
+      checking_(settings.checkAnswers),
+      blindAnswers_(HeardBy(script, settings)) {
     readCursor_ = script.bodyStart;
     lineCount_ = kHeadLines;
     progress_.position = script.bodyStart;
@@ -30,6 +35,10 @@ HostAttempt::HostAttempt(const CHostScript& script, AttemptReport& report)
 
 HostAttempt::~HostAttempt() {
     CloseConnection(connection_);
+}
+
+int HostAttempt::line() const {
+    return AnalysedLine(script_, lineCount_);
 }
 
 AttemptResult HostAttempt::run() {
@@ -59,8 +68,8 @@ AttemptResult HostAttempt::run() {
 AttemptResult HostAttempt::closeBlind() {
     const Connection connection = connection_;
     connection_ = kNoConnection;
-    const BlindEnd end =
-        CloseWhenAnswered(connection, blindAnswers_, report_.commandsSent, connectedAt_);
+    const BlindEnd end = CloseWhenAnswered(connection, blindAnswers_, report_.commandsSent,
+                                           connectedAt_, settings_.limits);
     if (end == BlindEnd::Answered || end == BlindEnd::StreamEnded || end == BlindEnd::NothingSaid) {
         return AttemptResult::Done;
     }
@@ -70,8 +79,8 @@ AttemptResult HostAttempt::closeBlind() {
                                                    : "the answers took too long";
     const std::string counts = std::to_string(report_.commandsSent) + " commands sent, " +
                                std::to_string(blindAnswers_.lines()) + " answered (" + why + ")";
-    LogMessage("%s: Blind send to %s:%s may not have been carried out whole: %s",
-               g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), counts.c_str());
+    LogMessage("%s: Blind send to %s:%s may not have been carried out whole: %s", name(),
+               script_.host.c_str(), script_.port.c_str(), counts.c_str());
     report_.reason = "blind send may not have been carried out whole: " + counts;
     return AttemptResult::GiveUp;
 }
@@ -82,7 +91,7 @@ AttemptResult HostAttempt::checkpoint() {
         return flushed;
     }
     const AttemptResult checked =
-        CheckAnswers(script_, progress_, readCursor_, connection_, lastAnswer_, report_);
+        CheckAnswers(script_, settings_, progress_, readCursor_, connection_, lastAnswer_, report_);
     report_.tellProgress();
     return checked;
 }
@@ -99,15 +108,17 @@ bool HostAttempt::nextLine(std::string_view& line) {
 
 AttemptResult HostAttempt::connect() {
     std::string why;
-    connection_ = OpenConnection(script_.host, script_.port, &report_.address, &why);
+    connection_ = OpenConnection(script_.host, script_.port, settings_.limits.connectTimeoutMs,
+                                 &report_.address, &why);
     connectedAt_ = std::chrono::steady_clock::now();
     if (connection_ == kNoConnection) {
-        LogMessage("%s: Can not open socket to %s:%s !", g_scriptName.c_str(), script_.host.c_str(),
+        LogMessage("%s: Can not open socket to %s:%s !", name(), script_.host.c_str(),
                    script_.port.c_str());
         report_.reason = "no connection: " + why;
         return AttemptResult::Retry;
     }
     report_.tellProgress();
+    settings_.tell().connected(script_, report_.address);
     if (checking_) {
         batch_.add(std::string_view("FORCEREPLY"), lineStart_);
     }
@@ -129,10 +140,10 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
         return RunDirective(*this, std::string(line));
     }
     if (answerCheck_ && answerCheck_->until) {
-        return runUntil(isTemplate ? FillTemplate(std::string(line)) : std::string(line));
+        return runUntil(isTemplate ? FillTemplate(std::string(line), *this) : std::string(line));
     }
     if (isTemplate) {
-        std::string filled = FillTemplate(std::string(line));
+        std::string filled = FillTemplate(std::string(line), *this);
         if (filled.empty()) {
             return queueCommand(filled);
         }
@@ -187,6 +198,9 @@ AttemptResult HostAttempt::checkAnswered() {
 AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::string& command) {
     std::string problem;
     const AnswerPattern::Match match = AnswerPattern(check.pattern, problem).match(lastAnswer_);
+    settings_.tell().judged(
+        script_, line(), command, lastAnswer_,
+        match == AnswerPattern::Match::Yes ? Verdict::Matched : Verdict::Mismatch);
     if (match == AnswerPattern::Match::Yes) {
         return AttemptResult::Done;
     }
@@ -195,9 +209,9 @@ AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::st
         return patternTooCostly(check, shown, CTargetOutcome::End::Mismatch);
     }
     const std::string answer = ShownAnswer(command, lastAnswer_);
-    LogMessage("%s: Unexpected answer (%s:%s) to command %s (%s): it must match %s",
-               g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
-               answer.c_str(), check.pattern.c_str());
+    LogMessage("%s: Unexpected answer (%s:%s) to command %s (%s): it must match %s", name(),
+               script_.host.c_str(), script_.port.c_str(), shown.c_str(), answer.c_str(),
+               check.pattern.c_str());
     report_.reason = "answer " + answer + " to " + shown + " does not match " + check.pattern;
     report_.scriptLine = lineCount_;
     report_.finalEnd = CTargetOutcome::End::Mismatch;
@@ -209,8 +223,7 @@ AttemptResult HostAttempt::patternTooCostly(const AnswerCheck& check, const std:
     LogMessage(
         "%s: The answer (%s:%s) to command %s could not be judged: the pattern %s needs "
         "more steps than allowed",
-        g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
-        check.pattern.c_str());
+        name(), script_.host.c_str(), script_.port.c_str(), shown.c_str(), check.pattern.c_str());
     report_.reason = "the pattern " + check.pattern + " needs more steps than allowed to judge " +
                      "the answer to " + shown;
     report_.scriptLine = lineCount_;
@@ -233,7 +246,8 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
     std::string problem;
     const AnswerPattern pattern(check.pattern, problem);
     const auto start = std::chrono::steady_clock::now();
-    AnswerReader answers(connection_);
+    AnswerReader answers(connection_, settings_.limits.answerTimeoutMs,
+                         HeardBy(script_, settings_));
     std::string last;
     for (long long round = 0;; ++round) {
         const long long offset = std::min(round * check.everyMs, check.withinMs);
@@ -244,18 +258,21 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
         if (sent != AttemptResult::Done) {
             return sent;
         }
-        if (!AnswerLineWithin(answers, connection_, g_limits.answerTimeoutMs)) {
+        if (!AnswerLineWithin(answers, connection_, settings_.limits.answerTimeoutMs)) {
             break;
         }
         last = answers.next(1);
         if (last.empty()) {
-            return NoAnswerTo(script_.host, script_.port, command, lineCount_, answers, report_);
+            return NoAnswerTo(script_, settings_, command, lineCount_, answers, report_);
         }
         const AnswerPattern::Match match =
             last[0] == '*' ? AnswerPattern::Match::No : pattern.match(last);
+        settings_.tell().judged(
+            script_, line(), command, last,
+            match == AnswerPattern::Match::Yes ? Verdict::Matched : Verdict::Mismatch);
         if (match == AnswerPattern::Match::Yes) {
             lastAnswer_ = last;
-            PrintQueryAnswer(last, report_);
+            showAnswer(last);
             return storePendingAnswer();
         }
         if (match == AnswerPattern::Match::TooManySteps) {
@@ -274,13 +291,13 @@ AttemptResult HostAttempt::untilFailed(const AnswerCheck& check, const std::stri
     const std::string within = std::to_string(check.withinMs) + " ms";
     const std::string lastText = last.empty() ? "none" : ShownAnswer(command, last);
     if (!last.empty()) {
-        PrintQueryAnswer(last, report_);
+        showAnswer(last);
     }
     LogMessage(
         "%s: No matching answer (%s:%s) to command %s within %s (last answer: %s): it must "
         "match %s",
-        g_scriptName.c_str(), script_.host.c_str(), script_.port.c_str(), shown.c_str(),
-        within.c_str(), lastText.c_str(), check.pattern.c_str());
+        name(), script_.host.c_str(), script_.port.c_str(), shown.c_str(), within.c_str(),
+        lastText.c_str(), check.pattern.c_str());
     report_.reason = "no answer to " + shown + " matched " + check.pattern + " within " + within +
                      " (last answer: " + lastText + ")";
     report_.scriptLine = lineCount_;
@@ -297,16 +314,19 @@ AttemptResult HostAttempt::flushCommands() {
     const bool allSent = SendText(
         connection_, batch_.bytes(), [this](std::size_t out) { return whileSendBlocked(out); },
         &sent);
+    tellSent(allSent ? batch_.bytes().size() : sent);
     if (allSent) {
         batch_.clear();
+        batchTold_ = 0;
         report_.tellProgress();
         return AttemptResult::Done;
     }
+    batchTold_ = 0;
     if (drainResult_ != AttemptResult::Done) {
         return drainResult_;
     }
     const std::string command = ShownCommand(batch_.commandCutAt(sent));
-    LogMessage("%s: Error send command to %s:%s - %s", g_scriptName.c_str(), script_.host.c_str(),
+    LogMessage("%s: Error send command to %s:%s - %s", name(), script_.host.c_str(),
                script_.port.c_str(), command.c_str());
     report_.reason = "could not send " + command;
     return AttemptResult::Retry;
@@ -315,6 +335,7 @@ AttemptResult HostAttempt::flushCommands() {
 // The server has stopped reading, most likely because the answers it has written are not
 // being read: take them now, as a checkpoint over the lines sent so far would.
 BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
+    tellSent(sent);
     if (!checking_) {
         return DiscardArrived(connection_, blindAnswers_) ? BlockedSend::Drained
                                                           : BlockedSend::NothingDue;
@@ -328,11 +349,26 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     // checkpoint does.
     std::string answer;
     const std::size_t before = progress_.position;
-    drainResult_ = CheckArrivedAnswers(script_, progress_, limit, connection_, answer, report_);
+    drainResult_ =
+        CheckArrivedAnswers(script_, settings_, progress_, limit, connection_, answer, report_);
     if (drainResult_ == AttemptResult::Done && progress_.position == before) {
-        drainResult_ = CheckAnswers(script_, progress_, limit, connection_, answer, report_);
+        drainResult_ =
+            CheckAnswers(script_, settings_, progress_, limit, connection_, answer, report_);
     }
     return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;
+}
+
+void HostAttempt::tellSent(std::size_t sent) {
+    if (sent > batchTold_) {
+        settings_.tell().sent(
+            script_, std::string_view(batch_.bytes()).substr(batchTold_, sent - batchTold_));
+        batchTold_ = sent;
+    }
+}
+
+void HostAttempt::showAnswer(const std::string& answer) {
+    ShowQueryAnswer(script_, settings_, answer, report_);
+    settings_.tell().answersTaken(script_);
 }
 
 // The command's answer has been read (with checking) into lastAnswer_.

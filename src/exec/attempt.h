@@ -15,13 +15,14 @@
 #include "exec/tcp_link.h"
 #include "script/model.h"
 
-// One attempt at a host script.
-// One attempt at a host script; `report` tells why it failed and what it sent.
-AttemptResult RunHostScript(const CHostScript& script, AttemptReport& report);
+// One attempt at a host script; `report` tells why it failed and what it sent, and the run's
+// observer hears all it does.
+AttemptResult RunHostScript(const CHostScript& script, const RunSettings& settings,
+                            AttemptReport& report);
 
 class HostAttempt : public DirectiveSite {
   public:
-    HostAttempt(const CHostScript& script, AttemptReport& report);
+    HostAttempt(const CHostScript& script, const RunSettings& settings, AttemptReport& report);
     ~HostAttempt();
     HostAttempt(const HostAttempt&) = delete;
     HostAttempt& operator=(const HostAttempt&) = delete;
@@ -32,6 +33,9 @@ class HostAttempt : public DirectiveSite {
     // far. Done when all is well, else the result that ends the attempt.
     AttemptResult checkpoint() override;
     bool checking() const override { return checking_; }
+    const RunSettings& settings() const override { return settings_; }
+    const CHostScript& target() const override { return script_; }
+    int line() const override;
     void setPendingBuffer(CBufferShared* buffer) override { pendingBuffer_ = buffer; }
     void setAnswerCheck(AnswerCheck check) override { answerCheck_ = std::move(check); }
 
@@ -56,14 +60,21 @@ class HostAttempt : public DirectiveSite {
     AttemptResult untilFailed(const AnswerCheck& check, const std::string& command,
                               const std::string& last);
     BlockedSend whileSendBlocked(std::size_t sent);
+    // Tells the observer the batch's bytes up to `sent` that it has not heard yet.
+    void tellSent(std::size_t sent);
+    // An answer *until waited for, shown at once.
+    void showAnswer(const std::string& answer);
+    const char* name() const { return settings_.scriptName.c_str(); }
     AttemptResult closeBlind();
 
     const CHostScript& script_;
+    const RunSettings& settings_;
     AttemptReport& report_;
     const std::string& text_;
     const bool checking_;
     Connection connection_ = kNoConnection;
     CommandBatch batch_;
+    std::size_t batchTold_ = 0;  // bytes of the batch the observer has heard of
     std::size_t readCursor_ = 0;
     std::size_t lineStart_ = 0;  // start of the line being handled
     int lineCount_ = 0;

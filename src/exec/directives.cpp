@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "common/directive.h"
-#include "common/globals.h"
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/answer_pattern.h"
@@ -23,43 +22,58 @@ T* findNamed(SharedTable<T>& table, const std::string& name) {
     return found == table.end() ? nullptr : found->second.get();
 }
 
-void logProcessingError(const std::string& line) {
-    LogMessage("%s: Error while processing command %s", g_scriptName.c_str(), line.c_str());
+const char* nameOf(const DirectiveSite& attempt) {
+    return attempt.settings().scriptName.c_str();
 }
 
-void logNotSupported(const std::string& line) {
-    LogMessage("%s: Command %s is not supported", g_scriptName.c_str(), line.c_str());
+void logProcessingError(const DirectiveSite& attempt, const std::string& line) {
+    LogMessage("%s: Error while processing command %s", nameOf(attempt), line.c_str());
+}
+
+void logNotSupported(const DirectiveSite& attempt, const std::string& line) {
+    LogMessage("%s: Command %s is not supported", nameOf(attempt), line.c_str());
+}
+
+// `act` told to the run's observer as a wait of that kind.
+template <class Act>
+void toldAsWait(const DirectiveSite& attempt, WaitKind kind, const std::string& what, Act act) {
+    RunObserver& observer = attempt.settings().tell();
+    observer.waitBegins(attempt.target(), attempt.line(), kind, what);
+    act();
+    observer.waitEnds(attempt.target(), kind, what);
 }
 
 // Waits for, raises or arrives at a named object once the answers due so far are good.
 template <class T, class Action>
 AttemptResult actOnNamed(DirectiveSite& attempt, SharedTable<T>& table, const std::string& line,
-                         const std::string& name, Action action) {
+                         const std::string& name, WaitKind kind, Action action) {
     T* object = findNamed(table, name);
     if (object == nullptr) {
-        logProcessingError(line);
+        logProcessingError(attempt, line);
         return AttemptResult::Done;
     }
     const AttemptResult checked = attempt.checkpoint();
     if (checked == AttemptResult::Done) {
-        action(*object);
+        toldAsWait(attempt, kind, name, [&] { action(*object); });
     }
     return checked;
 }
 
 AttemptResult pause(DirectiveSite& attempt, const std::string& line, const std::string& value) {
     if (value.empty()) {
-        logNotSupported(line);
+        logNotSupported(attempt, line);
         return AttemptResult::Done;
     }
     long long milliseconds = 0;
     if (!readPause(value, milliseconds)) {
-        LogMessage("%s: Command %s syntax error", g_scriptName.c_str(), line.c_str());
+        LogMessage("%s: Command %s syntax error", nameOf(attempt), line.c_str());
         return AttemptResult::Done;
     }
     const AttemptResult checked = attempt.checkpoint();
     if (checked == AttemptResult::Done) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        toldAsWait(attempt, WaitKind::Pause, value, [milliseconds] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        });
     }
     return checked;
 }
@@ -67,7 +81,7 @@ AttemptResult pause(DirectiveSite& attempt, const std::string& line, const std::
 AttemptResult saveNext(DirectiveSite& attempt, const std::string& line, const std::string& name) {
     CBufferShared* buffer = findNamed(g_buffers, name);
     if (buffer == nullptr) {
-        logProcessingError(line);
+        logProcessingError(attempt, line);
         return AttemptResult::Done;
     }
     if (attempt.checking()) {
@@ -89,7 +103,7 @@ AttemptResult repeatUntil(DirectiveSite& attempt, const std::string& line,
     UntilValue until;
     std::string problem;
     if (!readUntil(value, until, problem)) {
-        logNotSupported(line);
+        logNotSupported(attempt, line);
         return AttemptResult::Done;
     }
     attempt.setAnswerCheck({true, until.pattern, until.withinMs, until.everyMs});
@@ -107,11 +121,13 @@ AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
     const std::string& value = directive.argument;
     switch (directive.entry->kind) {
         case DirectiveKind::WaitFor:
-            return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Wait(); });
+            return actOnNamed(attempt, g_events, line, value, WaitKind::Event,
+                              [](CEventShared& e) { e.Wait(); });
         case DirectiveKind::Event:
-            return actOnNamed(attempt, g_events, line, value, [](CEventShared& e) { e.Raise(); });
+            return actOnNamed(attempt, g_events, line, value, WaitKind::RaiseEvent,
+                              [](CEventShared& e) { e.Raise(); });
         case DirectiveKind::RendezVous:
-            return actOnNamed(attempt, g_rendezVous, line, value,
+            return actOnNamed(attempt, g_rendezVous, line, value, WaitKind::RendezVous,
                               [](CRendezVousShared& point) { point.Arrive(); });
         case DirectiveKind::Wait:
             return pause(attempt, line, value);
@@ -123,7 +139,7 @@ AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
         case DirectiveKind::Until:
             return repeatUntil(attempt, line, value);
         default:
-            logNotSupported(line);
+            logNotSupported(attempt, line);
             return AttemptResult::Done;
     }
 }

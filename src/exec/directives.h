@@ -5,6 +5,7 @@
 #include <string>
 
 #include "exec/attempt_result.h"
+#include "exec/run_observer.h"
 #include "script/synchro.h"
 
 // A check of the next command's answer: it must match (*expect), or the command, a query, is
@@ -22,6 +23,10 @@ class DirectiveSite {
     // Sends the queued commands and, with checking, judges every answer due so far.
     virtual AttemptResult checkpoint() = 0;
     virtual bool checking() const = 0;
+    virtual const RunSettings& settings() const = 0;
+    virtual const CHostScript& target() const = 0;
+    // The analysed line being carried out.
+    virtual int line() const = 0;
     // The buffer that receives the answer to the next command sent.
     virtual void setPendingBuffer(CBufferShared* buffer) = 0;
     virtual void setAnswerCheck(AnswerCheck check) = 0;

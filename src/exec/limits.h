@@ -1,7 +1,6 @@
 #pragma once
 // The limits of a run that a station can set for one run (--answer-timeout, --greeting-timeout,
-// --connect-timeout, --attempts); the defaults are the protocol's. Set by the entry point
-// before any worker starts, never changed after.
+// --connect-timeout, --attempts); the defaults are the protocol's.
 
 struct RunLimits {
     int greetingTimeoutMs = 2000;  // the greeting and the answer to FORCEREPLY
@@ -10,5 +9,3 @@ struct RunLimits {
     int connectTimeoutMs = TRANSMITTER_CONNECT_TIMEOUT_MS;
     int attempts = 7;  // per host script
 };
-
-extern RunLimits g_limits;

@@ -59,8 +59,8 @@ std::uint16_t portNumber(const std::string& port) {
 // address does not answer costs a quarter of a second, not the connect time-out.
 constexpr int kNextAddressAfterMs = 250;
 
-Connection OpenConnection(const std::string& host, const std::string& port, std::string* address,
-                          std::string* why) {
+Connection OpenConnection(const std::string& host, const std::string& port, int connectTimeoutMs,
+                          std::string* address, std::string* why) {
     std::string ignored;
     std::string& failure = why != nullptr ? *why : ignored;
     if (host.empty() || port.empty()) {
@@ -95,10 +95,10 @@ Connection OpenConnection(const std::string& host, const std::string& port, std:
             ++next;
             continue;
         }
-        if (pending.empty() || olderThan(start, g_limits.connectTimeoutMs)) {
+        if (pending.empty() || olderThan(start, connectTimeoutMs)) {
             break;
         }
-        int wait = millisecondsLeft(start, g_limits.connectTimeoutMs);
+        int wait = millisecondsLeft(start, connectTimeoutMs);
         if (next < addresses.size()) {
             wait = std::min(wait, millisecondsLeft(lastStart, kNextAddressAfterMs));
         }
@@ -127,12 +127,12 @@ Connection OpenConnection(const std::string& host, const std::string& port, std:
     if (connection == kNoConnection) {
         LogMessage("Error cannot connect to %s:%s", host.c_str(), port.c_str());
         const ConnectFailure kind = SocketConnectFailure(lastError);
-        failure = !pending.empty() || lastError == 0
-                      ? "timed out after " + std::to_string(g_limits.connectTimeoutMs) +
-                            " ms (--connect-timeout)"
-                  : kind == ConnectFailure::Refused     ? "refused"
-                  : kind == ConnectFailure::Unreachable ? "unreachable"
-                                                        : "error " + std::to_string(lastError);
+        failure =
+            !pending.empty() || lastError == 0
+                ? "timed out after " + std::to_string(connectTimeoutMs) + " ms (--connect-timeout)"
+            : kind == ConnectFailure::Refused     ? "refused"
+            : kind == ConnectFailure::Unreachable ? "unreachable"
+                                                  : "error " + std::to_string(lastError);
         return kNoConnection;
     }
     SocketSetBlocking(connection);
@@ -239,7 +239,7 @@ std::string AnswerReader::missingReason(const std::string& command) const {
     };
     switch (missing_) {
         case Missing::TimedOut:
-            return within(g_limits.answerTimeoutMs, "--answer-timeout");
+            return within(answerTimeoutMs_, "--answer-timeout");
         case Missing::Stalled:
             return within(kStallLimitMs, "the longest one answer may take to come whole");
         case Missing::TooLong:
@@ -262,6 +262,9 @@ void AnswerReader::appendTaken(const char* data, std::size_t size) {
         taken_.reserve(std::max(needed, start_ + kMaxAnswerLineBytes + kReceiveChunkBytes + 1));
     }
     taken_.append(data, size);
+    if (heard_) {
+        heard_(std::string_view(data, size));
+    }
 }
 
 // Lines handed out or passed over are not kept: a server that floods progress lines without
@@ -423,6 +426,9 @@ void AnswerCount::addToFirstLine(char byte) {
 }
 
 void AnswerCount::add(const char* data, std::size_t size) {
+    if (heard_) {
+        heard_(std::string_view(data, size));
+    }
     for (std::size_t i = 0; i < size; ++i) {
         if (firstLine_ == FirstLine::Reading) {
             addToFirstLine(data[i]);
@@ -457,7 +463,6 @@ void CloseConnection(Connection connection) {
         return;
     }
     SocketShutdownAndClose(connection);
-    std::fflush(stdout);
 }
 
 namespace {
@@ -466,11 +471,12 @@ namespace {
 class BlindClose {
   public:
     BlindClose(Connection connection, AnswerCount& answers, std::size_t commands,
-               Clock::time_point connectedAt)
+               Clock::time_point connectedAt, const RunLimits& limits)
         : connection_(connection),
           answers_(answers),
           commands_(commands),
-          greetingDue_(connectedAt + std::chrono::milliseconds(g_limits.greetingTimeoutMs)),
+          answerTimeout_(limits.answerTimeoutMs),
+          greetingDue_(connectedAt + std::chrono::milliseconds(limits.greetingTimeoutMs)),
           lastAnswer_(start_),
           bound_(start_ +
                  std::chrono::milliseconds(kStallLimitMs + static_cast<long long>(unanswered()) *
@@ -490,6 +496,7 @@ class BlindClose {
     Connection connection_;
     AnswerCount& answers_;
     const std::size_t commands_;
+    const std::chrono::milliseconds answerTimeout_;
     const Clock::time_point start_ = Clock::now();
     const Clock::time_point greetingDue_;
     Clock::time_point lastAnswer_;
@@ -552,8 +559,7 @@ bool BlindClose::quietSinceAcknowledged(Clock::time_point now) const {
         return false;
     }
     const bool greetingSettled = answers_.greeted() || now >= greetingDue_;
-    return greetingSettled &&
-           now - *acknowledgedAt_ >= std::chrono::milliseconds(g_limits.answerTimeoutMs);
+    return greetingSettled && now - *acknowledgedAt_ >= answerTimeout_;
 }
 
 int BlindClose::waitMs() const {
@@ -569,7 +575,7 @@ int BlindClose::waitMs() const {
 }  // namespace
 
 BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t commands,
-                           Clock::time_point connectedAt) {
+                           Clock::time_point connectedAt, const RunLimits& limits) {
     // What came while the commands went out: an end or a break then loses commands.
     DiscardArrived(connection, answers);
     std::optional<BlindEnd> end;
@@ -582,7 +588,7 @@ BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::siz
     }
     if (!end) {
         SocketShutdownSend(connection);
-        BlindClose close(connection, answers, commands, connectedAt);
+        BlindClose close(connection, answers, commands, connectedAt, limits);
         while (!(end = close.look())) {
             SocketWait(connection, close.watchReads(), false, close.waitMs());
         }

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
+#include "exec/limits.h"
 #include "net/socket.h"
 
 // A socket handle; kNoConnection (-1) when there is none.
@@ -24,11 +26,14 @@ constexpr std::size_t kReceiveChunkBytes = 65536;
 constexpr int kStallLimitMs = TRANSMITTER_STALL_LIMIT_MS;
 
 // Every address of the host, IPv4 and IPv6, tried as OpenConnection says, connected within
-// g_limits.connectTimeoutMs. kNoConnection after a logged failure, with `why` (when given) saying
+// `connectTimeoutMs`. kNoConnection after a logged failure, with `why` (when given) saying
 // it for the summary: "no such host", "refused", "unreachable", "timed out after N ms
 // (--connect-timeout)". `address`, when given, receives the address that connected.
-Connection OpenConnection(const std::string& host, const std::string& port,
+Connection OpenConnection(const std::string& host, const std::string& port, int connectTimeoutMs,
                           std::string* address = nullptr, std::string* why = nullptr);
+
+// Told every byte taken off a connection, as it came.
+using HeardBytes = std::function<void(std::string_view)>;
 
 // What to do while a send cannot proceed because the server has stopped reading.
 enum class BlockedSend {
@@ -55,7 +60,9 @@ bool SetReceiveTimeout(Connection connection, int milliseconds);
 // reader goes.
 class AnswerReader {
   public:
-    explicit AnswerReader(Connection connection) : connection_(connection) {}
+    // `answerTimeoutMs`: the receive time-out set on the connection, as the reasons name it.
+    AnswerReader(Connection connection, int answerTimeoutMs, HeardBytes heard = nullptr)
+        : connection_(connection), answerTimeoutMs_(answerTimeoutMs), heard_(std::move(heard)) {}
     // One answer line without its LF and without one CR before it; lines that begin with "!"
     // or "+" are passed over (and not kept). Empty when the server closed the connection, on a
     // logged receive error or time-out, when the line has not come whole within kStallLimitMs,
@@ -81,6 +88,8 @@ class AnswerReader {
 
     enum class Missing { Closed, Broken, TimedOut, Stalled, TooLong };
     Connection connection_;
+    int answerTimeoutMs_;
+    HeardBytes heard_;
     Missing missing_ = Missing::Closed;
     std::string taken_;  // taken off the socket, not yet handed out from start_ on
     std::size_t start_ = 0;
@@ -96,6 +105,7 @@ bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long mi
 // the greeting), whether anything else than the greeting came, and how the stream went.
 class AnswerCount {
   public:
+    explicit AnswerCount(HeardBytes heard = nullptr) : heard_(std::move(heard)) {}
     void add(const char* data, std::size_t size);
     std::size_t lines() const { return lines_; }
     // The greeting "READY" has come whole.
@@ -110,6 +120,7 @@ class AnswerCount {
     enum class FirstLine { Reading, Greeting, Other };
     void addToFirstLine(char byte);
 
+    HeardBytes heard_;
     FirstLine firstLine_ = FirstLine::Reading;
     std::size_t firstLineBytes_ = 0;
     bool atLineStart_ = true;
@@ -122,8 +133,7 @@ class AnswerCount {
 // anything came. An end of the stream or a break is noted in `answers`.
 bool DiscardArrived(Connection connection, AnswerCount& answers);
 
-// Shuts the connection down in both directions and closes it, then flushes standard output,
-// so that printed answers appear.
+// Shuts the connection down in both directions and closes it.
 void CloseConnection(Connection connection);
 
 // How long each command still unanswered may add to the end of a blind run.
@@ -149,8 +159,9 @@ enum class BlindEnd {
 // yet taken: so the end of the stream goes out first, then what arrives is counted and dropped
 // until one of the ends above (every byte sent acknowledged first where the platform tells).
 // A port that answers nothing unless asked (noreply) is done once the greeting has come, or
-// g_limits.greetingTimeoutMs since `connectedAt` passed without one, and nothing else came for
-// g_limits.answerTimeoutMs. It never waits for ever. Then the connection is closed as by
+// the greeting time-out of `limits` since `connectedAt` passed without one, and nothing else came
+// for its answer time-out. It never waits for ever. Then the connection is closed as by
 // CloseConnection.
 BlindEnd CloseWhenAnswered(Connection connection, AnswerCount& answers, std::size_t commands,
-                           std::chrono::steady_clock::time_point connectedAt);
+                           std::chrono::steady_clock::time_point connectedAt,
+                           const RunLimits& limits);

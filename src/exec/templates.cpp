@@ -1,6 +1,5 @@
 #include "exec/templates.h"
 
-#include "common/globals.h"
 #include "common/shown_command.h"
 #include "files/log.h"
 #include "script/model.h"
@@ -10,13 +9,16 @@ namespace {
 enum class Filled { Value, NotFound, NoValue };
 
 // Waits until the buffer holds a value or is released.
-Filled bufferValue(const std::string& name, SharedBytes& value) {
+Filled bufferValue(const std::string& name, SharedBytes& value, const DirectiveSite& attempt) {
     const auto found = g_buffers.find(name);
     if (found == g_buffers.end()) {
         return Filled::NotFound;
     }
     CBufferShared& buffer = *found->second;
+    RunObserver& observer = attempt.settings().tell();
+    observer.waitBegins(attempt.target(), attempt.line(), WaitKind::Buffer, name);
     buffer.Wait();
+    observer.waitEnds(attempt.target(), WaitKind::Buffer, name);
     if (buffer.IsReleased()) {
         return Filled::NoValue;
     }
@@ -26,7 +28,8 @@ Filled bufferValue(const std::string& name, SharedBytes& value) {
 
 }  // namespace
 
-std::string FillTemplate(const std::string& line) {
+std::string FillTemplate(const std::string& line, const DirectiveSite& attempt) {
+    const char* scriptName = attempt.settings().scriptName.c_str();
     const std::string rest = line.substr(1);
     std::string filled;
     std::size_t position = 0;
@@ -39,7 +42,7 @@ std::string FillTemplate(const std::string& line) {
         filled.append(rest, position, open - position);
         const auto close = rest.find('$', open + 1);
         if (close == std::string::npos) {
-            LogMessage("%s: Syntax Error: missing a $ sign in $%s", g_scriptName.c_str(),
+            LogMessage("%s: Syntax Error: missing a $ sign in $%s", scriptName,
                        ShownCommand(rest).c_str());
             position = open + 1;
             continue;
@@ -47,13 +50,11 @@ std::string FillTemplate(const std::string& line) {
         const std::string name = rest.substr(open + 1, close - open - 1);
         position = close + 1;
         SharedBytes value;
-        const Filled result = bufferValue(name, value);
+        const Filled result = bufferValue(name, value, attempt);
         if (result == Filled::NotFound) {
-            LogMessage("%s: Syntax Error: buffer '%s' not found", g_scriptName.c_str(),
-                       name.c_str());
+            LogMessage("%s: Syntax Error: buffer '%s' not found", scriptName, name.c_str());
         } else if (result == Filled::NoValue) {
-            LogMessage("%s: Syntax Error: buffer '%s' has no value set", g_scriptName.c_str(),
-                       name.c_str());
+            LogMessage("%s: Syntax Error: buffer '%s' has no value set", scriptName, name.c_str());
             return std::string();
         } else {
             // Room for the rest of the line and the LF the batch adds: a value may be a whole

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <thread>
 
-#include "common/globals.h"
 #include "common/strings.h"
 #include "exec/attempt.h"
 #include "exec/limits.h"
@@ -15,7 +14,6 @@
 #include "script/host_script.h"
 
 std::vector<CWorkerThread> g_workerThreads;
-RunLimits g_limits;
 
 namespace {
 
@@ -45,12 +43,6 @@ void pauseFor(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-// The analysed line of a host script's line (from 1, the head lines counted); 0 for none.
-int analysedLine(const CHostScript& script, int scriptLine) {
-    const int body = scriptLine - kHeadLines - 1;
-    return body >= 0 ? script.lineOrigins.at(static_cast<std::size_t>(body)) : 0;
-}
-
 // What the attempt has done so far, where a run being interrupted can read it.
 void publishProgress(CTargetOutcome::Live& live, const AttemptReport& report) {
     const std::lock_guard<std::mutex> lock(g_outcomeMutex);
@@ -63,7 +55,8 @@ void publishProgress(CTargetOutcome::Live& live, const AttemptReport& report) {
         report.queryAnswers.end());
 }
 
-AttemptResult recordedAttempt(CHostScript& script, CTargetOutcome::End& endIfFinal) {
+AttemptResult recordedAttempt(CHostScript& script, const RunSettings& settings, int attempt,
+                              CTargetOutcome::End& endIfFinal) {
     AttemptReport report;
     const Clock::time_point start = Clock::now();
     {
@@ -73,11 +66,13 @@ AttemptResult recordedAttempt(CHostScript& script, CTargetOutcome::End& endIfFin
     }
     CTargetOutcome::Live& live = script.outcome.live;
     report.progressed = [&live](const AttemptReport& told) { publishProgress(live, told); };
-    const AttemptResult result = RunHostScript(script, report);
+    settings.tell().attemptBegins(script, attempt);
+    const AttemptResult result = RunHostScript(script, settings, report);
+    settings.tell().attemptEnds(script, attempt, result, report);
     const std::lock_guard<std::mutex> lock(g_outcomeMutex);
     CTargetOutcome& outcome = script.outcome;
     outcome.live.begun = false;
-    outcome.attempts.push_back({report.reason, analysedLine(script, report.scriptLine),
+    outcome.attempts.push_back({report.reason, AnalysedLine(script, report.scriptLine),
                                 secondsBetween(runStart(), start),
                                 secondsBetween(start, Clock::now())});
     outcome.commandsSent = report.commandsSent;
@@ -87,14 +82,17 @@ AttemptResult recordedAttempt(CHostScript& script, CTargetOutcome::End& endIfFin
     return result;
 }
 
-void endOutcome(CHostScript& script, CTargetOutcome::End end) {
-    const std::lock_guard<std::mutex> lock(g_outcomeMutex);
-    script.outcome.end = end;
+void endOutcome(CHostScript& script, const RunSettings& settings, CTargetOutcome::End end) {
+    {
+        const std::lock_guard<std::mutex> lock(g_outcomeMutex);
+        script.outcome.end = end;
+    }
+    settings.tell().targetEnds(script);
 }
 
-int runGuarded(CHostScript& script) {
+int runGuarded(CHostScript& script, const RunSettings& settings) {
     try {
-        return ExitStatusOf(HostWorkerThread(script));
+        return ExitStatusOf(HostWorkerThread(script, settings));
     } catch (const std::exception&) {
         return ExitStatusOf(AttemptResult::Retry);  // as for a worker whose result is unknown
     }
@@ -109,40 +107,40 @@ void releaseObjects(CHostScript& script) {
 
 }  // namespace
 
-AttemptResult HostWorkerThread(CHostScript& script) {
+AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings) {
     int delay = kFirstRetryPauseMs;
     AttemptResult result = AttemptResult::Done;
     CTargetOutcome::End end = CTargetOutcome::End::GaveUp;
     for (int attempts = 1;; ++attempts) {
-        result = recordedAttempt(script, end);
+        result = recordedAttempt(script, settings, attempts, end);
         if (result == AttemptResult::Done) {
-            endOutcome(script, CTargetOutcome::End::Succeeded);
+            endOutcome(script, settings, CTargetOutcome::End::Succeeded);
             return result;
         }
-        if (result != AttemptResult::Retry || attempts >= g_limits.attempts) {
+        if (result != AttemptResult::Retry || attempts >= settings.limits.attempts) {
             break;
         }
         pauseFor(delay);
         delay = std::min(delay * 2, kRetryPauseCapMs);
     }
-    endOutcome(script, end);
+    endOutcome(script, settings, end);
     releaseObjects(script);
     return result;
 }
 
-void StartHostWorker(CHostScript& script) {
+void StartHostWorker(CHostScript& script, const RunSettings& settings) {
     runStartedAt();
     // Room first, so that a started thread always finds its place in the list.
     g_workerThreads.reserve(g_workerThreads.size() + 1);
     CWorkerThread worker;
     worker.result = std::make_unique<int>(ExitStatusOf(AttemptResult::Retry));
     int* result = worker.result.get();
-    const bool started =
-        StartWorkerThread([&script, result] { *result = runGuarded(script); }, worker.thread);
+    const bool started = StartWorkerThread(
+        [&script, &settings, result] { *result = runGuarded(script, settings); }, worker.thread);
     if (!started) {
-        LogMessage("%s: Can not start a worker for %s:%s !", g_scriptName.c_str(),
+        LogMessage("%s: Can not start a worker for %s:%s !", settings.scriptName.c_str(),
                    script.host.c_str(), script.port.c_str());
-        endOutcome(script, CTargetOutcome::End::NotStarted);
+        endOutcome(script, settings, CTargetOutcome::End::NotStarted);
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));

@@ -8,6 +8,7 @@
 
 #include "common/worker_thread.h"
 #include "exec/attempt_result.h"
+#include "exec/run_observer.h"
 #include "script/model.h"
 
 // A worker and the result it leaves when it ends. A worker that could not be started has no
@@ -24,12 +25,13 @@ extern std::vector<CWorkerThread> g_workerThreads;
 constexpr int kFirstRetryPauseMs = 100;
 constexpr int kRetryPauseCapMs = 5000;
 
-// Starts a worker thread on `script` at once; the script must outlive WaitForWorkers. When no
+// Starts a worker thread on `script` at once; the script and `settings` must outlive
+// WaitForWorkers. When no
 // thread can be created, the host is reported, its shared objects are released so that no
 // other worker waits for it, and it counts as a failure (1) in start order.
-void StartHostWorker(CHostScript& script);
+void StartHostWorker(CHostScript& script, const RunSettings& settings);
 // Up to seven attempts; releases the script's objects after the final failure.
-AttemptResult HostWorkerThread(CHostScript& script);
+AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings);
 // When the run began: the first worker's start, or now when none has started.
 std::chrono::system_clock::time_point RunStartedAt();
 // Seconds since then, as the report counts its times.

@@ -35,6 +35,7 @@ struct RunOptions {
     std::string greetingTimeout;
     std::string connectTimeout;
     std::string attempts;
+    RunLimits limits;  // the four above, read
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
     std::size_t commandLines = 0;  // lines of a command list in front of the script's

@@ -15,6 +15,7 @@
 #include "files/raw_file.h"
 #include "files/system_log.h"
 #include "frontend/help.h"
+#include "frontend/listeners.h"
 #include "frontend/preflight.h"
 #include "frontend/system.h"
 #include "script/preprocessor.h"
@@ -22,10 +23,6 @@
 namespace {
 
 using End = CTargetOutcome::End;
-
-std::string targetOf(const CHostScript& script) {
-    return script.host + ":" + script.port;
-}
 
 const char* endName(End end) {
     switch (end) {
@@ -64,22 +61,22 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
     const CTargetOutcome& outcome = script.outcome;
     if (outcome.end == End::Interrupted && outcome.attempts.size() <= 1 &&
         (outcome.attempts.empty() || endsAtWork(outcome))) {
-        return targetOf(script) + " was interrupted during its first attempt";
+        return TargetName(script) + " was interrupted during its first attempt";
     }
     if (outcome.end == End::Interrupted && endsAtWork(outcome)) {
         const CAttemptRecord& before = outcome.attempts[outcome.attempts.size() - 2];
         const std::string where = before.line > 0 ? names(before.line) : std::string();
-        return targetOf(script) + " was interrupted during attempt " +
+        return TargetName(script) + " was interrupted during attempt " +
                std::to_string(outcome.attempts.size()) +
                "; the one before failed: " + before.reason + (where.empty() ? "" : " at " + where);
     }
     if (outcome.end == End::NotStarted || outcome.attempts.empty()) {
-        return targetOf(script) + " was not started: no thread could be made for its worker";
+        return TargetName(script) + " was not started: no thread could be made for its worker";
     }
     const CAttemptRecord& last = outcome.attempts.back();
     const std::string where = last.line > 0 ? names(last.line) : std::string();
     if (outcome.end == End::Interrupted) {
-        return targetOf(script) + " was interrupted after " + attemptsText(outcome) +
+        return TargetName(script) + " was interrupted after " + attemptsText(outcome) +
                "; the last failed: " + last.reason + (where.empty() ? "" : " at " + where);
     }
     if ((outcome.end == End::Refused && last.line > 0) || outcome.end == End::Mismatch ||
@@ -87,9 +84,9 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
         const char* what = outcome.end == End::Refused    ? " refused"
                            : outcome.end == End::Mismatch ? " did not match"
                                                           : " not ready";
-        return targetOf(script) + what + (where.empty() ? "" : " at " + where) + ": " + last.reason;
+        return TargetName(script) + what + (where.empty() ? "" : " at " + where) + ": " + last.reason;
     }
-    return targetOf(script) + " gave up after " + attemptsText(outcome) + ": " + last.reason +
+    return TargetName(script) + " gave up after " + attemptsText(outcome) + ": " + last.reason +
            (where.empty() ? std::string() : " at " + where);
 }
 
@@ -179,7 +176,7 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
              {"seconds", attempt.seconds}});
     }
     return {
-        {"target", targetOf(script)},
+        {"target", TargetName(script)},
         {"address",
          script.outcome.address.empty() ? nullptr : nlohmann::ordered_json(script.outcome.address)},
         {"outcome", endName(script.outcome.end)},

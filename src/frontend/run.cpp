@@ -5,7 +5,6 @@
 
 #include "common/globals.h"
 #include "common/strings.h"
-#include "exec/answers.h"
 #include "exec/worker.h"
 #include "files/folders.h"
 #include "files/log.h"
@@ -14,6 +13,7 @@
 #include "frontend/background.h"
 #include "frontend/help.h"
 #include "frontend/interrupts.h"
+#include "frontend/listeners.h"
 #include "frontend/options.h"
 #include "frontend/outcome.h"
 #include "frontend/outside_values.h"
@@ -80,21 +80,38 @@ bool readPreparedCopy(const std::string& path, RunOptions& options) {
     return true;
 }
 
+// What the workers run with, from the command line.
+RunSettings runSettings(const RunOptions& options, RunObserver& observer) {
+    RunSettings settings;
+    settings.checkAnswers = g_checkAnswers;
+    settings.keepAnswers = g_keepAnswers;
+    settings.limits = options.limits;
+    settings.scriptName = g_scriptName;
+    settings.observer = &observer;
+    return settings;
+}
+
 int runForeground(RunOptions& options, const std::string& openPath, ScriptList& scripts) {
     g_checkAnswers = options.checkMode != CheckMode::None;
     if (options.commandText.empty()) {
         PrintHelp(g_programPath);
         return 0;
     }
+    RunListeners listeners;
+    AnswerPrinter printer(false);
+    if (g_printAnswers) {
+        listeners.add(printer);
+    }
+    const RunSettings settings = runSettings(options, listeners);
     WatchForStop([&options, &openPath, &scripts](int stopStatus) {
         TellInterruptedOutcome(options, openPath, scripts, stopStatus);
     });
     for (auto& script : scripts) {
-        StartHostWorker(*script);
+        StartHostWorker(*script, settings);
     }
     int status = WaitForWorkers();
     EndStopWatch();
-    status = status == 0 && AnswerOutputFailed() ? 1 : status < 0 ? 256 + status : status;
+    status = status == 0 && printer.failed() ? 1 : status < 0 ? 256 + status : status;
     const bool told = TellOutcome(options, openPath, scripts, status);
     return status == 0 && !told ? 1 : status;
 }
@@ -127,7 +144,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         }
         return 1;
     }
-    const std::string badLimit = ApplyLimits(options, g_limits);
+    const std::string badLimit = ApplyLimits(options, options.limits);
     if (!badLimit.empty()) {
         LogMessage("%s", badLimit.c_str());
         return 1;

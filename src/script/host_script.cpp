@@ -37,3 +37,8 @@ void adoptHostScript(std::string text, std::size_t bodyStart, const std::string&
     script->syncObjects = objects;
     scriptList.push_back(std::move(script));
 }
+
+int AnalysedLine(const CHostScript& script, int scriptLine) {
+    const int body = scriptLine - kHeadLines - 1;
+    return body >= 0 ? script.lineOrigins.at(static_cast<std::size_t>(body)) : 0;
+}

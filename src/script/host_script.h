@@ -11,6 +11,10 @@
 // The head lines come first: the body starts at line kHeadLines + 1.
 constexpr int kHeadLines = 2;
 
+// The analysed line a host script's line (from 1, the head lines counted) came from; 0 for a
+// head line or one the program added.
+int AnalysedLine(const CHostScript& script, int scriptLine);
+
 // Writes the head lines, turns every "^" of the body into a line break, ends the body with LF
 // and appends the new host script with a copy of `objects`.
 void buildHostScript(const std::string& body, const std::vector<CBaseSynchro*>& objects,
