@@ -6,7 +6,7 @@ set(debian_folder ${PROJECT_SOURCE_DIR}/packaging/debian)
 set(doc_folder ${CMAKE_INSTALL_DATAROOTDIR}/doc/transmitter)
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/guide.md
-    ${PROJECT_SOURCE_DIR}/docs/report.schema.json
+    ${PROJECT_SOURCE_DIR}/docs/report.schema.json ${PROJECT_SOURCE_DIR}/docs/stream.schema.json
     ${debian_folder}/copyright DESTINATION ${doc_folder})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION ${doc_folder}/samples)
 install(FILES ${debian_folder}/transmitter.logrotate DESTINATION /etc/logrotate.d

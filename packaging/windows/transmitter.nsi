@@ -65,6 +65,7 @@ Section "Transmitter" SectionProgram
     File "/oname=licence.txt" "${LICENCE}"
     File "/oname=orvane-sim.exe" "${SIM}"
     File "/oname=report.schema.json" "${SCHEMA}"
+    File "/oname=stream.schema.json" "${STREAM_SCHEMA}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; "start transmitter.exe" and the Run box find the program without PATH.
@@ -198,6 +199,7 @@ Section "Uninstall"
     Delete "$INSTDIR\licence.txt"
     Delete "$INSTDIR\orvane-sim.exe"
     Delete "$INSTDIR\report.schema.json"
+    Delete "$INSTDIR\stream.schema.json"
     ; Run in place (_?=), the uninstaller cannot delete itself now: at the next start.
     Delete /REBOOTOK "$INSTDIR\uninstall.exe"
     RMDir /REBOOTOK "$INSTDIR"

@@ -4,40 +4,11 @@
 #include <memory>
 #include <vector>
 
+#include "files/account_win32.h"
 #include "files/disk_file_win32.h"
 #include "files/log.h"
 
 namespace {
-
-// The account this process runs as; empty when the system does not say.
-std::vector<BYTE> processUserSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return {};
-    }
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    const bool read =
-        size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) != 0;
-    CloseHandle(token);
-    if (!read) {
-        return {};
-    }
-    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-    const BYTE* start = static_cast<const BYTE*>(sid);
-    return std::vector<BYTE>(start, start + GetLengthSid(sid));
-}
-
-std::string sidText(PSID sid) {
-    char* text = nullptr;
-    if (!ConvertSidToStringSidA(sid, &text)) {
-        return "an unknown account";
-    }
-    const std::string result = text;
-    LocalFree(text);
-    return result;
-}
 
 // The log is written only when the Administrators group (as the installer makes it), the
 // system, or the account that runs the program owns it: a file another user made could be
@@ -56,11 +27,11 @@ bool ownerMayBeWritten(std::FILE* file, std::string& owner) {
         IsWellKnownSid(ownerSid, WinLocalSystemSid)) {
         return true;
     }
-    std::vector<BYTE> user = processUserSid();
+    std::vector<BYTE> user = ProcessUserSid();
     if (!user.empty() && EqualSid(ownerSid, user.data())) {
         return true;
     }
-    owner = sidText(ownerSid);
+    owner = SidText(ownerSid);
     return false;
 }
 

@@ -20,7 +20,6 @@
 namespace {
 
 const char kCallbackOption[] = "--check-internal-callback";
-const char kCheckPrefix[] = "--check-";
 
 // An argument with a blank is shown between double quotes; quotes inside are left as they are.
 void appendShown(std::string& line, const std::string& argument) {
@@ -84,19 +83,6 @@ bool writeTemporaryCopy(const std::string& path, const std::string& text, const 
     return written && closed;
 }
 
-// The copy's text already holds the "--cmd" lists in front of the script: passing them on
-// as well would send them twice.
-bool isCommandListOption(const std::string& argument) {
-    return OptionName(argument) == "--cmd";
-}
-
-// The values of --set and --set-file go after the copy's text, never on its command line,
-// which every user of the machine can read.
-bool isOutsideValueOption(const std::string& argument) {
-    const std::string name = OptionName(argument);
-    return name == "--set" || name == "--set-file";
-}
-
 // As the caller names itself, where it does; else the account the program runs as.
 std::string userName() {
     const char* name = std::getenv("USERNAME");
@@ -119,8 +105,8 @@ ChildLaunch BuildChildLaunch(const std::vector<std::string>& arguments,
         if (hasScript && argument == scriptArgument) {
             argument = tempPath;
             child.replaced = true;
-        } else if (startsWith(argument, kCheckPrefix) || isOutsideValueOption(argument) ||
-                   (handedOver && isCommandListOption(argument))) {
+        } else if (CopyGets(argument) == ToCopy::Never ||
+                   (handedOver && CopyGets(argument) == ToCopy::UnlessHandedOver)) {
             continue;
         }
         appendShown(child.commandLine, argument);
@@ -187,8 +173,8 @@ int LaunchBackground(const RunOptions& options, const std::string& openPath,
     // The copy starts in the script's folder: a report goes where the caller named it.
     std::vector<std::string> passedOn = arguments;
     for (std::string& argument : passedOn) {
-        if (OptionName(argument) == "--report") {
-            argument = "--report=" + options.reportPath;
+        if (CopyGets(argument) == ToCopy::PathInFull) {
+            argument = OptionName(argument) + "=" + InCallerFolder(options, OptionValue(argument));
         }
     }
     const ChildLaunch child =

@@ -1,8 +1,10 @@
 #include "frontend/help.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "common/strings.h"
+#include "frontend/options.h"
 
 namespace {
 
@@ -13,6 +15,9 @@ constexpr int kVersionPatch = TRANSMITTER_VERSION_PATCH;
 
 const char* const kSeparator =
     "------------------------------------------------------------------------------------";
+
+// The line after the list of options.
+constexpr std::string_view kOptionsEnd = "    IMPORTANT:";
 
 // One entry per line; "%s" stands for the program's short name. Trailing blanks are part of
 // the text.
@@ -82,15 +87,9 @@ const char* const kHelpLines[] = {
     "if error",
     "            --check-back (default) : Check all answers and retry if possible, but in a "
     "background process, while returning immediatly",
-    "            --dry-run : Check the script and print what each host would do; send nothing",
     "            -c file : Write the enciphered twin of a plain script file (file.qvtrxc)",
     "            --install=config, --uninstall=config : Register or unregister the script",
     "            file types listed in an XML configuration",
-    "            --report=FILE : Write a JSON report of the run to FILE (- for standard output)",
-    "            --answer-timeout=MS (500), --greeting-timeout=MS (2000), --connect-timeout=MS",
-    "            (20000), --attempts=N (7) : Limits of this run",
-    "            --set=NAME=VALUE, --set-file=FILE : Buffer values from outside the script",
-    "            (keep passwords in a file only you can read)",
     "    IMPORTANT:",
     "        Use either commands or file, not both !",
     "",
@@ -138,11 +137,18 @@ std::string programShortName(const std::string& programPath) {
 
 void PrintHelp(const std::string& programPath) {
     const std::string shortName = programShortName(programPath);
+    std::string text;
     for (const char* line : kHelpLines) {
+        // The options the original lines do not describe close the list of options.
+        if (std::string_view(line) == kOptionsEnd) {
+            for (const std::string& added : AddedHelpLines()) {
+                text += "            " + added + "\n";
+            }
+        }
         // The name is inserted as text: a per-cent sign in a program path stays a character.
-        const std::string text = replaceAll(line, "%s", shortName) + "\n";
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        text += replaceAll(line, "%s", shortName) + "\n";
     }
+    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
 

@@ -1,6 +1,7 @@
 #include "frontend/options.h"
 
 #include "common/strings.h"
+#include "files/folders.h"
 
 namespace {
 
@@ -20,71 +21,235 @@ NameValue splitArgument(const std::string& argument) {
 
 enum class Step { Next, Stop, Help, Version, Unknown };
 
-Step applyArgument(const std::string& argument, RunOptions& options) {
-    const NameValue nv = splitArgument(argument);
-    const std::string& name = nv.name;
-    if (name == "-c" || name == "--crypt") {
-        options.encipher = true;
-    } else if (name == "-h" || name == "--help" || argument == "/?") {
-        // "/?" asks Windows programs for their help.
-        return Step::Help;
-    } else if (name == "-V" || name == "--version") {
-        return Step::Version;
-    } else if (name == "--host") {
-        options.host = nv.value;
-    } else if (name == "--port") {
-        options.port = nv.value;
-    } else if (name == "--check-none") {
-        options.checkMode = CheckMode::None;
-    } else if (name == "--check-full") {
-        options.checkMode = CheckMode::Full;
-    } else if (name == "--check-back") {
-        options.checkMode = CheckMode::Back;
-    } else if (name == "--check-internal-callback") {
-        options.checkMode = CheckMode::InternalCallback;
-    } else if (name == "--cmd") {
-        options.commandText += nv.value;
-        options.commandText += ' ';
-        options.checkMode = CheckMode::Full;
-    } else if (name == "--install" || name == "--uninstall") {
-        options.install = name == "--install";
-        options.registrationConfig = nv.value;
-        return Step::Stop;
-    } else if (name == "--removefile") {
-        options.removeFile = true;
-    } else if (name == "--originalfile") {
-        options.originalFile = nv.value;
-        options.hasOriginalFile = true;
-    } else if (name == "--dry-run") {
-        options.dryRun = true;
-    } else if (name == "--report") {
-        options.reportPath = options.reportNamed = nv.value;
-    } else if (name == "--answer-timeout") {
-        options.answerTimeout = nv.value;
-    } else if (name == "--greeting-timeout") {
-        options.greetingTimeout = nv.value;
-    } else if (name == "--connect-timeout") {
-        options.connectTimeout = nv.value;
-    } else if (name == "--attempts") {
-        options.attempts = nv.value;
-    } else if (name == "--set") {
-        // Stored as given: only the name is trimmed.
-        const std::string given = argument.substr(argument.find('=') + 1);
-        const auto equals = given.find('=');
-        options.outsideValues.push_back(
-            {trimBoth(given.substr(0, equals), " \t"),
-             equals == std::string::npos ? std::string() : given.substr(equals + 1), "", ""});
-        if (equals == std::string::npos || options.outsideValues.back().name.empty()) {
-            options.badSet = argument;
-        }
-    } else if (name == "--set-file") {
-        options.setFiles.push_back(nv.value);
-    } else if (argument.size() > 1 && argument[0] == '-') {
-        options.unknownOption = name;
-        return Step::Unknown;
-    } else {
-        options.scriptFile = argument;
+using Apply = Step (*)(const std::string& argument, const NameValue& given, RunOptions& options);
+
+// A limit of the run: its value is read where it is given, and its problem kept until a later
+// value of the same option replaces it.
+struct LimitRule {
+    const char* name;
+    long long lowest;
+    long long highest;
+    int RunLimits::*value;
+    const char* unit;
+};
+
+constexpr LimitRule kLimitRules[] = {
+    {"--answer-timeout", 10, 600000, &RunLimits::answerTimeoutMs, "milliseconds"},
+    {"--greeting-timeout", 10, 600000, &RunLimits::greetingTimeoutMs, "milliseconds"},
+    {"--connect-timeout", 10, 600000, &RunLimits::connectTimeoutMs, "milliseconds"},
+    {"--attempts", 1, 100, &RunLimits::attempts, "attempts"},
+};
+
+// A whole number from `lowest` to `highest`, as written; false for anything else.
+bool readBounded(const std::string& text, long long lowest, long long highest, int& value) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
     }
+    const long long number = readDecimal(text);
+    if (number < lowest || number > highest) {
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
+}
+
+template <std::size_t Row>
+Step applyLimit(const std::string&, const NameValue& given, RunOptions& options) {
+    const LimitRule& rule = kLimitRules[Row];
+    std::string& problem = options.limitProblems[Row];
+    problem.clear();
+    // An empty value keeps the default.
+    if (!given.value.empty() &&
+        !readBounded(given.value, rule.lowest, rule.highest, options.limits.*rule.value)) {
+        problem = std::string(rule.name) + "=" + given.value + ": a whole number of " + rule.unit +
+                  " from " + std::to_string(rule.lowest) + " to " + std::to_string(rule.highest);
+    }
+    return Step::Next;
+}
+
+Step applySet(const std::string& argument, const NameValue&, RunOptions& options) {
+    // Stored as given: only the name is trimmed.
+    const std::string given = argument.substr(argument.find('=') + 1);
+    const auto equals = given.find('=');
+    options.outsideValues.push_back(
+        {trimBoth(given.substr(0, equals), " \t"),
+         equals == std::string::npos ? std::string() : given.substr(equals + 1), "", ""});
+    if (equals == std::string::npos || options.outsideValues.back().name.empty()) {
+        options.badSet = argument;
+    }
+    return Step::Next;
+}
+
+template <CheckMode Mode>
+Step applyCheckMode(const std::string&, const NameValue&, RunOptions& options) {
+    options.checkMode = Mode;
+    return Step::Next;
+}
+
+template <bool RunOptions::*Flag, bool Value = true>
+Step applyFlag(const std::string&, const NameValue&, RunOptions& options) {
+    options.*Flag = Value;
+    return Step::Next;
+}
+
+template <std::string RunOptions::*Field>
+Step applyText(const std::string&, const NameValue& given, RunOptions& options) {
+    options.*Field = given.value;
+    return Step::Next;
+}
+
+template <Step Result>
+Step stepTo(const std::string&, const NameValue&, RunOptions&) {
+    return Result;
+}
+
+Step applyRegistration(const std::string&, const NameValue& given, RunOptions& options) {
+    options.install = given.name == "--install";
+    options.registrationConfig = given.value;
+    return Step::Stop;
+}
+
+Step applyCommandList(const std::string&, const NameValue& given, RunOptions& options) {
+    options.commandText += given.value;
+    options.commandText += ' ';
+    options.checkMode = CheckMode::Full;
+    return Step::Next;
+}
+
+Step applyOriginalFile(const std::string&, const NameValue& given, RunOptions& options) {
+    options.originalFile = given.value;
+    options.hasOriginalFile = true;
+    return Step::Next;
+}
+
+Step applyReport(const std::string&, const NameValue& given, RunOptions& options) {
+    options.reportPath = options.reportNamed = given.value;
+    return Step::Next;
+}
+
+Step applyStream(const std::string&, const NameValue& given, RunOptions& options) {
+    options.streamPath = options.streamNamed = given.value;
+    return Step::Next;
+}
+
+Step applyTranscript(const std::string&, const NameValue& given, RunOptions& options) {
+    options.transcriptDir = options.transcriptNamed = given.value;
+    return Step::Next;
+}
+
+Step applySetFile(const std::string&, const NameValue& given, RunOptions& options) {
+    options.setFiles.push_back(given.value);
+    return Step::Next;
+}
+
+// Every option of the program, in the order the help lists the lines added to the original
+// ones. `help` is that line, or null for an option the original help describes, an option
+// described by the row before, or one only the program passes to its background copy.
+struct OptionRule {
+    const char* name;
+    const char* shortName;
+    Apply apply;
+    ToCopy toCopy;
+    std::vector<const char*> help;
+    bool internal = false;  // never suggested for a mistyped name
+};
+
+const std::vector<OptionRule>& optionRules() {
+    static const std::vector<OptionRule> rules = {
+        {"--crypt", "-c", applyFlag<&RunOptions::encipher>, ToCopy::AsGiven, {}},
+        {"--help", "-h", stepTo<Step::Help>, ToCopy::AsGiven, {}},
+        {"--version", "-V", stepTo<Step::Version>, ToCopy::AsGiven, {}},
+        {"--host", nullptr, applyText<&RunOptions::host>, ToCopy::AsGiven, {}},
+        {"--port", nullptr, applyText<&RunOptions::port>, ToCopy::AsGiven, {}},
+        {"--check-none", nullptr, applyCheckMode<CheckMode::None>, ToCopy::Never, {}},
+        {"--check-full", nullptr, applyCheckMode<CheckMode::Full>, ToCopy::Never, {}},
+        {"--check-back", nullptr, applyCheckMode<CheckMode::Back>, ToCopy::Never, {}},
+        {"--check-internal-callback",
+         nullptr,
+         applyCheckMode<CheckMode::InternalCallback>,
+         ToCopy::Never,
+         {},
+         true},
+        {"--cmd", nullptr, applyCommandList, ToCopy::UnlessHandedOver, {}},
+        {"--install", nullptr, applyRegistration, ToCopy::AsGiven, {}},
+        {"--uninstall", nullptr, applyRegistration, ToCopy::AsGiven, {}},
+        {"--removefile", nullptr, applyFlag<&RunOptions::removeFile>, ToCopy::AsGiven, {}},
+        {"--originalfile", nullptr, applyOriginalFile, ToCopy::AsGiven, {}},
+        {"--dry-run",
+         nullptr,
+         applyFlag<&RunOptions::dryRun>,
+         ToCopy::AsGiven,
+         {"--dry-run : Check the script and print what each host would do; send nothing"}},
+        {"--report",
+         nullptr,
+         applyReport,
+         ToCopy::PathInFull,
+         {"--report=FILE : Write a JSON report of the run to FILE (- for standard output)"}},
+        {"--answer-timeout",
+         nullptr,
+         applyLimit<0>,
+         ToCopy::AsGiven,
+         {"--answer-timeout=MS (500), --greeting-timeout=MS (2000), --connect-timeout=MS",
+          "(20000), --attempts=N (7) : Limits of this run"}},
+        {"--greeting-timeout", nullptr, applyLimit<1>, ToCopy::AsGiven, {}},
+        {"--connect-timeout", nullptr, applyLimit<2>, ToCopy::AsGiven, {}},
+        {"--attempts", nullptr, applyLimit<3>, ToCopy::AsGiven, {}},
+        {"--set",
+         nullptr,
+         applySet,
+         ToCopy::Never,
+         {"--set=NAME=VALUE, --set-file=FILE : Buffer values from outside the script",
+          "(keep passwords in a file only you can read)"}},
+        {"--set-file", nullptr, applySetFile, ToCopy::Never, {}},
+        {"--label",
+         nullptr,
+         applyFlag<&RunOptions::label>,
+         ToCopy::AsGiven,
+         {"--label : Begin every printed answer with its target (host:port: answer)"}},
+        {"--stream",
+         nullptr,
+         applyStream,
+         ToCopy::PathInFull,
+         {"--stream=FILE : Write the run's records to FILE as JSON Lines (- for standard",
+          "output)"}},
+        {"--transcript",
+         nullptr,
+         applyTranscript,
+         ToCopy::PathInFull,
+         {"--transcript=DIR : Write what each target was sent and answered to a file in DIR"}},
+        {"--no-progress",
+         nullptr,
+         applyFlag<&RunOptions::progress, false>,
+         ToCopy::AsGiven,
+         {"--no-progress : Show no progress line on the terminal"}},
+    };
+    return rules;
+}
+
+const OptionRule* findRule(const std::string& name) {
+    for (const OptionRule& rule : optionRules()) {
+        if (name == rule.name || (rule.shortName != nullptr && name == rule.shortName)) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
+
+Step applyArgument(const std::string& argument, RunOptions& options) {
+    const NameValue given = splitArgument(argument);
+    // "/?" asks Windows programs for their help.
+    if (argument == "/?") {
+        return Step::Help;
+    }
+    if (const OptionRule* rule = findRule(given.name)) {
+        return rule->apply(argument, given, options);
+    }
+    if (argument.size() > 1 && argument[0] == '-') {
+        options.unknownOption = given.name;
+        return Step::Unknown;
+    }
+    options.scriptFile = argument;
     return Step::Next;
 }
 
@@ -92,6 +257,17 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
 
 std::string OptionName(const std::string& argument) {
     return splitArgument(argument).name;
+}
+
+std::string OptionValue(const std::string& argument) {
+    return splitArgument(argument).value;
+}
+
+std::string InCallerFolder(const RunOptions& options, const std::string& path) {
+    if (path.empty() || path == "-" || IsAbsolutePath(path)) {
+        return path;
+    }
+    return options.callerFolder + kPathSeparator + path;
 }
 
 ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& options) {
@@ -113,72 +289,36 @@ ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& o
 }
 
 std::string NearestOption(const std::string& name) {
-    static const std::vector<std::string> kOptions = {"-c",
-                                                      "--crypt",
-                                                      "-h",
-                                                      "--help",
-                                                      "-V",
-                                                      "--version",
-                                                      "--host",
-                                                      "--port",
-                                                      "--check-none",
-                                                      "--check-full",
-                                                      "--check-back",
-                                                      "--cmd",
-                                                      "--install",
-                                                      "--uninstall",
-                                                      "--removefile",
-                                                      "--originalfile",
-                                                      "--dry-run",
-                                                      "--report",
-                                                      "--answer-timeout",
-                                                      "--greeting-timeout",
-                                                      "--connect-timeout",
-                                                      "--attempts",
-                                                      "--set",
-                                                      "--set-file"};
-    return nearestName(name, kOptions);
+    std::vector<std::string> names;
+    for (const OptionRule& rule : optionRules()) {
+        if (rule.internal) {
+            continue;
+        }
+        if (rule.shortName != nullptr) {
+            names.emplace_back(rule.shortName);
+        }
+        names.emplace_back(rule.name);
+    }
+    return nearestName(name, names);
 }
 
-namespace {
-
-// A whole number from `lowest` to `highest`, as written; false for anything else.
-bool readBounded(const std::string& text, long long lowest, long long highest, int& value) {
-    if (text.empty() || text.size() > 9 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
-    }
-    const long long number = readDecimal(text);
-    if (number < lowest || number > highest) {
-        return false;
-    }
-    value = static_cast<int>(number);
-    return true;
+ToCopy CopyGets(const std::string& argument) {
+    const OptionRule* rule = findRule(OptionName(argument));
+    return rule == nullptr ? ToCopy::AsGiven : rule->toCopy;
 }
 
-}  // namespace
+std::vector<std::string> AddedHelpLines() {
+    std::vector<std::string> lines;
+    for (const OptionRule& rule : optionRules()) {
+        lines.insert(lines.end(), rule.help.begin(), rule.help.end());
+    }
+    return lines;
+}
 
-std::string ApplyLimits(const RunOptions& options, RunLimits& limits) {
-    const struct {
-        const char* name;
-        const std::string& text;
-        long long lowest;
-        long long highest;
-        int& value;
-        const char* unit;
-    } rows[] = {
-        {"--answer-timeout", options.answerTimeout, 10, 600000, limits.answerTimeoutMs,
-         "milliseconds"},
-        {"--greeting-timeout", options.greetingTimeout, 10, 600000, limits.greetingTimeoutMs,
-         "milliseconds"},
-        {"--connect-timeout", options.connectTimeout, 10, 600000, limits.connectTimeoutMs,
-         "milliseconds"},
-        {"--attempts", options.attempts, 1, 100, limits.attempts, "attempts"},
-    };
-    for (const auto& row : rows) {
-        if (!row.text.empty() && !readBounded(row.text, row.lowest, row.highest, row.value)) {
-            return std::string(row.name) + "=" + row.text + ": a whole number of " + row.unit +
-                   " from " + std::to_string(row.lowest) + " to " + std::to_string(row.highest);
+std::string LimitProblem(const RunOptions& options) {
+    for (const std::string& problem : options.limitProblems) {
+        if (!problem.empty()) {
+            return problem;
         }
     }
     return std::string();

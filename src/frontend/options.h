@@ -1,6 +1,7 @@
 #pragma once
 // The command line of the transmitter.
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -29,13 +30,17 @@ struct RunOptions {
     bool dryRun = false;      // check and print the plan; connect to nothing
     std::string reportPath;   // --report: where the JSON report goes ("-": standard output)
     std::string reportNamed;  // --report as given, for messages
-    // --answer-timeout, --greeting-timeout, --connect-timeout, --attempts as written; empty
-    // keeps the default.
-    std::string answerTimeout;
-    std::string greetingTimeout;
-    std::string connectTimeout;
-    std::string attempts;
-    RunLimits limits;  // the four above, read
+    // --answer-timeout, --greeting-timeout, --connect-timeout, --attempts, read; a value out of
+    // its bounds leaves the default and its problem, in that order.
+    RunLimits limits;
+    std::array<std::string, 4> limitProblems;
+    bool label = false;           // --label: every printed answer begins with its target
+    std::string streamPath;       // --stream: where the run's records go ("-": standard output)
+    std::string streamNamed;      // --stream as given, for messages
+    std::string transcriptDir;    // --transcript: a folder for one transcript per target
+    std::string transcriptNamed;  // --transcript as given, for messages
+    bool progress = true;         // false: --no-progress
+    std::string callerFolder;     // the folder the program was started in
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
     std::size_t commandLines = 0;  // lines of a command list in front of the script's
@@ -64,10 +69,25 @@ ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& o
 // The option an argument names: the text before its first "=" without edge blanks, or the
 // whole argument when it has no "=".
 std::string OptionName(const std::string& argument);
+// Its value: the text after the first "=" without edge blanks; empty without one.
+std::string OptionValue(const std::string& argument);
+// A path given on the command line, named from the caller's folder ("-" stays as it is).
+std::string InCallerFolder(const RunOptions& options, const std::string& path);
 
 // The option a mistyped name stands for, or empty.
 std::string NearestOption(const std::string& name);
 
-// Sets the limits the options name; the problem with the first value out of its bounds, or
-// empty.
-std::string ApplyLimits(const RunOptions& options, RunLimits& limits);
+// The problem with the first limit given out of its bounds, or empty.
+std::string LimitProblem(const RunOptions& options);
+
+// What the background copy gets of an option given to the launch.
+enum class ToCopy {
+    AsGiven,
+    Never,             // the copy's own mode, and values from outside, which go with the text
+    UnlessHandedOver,  // a command list, unless the copy's text already holds it
+    PathInFull,        // a file or folder, named from the caller's folder
+};
+ToCopy CopyGets(const std::string& argument);
+
+// The help's lines for the options the original help does not describe, in order.
+std::vector<std::string> AddedHelpLines();

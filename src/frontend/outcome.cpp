@@ -14,17 +14,17 @@
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/system_log.h"
+#include "frontend/clock_text.h"
 #include "frontend/help.h"
 #include "frontend/listeners.h"
 #include "frontend/preflight.h"
 #include "frontend/system.h"
+#include "frontend/transcripts.h"
 #include "script/preprocessor.h"
-
-namespace {
 
 using End = CTargetOutcome::End;
 
-const char* endName(End end) {
+const char* OutcomeName(End end) {
     switch (end) {
         case End::Succeeded:
             return "succeeded";
@@ -44,6 +44,8 @@ const char* endName(End end) {
             return "not run";
     }
 }
+
+namespace {
 
 std::string attemptsText(const CTargetOutcome& outcome) {
     const std::size_t count = outcome.attempts.size();
@@ -84,7 +86,8 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
         const char* what = outcome.end == End::Refused    ? " refused"
                            : outcome.end == End::Mismatch ? " did not match"
                                                           : " not ready";
-        return TargetName(script) + what + (where.empty() ? "" : " at " + where) + ": " + last.reason;
+        return TargetName(script) + what + (where.empty() ? "" : " at " + where) + ": " +
+               last.reason;
     }
     return TargetName(script) + " gave up after " + attemptsText(outcome) + ": " + last.reason +
            (where.empty() ? std::string() : " at " + where);
@@ -140,31 +143,6 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
     }
 }
 
-// "2026-12-09T06:10:42.123+01:00": local time with its offset from UTC.
-std::string isoTime(std::chrono::system_clock::time_point moment) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
-    std::tm local{};
-    std::tm utc{};
-    {
-        static std::mutex shared;  // localtime and gmtime share static results
-        const std::lock_guard<std::mutex> lock(shared);
-        local = *std::localtime(&seconds);
-        utc = *std::gmtime(&seconds);
-    }
-    const int dayShift = local.tm_year != utc.tm_year ? (local.tm_year < utc.tm_year ? -1 : 1)
-                                                      : local.tm_yday - utc.tm_yday;
-    const int offset =
-        dayShift * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch()).count() %
-        1000;
-    char text[64];
-    const std::size_t size = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    std::snprintf(text + size, sizeof text - size, ".%03d%c%02d:%02d", static_cast<int>(millis),
-                  offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
-    return text;
-}
-
 nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& names) {
     nlohmann::ordered_json attempts = nlohmann::ordered_json::array();
     for (const CAttemptRecord& attempt : script.outcome.attempts) {
@@ -179,7 +157,7 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
         {"target", TargetName(script)},
         {"address",
          script.outcome.address.empty() ? nullptr : nlohmann::ordered_json(script.outcome.address)},
-        {"outcome", endName(script.outcome.end)},
+        {"outcome", OutcomeName(script.outcome.end)},
         {"attempts", attempts},
         {"commandsSent", script.outcome.commandsSent},
         {"answers", script.outcome.queryAnswers}};
@@ -193,7 +171,7 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
     }
     nlohmann::ordered_json outcomes = nlohmann::ordered_json::object();
     for (const auto& script : scripts) {
-        auto& count = outcomes[endName(script->outcome.end)];
+        auto& count = outcomes[OutcomeName(script->outcome.end)];
         count = count.is_null() ? 1 : count.get<int>() + 1;
     }
     const auto started = RunStartedAt();
@@ -201,7 +179,7 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
         std::chrono::duration<double>(std::chrono::system_clock::now() - started).count();
     const nlohmann::ordered_json report = {
         {"version", VersionText()},    {"script", g_scriptName}, {"status", status},
-        {"started", isoTime(started)}, {"seconds", seconds},     {"outcomes", outcomes},
+        {"started", IsoTime(started)}, {"seconds", seconds},     {"outcomes", outcomes},
         {"targets", targets}};
     // Invalid bytes in an answer are replaced, so that the report stays valid JSON.
     const std::string text =
@@ -249,12 +227,15 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
     std::fflush(stdout);
 }
 
-bool ReportCanBeWritten(const RunOptions& options, const std::string& openPath) {
-    const std::string& path = options.reportPath;
+namespace {
+
+// Whether a file the run writes when it is over (`named` as the option was given) can be
+// written, said before anything is sent.
+bool outputCanBeWritten(const RunOptions& options, const std::string& openPath,
+                        const std::string& path, const std::string& named, const char* what) {
     if (path.empty()) {
         return true;
     }
-    const std::string named = "--report=" + options.reportNamed;
     if (path == "-") {
         if (options.checkMode != CheckMode::Back) {
             return true;
@@ -272,17 +253,32 @@ bool ReportCanBeWritten(const RunOptions& options, const std::string& openPath) 
         return false;
     }
     if (OwnedByAnotherUser(path)) {
-        LogMessage("%s: belongs to another user: the report is not written over it", named.c_str());
+        LogMessage("%s: belongs to another user: %s is not written over it", named.c_str(), what);
         return false;
     }
     const std::vector<std::string> files =
         openPath.empty() ? std::vector<std::string>() : scriptFiles(openPath);
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (SameFile(path, files[i])) {
-            LogMessage("%s: is the script file %s: the report would write over it", named.c_str(),
-                       (i == 0 ? options.scriptFile : files[i]).c_str());
+            LogMessage("%s: is the script file %s: %s would write over it", named.c_str(),
+                       (i == 0 ? options.scriptFile : files[i]).c_str(), what);
             return false;
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool OutputsCanBeWritten(const RunOptions& options, const std::string& openPath) {
+    const std::string report = "--report=" + options.reportNamed;
+    const std::string stream = "--stream=" + options.streamNamed;
+    if (!options.streamPath.empty() && options.streamPath == options.reportPath) {
+        LogMessage("%s: the report goes there too: name another %s", stream.c_str(),
+                   options.streamPath == "-" ? "place for one of them" : "file");
+        return false;
+    }
+    return outputCanBeWritten(options, openPath, options.reportPath, report, "the report") &&
+           outputCanBeWritten(options, openPath, options.streamPath, stream, "the stream") &&
+           TranscriptFolderCanBeUsed(options);
 }

@@ -15,7 +15,11 @@ bool TellOutcome(const RunOptions& options, const std::string& openPath, const S
 // over count as interrupted, with what they did so far.
 void TellInterruptedOutcome(const RunOptions& options, const std::string& openPath,
                             const ScriptList& scripts, int status);
-// Whether the report asked for can be written when the run is over, said before anything is
-// sent: its folder exists, it is not the script or one of its included files, no other user
-// owns it, and "-" is read (not the default mode's background copy). False after saying why.
-bool ReportCanBeWritten(const RunOptions& options, const std::string& openPath);
+// Whether the report and the stream asked for can be written, and the transcripts' folder used,
+// said before anything is sent: a file's folder exists, it is not the script or one of its
+// included files, no other user owns it, and "-" is read (not the default mode's background
+// copy, and not by both). False after saying why.
+bool OutputsCanBeWritten(const RunOptions& options, const std::string& openPath);
+
+// How a target ended, as the report and the stream name it ("succeeded", "refused", ...).
+const char* OutcomeName(CTargetOutcome::End end);

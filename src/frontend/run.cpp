@@ -13,11 +13,11 @@
 #include "frontend/background.h"
 #include "frontend/help.h"
 #include "frontend/interrupts.h"
-#include "frontend/listeners.h"
 #include "frontend/options.h"
 #include "frontend/outcome.h"
 #include "frontend/outside_values.h"
 #include "frontend/preflight.h"
+#include "frontend/run_watch.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
 #include "net/socket.h"
@@ -97,12 +97,11 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
         PrintHelp(g_programPath);
         return 0;
     }
-    RunListeners listeners;
-    AnswerPrinter printer(false);
-    if (g_printAnswers) {
-        listeners.add(printer);
+    RunWatch watch(options, openPath);
+    if (!watch.begin(scripts)) {
+        return 1;
     }
-    const RunSettings settings = runSettings(options, listeners);
+    const RunSettings settings = runSettings(options, watch.observer());
     WatchForStop([&options, &openPath, &scripts](int stopStatus) {
         TellInterruptedOutcome(options, openPath, scripts, stopStatus);
     });
@@ -111,7 +110,9 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     }
     int status = WaitForWorkers();
     EndStopWatch();
-    status = status == 0 && printer.failed() ? 1 : status < 0 ? 256 + status : status;
+    status = status < 0 ? 256 + status : status;
+    const bool watched = watch.end(status, scripts);
+    status = status == 0 && !watched ? 1 : status;
     const bool told = TellOutcome(options, openPath, scripts, status);
     return status == 0 && !told ? 1 : status;
 }
@@ -144,7 +145,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         }
         return 1;
     }
-    const std::string badLimit = ApplyLimits(options, options.limits);
+    const std::string badLimit = LimitProblem(options);
     if (!badLimit.empty()) {
         LogMessage("%s", badLimit.c_str());
         return 1;
@@ -152,13 +153,13 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (!ReadSetFiles(options)) {
         return 1;
     }
-    // A report named relative to the caller's folder stays there, also for a background copy.
-    if (!options.reportPath.empty() && options.reportPath != "-" &&
-        !IsAbsolutePath(options.reportPath)) {
-        options.reportPath = CurrentFolder() + kPathSeparator + options.reportPath;
-    }
+    // Files named relative to the caller's folder stay there, also for a background copy.
+    options.callerFolder = CurrentFolder();
+    options.reportPath = InCallerFolder(options, options.reportPath);
+    options.streamPath = InCallerFolder(options, options.streamPath);
+    options.transcriptDir = InCallerFolder(options, options.transcriptDir);
     g_keepAnswers = !options.reportPath.empty();
-    g_printAnswers = options.reportPath != "-";
+    g_printAnswers = options.reportPath != "-" && options.streamPath != "-";
     const std::string openPath = enterScriptFolder(options.scriptFile);
     if (options.encipher) {
         // 0 when the enciphered file was written and 1 when not, as for every other run.
@@ -201,7 +202,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         PrintPlan(options, openPath, scripts, check);
         return analysed ? 0 : 1;
     }
-    if (!analysed || !ReportCanBeWritten(options, openPath)) {
+    if (!analysed || !OutputsCanBeWritten(options, openPath)) {
         return 1;
     }
     if (options.checkMode == CheckMode::Back && StartedAsService()) {

@@ -35,6 +35,7 @@ void adoptHostScript(std::string text, std::size_t bodyStart, const std::string&
     script->port = port;
     script->bodyStart = bodyStart;
     script->syncObjects = objects;
+    script->place = scriptList.size() + 1;
     scriptList.push_back(std::move(script));
 }
 

@@ -34,7 +34,8 @@ is skipped where those are not at hand.
 
 run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SIM
 With --dry-run-scripts, every script file an example writes must pass `transmitter --dry-run`.
-The commands run in bash with `transmitter`, `orvane-sim` and `adopt` (support/adopt.py) on the
+The commands run in bash with `transmitter`, `orvane-sim`, `adopt` (support/adopt.py) and
+`on-terminal` (support/on_terminal.py) on the
 PATH, DOCS the project's docs/ folder, TEST_STATE the program's
 machine-wide state folder (as the environment gives it) and the desktop's data folders in the scratch folder. With --wine,
 TRANSMITTER is a Windows program that WINE_RUN runs, with the line ends of its output made LF
@@ -124,8 +125,9 @@ class Run:
             os.chmod(program, 0o755)
         else:
             os.symlink(transmitter, program)
-        os.symlink(os.path.join(os.path.dirname(os.path.abspath(__file__)), "adopt.py"),
-                   os.path.join(self.bin, "adopt"))
+        for helper in ("adopt", "on_terminal"):
+            os.symlink(os.path.join(os.path.dirname(os.path.abspath(__file__)), helper + ".py"),
+                       os.path.join(self.bin, helper.replace("_", "-")))
         os.symlink(sim, os.path.join(self.bin, "orvane-sim"))
 
     def real(self, text):

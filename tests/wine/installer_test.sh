@@ -82,7 +82,7 @@ installs_silently_into_a_fresh_prefix() {
     reg_value "$ENVIRONMENT_KEY" Path >"$WORK/path-before"
     timeout 120 wine "$SETUP" /S || fail "setup exit status $?"
     for file in transmitter.exe qvtrxResources.dll file-types.xml uninstall.exe licence.txt \
-        orvane-sim.exe report.schema.json; do
+        orvane-sim.exe report.schema.json stream.schema.json; do
         [ -f "$INSTALLED/$file" ] || fail "$file is not installed"
     done
     /usr/bin/python3 tests/wine/guide_matches.py docs/guide.md "$INSTALLED/guide.html" ||

@@ -1,0 +1,38 @@
+#pragma once
+// Windows only: the account the program runs as.
+
+#include <sddl.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The account's security identifier; empty when the system does not say.
+inline std::vector<BYTE> ProcessUserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return {};
+    }
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    const bool read =
+        size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) != 0;
+    CloseHandle(token);
+    if (!read) {
+        return {};
+    }
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    const BYTE* start = static_cast<const BYTE*>(sid);
+    return std::vector<BYTE>(start, start + GetLengthSid(sid));
+}
+
+inline std::string SidText(PSID sid) {
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(sid, &text)) {
+        return "an unknown account";
+    }
+    const std::string result = text;
+    LocalFree(text);
+    return result;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// --stream: the run's reports as JSON Lines, one object per record, for a program that follows
+// the run live.
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "exec/run_observer.h"
+#include "frontend/preflight.h"
+
+class RecordStream : public RunObserver {
+  public:
+    // `file` stays open while the stream writes; `names` has traced the script's lines already,
+    // so that workers only read it.
+    RecordStream(std::FILE* file, const LineNames& names) : file_(file), names_(names) {}
+
+    void runBegins(const std::string& script, std::size_t targets);
+    void runEnds(int status, const ScriptList& scripts);
+
+    void attemptBegins(const CHostScript& target, int attempt) override;
+    void connected(const CHostScript& target, const std::string& address) override;
+    void sent(const CHostScript& target, std::string_view commands) override;
+    void judged(const CHostScript& target, int line, std::string_view command,
+                const std::string& answer, Verdict verdict) override;
+    void answersTaken(const CHostScript& target) override;
+    void waitBegins(const CHostScript& target, int line, WaitKind kind,
+                    const std::string& what) override;
+    void waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) override;
+    void attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
+                     const AttemptReport& report) override;
+    void targetEnds(const CHostScript& target) override;
+
+    // True once a record could not be written whole.
+    bool failed();
+
+  private:
+    template <class Json>
+    void write(const Json& record);
+    void flush();
+
+    std::FILE* file_;
+    const LineNames& names_;
+    std::mutex mutex_;
+    std::string pending_;  // records not yet handed to the file
+    bool failed_ = false;
+};
+
+// The name of a wait's kind, as the stream and the transcripts write it.
+const char* WaitKindName(WaitKind kind);
+// The name of a verdict, as the stream and the transcripts write it.
+const char* VerdictName(Verdict verdict);

@@ -1,0 +1,60 @@
+#include "frontend/run_watch.h"
+
+#include "common/globals.h"
+#include "files/console.h"
+#include "files/log.h"
+#include "files/raw_file.h"
+
+RunWatch::RunWatch(const RunOptions& options, const std::string& openPath)
+    : options_(options), names_(options, openPath), printer_(options.label) {}
+
+RunWatch::~RunWatch() {
+    if (streamFile_ != nullptr && streamFile_ != stdout) {
+        std::fclose(streamFile_);
+    }
+}
+
+bool RunWatch::begin(const ScriptList& scripts) {
+    const bool showProgress = options_.progress &&
+                              options_.checkMode != CheckMode::InternalCallback &&
+                              IsTerminal(stderr);
+    if (showProgress || !options_.streamPath.empty() || !options_.transcriptDir.empty()) {
+        names_(1);  // traced now: the workers and the progress line only read the names
+    }
+    if (g_printAnswers) {
+        listeners_.add(printer_);
+    }
+    if (!options_.streamPath.empty()) {
+        streamFile_ = options_.streamPath == "-" ? stdout : CreateRegularFile(options_.streamPath);
+        if (streamFile_ == nullptr) {
+            LogMessage("--stream=%s: Can not write the file", options_.streamNamed.c_str());
+            return false;
+        }
+        stream_ = std::make_unique<RecordStream>(streamFile_, names_);
+        stream_->runBegins(g_scriptName, scripts.size());
+        listeners_.add(*stream_);
+    }
+    if (!options_.transcriptDir.empty()) {
+        transcripts_ = std::make_unique<Transcripts>(options_.transcriptDir, scripts, names_);
+        listeners_.add(*transcripts_);
+    }
+    if (showProgress) {
+        progress_ = std::make_unique<ProgressLine>(scripts, names_, options_.limits.attempts,
+                                                   g_checkAnswers);
+        listeners_.add(*progress_);
+    }
+    return true;
+}
+
+bool RunWatch::end(int status, const ScriptList& scripts) {
+    progress_.reset();
+    bool written = !printer_.failed();
+    if (stream_) {
+        stream_->runEnds(status, scripts);
+        if (stream_->failed()) {
+            LogMessage("--stream=%s: Can not write the file", options_.streamNamed.c_str());
+            written = false;
+        }
+    }
+    return written;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// What a run in the foreground shows while it goes on and leaves behind, as its options ask:
+// the printed answers, the stream of records, the transcripts and the progress line, each a
+// listener of the run's reports.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "frontend/listeners.h"
+#include "frontend/options.h"
+#include "frontend/preflight.h"
+#include "frontend/progress_line.h"
+#include "frontend/record_stream.h"
+#include "frontend/transcripts.h"
+
+class RunWatch {
+  public:
+    RunWatch(const RunOptions& options, const std::string& openPath);
+    ~RunWatch();
+    RunWatch(const RunWatch&) = delete;
+    RunWatch& operator=(const RunWatch&) = delete;
+
+    // Sets up every listener asked for before the first worker starts; false after saying why
+    // one cannot be (the stream's file cannot be made).
+    bool begin(const ScriptList& scripts);
+    RunObserver& observer() { return listeners_; }
+    // The run is over: the progress line goes, the stream says how it ended. False when answers
+    // or records could not all be written.
+    bool end(int status, const ScriptList& scripts);
+
+  private:
+    const RunOptions& options_;
+    LineNames names_;
+    RunListeners listeners_;
+    AnswerPrinter printer_;
+    std::FILE* streamFile_ = nullptr;
+    std::unique_ptr<RecordStream> stream_;
+    std::unique_ptr<Transcripts> transcripts_;
+    std::unique_ptr<ProgressLine> progress_;
+};

@@ -1,0 +1,227 @@
+#include "frontend/transcripts.h"
+
+#include <cstdio>
+
+#include "common/globals.h"
+#include "common/shown_command.h"
+#include "common/strings.h"
+#include "files/folders.h"
+#include "files/log.h"
+#include "files/private_files.h"
+#include "frontend/clock_text.h"
+#include "frontend/listeners.h"
+#include "frontend/outcome.h"
+#include "frontend/record_stream.h"
+#include "script/host_script.h"
+
+namespace {
+
+// A received line is cut here, its length noted.
+constexpr std::size_t kLongestLineShown = 4096;
+// Past this, a transcript goes to its file before the attempt ends.
+constexpr std::size_t kPendingBytes = 64 * 1024;
+
+bool nameByte(char byte) {
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+           (byte >= '0' && byte <= '9') || byte == '.' || byte == '-';
+}
+
+std::string nameSafe(const std::string& text) {
+    std::string safe = text;
+    for (char& byte : safe) {
+        byte = nameByte(byte) ? byte : '_';
+    }
+    return safe;
+}
+
+// Text as it may stand in a line of its own: control bytes, and every byte of text that is not
+// UTF-8, written as \xNN.
+std::string printable(std::string_view text) {
+    bool plain = true;
+    for (const char byte : text) {
+        plain = plain && static_cast<unsigned char>(byte) < 0x80;
+    }
+    if (plain || isUtf8Text(text)) {
+        return EscapedControls(text);
+    }
+    std::string shown;
+    for (const char byte : text) {
+        if (static_cast<unsigned char>(byte) >= 0x80) {
+            shown += "\\x";
+            appendHex(std::string_view(&byte, 1), shown);
+        } else {
+            shown += EscapedControls(std::string_view(&byte, 1));
+        }
+    }
+    return shown;
+}
+
+const char* resultText(AttemptResult result) {
+    switch (result) {
+        case AttemptResult::Done:
+            return "done";
+        case AttemptResult::Retry:
+            return "failed, worth another attempt";
+        default:
+            return "failed for good";
+    }
+}
+
+}  // namespace
+
+bool TranscriptFolderCanBeUsed(const RunOptions& options) {
+    if (options.transcriptDir.empty()) {
+        return true;
+    }
+    const std::string problem = PreparePrivateFolder(options.transcriptDir);
+    if (problem.empty()) {
+        return true;
+    }
+    LogMessage("--transcript=%s: %s", options.transcriptNamed.c_str(), problem.c_str());
+    return false;
+}
+
+std::string TranscriptName(const CHostScript& target, std::size_t targets) {
+    std::string place = std::to_string(target.place);
+    const std::size_t width = std::max<std::size_t>(2, std::to_string(targets).size());
+    place.insert(0, width - std::min(width, place.size()), '0');
+    return place + "-" + nameSafe(target.host) + "-" + nameSafe(target.port) + ".txt";
+}
+
+Transcripts::Transcripts(const std::string& folder, const ScriptList& scripts,
+                         const LineNames& names)
+    : transcripts_(scripts.size()), names_(names) {
+    for (const auto& script : scripts) {
+        transcripts_[script->place - 1].path =
+            folder + kPathSeparator + TranscriptName(*script, scripts.size());
+    }
+}
+
+void Transcripts::add(Transcript& transcript, char direction, const std::string& text) {
+    transcript.pending += IsoTimeNow();
+    transcript.pending += ' ';
+    transcript.pending += direction;
+    transcript.pending += ' ';
+    transcript.pending += text;
+    transcript.pending += '\n';
+    if (transcript.pending.size() >= kPendingBytes) {
+        write(transcript);
+    }
+}
+
+// The first write of a run makes the file afresh; the later ones add to it.
+void Transcripts::write(Transcript& transcript) {
+    std::FILE* file = CreatePrivateFile(transcript.path, transcript.written);
+    const bool written =
+        file != nullptr && std::fwrite(transcript.pending.data(), 1, transcript.pending.size(),
+                                       file) == transcript.pending.size();
+    const bool closed = file != nullptr && std::fclose(file) == 0;
+    if ((!written || !closed) && !transcript.failed) {
+        LogMessage("%s: Can not write the transcript %s", g_scriptName.c_str(),
+                   transcript.path.c_str());
+        transcript.failed = true;
+    }
+    transcript.written = true;
+    transcript.pending.clear();
+}
+
+std::string Transcripts::where(int line) const {
+    const std::string name = line > 0 ? names_(line) : std::string();
+    return name.empty() ? std::string() : " at " + name;
+}
+
+void Transcripts::attemptBegins(const CHostScript& target, int attempt) {
+    add(of(target), '#', "attempt " + std::to_string(attempt) + " to " + TargetName(target));
+}
+
+void Transcripts::connected(const CHostScript& target, const std::string& address) {
+    add(of(target), '#', "connected to " + address);
+}
+
+void Transcripts::sent(const CHostScript& target, std::string_view commands) {
+    Transcript& transcript = of(target);
+    std::size_t start = 0;
+    while (start < commands.size()) {
+        const auto end = std::min(commands.find('\n', start), commands.size());
+        const std::string_view command = commands.substr(start, end - start);
+        if (IsLoginCommand(command)) {
+            transcript.login = std::string(command);
+        }
+        add(transcript, '>', printable(ShownCommand(command)));
+        start = end + 1;
+    }
+}
+
+void Transcripts::received(const CHostScript& target, std::string_view bytes) {
+    Transcript& transcript = of(target);
+    while (!bytes.empty()) {
+        const auto end = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, end);
+        const std::size_t room =
+            kLongestLineShown + 1 - std::min(kLongestLineShown + 1, transcript.partial.size());
+        transcript.partial.append(piece.substr(0, room));
+        transcript.partialBytes += piece.size();
+        if (end == std::string_view::npos) {
+            return;
+        }
+        endReceivedLine(transcript);
+        bytes.remove_prefix(end + 1);
+    }
+}
+
+// A line as the server sent it, without its LF and one CR before it.
+void Transcripts::endReceivedLine(Transcript& transcript) {
+    std::string& line = transcript.partial;
+    std::size_t length = transcript.partialBytes;
+    if (length <= kLongestLineShown && !line.empty() && line.back() == '\r') {
+        line.pop_back();
+        --length;
+    }
+    std::string shown = transcript.login.empty() ? line : ShownAnswer(transcript.login, line);
+    if (length > kLongestLineShown) {
+        shown = printable(shown.substr(0, kLongestLineShown)) + " ... (" + std::to_string(length) +
+                " bytes)";
+    } else {
+        shown = printable(shown);
+    }
+    add(transcript, '<', shown);
+    line.clear();
+    transcript.partialBytes = 0;
+}
+
+void Transcripts::judged(const CHostScript& target, int line, std::string_view command,
+                         const std::string&, Verdict verdict) {
+    add(of(target), '=',
+        std::string(VerdictName(verdict)) + ": the answer to " + printable(ShownCommand(command)) +
+            where(line));
+}
+
+void Transcripts::waitBegins(const CHostScript& target, int line, WaitKind kind,
+                             const std::string& what) {
+    add(of(target), '#',
+        std::string(WaitKindName(kind)) + " " + printable(what) + where(line) + " begins");
+}
+
+void Transcripts::waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
+    add(of(target), '#', std::string(WaitKindName(kind)) + " " + printable(what) + " ends");
+}
+
+void Transcripts::attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
+                              const AttemptReport& report) {
+    Transcript& transcript = of(target);
+    if (transcript.partialBytes > 0 || !transcript.partial.empty()) {
+        endReceivedLine(transcript);
+    }
+    std::string text = "attempt " + std::to_string(attempt) + " " + resultText(result);
+    if (!report.reason.empty()) {
+        text += ": " + printable(report.reason) + where(AnalysedLine(target, report.scriptLine));
+    }
+    add(transcript, '#', text);
+    write(transcript);
+}
+
+void Transcripts::targetEnds(const CHostScript& target) {
+    Transcript& transcript = of(target);
+    add(transcript, '#', std::string("target ") + OutcomeName(target.outcome.end));
+    write(transcript);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// --transcript=DIR: one file per target with every attempt in order, each line with its time
+// and its direction, so that a support ticket holds what was sent and received.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "exec/run_observer.h"
+#include "frontend/options.h"
+#include "frontend/preflight.h"
+
+// Prepares DIR (made owner-only when missing), said before anything is sent; false after
+// saying why it cannot be used.
+bool TranscriptFolderCanBeUsed(const RunOptions& options);
+
+// A target's file in DIR: "03-fe80__1-3004.txt", by its place in the script, host and port;
+// every byte outside letters, digits, "." and "-" becomes "_", so that the name is valid on
+// every platform and no two targets share a file.
+std::string TranscriptName(const CHostScript& target, std::size_t targets);
+
+// Each target's file is written only by that target's worker: in order, without a lock.
+class Transcripts : public RunObserver {
+  public:
+    Transcripts(const std::string& folder, const ScriptList& scripts, const LineNames& names);
+
+    void attemptBegins(const CHostScript& target, int attempt) override;
+    void connected(const CHostScript& target, const std::string& address) override;
+    void sent(const CHostScript& target, std::string_view commands) override;
+    void received(const CHostScript& target, std::string_view bytes) override;
+    void judged(const CHostScript& target, int line, std::string_view command,
+                const std::string& answer, Verdict verdict) override;
+    void waitBegins(const CHostScript& target, int line, WaitKind kind,
+                    const std::string& what) override;
+    void waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) override;
+    void attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
+                     const AttemptReport& report) override;
+    void targetEnds(const CHostScript& target) override;
+
+  private:
+    struct Transcript {
+        std::string path;
+        std::string pending;           // lines not yet written to the file
+        std::string partial;           // the start of a received line whose end has not come
+        std::size_t partialBytes = 0;  // its whole length so far, past what is kept
+        std::string login;             // the last LOGIN sent: its password is masked in what comes
+        bool written = false;          // the file has been made afresh by this run
+        bool failed = false;           // a write failed, and was said
+    };
+    Transcript& of(const CHostScript& target) { return transcripts_[target.place - 1]; }
+    void add(Transcript& transcript, char direction, const std::string& text);
+    void endReceivedLine(Transcript& transcript);
+    void write(Transcript& transcript);
+    std::string where(int line) const;
+
+    std::vector<Transcript> transcripts_;
+    const LineNames& names_;
+};
