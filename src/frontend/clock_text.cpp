@@ -52,12 +52,26 @@ std::string IsoTime(SystemClock::time_point moment) {
     return joined(secondText(SystemClock::to_time_t(moment)), moment);
 }
 
-std::string IsoTimeNow() {
-    thread_local SecondText cached;
+void AppendIsoTimeNow(std::string& text) {
+    thread_local SecondText second;
+    thread_local long long shownMs = -1;
+    thread_local std::string shown;
     const SystemClock::time_point now = SystemClock::now();
-    const std::time_t seconds = SystemClock::to_time_t(now);
-    if (seconds != cached.second) {
-        cached = secondText(seconds);
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    if (ms != shownMs) {
+        const std::time_t seconds = SystemClock::to_time_t(now);
+        if (seconds != second.second) {
+            second = secondText(seconds);
+        }
+        shown = joined(second, now);
+        shownMs = ms;
     }
-    return joined(cached, now);
+    text += shown;
+}
+
+std::string IsoTimeNow() {
+    std::string text;
+    AppendIsoTimeNow(text);
+    return text;
 }

@@ -17,16 +17,33 @@ using Json = nlohmann::ordered_json;
 // Past this, the records go to the file without waiting for the end of a checkpoint.
 constexpr std::size_t kPendingBytes = 64 * 1024;
 
-Json record(const char* name, const CHostScript& target) {
-    return {{"record", name},
-            {"time", IsoTimeNow()},
-            {"target", TargetName(target)},
-            {"place", target.place}};
+// `text` as a JSON string: plain printable ASCII as it is, the rest through the JSON library,
+// which escapes it and replaces what is not UTF-8, as in the report.
+void appendJsonString(std::string& out, std::string_view text) {
+    for (const char byte : text) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code < 0x20 || code >= 0x7f || byte == '"' || byte == '\\') {
+            out += Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
+            return;
+        }
+    }
+    out += '"';
+    out += text;
+    out += '"';
 }
 
-Json lineOf(const LineNames& names, int line) {
-    const std::string name = line > 0 ? names(line) : std::string();
-    return name.empty() ? Json(nullptr) : Json(name);
+void appendField(std::string& out, const char* name, std::string_view text) {
+    out += ",\"";
+    out += name;
+    out += "\":";
+    appendJsonString(out, text);
+}
+
+void appendNumber(std::string& out, const char* name, std::size_t number) {
+    out += ",\"";
+    out += name;
+    out += "\":";
+    out += std::to_string(number);
 }
 
 const char* resultName(AttemptResult result) {
@@ -38,6 +55,11 @@ const char* resultName(AttemptResult result) {
         default:
             return "give up";
     }
+}
+
+// A command and its answer as they may be shown: only a LOGIN needs masking.
+std::string shownCommand(std::string_view command) {
+    return IsLoginCommand(command) ? ShownCommand(command) : std::string(command);
 }
 
 }  // namespace
@@ -70,13 +92,38 @@ const char* VerdictName(Verdict verdict) {
     }
 }
 
-template <class Record>
-void RecordStream::write(const Record& made) {
-    // Text that is not UTF-8 is replaced, as in the report.
-    std::string text = made.dump(-1, ' ', false, Json::error_handler_t::replace);
-    text += '\n';
+RecordStream::RecordStream(std::FILE* file, const ScriptList& scripts, const LineNames& names)
+    : file_(file), names_(names), targets_(scripts.size()) {
+    for (const auto& script : scripts) {
+        std::string& fields = targets_[script->place - 1];
+        appendField(fields, "target", TargetName(*script));
+        appendNumber(fields, "place", script->place);
+    }
+}
+
+std::string RecordStream::begin(const char* name, const CHostScript& target) const {
+    std::string record = "{\"record\":\"";
+    record += name;
+    record += "\",\"time\":\"";
+    AppendIsoTimeNow(record);
+    record += '"';
+    record += targets_[target.place - 1];
+    return record;
+}
+
+void RecordStream::appendLine(std::string& record, int line) const {
+    const std::string name = line > 0 ? names_(line) : std::string();
+    if (name.empty()) {
+        record += ",\"line\":null";
+    } else {
+        appendField(record, "line", name);
+    }
+}
+
+void RecordStream::write(std::string& record) {
+    record += "}\n";
     const std::lock_guard<std::mutex> lock(mutex_);
-    pending_ += text;
+    pending_ += record;
     if (pending_.size() >= kPendingBytes) {
         flush();
     }
@@ -93,11 +140,14 @@ void RecordStream::flush() {
 }
 
 void RecordStream::runBegins(const std::string& script, std::size_t targets) {
-    write(Json{{"record", "run begins"},
-               {"time", IsoTimeNow()},
-               {"version", VersionText()},
-               {"script", script},
-               {"targets", targets}});
+    std::string record = Json{
+        {"record", "run begins"},
+        {"time", IsoTimeNow()},
+        {"version", VersionText()},
+        {"script", script},
+        {"targets", targets}}.dump(-1, ' ', false, Json::error_handler_t::replace);
+    record.pop_back();  // write() ends it
+    write(record);
 }
 
 void RecordStream::runEnds(int status, const ScriptList& scripts) {
@@ -106,46 +156,50 @@ void RecordStream::runEnds(int status, const ScriptList& scripts) {
         auto& count = outcomes[OutcomeName(script->outcome.end)];
         count = count.is_null() ? 1 : count.get<int>() + 1;
     }
-    write(Json{{"record", "run ends"},
-               {"time", IsoTimeNow()},
-               {"status", status},
-               {"seconds", SecondsSinceRunStart()},
-               {"outcomes", outcomes}});
+    std::string record = Json{
+        {"record", "run ends"},
+        {"time", IsoTimeNow()},
+        {"status", status},
+        {"seconds", SecondsSinceRunStart()},
+        {"outcomes",
+         outcomes}}.dump(-1, ' ', false, Json::error_handler_t::replace);
+    record.pop_back();
+    write(record);
     const std::lock_guard<std::mutex> lock(mutex_);
     flush();
 }
 
 void RecordStream::attemptBegins(const CHostScript& target, int attempt) {
-    Json made = record("attempt begins", target);
-    made["attempt"] = attempt;
-    write(made);
+    std::string record = begin("attempt begins", target);
+    appendNumber(record, "attempt", static_cast<std::size_t>(attempt));
+    write(record);
 }
 
 void RecordStream::connected(const CHostScript& target, const std::string& address) {
-    Json made = record("connected", target);
-    made["address"] = address;
-    write(made);
+    std::string record = begin("connected", target);
+    appendField(record, "address", address);
+    write(record);
 }
 
 void RecordStream::sent(const CHostScript& target, std::string_view commands) {
     std::size_t start = 0;
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
-        Json made = record("command sent", target);
-        made["command"] = ShownCommand(commands.substr(start, end - start));
-        write(made);
+        std::string record = begin("command sent", target);
+        appendField(record, "command", shownCommand(commands.substr(start, end - start)));
+        write(record);
         start = end + 1;
     }
 }
 
 void RecordStream::judged(const CHostScript& target, int line, std::string_view command,
                           const std::string& answer, Verdict verdict) {
-    Json made = record("answer judged", target);
-    made["line"] = lineOf(names_, line);
-    made["command"] = ShownCommand(command);
-    made["answer"] = ShownAnswer(command, answer);
-    made["verdict"] = VerdictName(verdict);
-    write(made);
+    std::string record = begin("answer judged", target);
+    appendLine(record, line);
+    appendField(record, "command", shownCommand(command));
+    appendField(record, "answer", IsLoginCommand(command) ? ShownAnswer(command, answer) : answer);
+    appendField(record, "verdict", VerdictName(verdict));
+    write(record);
 }
 
 void RecordStream::answersTaken(const CHostScript&) {
@@ -155,38 +209,42 @@ void RecordStream::answersTaken(const CHostScript&) {
 
 void RecordStream::waitBegins(const CHostScript& target, int line, WaitKind kind,
                               const std::string& what) {
-    Json made = record("wait", target);
-    made["phase"] = "begins";
-    made["kind"] = WaitKindName(kind);
-    made["name"] = what;
-    made["line"] = lineOf(names_, line);
-    write(made);
+    std::string record = begin("wait", target);
+    appendField(record, "phase", "begins");
+    appendField(record, "kind", WaitKindName(kind));
+    appendField(record, "name", what);
+    appendLine(record, line);
+    write(record);
 }
 
 void RecordStream::waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
-    Json made = record("wait", target);
-    made["phase"] = "ends";
-    made["kind"] = WaitKindName(kind);
-    made["name"] = what;
-    write(made);
+    std::string record = begin("wait", target);
+    appendField(record, "phase", "ends");
+    appendField(record, "kind", WaitKindName(kind));
+    appendField(record, "name", what);
+    write(record);
 }
 
 void RecordStream::attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                                const AttemptReport& report) {
-    Json made = record("attempt ends", target);
-    made["attempt"] = attempt;
-    made["result"] = resultName(result);
-    made["reason"] = report.reason.empty() ? Json(nullptr) : Json(report.reason);
-    made["line"] = lineOf(names_, AnalysedLine(target, report.scriptLine));
-    made["commandsSent"] = report.commandsSent;
-    write(made);
+    std::string record = begin("attempt ends", target);
+    appendNumber(record, "attempt", static_cast<std::size_t>(attempt));
+    appendField(record, "result", resultName(result));
+    if (report.reason.empty()) {
+        record += ",\"reason\":null";
+    } else {
+        appendField(record, "reason", report.reason);
+    }
+    appendLine(record, AnalysedLine(target, report.scriptLine));
+    appendNumber(record, "commandsSent", report.commandsSent);
+    write(record);
 }
 
 void RecordStream::targetEnds(const CHostScript& target) {
-    Json made = record("target ends", target);
-    made["outcome"] = OutcomeName(target.outcome.end);
-    made["attempts"] = target.outcome.attempts.size();
-    write(made);
+    std::string record = begin("target ends", target);
+    appendField(record, "outcome", OutcomeName(target.outcome.end));
+    appendNumber(record, "attempts", target.outcome.attempts.size());
+    write(record);
     const std::lock_guard<std::mutex> lock(mutex_);
     flush();
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "exec/run_observer.h"
 #include "frontend/preflight.h"
@@ -13,7 +14,7 @@ class RecordStream : public RunObserver {
   public:
     // `file` stays open while the stream writes; `names` has traced the script's lines already,
     // so that workers only read it.
-    RecordStream(std::FILE* file, const LineNames& names) : file_(file), names_(names) {}
+    RecordStream(std::FILE* file, const ScriptList& scripts, const LineNames& names);
 
     void runBegins(const std::string& script, std::size_t targets);
     void runEnds(int status, const ScriptList& scripts);
@@ -35,12 +36,16 @@ class RecordStream : public RunObserver {
     bool failed();
 
   private:
-    template <class Json>
-    void write(const Json& record);
+    // A record's first fields: its name, its time and its target.
+    std::string begin(const char* name, const CHostScript& target) const;
+    void appendLine(std::string& record, int line) const;
+    // Ends the record and hands it on.
+    void write(std::string& record);
     void flush();
 
     std::FILE* file_;
     const LineNames& names_;
+    std::vector<std::string> targets_;  // each target's fields, by place
     std::mutex mutex_;
     std::string pending_;  // records not yet handed to the file
     bool failed_ = false;

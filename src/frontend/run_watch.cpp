@@ -30,7 +30,7 @@ bool RunWatch::begin(const ScriptList& scripts) {
             LogMessage("--stream=%s: Can not write the file", options_.streamNamed.c_str());
             return false;
         }
-        stream_ = std::make_unique<RecordStream>(streamFile_, names_);
+        stream_ = std::make_unique<RecordStream>(streamFile_, scripts, names_);
         stream_->runBegins(g_scriptName, scripts.size());
         listeners_.add(*stream_);
     }

@@ -36,23 +36,33 @@ std::string nameSafe(const std::string& text) {
 
 // Text as it may stand in a line of its own: control bytes, and every byte of text that is not
 // UTF-8, written as \xNN.
-std::string printable(std::string_view text) {
+void appendPrintable(std::string& out, std::string_view text) {
     bool plain = true;
+    bool ascii = true;
     for (const char byte : text) {
-        plain = plain && static_cast<unsigned char>(byte) < 0x80;
+        const auto code = static_cast<unsigned char>(byte);
+        plain = plain && code >= 0x20 && code < 0x7f;
+        ascii = ascii && code < 0x80;
     }
-    if (plain || isUtf8Text(text)) {
-        return EscapedControls(text);
-    }
-    std::string shown;
-    for (const char byte : text) {
-        if (static_cast<unsigned char>(byte) >= 0x80) {
-            shown += "\\x";
-            appendHex(std::string_view(&byte, 1), shown);
-        } else {
-            shown += EscapedControls(std::string_view(&byte, 1));
+    if (plain) {
+        out += text;
+    } else if (ascii || isUtf8Text(text)) {
+        out += EscapedControls(text);
+    } else {
+        for (const char byte : text) {
+            if (static_cast<unsigned char>(byte) >= 0x80) {
+                out += "\\x";
+                appendHex(std::string_view(&byte, 1), out);
+            } else {
+                out += EscapedControls(std::string_view(&byte, 1));
+            }
         }
     }
+}
+
+std::string printable(std::string_view text) {
+    std::string shown;
+    appendPrintable(shown, text);
     return shown;
 }
 
@@ -97,16 +107,24 @@ Transcripts::Transcripts(const std::string& folder, const ScriptList& scripts,
     }
 }
 
-void Transcripts::add(Transcript& transcript, char direction, const std::string& text) {
-    transcript.pending += IsoTimeNow();
+std::string& Transcripts::beginLine(Transcript& transcript, char direction) {
+    AppendIsoTimeNow(transcript.pending);
     transcript.pending += ' ';
     transcript.pending += direction;
     transcript.pending += ' ';
-    transcript.pending += text;
+    return transcript.pending;
+}
+
+void Transcripts::endLine(Transcript& transcript) {
     transcript.pending += '\n';
     if (transcript.pending.size() >= kPendingBytes) {
         write(transcript);
     }
+}
+
+void Transcripts::add(Transcript& transcript, char direction, const std::string& text) {
+    beginLine(transcript, direction) += text;
+    endLine(transcript);
 }
 
 // The first write of a run makes the file afresh; the later ones add to it.
@@ -144,10 +162,14 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
         const std::string_view command = commands.substr(start, end - start);
+        std::string& line = beginLine(transcript, '>');
         if (IsLoginCommand(command)) {
             transcript.login = std::string(command);
+            appendPrintable(line, ShownCommand(command));
+        } else {
+            appendPrintable(line, command);
         }
-        add(transcript, '>', printable(ShownCommand(command)));
+        endLine(transcript);
         start = end + 1;
     }
 }
@@ -177,23 +199,27 @@ void Transcripts::endReceivedLine(Transcript& transcript) {
         line.pop_back();
         --length;
     }
-    std::string shown = transcript.login.empty() ? line : ShownAnswer(transcript.login, line);
+    const std::string masked =
+        transcript.login.empty() ? std::string() : ShownAnswer(transcript.login, line);
+    const std::string_view shown = transcript.login.empty() ? std::string_view(line) : masked;
+    std::string& text = beginLine(transcript, '<');
+    appendPrintable(text, shown.substr(0, kLongestLineShown));
     if (length > kLongestLineShown) {
-        shown = printable(shown.substr(0, kLongestLineShown)) + " ... (" + std::to_string(length) +
-                " bytes)";
-    } else {
-        shown = printable(shown);
+        text += " ... (" + std::to_string(length) + " bytes)";
     }
-    add(transcript, '<', shown);
+    endLine(transcript);
     line.clear();
     transcript.partialBytes = 0;
 }
 
 void Transcripts::judged(const CHostScript& target, int line, std::string_view command,
                          const std::string&, Verdict verdict) {
-    add(of(target), '=',
-        std::string(VerdictName(verdict)) + ": the answer to " + printable(ShownCommand(command)) +
-            where(line));
+    std::string& text = beginLine(of(target), '=');
+    text += VerdictName(verdict);
+    text += ": the answer to ";
+    appendPrintable(text, IsLoginCommand(command) ? ShownCommand(command) : std::string(command));
+    text += where(line);
+    endLine(of(target));
 }
 
 void Transcripts::waitBegins(const CHostScript& target, int line, WaitKind kind,

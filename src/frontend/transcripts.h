@@ -48,6 +48,9 @@ class Transcripts : public RunObserver {
         bool failed = false;           // a write failed, and was said
     };
     Transcript& of(const CHostScript& target) { return transcripts_[target.place - 1]; }
+    // A line's time and direction; endLine ends it.
+    std::string& beginLine(Transcript& transcript, char direction);
+    void endLine(Transcript& transcript);
     void add(Transcript& transcript, char direction, const std::string& text);
     void endReceivedLine(Transcript& transcript);
     void write(Transcript& transcript);

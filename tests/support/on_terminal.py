@@ -26,8 +26,11 @@ while time.time() < deadline:
         if not data:
             break
         got += data
-if process.poll() is None:
+try:
+    status = process.wait(timeout=max(1, deadline - time.time()))
+except subprocess.TimeoutExpired:
     process.kill()
+    status = process.wait()
 with open(sys.argv[1], "wb") as file:
     file.write(got)
-sys.exit(process.wait(timeout=10))
+sys.exit(status)
