@@ -152,10 +152,13 @@ void RecordStream::runBegins(const std::string& script, std::size_t targets) {
 
 void RecordStream::runEnds(int status, const ScriptList& scripts) {
     Json outcomes = Json::object();
-    for (const auto& script : scripts) {
-        auto& count = outcomes[OutcomeName(script->outcome.end)];
-        count = count.is_null() ? 1 : count.get<int>() + 1;
-    }
+    // Workers still at work when a run is stopped may change an outcome meanwhile.
+    ReadOutcomesLocked([&] {
+        for (const auto& script : scripts) {
+            auto& count = outcomes[OutcomeName(script->outcome.end)];
+            count = count.is_null() ? 1 : count.get<int>() + 1;
+        }
+    });
     std::string record = Json{
         {"record", "run ends"},
         {"time", IsoTimeNow()},

@@ -102,8 +102,10 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
         return 1;
     }
     const RunSettings settings = runSettings(options, watch.observer());
-    WatchForStop([&options, &openPath, &scripts](int stopStatus) {
+    WatchForStop([&options, &openPath, &scripts, &watch](int stopStatus) {
+        watch.hideProgress();
         TellInterruptedOutcome(options, openPath, scripts, stopStatus);
+        watch.end(stopStatus, scripts);
     });
     for (auto& script : scripts) {
         StartHostWorker(*script, settings);

@@ -48,6 +48,9 @@ bool RunWatch::begin(const ScriptList& scripts) {
 
 bool RunWatch::end(int status, const ScriptList& scripts) {
     progress_.reset();
+    if (transcripts_) {
+        transcripts_->runEnds(status);
+    }
     bool written = !printer_.failed();
     if (stream_) {
         stream_->runEnds(status, scripts);

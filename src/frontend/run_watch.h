@@ -25,8 +25,10 @@ class RunWatch {
     // one cannot be (the stream's file cannot be made).
     bool begin(const ScriptList& scripts);
     RunObserver& observer() { return listeners_; }
-    // The run is over: the progress line goes, the stream says how it ended. False when answers
-    // or records could not all be written.
+    // The progress line goes, before a summary is told.
+    void hideProgress() { progress_.reset(); }
+    // The run is over, or was stopped: the progress line goes, the stream says how it ended.
+    // False when answers or records could not all be written.
     bool end(int status, const ScriptList& scripts);
 
   private:

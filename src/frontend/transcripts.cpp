@@ -149,15 +149,18 @@ std::string Transcripts::where(int line) const {
 }
 
 void Transcripts::attemptBegins(const CHostScript& target, int attempt) {
-    add(of(target), '#', "attempt " + std::to_string(attempt) + " to " + TargetName(target));
+    Held held = hold(target);
+    add(held.transcript, '#', "attempt " + std::to_string(attempt) + " to " + TargetName(target));
 }
 
 void Transcripts::connected(const CHostScript& target, const std::string& address) {
-    add(of(target), '#', "connected to " + address);
+    Held held = hold(target);
+    add(held.transcript, '#', "connected to " + address);
 }
 
 void Transcripts::sent(const CHostScript& target, std::string_view commands) {
-    Transcript& transcript = of(target);
+    Held held = hold(target);
+    Transcript& transcript = held.transcript;
     std::size_t start = 0;
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
@@ -175,7 +178,8 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
 }
 
 void Transcripts::received(const CHostScript& target, std::string_view bytes) {
-    Transcript& transcript = of(target);
+    Held held = hold(target);
+    Transcript& transcript = held.transcript;
     while (!bytes.empty()) {
         const auto end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
@@ -214,27 +218,31 @@ void Transcripts::endReceivedLine(Transcript& transcript) {
 
 void Transcripts::judged(const CHostScript& target, int line, std::string_view command,
                          const std::string&, Verdict verdict) {
-    std::string& text = beginLine(of(target), '=');
+    Held held = hold(target);
+    std::string& text = beginLine(held.transcript, '=');
     text += VerdictName(verdict);
     text += ": the answer to ";
     appendPrintable(text, IsLoginCommand(command) ? ShownCommand(command) : std::string(command));
     text += where(line);
-    endLine(of(target));
+    endLine(held.transcript);
 }
 
 void Transcripts::waitBegins(const CHostScript& target, int line, WaitKind kind,
                              const std::string& what) {
-    add(of(target), '#',
+    Held held = hold(target);
+    add(held.transcript, '#',
         std::string(WaitKindName(kind)) + " " + printable(what) + where(line) + " begins");
 }
 
 void Transcripts::waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
-    add(of(target), '#', std::string(WaitKindName(kind)) + " " + printable(what) + " ends");
+    Held held = hold(target);
+    add(held.transcript, '#', std::string(WaitKindName(kind)) + " " + printable(what) + " ends");
 }
 
 void Transcripts::attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                               const AttemptReport& report) {
-    Transcript& transcript = of(target);
+    Held held = hold(target);
+    Transcript& transcript = held.transcript;
     if (transcript.partialBytes > 0 || !transcript.partial.empty()) {
         endReceivedLine(transcript);
     }
@@ -247,7 +255,18 @@ void Transcripts::attemptEnds(const CHostScript& target, int attempt, AttemptRes
 }
 
 void Transcripts::targetEnds(const CHostScript& target) {
-    Transcript& transcript = of(target);
-    add(transcript, '#', std::string("target ") + OutcomeName(target.outcome.end));
-    write(transcript);
+    Held held = hold(target);
+    add(held.transcript, '#', std::string("target ") + OutcomeName(target.outcome.end));
+    held.transcript.ended = true;
+    write(held.transcript);
+}
+
+void Transcripts::runEnds(int status) {
+    for (Transcript& transcript : transcripts_) {
+        const std::lock_guard<std::mutex> lock(transcript.mutex);
+        if (!transcript.ended) {
+            add(transcript, '#', "run stopped with status " + std::to_string(status));
+            write(transcript);
+        }
+    }
 }

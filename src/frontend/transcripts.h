@@ -3,6 +3,7 @@
 // and its direction, so that a support ticket holds what was sent and received.
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ bool TranscriptFolderCanBeUsed(const RunOptions& options);
 // every platform and no two targets share a file.
 std::string TranscriptName(const CHostScript& target, std::size_t targets);
 
-// Each target's file is written only by that target's worker: in order, without a lock.
+// Each target's file is written by that target's worker, in order.
 class Transcripts : public RunObserver {
   public:
     Transcripts(const std::string& folder, const ScriptList& scripts, const LineNames& names);
@@ -36,6 +37,9 @@ class Transcripts : public RunObserver {
     void attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                      const AttemptReport& report) override;
     void targetEnds(const CHostScript& target) override;
+    // The run is over; when it was stopped, what the targets still at work did so far is
+    // written, and said.
+    void runEnds(int status);
 
   private:
     struct Transcript {
@@ -46,8 +50,18 @@ class Transcripts : public RunObserver {
         std::string login;             // the last LOGIN sent: its password is masked in what comes
         bool written = false;          // the file has been made afresh by this run
         bool failed = false;           // a write failed, and was said
+        bool ended = false;            // the target's last line is written
+        // Only the target's worker writes, but a run that is stopped writes what is pending.
+        std::mutex mutex;
     };
-    Transcript& of(const CHostScript& target) { return transcripts_[target.place - 1]; }
+    struct Held {
+        std::unique_lock<std::mutex> lock;
+        Transcript& transcript;
+    };
+    Held hold(const CHostScript& target) {
+        Transcript& transcript = transcripts_[target.place - 1];
+        return {std::unique_lock<std::mutex>(transcript.mutex), transcript};
+    }
     // A line's time and direction; endLine ends it.
     std::string& beginLine(Transcript& transcript, char direction);
     void endLine(Transcript& transcript);
