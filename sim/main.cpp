@@ -60,11 +60,11 @@ int main(int argc, char** argv) {
     bool help = false;
     std::string error;
     if (!parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, help, error)) {
-        std::fprintf(stderr, "orvane-sim: %s\n%s", error.c_str(), kSimUsage);
+        std::fprintf(stderr, "orvane-sim: %s\n%s", error.c_str(), SimUsage().c_str());
         return 2;
     }
     if (help) {
-        std::fputs(kSimUsage, stdout);
+        std::fputs(SimUsage().c_str(), stdout);
         return 0;
     }
     if (!StartSocketLibrary()) {

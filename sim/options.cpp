@@ -1,49 +1,10 @@
 #include "options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-
-const char* const kSimUsage =
-    "usage: orvane-sim [options]\n"
-    "  --listen=ADDR            IPv4 or IPv6 address to listen on (127.0.0.1; ::1 for IPv6)\n"
-    "  --port=N                 port (3004); 0 picks a free one. The port is printed first\n"
-    "  --greeting=TEXT          first line sent on connect (READY); empty: no greeting\n"
-    "  --forcereply-answer=TEXT answer to FORCEREPLY (OK)\n"
-    "  --crlf                   end answers with CR LF instead of LF\n"
-    "  --greeting-delay=MS      pause before the greeting\n"
-    "  --delay=MS               pause before every answer, as a slow processor works\n"
-    "  --read-bytes=N           read at most N bytes at a time (a byte at a time: 1)\n"
-    "  --read-pause=MS          pause after every read, as a server that reads in bursts\n"
-    "  --silent                 read everything, write nothing\n"
-    "  --noreply                a noreply port: greet, answer only after FORCEREPLY, and keep\n"
-    "                           the connection open after the client has ended its stream\n"
-    "  --close-after=N          close once N commands are answered (0: after the greeting)\n"
-    "  --mid-line               with --close-after: the last line goes without its line end\n"
-    "  --exit-after=N           end the whole server, as a crash would, once a connection has\n"
-    "                           answered N commands\n"
-    "  --refuse=TEXT            answer \"*ERROR\" to commands containing TEXT (repeatable)\n"
-    "  --interleave             send a \"+\" and a \"!\" line before every answer\n"
-    "  --sync                   write each answer (blocking) before reading the next command\n"
-    "  --buffer=BYTES           socket buffer sizes (--sync alone uses 4096)\n"
-    "  --shared-values          values set by NAME=VALUE are server-wide, not per connection\n"
-    "  --value=NAME=VALUE       value known before any command (repeatable)\n"
-    "  --later=NAME=VALUE,MS    NAME reads VALUE from MS milliseconds after the connection began\n"
-    "  --huge-answer=BYTES      pad every good answer to BYTES bytes\n"
-    "  --endless-after=N        after N answers, send one line without end and answer no more\n"
-    "                           (it stops after 64 MiB and closes)\n"
-    "  --noise=HEX              send these bytes (hexadecimal, any value) before every answer\n"
-    "  --flood=LINE             after the greeting, send LINE again and again; answer nothing\n"
-    "  --flood-bytes=N          pad every flood line to N bytes\n"
-    "  --trickle=MS             write every byte on its own, MS after the one before\n"
-    "  --no-read=MS             after the greeting, read nothing for MS, or until the\n"
-    "                           client is gone or has come back on a new connection\n"
-    "  --events=MS              send a \"!\" line every MS, answer nothing, and keep the\n"
-    "                           connection open after the client has ended its stream\n"
-    "  --faults-on=N            the five options above apply to the first N connections only\n"
-    "  --record=DIR             received bytes of connection N go to DIR/conn-N.bin; a line\n"
-    "                           \"closed N\" is printed when connection N has ended\n";
 
 namespace {
 
@@ -86,121 +47,202 @@ bool readHex(const std::string& text, std::string& bytes) {
     return true;
 }
 
-bool applyFlag(const std::string& name, SimOptions& options) {
-    if (name == "--crlf") {
-        options.crlf = true;
-    } else if (name == "--silent") {
-        options.silent = true;
-    } else if (name == "--noreply") {
-        options.noReply = true;
-    } else if (name == "--mid-line") {
-        options.closeMidLine = true;
-    } else if (name == "--interleave") {
-        options.interleave = true;
-    } else if (name == "--sync") {
-        options.synchronous = true;
-    } else if (name == "--shared-values") {
-        options.sharedValues = true;
+using Apply = bool (*)(const std::string& value, SimOptions& options);
 
-    } else {
-        return false;
-    }
+// One option: its name, the value it takes (empty for a switch), its help, and how it is read;
+// false for a bad value.
+struct SimOption {
+    const char* name;
+    const char* value;
+    std::vector<const char*> help;
+    Apply apply;
+};
+
+template <bool SimOptions::*Flag>
+bool setFlag(const std::string&, SimOptions& options) {
+    options.*Flag = true;
     return true;
 }
 
-// Options of the form --name=value; false for an unknown name or a bad value.
-bool applyValue(const std::string& name, const std::string& value, SimOptions& options) {
-    if (name == "--listen") {
-        options.listenAddress = value;
-        return !value.empty();
+template <int SimOptions::*Field, int Lowest = 0>
+bool setInt(const std::string& value, SimOptions& options) {
+    return readInt(value, options.*Field) && options.*Field >= Lowest;
+}
+
+template <long SimOptions::*Field>
+bool setLong(const std::string& value, SimOptions& options) {
+    return readNumber(value, options.*Field);
+}
+
+// Any text; `mayBeEmpty` or not.
+template <std::string SimOptions::*Field, bool MayBeEmpty>
+bool setText(const std::string& value, SimOptions& options) {
+    options.*Field = value;
+    return MayBeEmpty || !value.empty();
+}
+
+bool setPort(const std::string& value, SimOptions& options) {
+    return readInt(value, options.port) && options.port <= 65535;
+}
+
+bool addRefused(const std::string& value, SimOptions& options) {
+    options.refused.push_back(value);
+    return !value.empty();
+}
+
+bool setNoise(const std::string& value, SimOptions& options) {
+    return readHex(value, options.noise);
+}
+
+bool addValue(const std::string& value, SimOptions& options) {
+    const auto equals = value.find('=');
+    if (equals == std::string::npos || equals == 0) {
+        return false;
     }
-    if (name == "--port") {
-        return readInt(value, options.port) && options.port <= 65535;
+    options.presetValues[value.substr(0, equals)] = value.substr(equals + 1);
+    return true;
+}
+
+bool addLaterValue(const std::string& value, SimOptions& options) {
+    const auto equals = value.find('=');
+    const auto comma = value.rfind(',');
+    long afterMs = 0;
+    if (equals == std::string::npos || equals == 0 || comma == std::string::npos ||
+        comma < equals || !readNumber(value.substr(comma + 1), afterMs)) {
+        return false;
     }
-    if (name == "--greeting") {
-        options.greeting = value;
-        return true;
-    }
-    if (name == "--forcereply-answer") {
-        options.forceReplyAnswer = value;
-        return true;
-    }
-    if (name == "--greeting-delay") {
-        return readInt(value, options.greetingDelayMs);
-    }
-    if (name == "--delay") {
-        return readInt(value, options.answerDelayMs);
-    }
-    if (name == "--read-bytes") {
-        return readInt(value, options.readBytes) && options.readBytes > 0;
-    }
-    if (name == "--read-pause") {
-        return readInt(value, options.readPauseMs);
-    }
-    if (name == "--close-after") {
-        return readNumber(value, options.closeAfter);
-    }
-    if (name == "--exit-after") {
-        return readNumber(value, options.exitAfter);
-    }
-    if (name == "--refuse") {
-        options.refused.push_back(value);
-        return !value.empty();
-    }
-    if (name == "--buffer") {
-        return readInt(value, options.socketBufferBytes);
-    }
-    if (name == "--huge-answer") {
-        return readNumber(value, options.hugeAnswerBytes);
-    }
-    if (name == "--endless-after") {
-        return readNumber(value, options.endlessAfter);
-    }
-    if (name == "--noise") {
-        return readHex(value, options.noise);
-    }
-    if (name == "--flood") {
-        options.floodLine = value;
-        return !value.empty();
-    }
-    if (name == "--flood-bytes") {
-        return readNumber(value, options.floodBytes);
-    }
-    if (name == "--trickle") {
-        return readInt(value, options.trickleMs);
-    }
-    if (name == "--no-read") {
-        return readInt(value, options.noReadMs) && options.noReadMs > 0;
-    }
-    if (name == "--events") {
-        return readInt(value, options.eventEveryMs) && options.eventEveryMs > 0;
-    }
-    if (name == "--faults-on") {
-        return readNumber(value, options.faultsOn);
-    }
-    if (name == "--record") {
-        options.recordFolder = value;
-        return !value.empty();
-    }
-    if (name == "--later") {
-        const auto equals = value.find('=');
-        const auto comma = value.rfind(',');
-        long afterMs = 0;
-        if (equals == std::string::npos || equals == 0 || comma == std::string::npos ||
-            comma < equals || !readNumber(value.substr(comma + 1), afterMs)) {
-            return false;
+    options.laterValues.push_back(
+        {value.substr(0, equals), value.substr(equals + 1, comma - equals - 1), afterMs});
+    return true;
+}
+
+const std::vector<SimOption>& simOptions() {
+    using O = SimOptions;
+    static const std::vector<SimOption> options = {
+        {"--listen",
+         "ADDR",
+         {"IPv4 or IPv6 address to listen on (127.0.0.1; ::1 for IPv6)"},
+         setText<&O::listenAddress, false>},
+        {"--port", "N", {"port (3004); 0 picks a free one. The port is printed first"}, setPort},
+        {"--greeting",
+         "TEXT",
+         {"first line sent on connect (READY); empty: no greeting"},
+         setText<&O::greeting, true>},
+        {"--forcereply-answer",
+         "TEXT",
+         {"answer to FORCEREPLY (OK)"},
+         setText<&O::forceReplyAnswer, true>},
+        {"--crlf", "", {"end answers with CR LF instead of LF"}, setFlag<&O::crlf>},
+        {"--greeting-delay", "MS", {"pause before the greeting"}, setInt<&O::greetingDelayMs>},
+        {"--delay",
+         "MS",
+         {"pause before every answer, as a slow processor works"},
+         setInt<&O::answerDelayMs>},
+        {"--read-bytes",
+         "N",
+         {"read at most N bytes at a time (a byte at a time: 1)"},
+         setInt<&O::readBytes, 1>},
+        {"--read-pause",
+         "MS",
+         {"pause after every read, as a server that reads in bursts"},
+         setInt<&O::readPauseMs>},
+        {"--silent", "", {"read everything, write nothing"}, setFlag<&O::silent>},
+        {"--noreply",
+         "",
+         {"a noreply port: greet, answer only after FORCEREPLY, and keep",
+          "the connection open after the client has ended its stream"},
+         setFlag<&O::noReply>},
+        {"--close-after",
+         "N",
+         {"close once N commands are answered (0: after the greeting)"},
+         setLong<&O::closeAfter>},
+        {"--mid-line",
+         "",
+         {"with --close-after: the last line goes without its line end"},
+         setFlag<&O::closeMidLine>},
+        {"--exit-after",
+         "N",
+         {"end the whole server, as a crash would, once a connection has", "answered N commands"},
+         setLong<&O::exitAfter>},
+        {"--refuse",
+         "TEXT",
+         {"answer \"*ERROR\" to commands containing TEXT (repeatable)"},
+         addRefused},
+        {"--interleave",
+         "",
+         {"send a \"+\" and a \"!\" line before every answer"},
+         setFlag<&O::interleave>},
+        {"--sync",
+         "",
+         {"write each answer (blocking) before reading the next command"},
+         setFlag<&O::synchronous>},
+        {"--buffer",
+         "BYTES",
+         {"socket buffer sizes (--sync alone uses 4096)"},
+         setInt<&O::socketBufferBytes>},
+        {"--shared-values",
+         "",
+         {"values set by NAME=VALUE are server-wide, not per connection"},
+         setFlag<&O::sharedValues>},
+        {"--value", "NAME=VALUE", {"value known before any command (repeatable)"}, addValue},
+        {"--later",
+         "NAME=VALUE,MS",
+         {"NAME reads VALUE from MS milliseconds after the connection began"},
+         addLaterValue},
+        {"--huge-answer",
+         "BYTES",
+         {"pad every good answer to BYTES bytes"},
+         setLong<&O::hugeAnswerBytes>},
+        {"--endless-after",
+         "N",
+         {"after N answers, send one line without end and answer no more",
+          "(it stops after 64 MiB and closes)"},
+         setLong<&O::endlessAfter>},
+        {"--noise",
+         "HEX",
+         {"send these bytes (hexadecimal, any value) before every answer"},
+         setNoise},
+        {"--flood",
+         "LINE",
+         {"after the greeting, send LINE again and again; answer nothing"},
+         setText<&O::floodLine, false>},
+        {"--flood-bytes", "N", {"pad every flood line to N bytes"}, setLong<&O::floodBytes>},
+        {"--trickle",
+         "MS",
+         {"write every byte on its own, MS after the one before"},
+         setInt<&O::trickleMs>},
+        {"--no-read",
+         "MS",
+         {"after the greeting, read nothing for MS, or until the",
+          "client is gone or has come back on a new connection"},
+         setInt<&O::noReadMs, 1>},
+        {"--events",
+         "MS",
+         {"send a \"!\" line every MS, answer nothing, and keep the",
+          "connection open after the client has ended its stream"},
+         setInt<&O::eventEveryMs, 1>},
+        {"--faults-on",
+         "N",
+         {"the five options above apply to the first N connections only"},
+         setLong<&O::faultsOn>},
+        {"--record",
+         "DIR",
+         {"received bytes of connection N go to DIR/conn-N.bin; a line",
+          "\"closed N\" is printed when connection N has ended"},
+         setText<&O::recordFolder, false>},
+    };
+    return options;
+}
+
+// A switch is written alone, an option with a value as --name=value.
+bool applyArgument(const std::string& argument, SimOptions& options) {
+    const auto equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    for (const SimOption& option : simOptions()) {
+        if (name == option.name && (*option.value == '\0') == (equals == std::string::npos)) {
+            return option.apply(
+                equals == std::string::npos ? std::string() : argument.substr(equals + 1), options);
         }
-        options.laterValues.push_back(
-            {value.substr(0, equals), value.substr(equals + 1, comma - equals - 1), afterMs});
-        return true;
-    }
-    if (name == "--value") {
-        const auto equals = value.find('=');
-        if (equals == std::string::npos || equals == 0) {
-            return false;
-        }
-        options.presetValues[value.substr(0, equals)] = value.substr(equals + 1);
-        return true;
     }
     return false;
 }
@@ -215,12 +257,7 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
             help = true;
             return true;
         }
-        const auto equals = argument.find('=');
-        const bool known =
-            equals == std::string::npos
-                ? applyFlag(argument, options)
-                : applyValue(argument.substr(0, equals), argument.substr(equals + 1), options);
-        if (!known) {
+        if (!applyArgument(argument, options)) {
             error = "bad option: " + argument;
             return false;
         }
@@ -236,4 +273,21 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
         return false;
     }
     return true;
+}
+
+std::string SimUsage() {
+    std::string usage = "usage: orvane-sim [options]\n";
+    constexpr std::size_t kNameColumn = 24;
+    for (const SimOption& option : simOptions()) {
+        std::string left = option.name;
+        if (*option.value != '\0') {
+            left += std::string("=") + option.value;
+        }
+        for (const char* line : option.help) {
+            left.resize(std::max(left.size(), kNameColumn), ' ');
+            usage += "  " + left + " " + line + "\n";
+            left.clear();
+        }
+    }
+    return usage;
 }

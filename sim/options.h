@@ -55,4 +55,5 @@ struct SimOptions {
 bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, bool& help,
                      std::string& error);
 
-extern const char* const kSimUsage;
+// The help: every option with its value and what it does.
+std::string SimUsage();
