@@ -206,7 +206,7 @@ AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::st
     }
     const std::string shown = ShownCommand(command);
     if (match == AnswerPattern::Match::TooManySteps) {
-        return patternTooCostly(check, shown, CTargetOutcome::End::Mismatch);
+        return patternTooCostly(check, shown, TargetOutcome::End::Mismatch);
     }
     const std::string answer = ShownAnswer(command, lastAnswer_);
     LogMessage("%s: Unexpected answer (%s:%s) to command %s (%s): it must match %s", name(),
@@ -214,12 +214,12 @@ AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::st
                check.pattern.c_str());
     report_.reason = "answer " + answer + " to " + shown + " does not match " + check.pattern;
     report_.scriptLine = lineCount_;
-    report_.finalEnd = CTargetOutcome::End::Mismatch;
+    report_.finalEnd = TargetOutcome::End::Mismatch;
     return AttemptResult::GiveUp;
 }
 
 AttemptResult HostAttempt::patternTooCostly(const AnswerCheck& check, const std::string& shown,
-                                            CTargetOutcome::End end) {
+                                            TargetOutcome::End end) {
     LogMessage(
         "%s: The answer (%s:%s) to command %s could not be judged: the pattern %s needs "
         "more steps than allowed",
@@ -276,7 +276,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
             return storePendingAnswer();
         }
         if (match == AnswerPattern::Match::TooManySteps) {
-            return patternTooCostly(check, ShownCommand(command), CTargetOutcome::End::NotReady);
+            return patternTooCostly(check, ShownCommand(command), TargetOutcome::End::NotReady);
         }
         if (offset >= check.withinMs) {
             break;
@@ -301,7 +301,7 @@ AttemptResult HostAttempt::untilFailed(const AnswerCheck& check, const std::stri
     report_.reason = "no answer to " + shown + " matched " + check.pattern + " within " + within +
                      " (last answer: " + lastText + ")";
     report_.scriptLine = lineCount_;
-    report_.finalEnd = CTargetOutcome::End::NotReady;
+    report_.finalEnd = TargetOutcome::End::NotReady;
     return AttemptResult::GiveUp;
 }
 

@@ -29,7 +29,7 @@ struct AttemptReport {
     std::vector<std::string> queryAnswers;  // kept only when a report asks for them
     // How the target ends when this attempt gives up: an answer refused the command, did not
     // match *expect, or *until's query never got the answer it waited for.
-    CTargetOutcome::End finalEnd = CTargetOutcome::End::Refused;
+    TargetOutcome::End finalEnd = TargetOutcome::End::Refused;
     // Told, on the attempt's thread, what the attempt has done so far (connected, sent, judged),
     // so that a run interrupted meanwhile can say it; may be empty.
     std::function<void(const AttemptReport&)> progressed;

@@ -13,7 +13,7 @@
 #include "files/log.h"
 #include "script/host_script.h"
 
-std::vector<CWorkerThread> g_workerThreads;
+std::vector<WorkerThread> g_workerThreads;
 
 namespace {
 
@@ -44,7 +44,7 @@ void pauseFor(int milliseconds) {
 }
 
 // What the attempt has done so far, where a run being interrupted can read it.
-void publishProgress(CTargetOutcome::Live& live, const AttemptReport& report) {
+void publishProgress(TargetOutcome::Live& live, const AttemptReport& report) {
     const std::lock_guard<std::mutex> lock(g_outcomeMutex);
     live.commandsSent = report.commandsSent;
     live.address = report.address;
@@ -56,21 +56,21 @@ void publishProgress(CTargetOutcome::Live& live, const AttemptReport& report) {
 }
 
 AttemptResult recordedAttempt(CHostScript& script, const RunSettings& settings, int attempt,
-                              CTargetOutcome::End& endIfFinal) {
+                              TargetOutcome::End& endIfFinal) {
     AttemptReport report;
     const Clock::time_point start = Clock::now();
     {
         const std::lock_guard<std::mutex> lock(g_outcomeMutex);
         script.outcome.live =
-            CTargetOutcome::Live{true, secondsBetween(runStart(), start), 0, {}, {}};
+            TargetOutcome::Live{true, secondsBetween(runStart(), start), 0, {}, {}};
     }
-    CTargetOutcome::Live& live = script.outcome.live;
+    TargetOutcome::Live& live = script.outcome.live;
     report.progressed = [&live](const AttemptReport& told) { publishProgress(live, told); };
     settings.tell().attemptBegins(script, attempt);
     const AttemptResult result = RunHostScript(script, settings, report);
     settings.tell().attemptEnds(script, attempt, result, report);
     const std::lock_guard<std::mutex> lock(g_outcomeMutex);
-    CTargetOutcome& outcome = script.outcome;
+    TargetOutcome& outcome = script.outcome;
     outcome.live.begun = false;
     outcome.attempts.push_back({report.reason, AnalysedLine(script, report.scriptLine),
                                 secondsBetween(runStart(), start),
@@ -78,11 +78,11 @@ AttemptResult recordedAttempt(CHostScript& script, const RunSettings& settings, 
     outcome.commandsSent = report.commandsSent;
     outcome.address = report.address;
     outcome.queryAnswers = std::move(report.queryAnswers);
-    endIfFinal = result == AttemptResult::GiveUp ? report.finalEnd : CTargetOutcome::End::GaveUp;
+    endIfFinal = result == AttemptResult::GiveUp ? report.finalEnd : TargetOutcome::End::GaveUp;
     return result;
 }
 
-void endOutcome(CHostScript& script, const RunSettings& settings, CTargetOutcome::End end) {
+void endOutcome(CHostScript& script, const RunSettings& settings, TargetOutcome::End end) {
     {
         const std::lock_guard<std::mutex> lock(g_outcomeMutex);
         script.outcome.end = end;
@@ -110,11 +110,11 @@ void releaseObjects(CHostScript& script) {
 AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings) {
     int delay = kFirstRetryPauseMs;
     AttemptResult result = AttemptResult::Done;
-    CTargetOutcome::End end = CTargetOutcome::End::GaveUp;
+    TargetOutcome::End end = TargetOutcome::End::GaveUp;
     for (int attempts = 1;; ++attempts) {
         result = recordedAttempt(script, settings, attempts, end);
         if (result == AttemptResult::Done) {
-            endOutcome(script, settings, CTargetOutcome::End::Succeeded);
+            endOutcome(script, settings, TargetOutcome::End::Succeeded);
             return result;
         }
         if (result != AttemptResult::Retry || attempts >= settings.limits.attempts) {
@@ -132,7 +132,7 @@ void StartHostWorker(CHostScript& script, const RunSettings& settings) {
     runStartedAt();
     // Room first, so that a started thread always finds its place in the list.
     g_workerThreads.reserve(g_workerThreads.size() + 1);
-    CWorkerThread worker;
+    WorkerThread worker;
     worker.result = std::make_unique<int>(ExitStatusOf(AttemptResult::Retry));
     int* result = worker.result.get();
     const bool started = StartWorkerThread(
@@ -140,7 +140,7 @@ void StartHostWorker(CHostScript& script, const RunSettings& settings) {
     if (!started) {
         LogMessage("%s: Can not start a worker for %s:%s !", settings.scriptName.c_str(),
                    script.host.c_str(), script.port.c_str());
-        endOutcome(script, settings, CTargetOutcome::End::NotStarted);
+        endOutcome(script, settings, TargetOutcome::End::NotStarted);
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));
@@ -161,7 +161,7 @@ void ReadOutcomesLocked(const std::function<void()>& read) {
 
 int WaitForWorkers() {
     int status = 0;
-    for (CWorkerThread& worker : g_workerThreads) {
+    for (WorkerThread& worker : g_workerThreads) {
         JoinWorkerThread(worker.thread);
         const int result = worker.result ? *worker.result : ExitStatusOf(AttemptResult::Retry);
         if (result != 0) {

@@ -13,13 +13,13 @@
 
 // A worker and the result it leaves when it ends. A worker that could not be started has no
 // thread and the result 1.
-struct CWorkerThread {
+struct WorkerThread {
     WorkerHandle thread = 0;
     std::unique_ptr<int> result;  // written by the thread, read once it has been joined
 };
 
 // Every worker started, in start order.
-extern std::vector<CWorkerThread> g_workerThreads;
+extern std::vector<WorkerThread> g_workerThreads;
 
 // The pause before a host script's second attempt (doubled each time).
 constexpr int kFirstRetryPauseMs = 100;

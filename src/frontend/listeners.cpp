@@ -77,17 +77,9 @@ void RunListeners::targetEnds(const CHostScript& target) {
     }
 }
 
-namespace {
-
-// Whether this worker printed since its last flush.
-thread_local bool t_printed = false;
-
-}  // namespace
-
 void AnswerPrinter::queryAnswered(const CHostScript& target, const std::string& answer) {
     const std::string whole = labelled_ ? TargetName(target) + ": " + answer + "\n" : answer + "\n";
     noteWrite(WriteForPerson(stdout, whole));
-    t_printed = true;
 }
 
 void AnswerPrinter::answersTaken(const CHostScript&) {
@@ -99,10 +91,7 @@ void AnswerPrinter::attemptEnds(const CHostScript&, int, AttemptResult, const At
 }
 
 void AnswerPrinter::flush() {
-    if (t_printed) {
-        t_printed = false;
-        noteWrite(std::fflush(stdout) == 0);
-    }
+    noteWrite(std::fflush(stdout) == 0);
 }
 
 // The first failed write is logged, once for the whole run. A process given no standard

@@ -22,7 +22,7 @@
 #include "frontend/transcripts.h"
 #include "script/preprocessor.h"
 
-using End = CTargetOutcome::End;
+using End = TargetOutcome::End;
 
 const char* OutcomeName(End end) {
     switch (end) {
@@ -47,7 +47,7 @@ const char* OutcomeName(End end) {
 
 namespace {
 
-std::string attemptsText(const CTargetOutcome& outcome) {
+std::string attemptsText(const TargetOutcome& outcome) {
     const std::size_t count = outcome.attempts.size();
     return std::to_string(count) + (count == 1 ? " attempt" : " attempts");
 }
@@ -55,18 +55,18 @@ std::string attemptsText(const CTargetOutcome& outcome) {
 // The reason of the attempt that was at work when the run was interrupted.
 constexpr const char* kInterruptedAtWork = "interrupted at work";
 
-bool endsAtWork(const CTargetOutcome& outcome) {
+bool endsAtWork(const TargetOutcome& outcome) {
     return !outcome.attempts.empty() && outcome.attempts.back().reason == kInterruptedAtWork;
 }
 
 std::string failureLine(const CHostScript& script, const LineNames& names) {
-    const CTargetOutcome& outcome = script.outcome;
+    const TargetOutcome& outcome = script.outcome;
     if (outcome.end == End::Interrupted && outcome.attempts.size() <= 1 &&
         (outcome.attempts.empty() || endsAtWork(outcome))) {
         return TargetName(script) + " was interrupted during its first attempt";
     }
     if (outcome.end == End::Interrupted && endsAtWork(outcome)) {
-        const CAttemptRecord& before = outcome.attempts[outcome.attempts.size() - 2];
+        const AttemptRecord& before = outcome.attempts[outcome.attempts.size() - 2];
         const std::string where = before.line > 0 ? names(before.line) : std::string();
         return TargetName(script) + " was interrupted during attempt " +
                std::to_string(outcome.attempts.size()) +
@@ -75,7 +75,7 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
     if (outcome.end == End::NotStarted || outcome.attempts.empty()) {
         return TargetName(script) + " was not started: no thread could be made for its worker";
     }
-    const CAttemptRecord& last = outcome.attempts.back();
+    const AttemptRecord& last = outcome.attempts.back();
     const std::string where = last.line > 0 ? names(last.line) : std::string();
     if (outcome.end == End::Interrupted) {
         return TargetName(script) + " was interrupted after " + attemptsText(outcome) +
@@ -145,7 +145,7 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
 
 nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& names) {
     nlohmann::ordered_json attempts = nlohmann::ordered_json::array();
-    for (const CAttemptRecord& attempt : script.outcome.attempts) {
+    for (const AttemptRecord& attempt : script.outcome.attempts) {
         const std::string line = attempt.line > 0 ? names(attempt.line) : std::string();
         attempts.push_back(
             {{"reason", attempt.reason.empty() ? nullptr : nlohmann::ordered_json(attempt.reason)},
@@ -208,7 +208,7 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
                             const ScriptList& scripts, int status) {
     ReadOutcomesLocked([&] {
         for (const auto& script : scripts) {
-            CTargetOutcome& outcome = script->outcome;
+            TargetOutcome& outcome = script->outcome;
             if (outcome.end != End::NotRun) {
                 continue;
             }

@@ -22,4 +22,4 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
 bool OutputsCanBeWritten(const RunOptions& options, const std::string& openPath);
 
 // How a target ended, as the report and the stream name it ("succeeded", "refused", ...).
-const char* OutcomeName(CTargetOutcome::End end);
+const char* OutcomeName(TargetOutcome::End end);

@@ -106,7 +106,7 @@ void ProgressLine::waitBegins(const CHostScript& script, int line, WaitKind, con
 
 void ProgressLine::targetEnds(const CHostScript& script) {
     of(script).quietSinceMs.store(-1, std::memory_order_relaxed);
-    auto& count = script.outcome.end == CTargetOutcome::End::Succeeded ? succeeded_ : failed_;
+    auto& count = script.outcome.end == TargetOutcome::End::Succeeded ? succeeded_ : failed_;
     count.fetch_add(1, std::memory_order_relaxed);
 }
 

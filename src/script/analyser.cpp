@@ -40,7 +40,7 @@ struct Analysis {
     int segment = 0;
     int lineNumber = 0;
     // The analysed line of each line of the current segment's body.
-    CLineOrigins lineOrigins;
+    BodyLineOrigins lineOrigins;
     // The line of an *until whose command is still to come: it must be a query.
     int untilLine = 0;
 };
@@ -190,11 +190,11 @@ void endSegment(Analysis& analysis) {
         const std::string login = loginLine(target);
         buildHostScript(login + analysis.body, analysis.collected, target.host, target.port,
                         analysis.scripts);
-        CLineOrigins& origins = analysis.scripts.back()->lineOrigins;
+        BodyLineOrigins& origins = analysis.scripts.back()->lineOrigins;
         origins.add(0, login.empty() ? 0 : 1);
         origins.addAll(analysis.lineOrigins);
     }
-    analysis.lineOrigins = CLineOrigins();
+    analysis.lineOrigins = BodyLineOrigins();
     analysis.untilLine = 0;
     analysis.targets.clear();
     analysis.collected.clear();

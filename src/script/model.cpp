@@ -12,7 +12,7 @@ void ClearSharedTables() {
     g_rendezVous.clear();
 }
 
-void CLineOrigins::add(int analysedLine, std::size_t count, int step) {
+void BodyLineOrigins::add(int analysedLine, std::size_t count, int step) {
     if (count == 0) {
         return;
     }
@@ -27,7 +27,7 @@ void CLineOrigins::add(int analysedLine, std::size_t count, int step) {
     size_ += count;
 }
 
-void CLineOrigins::addAll(const CLineOrigins& other) {
+void BodyLineOrigins::addAll(const BodyLineOrigins& other) {
     for (std::size_t i = 0; i < other.runs_.size(); ++i) {
         const Run& run = other.runs_[i];
         const std::size_t end =
@@ -36,7 +36,7 @@ void CLineOrigins::addAll(const CLineOrigins& other) {
     }
 }
 
-int CLineOrigins::at(std::size_t bodyLine) const {
+int BodyLineOrigins::at(std::size_t bodyLine) const {
     if (bodyLine >= size_ || runs_.empty()) {
         return 0;
     }

@@ -12,12 +12,12 @@
 
 // The analysed line of each line of a host script's body, kept as runs: a script's lines mostly
 // come one to one from consecutive analysed lines, so a whole segment costs one entry.
-class CLineOrigins {
+class BodyLineOrigins {
   public:
     // `count` body lines from `analysedLine`: one to one (`step` 1) or all from it (`step` 0,
     // a line that "^" cut into several).
     void add(int analysedLine, std::size_t count, int step = 1);
-    void addAll(const CLineOrigins& other);
+    void addAll(const BodyLineOrigins& other);
     // 0 for a line beyond the body.
     int at(std::size_t bodyLine) const;
 
@@ -32,7 +32,7 @@ class CLineOrigins {
 };
 
 // One attempt at a host script as the summary and the report tell it.
-struct CAttemptRecord {
+struct AttemptRecord {
     std::string reason;       // why it failed; empty for the attempt that succeeded
     int line = 0;             // the analysed line it failed at; 0 for none
     double startSeconds = 0;  // since the run began
@@ -40,7 +40,7 @@ struct CAttemptRecord {
 };
 
 // What happened to a host script's target; written by its worker only, read once it ended.
-struct CTargetOutcome {
+struct TargetOutcome {
     enum class End {
         NotRun,
         Succeeded,
@@ -51,7 +51,7 @@ struct CTargetOutcome {
         NotStarted,
         Interrupted
     } end = End::NotRun;
-    std::vector<CAttemptRecord> attempts;
+    std::vector<AttemptRecord> attempts;
     std::size_t commandsSent = 0;           // by the last attempt
     std::string address;                    // the address the last connection used
     std::vector<std::string> queryAnswers;  // of the last attempt, kept for a report only
@@ -79,8 +79,8 @@ struct CHostScript {
     std::vector<CBaseSynchro*> syncObjects;
     // The analysed line each body line came from (0 for a LOGIN line a multihost target adds),
     // so that a failure names the line of the script.
-    CLineOrigins lineOrigins;
-    CTargetOutcome outcome;
+    BodyLineOrigins lineOrigins;
+    TargetOutcome outcome;
 };
 
 using ScriptList = std::vector<std::unique_ptr<CHostScript>>;
