@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace {
+
 std::string trimLeft(const std::string& text, const std::string& set) {
     const auto first = text.find_first_not_of(set);
     return first == std::string::npos ? std::string() : text.substr(first);
@@ -14,6 +16,8 @@ std::string trimRight(const std::string& text, const std::string& set) {
     const auto last = text.find_last_not_of(set);
     return last == std::string::npos ? std::string() : text.substr(0, last + 1);
 }
+
+}  // namespace
 
 std::string trimBoth(const std::string& text, const std::string& set) {
     return trimLeft(trimRight(text, set), set);
@@ -111,6 +115,14 @@ int hexDigitValue(char digit) {
         return digit - 'A' + 10;
     }
     return -1;
+}
+
+std::string bytesOfHex(std::string_view hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(hexDigitValue(hex[i]) * 16 + hexDigitValue(hex[i + 1]));
+    }
+    return bytes;
 }
 
 namespace {

@@ -12,11 +12,8 @@
 #define TRANSMITTER_PRINTF(fmt, args)
 #endif
 
-// Removes leading characters that belong to `set`.
-std::string trimLeft(const std::string& text, const std::string& set);
-// Removes trailing characters that belong to `set`; a text made only of them becomes empty.
-std::string trimRight(const std::string& text, const std::string& set);
-// Both ends.
+// Removes the leading and trailing characters that belong to `set`; a text made only of them
+// becomes empty.
 std::string trimBoth(const std::string& text, const std::string& set);
 
 // Replaces every occurrence of `from`, scanning from the start and resuming just after each
@@ -55,6 +52,8 @@ inline bool nextLine(std::string_view text, std::size_t& position, std::string_v
 void appendHex(std::string_view bytes, std::string& output);
 // The value of one digit appendHex writes; -1 for any other byte.
 int hexDigitValue(char digit);
+// The bytes of appendHex's digits.
+std::string bytesOfHex(std::string_view hex);
 
 // Reads a decimal integer as the C runtime's atoi does: leading blanks skipped, optional sign,
 // digits up to the first other byte, no digits giving 0. Saturates instead of overflowing.

@@ -89,9 +89,17 @@ std::string userName() {
     return name == nullptr || *name == '\0' ? AccountName() : std::string(name);
 }
 
-}  // namespace
+// The background copy's command line, built from the launching copy's arguments.
+struct ChildLaunch {
+    std::vector<std::string> argv;  // what the copy receives, argv[0] included
+    std::string commandLine;        // the same as one text, for the log
+    bool replaced = false;          // the script argument was replaced by the temporary copy
+};
 
-ChildLaunch BuildChildLaunch(const std::vector<std::string>& arguments,
+// `arguments` is the launching copy's argv; every argument equal to `scriptArgument` (when
+// one was given) becomes `tempPath`, and the options the copy does not get are dropped.
+// `scriptName` is the user's file name the copy is to show in its messages.
+ChildLaunch buildChildLaunch(const std::vector<std::string>& arguments,
                              const std::string& scriptArgument, const std::string& tempPath,
                              const std::string& scriptName) {
     ChildLaunch child;
@@ -127,15 +135,14 @@ ChildLaunch BuildChildLaunch(const std::vector<std::string>& arguments,
     return child;
 }
 
-std::string BuildLaunchRecord(const std::string& userName, const std::string& scriptArgument) {
+// "Background launch: User: <user>[ File: <script>]".
+std::string buildLaunchRecord(const std::string& userName, const std::string& scriptArgument) {
     std::string record = "Background launch: User: " + userName;
     if (!scriptArgument.empty()) {
         record += " File: " + scriptArgument;
     }
     return record;
 }
-
-namespace {
 
 // The temporary copy holds plain script text with its LOGIN lines: every road that does not
 // hand it to a started copy deletes it.
@@ -178,11 +185,11 @@ int LaunchBackground(const RunOptions& options, const std::string& openPath,
         }
     }
     const ChildLaunch child =
-        BuildChildLaunch(passedOn, options.scriptFile, tempPath, g_scriptName);
+        buildChildLaunch(passedOn, options.scriptFile, tempPath, g_scriptName);
     if (!child.replaced) {
         LogMessage("%s: Internal Error: can not replace file with temp file", g_scriptName.c_str());
     }
-    LogText(BuildLaunchRecord(userName(), options.scriptFile));
+    LogText(buildLaunchRecord(userName(), options.scriptFile));
     const std::string what = options.scriptFile.empty() ? "a command list" : options.scriptFile;
     SystemLog(SystemLogLevel::Notice, "background run of " + what + " by " + AccountName());
     HoldInterrupts();

@@ -315,6 +315,10 @@ std::vector<std::string> AddedHelpLines() {
     return lines;
 }
 
+bool IsPreparedCopy(const RunOptions& options) {
+    return options.checkMode == CheckMode::InternalCallback && options.removeFile;
+}
+
 std::string LimitProblem(const RunOptions& options) {
     for (const std::string& problem : options.limitProblems) {
         if (!problem.empty()) {

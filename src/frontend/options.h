@@ -77,6 +77,10 @@ std::string InCallerFolder(const RunOptions& options, const std::string& path);
 // The option a mistyped name stands for, or empty.
 std::string NearestOption(const std::string& name);
 
+// The background copy's script is the temporary copy of a text that the launching copy has
+// already read, deciphered, cleaned and expanded: it is run exactly as it stands.
+bool IsPreparedCopy(const RunOptions& options);
+
 // The problem with the first limit given out of its bounds, or empty.
 std::string LimitProblem(const RunOptions& options);
 

@@ -57,15 +57,6 @@ bool readSetFile(const std::string& file, const std::string& path,
     return true;
 }
 
-// The bytes of appendHex's digits.
-std::string bytesOf(std::string_view hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(hexDigitValue(hex[i]) * 16 + hexDigitValue(hex[i + 1]));
-    }
-    return bytes;
-}
-
 }  // namespace
 
 bool ReadSetFiles(RunOptions& options) {
@@ -148,11 +139,11 @@ void DecodeCopyTail(std::string& text, CopyTail& tail) {
         if (!line.empty() && line[0] == '@' && colon != std::string_view::npos) {
             tail.commandLines =
                 static_cast<std::size_t>(readDecimal(std::string(line.substr(1, colon - 1))));
-            tail.originPath = bytesOf(line.substr(colon + 1));
+            tail.originPath = bytesOfHex(line.substr(colon + 1));
             tail.originKnown = true;
         } else if (equals != std::string_view::npos) {
             tail.values.push_back(
-                {bytesOf(line.substr(0, equals)), bytesOf(line.substr(equals + 1)), "", ""});
+                {bytesOfHex(line.substr(0, equals)), bytesOfHex(line.substr(equals + 1)), "", ""});
         }
     }
     text.resize(nul);

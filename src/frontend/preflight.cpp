@@ -85,8 +85,7 @@ LineNames::LineNames(const RunOptions& options, const std::string& openPath)
     : scriptFile_(options.originKnown ? options.originalFile : options.scriptFile),
       openPath_(options.originKnown ? options.originPath : openPath),
       commandLines_(options.commandLines),
-      prepared_(options.checkMode == CheckMode::InternalCallback && options.removeFile &&
-                !options.originKnown) {}
+      prepared_(IsPreparedCopy(options) && !options.originKnown) {}
 
 std::string LineNames::operator()(int line) const {
     if (prepared_) {

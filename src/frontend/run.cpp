@@ -51,12 +51,6 @@ std::string enterScriptFolder(const std::string& scriptFile) {
     return openPath;
 }
 
-// The background copy's script is the temporary copy of a text that the launching copy has
-// already read, deciphered, cleaned and expanded: it is run exactly as it stands.
-bool isPreparedCopy(const RunOptions& options) {
-    return options.checkMode == CheckMode::InternalCallback && options.removeFile;
-}
-
 bool readPreparedCopy(const std::string& path, RunOptions& options) {
     std::string text;
     if (readRawFile(path, text, std::numeric_limits<std::uint64_t>::max()) != RawRead::Done) {
@@ -174,7 +168,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
             options.commandText += '\n';
             options.commandLines = 1;
         }
-        const bool preprocessed = isPreparedCopy(options)
+        const bool preprocessed = IsPreparedCopy(options)
                                       ? readPreparedCopy(openPath, options)
                                       : preprocessScript(openPath, &options.commandText);
         if (!preprocessed) {

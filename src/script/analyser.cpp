@@ -19,6 +19,16 @@ namespace {
 
 // State of one analysis; nothing of it outlives analyseScript.
 struct Analysis {
+    Analysis(const std::shared_ptr<const std::string>& analysed, const std::string& host,
+             const std::string& port, ScriptList& made, ScriptCheck* checked)
+        : text(analysed),
+          defaultHost(host),
+          defaultPort(port),
+          scripts(made),
+          host(host),
+          port(port),
+          check(checked) {}
+
     // The text analysed; "set" values stay in it and the buffers share them.
     const std::shared_ptr<const std::string>& text;
     const std::string& defaultHost;
@@ -36,7 +46,7 @@ struct Analysis {
     // Targets of the "multihost" lines that the current segment goes to.
     std::vector<CMultiHostTarget> targets;
     // What the checks before the run learn of each line, and the problems found; may be null.
-    ScriptCheck* check;
+    ScriptCheck* check = nullptr;
     int segment = 0;
     int lineNumber = 0;
     // The analysed line of each line of the current segment's body.
@@ -363,8 +373,7 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
 bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
                          ScriptList& scriptList, ScriptCheck* check) {
-    Analysis analysis{text, defaultHost, defaultPort, scriptList, defaultHost, defaultPort, {},
-                      0,    {},          {},          check,      0,           0,           {}};
+    Analysis analysis(text, defaultHost, defaultPort, scriptList, check);
     std::string_view script(*text);
     script = script.substr(0, script.find('\0'));
     int lineNumber = 0;
