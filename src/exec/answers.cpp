@@ -2,10 +2,10 @@
 
 #include <string_view>
 
-#include "common/directive.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/log.h"
+#include "script/directive.h"
 #include "script/host_script.h"
 
 namespace {

@@ -4,13 +4,13 @@
 #include <chrono>
 #include <thread>
 
-#include "common/directive.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "exec/directives.h"
 #include "exec/templates.h"
 #include "files/log.h"
 #include "script/answer_pattern.h"
+#include "script/directive.h"
 #include "script/host_script.h"
 
 AttemptResult RunHostScript(const CHostScript& script, const RunSettings& settings,

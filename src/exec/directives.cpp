@@ -3,10 +3,10 @@
 #include <chrono>
 #include <thread>
 
-#include "common/directive.h"
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/answer_pattern.h"
+#include "script/directive.h"
 #include "script/model.h"
 #include "script/script_check.h"
 

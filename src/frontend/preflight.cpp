@@ -5,13 +5,13 @@
 #include <memory>
 #include <string_view>
 
-#include "common/directive.h"
 #include "common/globals.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/analyser.h"
 #include "script/answer_pattern.h"
+#include "script/directive.h"
 #include "script/preprocessor.h"
 
 namespace {

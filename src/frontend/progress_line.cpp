@@ -1,9 +1,9 @@
 #include "frontend/progress_line.h"
 
-#include "common/directive.h"
 #include "common/strings.h"
 #include "files/console.h"
 #include "frontend/listeners.h"
+#include "script/directive.h"
 
 namespace {
 

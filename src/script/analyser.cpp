@@ -6,12 +6,12 @@
 #include <memory>
 #include <string_view>
 
-#include "common/directive.h"
 #include "common/globals.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/answer_pattern.h"
+#include "script/directive.h"
 #include "script/multihost.h"
 #include "script/script_check.h"
 

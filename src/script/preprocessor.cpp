@@ -4,7 +4,6 @@
 #include <new>
 #include <string_view>
 
-#include "common/directive.h"
 #include "common/globals.h"
 #include "common/strings.h"
 #include "files/folders.h"
@@ -12,6 +11,7 @@
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/script_file.h"
+#include "script/directive.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <map>
 #include <set>
 
-#include "common/directive.h"
 #include "common/strings.h"
+#include "script/directive.h"
 
 namespace {
 

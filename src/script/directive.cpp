@@ -1,4 +1,4 @@
-#include "common/directive.h"
+#include "script/directive.h"
 
 #include "common/strings.h"
 
