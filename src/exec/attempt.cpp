@@ -33,10 +33,6 @@ HostAttempt::HostAttempt(const CHostScript& script, const RunSettings& settings,
     progress_.lineCount = kHeadLines;
 }
 
-HostAttempt::~HostAttempt() {
-    CloseConnection(connection_);
-}
-
 int HostAttempt::line() const {
     return AnalysedLine(script_, lineCount_);
 }
@@ -56,7 +52,7 @@ AttemptResult HostAttempt::run() {
         }
     }
     const AttemptResult checked = checkpoint();
-    if (checked != AttemptResult::Done || checking_ || connection_ == kNoConnection) {
+    if (checked != AttemptResult::Done || checking_ || !connection_.open()) {
         return checked;
     }
     return closeBlind();
@@ -66,8 +62,7 @@ AttemptResult HostAttempt::run() {
 // read can be thrown away by the close: see CloseWhenAnswered. Sending again could repeat
 // commands it carried out: a blind run that cannot tell is not tried again.
 AttemptResult HostAttempt::closeBlind() {
-    const Connection connection = connection_;
-    connection_ = kNoConnection;
+    const Connection connection = connection_.release();
     const BlindEnd end = CloseWhenAnswered(connection, blindAnswers_, report_.commandsSent,
                                            connectedAt_, settings_.limits);
     if (end == BlindEnd::Answered || end == BlindEnd::StreamEnded || end == BlindEnd::NothingSaid) {
@@ -90,8 +85,8 @@ AttemptResult HostAttempt::checkpoint() {
     if (flushed != AttemptResult::Done || !checking_) {
         return flushed;
     }
-    const AttemptResult checked =
-        CheckAnswers(script_, settings_, progress_, readCursor_, connection_, lastAnswer_, report_);
+    const AttemptResult checked = CheckAnswers(script_, settings_, progress_, readCursor_,
+                                               connection_.get(), lastAnswer_, report_);
     report_.tellProgress();
     return checked;
 }
@@ -108,10 +103,10 @@ bool HostAttempt::nextLine(std::string_view& line) {
 
 AttemptResult HostAttempt::connect() {
     std::string why;
-    connection_ = OpenConnection(script_.host, script_.port, settings_.limits.connectTimeoutMs,
-                                 &report_.address, &why);
+    connection_.hold(OpenConnection(script_.host, script_.port, settings_.limits.connectTimeoutMs,
+                                    &report_.address, &why));
     connectedAt_ = std::chrono::steady_clock::now();
-    if (connection_ == kNoConnection) {
+    if (!connection_.open()) {
         LogMessage("%s: Can not open socket to %s:%s !", name(), script_.host.c_str(),
                    script_.port.c_str());
         report_.reason = "no connection: " + why;
@@ -246,7 +241,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
     std::string problem;
     const AnswerPattern pattern(check.pattern, problem);
     const auto start = std::chrono::steady_clock::now();
-    AnswerReader answers(connection_, settings_.limits.answerTimeoutMs,
+    AnswerReader answers(connection_.get(), settings_.limits.answerTimeoutMs,
                          HeardBy(script_, settings_));
     std::string last;
     for (long long round = 0;; ++round) {
@@ -258,7 +253,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
         if (sent != AttemptResult::Done) {
             return sent;
         }
-        if (!AnswerLineWithin(answers, connection_, settings_.limits.answerTimeoutMs)) {
+        if (!AnswerLineWithin(answers, connection_.get(), settings_.limits.answerTimeoutMs)) {
             break;
         }
         last = answers.next(1);
@@ -312,8 +307,8 @@ AttemptResult HostAttempt::flushCommands() {
     drainResult_ = AttemptResult::Done;
     std::size_t sent = 0;
     const bool allSent = SendText(
-        connection_, batch_.bytes(), [this](std::size_t out) { return whileSendBlocked(out); },
-        &sent);
+        connection_.get(), batch_.bytes(),
+        [this](std::size_t out) { return whileSendBlocked(out); }, &sent);
     tellSent(allSent ? batch_.bytes().size() : sent);
     if (allSent) {
         batch_.clear();
@@ -337,8 +332,8 @@ AttemptResult HostAttempt::flushCommands() {
 BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     tellSent(sent);
     if (!checking_) {
-        return DiscardArrived(connection_, blindAnswers_) ? BlockedSend::Drained
-                                                          : BlockedSend::NothingDue;
+        return DiscardArrived(connection_.get(), blindAnswers_) ? BlockedSend::Drained
+                                                                : BlockedSend::NothingDue;
     }
     const std::size_t limit = batch_.firstUnsentLine(sent, readCursor_);
     if (progress_.position >= limit) {
@@ -349,11 +344,11 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     // checkpoint does.
     std::string answer;
     const std::size_t before = progress_.position;
-    drainResult_ =
-        CheckArrivedAnswers(script_, settings_, progress_, limit, connection_, answer, report_);
+    drainResult_ = CheckArrivedAnswers(script_, settings_, progress_, limit, connection_.get(),
+                                       answer, report_);
     if (drainResult_ == AttemptResult::Done && progress_.position == before) {
         drainResult_ =
-            CheckAnswers(script_, settings_, progress_, limit, connection_, answer, report_);
+            CheckAnswers(script_, settings_, progress_, limit, connection_.get(), answer, report_);
     }
     return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;
 }

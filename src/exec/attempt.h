@@ -23,7 +23,6 @@ AttemptResult RunHostScript(const CHostScript& script, const RunSettings& settin
 class HostAttempt : public DirectiveSite {
   public:
     HostAttempt(const CHostScript& script, const RunSettings& settings, AttemptReport& report);
-    ~HostAttempt();
     HostAttempt(const HostAttempt&) = delete;
     HostAttempt& operator=(const HostAttempt&) = delete;
 
@@ -72,7 +71,7 @@ class HostAttempt : public DirectiveSite {
     AttemptReport& report_;
     const std::string& text_;
     const bool checking_;
-    Connection connection_ = kNoConnection;
+    HeldConnection connection_;
     CommandBatch batch_;
     std::size_t batchTold_ = 0;  // bytes of the batch the observer has heard of
     std::size_t readCursor_ = 0;

@@ -10,6 +10,7 @@
 #include "common/strings.h"
 #include "exec/limits.h"
 #include "files/log.h"
+#include "net/connect.h"
 
 namespace {
 
@@ -52,12 +53,24 @@ std::uint16_t portNumber(const std::string& port) {
     return static_cast<std::uint16_t>(static_cast<unsigned long long>(readDecimal(port)));
 }
 
-}  // namespace
-
-// Every address of a name is tried in the resolver's order, the next one started when the one
-// before has not connected within this (RFC 8305's "Happy Eyeballs"): a name whose first
-// address does not answer costs a quarter of a second, not the connect time-out.
+// How long each address of a name has before the next one is tried too.
 constexpr int kNextAddressAfterMs = 250;
+
+std::string failureText(const HostConnection& made, int connectTimeoutMs) {
+    switch (made.failure) {
+        case HostConnection::Failure::TimedOut:
+            return "timed out after " + std::to_string(connectTimeoutMs) +
+                   " ms (--connect-timeout)";
+        case HostConnection::Failure::Refused:
+            return "refused";
+        case HostConnection::Failure::Unreachable:
+            return "unreachable";
+        default:
+            return "error " + std::to_string(made.error);
+    }
+}
+
+}  // namespace
 
 Connection OpenConnection(const std::string& host, const std::string& port, int connectTimeoutMs,
                           std::string* address, std::string* why) {
@@ -68,75 +81,22 @@ Connection OpenConnection(const std::string& host, const std::string& port, int 
         failure = "no host or port";
         return kNoConnection;
     }
-    const std::vector<SocketAddress> addresses = SocketResolve(host, portNumber(port));
-    if (addresses.empty()) {
+    const HostConnection made =
+        ConnectToHost(host, portNumber(port), connectTimeoutMs, kNextAddressAfterMs);
+    if (made.failure == HostConnection::Failure::NoSuchHost) {
         LogMessage("Error no such host %s:%s", host.c_str(), port.c_str());
         failure = "no such host";
         return kNoConnection;
     }
-    int lastError = 0;
-    std::vector<SocketHandle> pending;
-    std::vector<std::size_t> pendingAddress;  // which address each pending socket tries
-    std::size_t next = 0;
-    const auto start = Clock::now();
-    auto lastStart = start;
-    Connection connection = kNoConnection;
-    while (connection == kNoConnection) {
-        if (next < addresses.size() &&
-            (pending.empty() || olderThan(lastStart, kNextAddressAfterMs))) {
-            const SocketHandle socket = SocketStartConnect(addresses[next]);
-            lastStart = Clock::now();
-            if (socket != kNoSocket) {
-                pending.push_back(socket);
-                pendingAddress.push_back(next);
-            } else {
-                lastError = SocketLastError();
-            }
-            ++next;
-            continue;
-        }
-        if (pending.empty() || olderThan(start, connectTimeoutMs)) {
-            break;
-        }
-        int wait = millisecondsLeft(start, connectTimeoutMs);
-        if (next < addresses.size()) {
-            wait = std::min(wait, millisecondsLeft(lastStart, kNextAddressAfterMs));
-        }
-        bool connected = false;
-        const int index = SocketWaitConnect(pending, wait, connected);
-        if (index < 0) {
-            continue;
-        }
-        lastError = connected ? lastError : SocketLastError();
-        const SocketHandle finished = pending[static_cast<std::size_t>(index)];
-        const std::size_t tried = pendingAddress[static_cast<std::size_t>(index)];
-        pending.erase(pending.begin() + index);
-        pendingAddress.erase(pendingAddress.begin() + index);
-        if (connected) {
-            connection = finished;
-            if (address != nullptr) {
-                *address = addresses[tried].text;
-            }
-        } else {
-            SocketClose(finished);
-        }
-    }
-    for (const SocketHandle socket : pending) {
-        SocketClose(socket);
-    }
-    if (connection == kNoConnection) {
+    if (made.socket == kNoSocket) {
         LogMessage("Error cannot connect to %s:%s", host.c_str(), port.c_str());
-        const ConnectFailure kind = SocketConnectFailure(lastError);
-        failure =
-            !pending.empty() || lastError == 0
-                ? "timed out after " + std::to_string(connectTimeoutMs) + " ms (--connect-timeout)"
-            : kind == ConnectFailure::Refused     ? "refused"
-            : kind == ConnectFailure::Unreachable ? "unreachable"
-                                                  : "error " + std::to_string(lastError);
+        failure = failureText(made, connectTimeoutMs);
         return kNoConnection;
     }
-    SocketSetBlocking(connection);
-    return connection;
+    if (address != nullptr) {
+        *address = made.address;
+    }
+    return made.socket;
 }
 
 bool SendText(Connection connection, const std::string& text, const BlockedSendHandler& whenBlocked,

@@ -136,6 +136,32 @@ bool DiscardArrived(Connection connection, AnswerCount& answers);
 // Shuts the connection down in both directions and closes it.
 void CloseConnection(Connection connection);
 
+// A connection that closes itself as CloseConnection does when it goes, so that no road out
+// of an attempt leaves it open. A close that must first wait for the answers (a blind run's)
+// takes the connection out with release().
+class HeldConnection {
+  public:
+    HeldConnection() = default;
+    HeldConnection(const HeldConnection&) = delete;
+    HeldConnection& operator=(const HeldConnection&) = delete;
+    ~HeldConnection() { CloseConnection(connection_); }
+
+    void hold(Connection connection) {
+        CloseConnection(connection_);
+        connection_ = connection;
+    }
+    Connection get() const { return connection_; }
+    bool open() const { return connection_ != kNoConnection; }
+    Connection release() {
+        const Connection connection = connection_;
+        connection_ = kNoConnection;
+        return connection;
+    }
+
+  private:
+    Connection connection_ = kNoConnection;
+};
+
 // How long each command still unanswered may add to the end of a blind run.
 constexpr int kBlindAnswerAllowanceMs = 500;
 // How long a reset may follow the server's end of its stream before the close counts as clean.

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "net/resolve_entries.h"
 #include "net/socket.h"
 
 bool StartSocketLibrary() {
@@ -46,30 +47,8 @@ int raw(SocketHandle socket) {
 }  // namespace
 
 std::vector<SocketAddress> SocketResolve(const std::string& host, std::uint16_t port) {
-    std::vector<SocketAddress> addresses;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
-        return addresses;
-    }
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        SocketAddress address;
-        if (entry->ai_addrlen > sizeof address.bytes) {
-            continue;
-        }
-        std::memcpy(address.bytes, entry->ai_addr, entry->ai_addrlen);
-        address.length = static_cast<int>(entry->ai_addrlen);
-        address.family = entry->ai_family;
-        char text[NI_MAXHOST] = "";
-        ::getnameinfo(entry->ai_addr, entry->ai_addrlen, text, sizeof text, nullptr, 0,
-                      NI_NUMERICHOST);
-        address.text = text;
-        addresses.push_back(address);
-    }
-    ::freeaddrinfo(found);
-    return addresses;
+    return ResolveEntries<addrinfo>(host, port, SOCK_STREAM, ::getaddrinfo, ::getnameinfo,
+                                    ::freeaddrinfo, NI_NUMERICHOST);
 }
 
 SocketHandle SocketStartConnect(const SocketAddress& address) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "net/resolve_entries.h"
 #include "net/socket.h"
 
 bool StartSocketLibrary() {
@@ -31,30 +32,8 @@ void setBlocking(SocketHandle socket, bool blocking) {
 }  // namespace
 
 std::vector<SocketAddress> SocketResolve(const std::string& host, std::uint16_t port) {
-    std::vector<SocketAddress> addresses;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
-        return addresses;
-    }
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        SocketAddress address;
-        if (entry->ai_addrlen > sizeof address.bytes) {
-            continue;
-        }
-        std::memcpy(address.bytes, entry->ai_addr, entry->ai_addrlen);
-        address.length = static_cast<int>(entry->ai_addrlen);
-        address.family = entry->ai_family;
-        char text[NI_MAXHOST] = "";
-        ::getnameinfo(entry->ai_addr, static_cast<socklen_t>(entry->ai_addrlen), text, sizeof text,
-                      nullptr, 0, NI_NUMERICHOST);
-        address.text = text;
-        addresses.push_back(address);
-    }
-    ::freeaddrinfo(found);
-    return addresses;
+    return ResolveEntries<addrinfo>(host, port, SOCK_STREAM, ::getaddrinfo, ::getnameinfo,
+                                    ::freeaddrinfo, NI_NUMERICHOST);
 }
 
 SocketHandle SocketStartConnect(const SocketAddress& address) {
