@@ -131,7 +131,9 @@ AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings)
 void StartHostWorker(CHostScript& script, const RunSettings& settings) {
     runStartedAt();
     // Room first, so that a started thread always finds its place in the list.
-    g_workerThreads.reserve(g_workerThreads.size() + 1);
+    if (g_workerThreads.size() == g_workerThreads.capacity()) {
+        g_workerThreads.reserve(std::max<std::size_t>(16, 2 * g_workerThreads.capacity()));
+    }
     WorkerThread worker;
     worker.result = std::make_unique<int>(ExitStatusOf(AttemptResult::Retry));
     int* result = worker.result.get();

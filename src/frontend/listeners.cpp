@@ -1,5 +1,6 @@
 #include "frontend/listeners.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -106,4 +107,12 @@ void AnswerPrinter::noteWrite(bool written) {
 
 std::string TargetName(const CHostScript& target) {
     return target.host + ":" + target.port;
+}
+
+std::size_t LastPlace(const ScriptList& scripts) {
+    std::size_t last = 0;
+    for (const auto& script : scripts) {
+        last = std::max(last, script->place);
+    }
+    return last;
 }

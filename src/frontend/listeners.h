@@ -56,3 +56,5 @@ class AnswerPrinter : public RunObserver {
 
 // A target as messages name it: "host:port".
 std::string TargetName(const CHostScript& target);
+// The highest place among the targets of a run, which may run only some of the script's.
+std::size_t LastPlace(const ScriptList& scripts);

@@ -138,6 +138,19 @@ Step applyTranscript(const std::string&, const NameValue& given, RunOptions& opt
     return Step::Next;
 }
 
+// Several targets in one value, separated by commas; the option may be repeated.
+Step applyChosenTargets(const std::string&, const NameValue& given, RunOptions& options) {
+    std::size_t start = 0;
+    for (;;) {
+        const auto comma = given.value.find(',', start);
+        options.chosenTargets.push_back(trimBoth(given.value.substr(start, comma - start), " \t"));
+        if (comma == std::string::npos) {
+            return Step::Next;
+        }
+        start = comma + 1;
+    }
+}
+
 Step applySetFile(const std::string&, const NameValue& given, RunOptions& options) {
     options.setFiles.push_back(given.value);
     return Step::Next;
@@ -218,6 +231,11 @@ const std::vector<OptionRule>& optionRules() {
          applyTranscript,
          ToCopy::PathInFull,
          {"--transcript=DIR : Write what each target was sent and answered to a file in DIR"}},
+        {"--limit",
+         nullptr,
+         applyChosenTargets,
+         ToCopy::AsGiven,
+         {"--limit=TARGET[,TARGET...] : Run only these targets (host, host:port, [v6]:port)"}},
         {"--no-progress",
          nullptr,
          applyFlag<&RunOptions::progress, false>,

@@ -40,7 +40,8 @@ struct RunOptions {
     std::string transcriptDir;    // --transcript: a folder for one transcript per target
     std::string transcriptNamed;  // --transcript as given, for messages
     bool progress = true;         // false: --no-progress
-    std::string callerFolder;     // the folder the program was started in
+    std::vector<std::string> chosenTargets;  // --limit: the targets to run, as written
+    std::string callerFolder;                // the folder the program was started in
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
     std::size_t commandLines = 0;  // lines of a command list in front of the script's

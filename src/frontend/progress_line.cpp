@@ -37,7 +37,7 @@ ProgressLine::ProgressLine(const ScriptList& scripts, const LineNames& names, in
       names_(names),
       attempts_(attempts),
       checking_(checking),
-      targets_(std::make_unique<Target[]>(scripts.size())) {
+      targets_(std::make_unique<Target[]>(LastPlace(scripts))) {
     for (const auto& script : scripts) {
         commands_ += commandLines(*script);
     }

@@ -93,7 +93,7 @@ const char* VerdictName(Verdict verdict) {
 }
 
 RecordStream::RecordStream(std::FILE* file, const ScriptList& scripts, const LineNames& names)
-    : file_(file), names_(names), targets_(scripts.size()) {
+    : file_(file), names_(names), targets_(LastPlace(scripts)) {
     for (const auto& script : scripts) {
         std::string& fields = targets_[script->place - 1];
         appendField(fields, "target", TargetName(*script));

@@ -20,6 +20,7 @@
 #include "frontend/run_watch.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
+#include "frontend/target_choice.h"
 #include "net/socket.h"
 #include "register/registration.h"
 #include "script/analyser.h"
@@ -192,7 +193,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     }
     const bool analysed =
         (options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check)) &&
-        SecretFilesAreOwn(options, check);
+        SecretFilesAreOwn(options, check) && KeepChosenTargets(options, openPath, scripts, check);
     ApplyOutsideValues(options);
     if (options.dryRun) {
         PrintPlan(options, openPath, scripts, check);

@@ -100,10 +100,10 @@ std::string TranscriptName(const CHostScript& target, std::size_t targets) {
 
 Transcripts::Transcripts(const std::string& folder, const ScriptList& scripts,
                          const LineNames& names)
-    : transcripts_(scripts.size()), names_(names) {
+    : transcripts_(LastPlace(scripts)), names_(names) {
     for (const auto& script : scripts) {
         transcripts_[script->place - 1].path =
-            folder + kPathSeparator + TranscriptName(*script, scripts.size());
+            folder + kPathSeparator + TranscriptName(*script, LastPlace(scripts));
     }
 }
 

@@ -195,11 +195,13 @@ void endSegment(Analysis& analysis) {
         adoptHostScript(std::move(analysis.body), analysis.bodyStart, analysis.host, analysis.port,
                         analysis.collected, analysis.scripts);
         analysis.scripts.back()->lineOrigins = std::move(analysis.lineOrigins);
+        analysis.scripts.back()->segment = analysis.segment;
     }
     for (const auto& target : analysis.targets) {
         const std::string login = loginLine(target);
         buildHostScript(login + analysis.body, analysis.collected, target.host, target.port,
                         analysis.scripts);
+        analysis.scripts.back()->segment = analysis.segment;
         BodyLineOrigins& origins = analysis.scripts.back()->lineOrigins;
         origins.add(0, login.empty() ? 0 : 1);
         origins.addAll(analysis.lineOrigins);

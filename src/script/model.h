@@ -73,6 +73,7 @@ struct CHostScript {
     std::string port;
     std::size_t bodyStart = 0;
     std::size_t place = 0;  // in the script's order of targets, from 1
+    int segment = 0;        // the part of the script it runs; a multihost segment has several
     // Objects this host signals or fills, one entry per line that names one; released when its
     // run fails for good. Every target of a multihost segment lists that segment's objects.
     // Not owned.

@@ -1,0 +1,65 @@
+#include "frontend/target_choice.h"
+
+#include "files/log.h"
+#include "frontend/listeners.h"
+#include "frontend/preflight.h"
+#include "script/selection.h"
+
+namespace {
+
+// "TARGET at FILE:LINE".
+std::string at(const CHostScript& target, const LineNames& names, int line) {
+    const std::string where = line > 0 ? names(line) : std::string();
+    return TargetName(target) + (where.empty() ? std::string() : " at " + where);
+}
+
+std::string linkText(const TargetLink& link, const LineNames& names) {
+    const std::string picked = at(*link.picked, names, link.pickedLine);
+    const std::string other = at(*link.other, names, link.otherLine);
+    switch (link.kind) {
+        case FactKind::Await:
+            return picked + " waits for the event " + link.object + ", which " + other + " raises";
+        case FactKind::Meet:
+            return picked + " meets " + other + " at the rendezvous " + link.object;
+        default:
+            return picked + " reads the buffer " + link.object + ", which " + other + " fills";
+    }
+}
+
+}  // namespace
+
+bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
+                       const ScriptCheck& check) {
+    if (options.chosenTargets.empty()) {
+        return true;
+    }
+    std::vector<bool> picked(scripts.size(), false);
+    for (const std::string& written : options.chosenTargets) {
+        const NamedTarget name = ReadTargetName(written);
+        bool found = false;
+        for (std::size_t i = 0; i < scripts.size(); ++i) {
+            if (NamesTarget(name, *scripts[i])) {
+                picked[i] = found = true;
+            }
+        }
+        if (!found) {
+            LogMessage("--limit=%s: no target of the script is %s", written.c_str(),
+                       written.c_str());
+            return false;
+        }
+    }
+    TargetLink link;
+    if (FindBrokenLink(scripts, picked, check, link)) {
+        LogMessage("--limit: %s, and is left out of the run",
+                   linkText(link, LineNames(options, openPath)).c_str());
+        return false;
+    }
+    ScriptList kept;
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
+        if (picked[i]) {
+            kept.push_back(std::move(scripts[i]));
+        }
+    }
+    scripts.swap(kept);
+    return true;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Running part of a script's targets: which targets a name picks, and the links (events, points,
+// buffers) that would leave a picked target waiting for one that does not run.
+
+#include <string>
+#include <vector>
+
+#include "script/model.h"
+#include "script/script_check.h"
+
+// A target as a user names it: "host", "host:port" or "[v6]:port".
+struct NamedTarget {
+    std::string host;
+    std::string port;  // empty: any port
+};
+NamedTarget ReadTargetName(const std::string& written);
+// The host as the script writes it, letters in either case, and the port when one is named.
+bool NamesTarget(const NamedTarget& name, const CHostScript& target);
+
+// A picked target that depends on one that is not picked.
+struct TargetLink {
+    const CHostScript* picked = nullptr;
+    const CHostScript* other = nullptr;
+    FactKind kind = FactKind::Await;  // what the picked target does: Await, Meet or Template
+    std::string object;               // the event's, point's or buffer's name
+    int pickedLine = 0;               // the analysed lines of both parts of the link
+    int otherLine = 0;
+};
+// The first link from a target with picked[i] to one without, in script order; none when the
+// picked targets depend on nothing outside them. `picked` has one entry per script.
+bool FindBrokenLink(const ScriptList& scripts, const std::vector<bool>& picked,
+                    const ScriptCheck& check, TargetLink& link);
