@@ -228,7 +228,8 @@ const std::vector<SimOption>& simOptions() {
         {"--record",
          "DIR",
          {"received bytes of connection N go to DIR/conn-N.bin; a line",
-          "\"closed N\" is printed when connection N has ended"},
+          "\"closed N\" is printed when connection N has ended; the most",
+          "connections open at once go to DIR/most-at-once"},
          setText<&O::recordFolder, false>},
     };
     return options;

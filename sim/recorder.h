@@ -1,7 +1,7 @@
 #pragma once
 // What the simulator reports: the bytes received on each connection, in a file of their own,
-// and one "closed N" line on standard output once connection N has ended, so that a test
-// reads the file only when it is complete.
+// one "closed N" line on standard output once connection N has ended, so that a test reads
+// the file only when it is complete, and the most connections open at once (most-at-once).
 
 #include <cstdio>
 #include <string>

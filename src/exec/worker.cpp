@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -146,6 +148,91 @@ void StartHostWorker(CHostScript& script, const RunSettings& settings) {
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));
+}
+
+namespace {
+
+// Workers that have ended, told by each as its last act, so that the run can join them.
+struct Ended {
+    std::mutex mutex;
+    std::condition_variable told;
+    std::vector<std::size_t> scripts;
+
+    void tell(std::size_t script) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            scripts.push_back(script);
+        }
+        told.notify_one();
+    }
+    std::vector<std::size_t> wait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        told.wait(lock, [this] { return !scripts.empty(); });
+        std::vector<std::size_t> taken;
+        taken.swap(scripts);
+        return taken;
+    }
+};
+
+// The scripts of each group, groups in the order of their first script.
+std::vector<std::vector<std::size_t>> groupsInOrder(const std::vector<int>& groups) {
+    std::vector<std::vector<std::size_t>> ordered;
+    std::map<int, std::size_t> place;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        const auto found = place.emplace(groups[i], ordered.size()).first;
+        if (found->second == ordered.size()) {
+            ordered.emplace_back();
+        }
+        ordered[found->second].push_back(i);
+    }
+    return ordered;
+}
+
+}  // namespace
+
+int RunAtMost(ScriptList& scripts, const std::vector<int>& groups, std::size_t cap,
+              const RunSettings& settings) {
+    runStartedAt();
+    Ended ended;
+    std::vector<WorkerThread> workers(scripts.size());
+    std::vector<std::size_t> started;
+    std::size_t running = 0;
+    const std::vector<std::vector<std::size_t>> ordered = groupsInOrder(groups);
+    for (std::size_t next = 0; next < ordered.size() || running > 0;) {
+        if (next < ordered.size() && running + ordered[next].size() <= cap) {
+            for (const std::size_t i : ordered[next]) {
+                CHostScript& script = *scripts[i];
+                workers[i].result = std::make_unique<int>(ExitStatusOf(AttemptResult::Retry));
+                int* result = workers[i].result.get();
+                started.push_back(i);
+                ++running;
+                if (!StartWorkerThread(
+                        [&script, &settings, &ended, result, i] {
+                            *result = runGuarded(script, settings);
+                            ended.tell(i);
+                        },
+                        workers[i].thread)) {
+                    LogMessage("%s: Can not start a worker for %s:%s !",
+                               settings.scriptName.c_str(), script.host.c_str(),
+                               script.port.c_str());
+                    endOutcome(script, settings, TargetOutcome::End::NotStarted);
+                    releaseObjects(script);
+                    ended.tell(i);
+                }
+            }
+            ++next;
+            continue;
+        }
+        for (const std::size_t i : ended.wait()) {
+            JoinWorkerThread(workers[i].thread);
+            --running;
+        }
+    }
+    int status = 0;
+    for (const std::size_t i : started) {
+        status = *workers[i].result != 0 ? *workers[i].result : status;
+    }
+    return status;
 }
 
 std::chrono::system_clock::time_point RunStartedAt() {

@@ -151,6 +151,18 @@ Step applyChosenTargets(const std::string&, const NameValue& given, RunOptions& 
     }
 }
 
+// A bad value is kept as written, and refused with the limits.
+Step applyMaxParallel(const std::string&, const NameValue& given, RunOptions& options) {
+    options.maxParallelWritten = given.value;
+    options.maxParallel = 0;
+    options.maxParallelProblem.clear();
+    if (!readBounded(given.value, 1, 1000000, options.maxParallel)) {
+        options.maxParallelProblem =
+            "--max-parallel=" + given.value + ": a whole number of targets from 1 to 1000000";
+    }
+    return Step::Next;
+}
+
 Step applySetFile(const std::string&, const NameValue& given, RunOptions& options) {
     options.setFiles.push_back(given.value);
     return Step::Next;
@@ -236,6 +248,11 @@ const std::vector<OptionRule>& optionRules() {
          applyChosenTargets,
          ToCopy::AsGiven,
          {"--limit=TARGET[,TARGET...] : Run only these targets (host, host:port, [v6]:port)"}},
+        {"--max-parallel",
+         nullptr,
+         applyMaxParallel,
+         ToCopy::AsGiven,
+         {"--max-parallel=N : At most N targets at work at once; linked targets start together"}},
         {"--no-progress",
          nullptr,
          applyFlag<&RunOptions::progress, false>,
@@ -338,6 +355,9 @@ bool IsPreparedCopy(const RunOptions& options) {
 }
 
 std::string LimitProblem(const RunOptions& options) {
+    if (!options.maxParallelProblem.empty()) {
+        return options.maxParallelProblem;
+    }
     for (const std::string& problem : options.limitProblems) {
         if (!problem.empty()) {
             return problem;

@@ -41,7 +41,11 @@ struct RunOptions {
     std::string transcriptNamed;  // --transcript as given, for messages
     bool progress = true;         // false: --no-progress
     std::vector<std::string> chosenTargets;  // --limit: the targets to run, as written
-    std::string callerFolder;                // the folder the program was started in
+    int maxParallel = 0;                     // --max-parallel: targets at work at once; 0 all
+    std::string maxParallelWritten;          // as written, for messages
+    std::string maxParallelProblem;          // a value out of its bounds
+    std::vector<int> targetGroups;  // with --max-parallel: each target's group of linked ones
+    std::string callerFolder;       // the folder the program was started in
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
     std::size_t commandLines = 0;  // lines of a command list in front of the script's

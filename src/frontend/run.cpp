@@ -102,10 +102,16 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
         TellInterruptedOutcome(options, openPath, scripts, stopStatus);
         watch.end(stopStatus, scripts);
     });
-    for (auto& script : scripts) {
-        StartHostWorker(*script, settings);
+    int status = 0;
+    if (options.maxParallel > 0) {
+        status = RunAtMost(scripts, options.targetGroups,
+                           static_cast<std::size_t>(options.maxParallel), settings);
+    } else {
+        for (auto& script : scripts) {
+            StartHostWorker(*script, settings);
+        }
+        status = WaitForWorkers();
     }
-    int status = WaitForWorkers();
     EndStopWatch();
     status = status < 0 ? 256 + status : status;
     const bool watched = watch.end(status, scripts);
@@ -193,7 +199,8 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     }
     const bool analysed =
         (options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check)) &&
-        SecretFilesAreOwn(options, check) && KeepChosenTargets(options, openPath, scripts, check);
+        SecretFilesAreOwn(options, check) && KeepChosenTargets(options, openPath, scripts, check) &&
+        GroupTargets(options, openPath, scripts, check);
     ApplyOutsideValues(options);
     if (options.dryRun) {
         PrintPlan(options, openPath, scripts, check);

@@ -1,5 +1,7 @@
 #include "frontend/target_choice.h"
 
+#include <algorithm>
+
 #include "files/log.h"
 #include "frontend/listeners.h"
 #include "frontend/preflight.h"
@@ -61,5 +63,37 @@ bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, S
         }
     }
     scripts.swap(kept);
+    return true;
+}
+
+bool GroupTargets(RunOptions& options, const std::string& openPath, const ScriptList& scripts,
+                  const ScriptCheck& check) {
+    if (options.maxParallel == 0) {
+        return true;
+    }
+    options.targetGroups = LinkedGroups(scripts, check);
+    std::vector<std::size_t> sizes;
+    for (const int group : options.targetGroups) {
+        sizes.resize(std::max(sizes.size(), static_cast<std::size_t>(group) + 1));
+        ++sizes[static_cast<std::size_t>(group)];
+    }
+    for (std::size_t group = 0; group < sizes.size(); ++group) {
+        if (sizes[group] <= static_cast<std::size_t>(options.maxParallel)) {
+            continue;
+        }
+        const LineNames names(options, openPath);
+        std::string members;
+        for (std::size_t i = 0; i < scripts.size(); ++i) {
+            if (options.targetGroups[i] == static_cast<int>(group)) {
+                members += (members.empty() ? "" : ", ") + TargetName(*scripts[i]);
+            }
+        }
+        LogMessage(
+            "--max-parallel=%s: %s targets wait for one another (events, rendezvous points, "
+            "buffers) and must start together: %s",
+            options.maxParallelWritten.c_str(), std::to_string(sizes[group]).c_str(),
+            members.c_str());
+        return false;
+    }
     return true;
 }

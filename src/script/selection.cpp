@@ -1,6 +1,9 @@
 #include "script/selection.h"
 
+#include <algorithm>
 #include <cctype>
+#include <map>
+#include <numeric>
 
 namespace {
 
@@ -84,4 +87,52 @@ bool FindBrokenLink(const ScriptList& scripts, const std::vector<bool>& picked,
         }
     }
     return false;
+}
+
+namespace {
+
+// Union-find over segments: the root of a segment's set.
+int rootOf(std::vector<int>& parent, int segment) {
+    while (parent[static_cast<std::size_t>(segment)] != segment) {
+        segment = parent[static_cast<std::size_t>(segment)] =
+            parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(segment)])];
+    }
+    return segment;
+}
+
+}  // namespace
+
+std::vector<int> LinkedGroups(const ScriptList& scripts, const ScriptCheck& check) {
+    int segments = 0;
+    for (const auto& script : scripts) {
+        segments = std::max(segments, script->segment + 1);
+    }
+    std::vector<int> parent(static_cast<std::size_t>(segments));
+    std::iota(parent.begin(), parent.end(), 0);
+    std::vector<bool> linked(static_cast<std::size_t>(segments), false);
+    for (const LineFact& mine : check.facts) {
+        for (const LineFact& theirs : check.facts) {
+            if (mine.name != theirs.name || !completes(mine.kind, theirs.kind) ||
+                mine.segment >= segments || theirs.segment >= segments) {
+                continue;
+            }
+            parent[static_cast<std::size_t>(rootOf(parent, mine.segment))] =
+                rootOf(parent, theirs.segment);
+            linked[static_cast<std::size_t>(mine.segment)] = true;
+            linked[static_cast<std::size_t>(theirs.segment)] = true;
+        }
+    }
+    // A target whose segment takes part in no link is a group of its own, even among the
+    // targets of one multihost segment.
+    std::map<long long, int> numbers;
+    std::vector<int> groups;
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
+        const int segment = scripts[i]->segment;
+        const long long key = linked[static_cast<std::size_t>(segment)]
+                                  ? rootOf(parent, segment)
+                                  : -1 - static_cast<long long>(i);
+        const int number = numbers.emplace(key, static_cast<int>(numbers.size())).first->second;
+        groups.push_back(number);
+    }
+    return groups;
 }

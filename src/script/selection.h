@@ -30,3 +30,8 @@ struct TargetLink {
 // picked targets depend on nothing outside them. `picked` has one entry per script.
 bool FindBrokenLink(const ScriptList& scripts, const std::vector<bool>& picked,
                     const ScriptCheck& check, TargetLink& link);
+
+// The group of each target (one number per script, from 0, in the order of each group's first
+// target): targets linked by an event, a rendezvous or a buffer, directly or through others,
+// share a group, since one of them may wait for another.
+std::vector<int> LinkedGroups(const ScriptList& scripts, const ScriptCheck& check);

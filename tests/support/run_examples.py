@@ -291,7 +291,8 @@ class Run:
         connections = int(attributes.get("connections", 0))
         deadline = time.monotonic() + RECEIVE_DEADLINE
         while True:
-            names = sorted(os.listdir(folder), key=lambda n: int(re.sub(r"\D", "", n) or 0))
+            names = sorted((n for n in os.listdir(folder) if n.startswith("conn-")),
+                           key=lambda n: int(re.sub(r"\D", "", n) or 0))
             got = []
             for name in names:
                 with open(os.path.join(folder, name), "rb") as file:
