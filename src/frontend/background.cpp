@@ -21,41 +21,6 @@ namespace {
 
 const char kCallbackOption[] = "--check-internal-callback";
 
-// An argument with a blank is shown between double quotes; quotes inside are left as they are.
-void appendShown(std::string& line, const std::string& argument) {
-    line += ' ';
-    if (contains(argument, " ")) {
-        line += '"';
-        line += argument;
-        line += '"';
-    } else {
-        line += argument;
-    }
-}
-
-// The copy's command line as the log may show it: a LOGIN in a command list hides its password,
-// as every command the log shows does.
-std::string shownCommandLine(const std::vector<std::string>& argv) {
-    std::string line = argv.empty() ? std::string() : argv[0];
-    for (std::size_t i = 1; i < argv.size(); ++i) {
-        std::string argument = argv[i];
-        if (OptionName(argument) == "--cmd") {
-            const auto equals = argument.find('=');
-            std::string shown = argument.substr(0, equals + 1);
-            const std::string list = argument.substr(equals + 1);
-            for (std::size_t start = 0; start <= list.size();) {
-                const auto caret = std::min(list.find('^', start), list.size());
-                shown += ShownCommand(std::string_view(list).substr(start, caret - start));
-                shown += caret < list.size() ? "^" : "";
-                start = caret + 1;
-            }
-            argument = shown;
-        }
-        appendShown(line, argument);
-    }
-    return line;
-}
-
 // Written in pieces, so that an interrupt is seen between two of them.
 constexpr std::size_t kCopyChunkBytes = 1024 * 1024;
 
@@ -92,7 +57,6 @@ std::string userName() {
 // The background copy's command line, built from the launching copy's arguments.
 struct ChildLaunch {
     std::vector<std::string> argv;  // what the copy receives, argv[0] included
-    std::string commandLine;        // the same as one text, for the log
     bool replaced = false;          // the script argument was replaced by the temporary copy
 };
 
@@ -105,7 +69,6 @@ ChildLaunch buildChildLaunch(const std::vector<std::string>& arguments,
     ChildLaunch child;
     const std::string program = arguments.empty() ? std::string() : arguments[0];
     child.argv = {program, kCallbackOption};
-    child.commandLine = program + " " + kCallbackOption;
     const bool hasScript = !scriptArgument.empty();
     const bool handedOver = !tempPath.empty();
     for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -117,20 +80,17 @@ ChildLaunch buildChildLaunch(const std::vector<std::string>& arguments,
                    (handedOver && CopyGets(argument) == ToCopy::UnlessHandedOver)) {
             continue;
         }
-        appendShown(child.commandLine, argument);
         child.argv.push_back(argument);
     }
     // A command list alone goes over as the script does: the copy's command line is there for
     // every user of the machine to read, and a LOGIN carries a password.
     if (handedOver && !hasScript) {
-        appendShown(child.commandLine, tempPath);
         child.argv.push_back(tempPath);
         child.replaced = true;
     }
     if (child.replaced) {
         child.argv.push_back("--removefile");
         child.argv.push_back("--originalfile=" + scriptName);
-        child.commandLine += " --removefile --originalfile=\"" + scriptName + "\"";
     }
     return child;
 }
@@ -196,7 +156,7 @@ int LaunchBackground(const RunOptions& options, const std::string& openPath,
     const bool started = !InterruptArrived() && StartDetachedCopy(child.argv);
     if (!started) {
         LogMessage("%s: Execute failed (%s)", g_scriptName.c_str(),
-                   shownCommandLine(child.argv).c_str());
+                   ShownCommandLine(child.argv).c_str());
         SystemLog(SystemLogLevel::Error,
                   "background run of " + what + " by " + AccountName() + " could not be started");
         if (!tempPath.empty()) {

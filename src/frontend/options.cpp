@@ -1,5 +1,8 @@
 #include "frontend/options.h"
 
+#include <algorithm>
+
+#include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/folders.h"
 
@@ -163,6 +166,11 @@ Step applyMaxParallel(const std::string&, const NameValue& given, RunOptions& op
     return Step::Next;
 }
 
+Step applyRerun(const std::string&, const NameValue& given, RunOptions& options) {
+    options.rerunPath = options.rerunNamed = given.value;
+    return Step::Next;
+}
+
 Step applySetFile(const std::string&, const NameValue& given, RunOptions& options) {
     options.setFiles.push_back(given.value);
     return Step::Next;
@@ -243,6 +251,11 @@ const std::vector<OptionRule>& optionRules() {
          applyTranscript,
          ToCopy::PathInFull,
          {"--transcript=DIR : Write what each target was sent and answered to a file in DIR"}},
+        {"--rerun",
+         nullptr,
+         applyRerun,
+         ToCopy::PathInFull,
+         {"--rerun=REPORT : Send again to the targets that did not succeed in REPORT"}},
         {"--limit",
          nullptr,
          applyChosenTargets,
@@ -292,6 +305,44 @@ Step applyArgument(const std::string& argument, RunOptions& options) {
 
 std::string OptionName(const std::string& argument) {
     return splitArgument(argument).name;
+}
+
+namespace {
+
+// Every command of a list, as the log may show it; the commands end at "^" and line breaks.
+std::string shownList(const std::string& list) {
+    std::string shown;
+    for (std::size_t start = 0; start <= list.size();) {
+        const auto end = std::min(list.find_first_of("^\n", start), list.size());
+        shown += ShownCommand(std::string_view(list).substr(start, end - start));
+        if (end < list.size()) {
+            shown += list[end];
+        }
+        start = end + 1;
+    }
+    return shown;
+}
+
+}  // namespace
+
+std::string ShownArgument(const std::string& argument) {
+    std::string shown = argument;
+    const auto equals = argument.find('=');
+    if (OptionName(argument) == "--cmd") {
+        shown = argument.substr(0, equals + 1) + shownList(argument.substr(equals + 1));
+    } else if (OptionName(argument) == "--set") {
+        const std::string given = argument.substr(equals + 1);
+        shown = "--set=" + given.substr(0, given.find('=')) + "=...";
+    }
+    return contains(shown, " ") ? "\"" + shown + "\"" : shown;
+}
+
+std::string ShownCommandLine(const std::vector<std::string>& argv) {
+    std::string line = argv.empty() ? std::string() : argv[0];
+    for (std::size_t i = 1; i < argv.size(); ++i) {
+        line += " " + ShownArgument(argv[i]);
+    }
+    return line;
 }
 
 std::string OptionValue(const std::string& argument) {

@@ -18,6 +18,7 @@
 #include "frontend/help.h"
 #include "frontend/listeners.h"
 #include "frontend/preflight.h"
+#include "frontend/rerun.h"
 #include "frontend/system.h"
 #include "frontend/transcripts.h"
 #include "script/preprocessor.h"
@@ -134,6 +135,11 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
             failures += (failures.empty() ? "" : "\n") + EscapedControls(line);
         }
     }
+    // The targets that failed can be sent to again from the report.
+    if (!options.reportPath.empty() && options.reportPath != "-") {
+        logLine(background, SystemLogLevel::Notice,
+                RerunCommand(options, scripts.size() - succeeded));
+    }
     // Nobody reads a background run's output: the person at the desktop is told.
     if (background) {
         NotifyDesktop(
@@ -155,6 +161,7 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
     }
     return {
         {"target", TargetName(script)},
+        {"place", script.place},
         {"address",
          script.outcome.address.empty() ? nullptr : nlohmann::ordered_json(script.outcome.address)},
         {"outcome", OutcomeName(script.outcome.end)},
@@ -177,10 +184,10 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
     const auto started = RunStartedAt();
     const double seconds =
         std::chrono::duration<double>(std::chrono::system_clock::now() - started).count();
-    const nlohmann::ordered_json report = {
-        {"version", VersionText()},    {"script", g_scriptName}, {"status", status},
-        {"started", IsoTime(started)}, {"seconds", seconds},     {"outcomes", outcomes},
-        {"targets", targets}};
+    const nlohmann::ordered_json report = {{"version", VersionText()},     {"script", g_scriptName},
+                                           {"digest", options.showDigest}, {"status", status},
+                                           {"started", IsoTime(started)},  {"seconds", seconds},
+                                           {"outcomes", outcomes},         {"targets", targets}};
     // Invalid bytes in an answer are replaced, so that the report stays valid JSON.
     const std::string text =
         report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";

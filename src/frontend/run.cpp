@@ -17,6 +17,7 @@
 #include "frontend/outcome.h"
 #include "frontend/outside_values.h"
 #include "frontend/preflight.h"
+#include "frontend/rerun.h"
 #include "frontend/run_watch.h"
 #include "frontend/spawn.h"
 #include "frontend/system.h"
@@ -120,6 +121,16 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     return status == 0 && !told ? 1 : status;
 }
 
+// The show's digest, for the report, then the targets the run takes and the groups they start
+// in; false after saying why not.
+bool chooseTargets(RunOptions& options, const std::string& openPath, ScriptList& scripts,
+                   const ScriptCheck& check) {
+    options.showDigest = ShowDigest(scripts, options);
+    return ReadRerunReport(options, scripts) &&
+           KeepChosenTargets(options, openPath, scripts, check) &&
+           GroupTargets(options, openPath, scripts, check);
+}
+
 // Everything after parsing, in the order of the run modes.
 int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (!options.registrationConfig.empty()) {
@@ -161,6 +172,8 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     options.reportPath = InCallerFolder(options, options.reportPath);
     options.streamPath = InCallerFolder(options, options.streamPath);
     options.transcriptDir = InCallerFolder(options, options.transcriptDir);
+    options.rerunPath = InCallerFolder(options, options.rerunPath);
+    options.givenArguments = arguments;
     g_keepAnswers = !options.reportPath.empty();
     g_printAnswers = options.reportPath != "-" && options.streamPath != "-";
     const std::string openPath = enterScriptFolder(options.scriptFile);
@@ -199,8 +212,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     }
     const bool analysed =
         (options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check)) &&
-        SecretFilesAreOwn(options, check) && KeepChosenTargets(options, openPath, scripts, check) &&
-        GroupTargets(options, openPath, scripts, check);
+        SecretFilesAreOwn(options, check) && chooseTargets(options, openPath, scripts, check);
     ApplyOutsideValues(options);
     if (options.dryRun) {
         PrintPlan(options, openPath, scripts, check);

@@ -30,12 +30,12 @@ std::string linkText(const TargetLink& link, const LineNames& names) {
 
 }  // namespace
 
-bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
-                       const ScriptCheck& check) {
-    if (options.chosenTargets.empty()) {
-        return true;
-    }
-    std::vector<bool> picked(scripts.size(), false);
+namespace {
+
+// Which targets the run takes: those --limit names (all without it) that did not succeed in the
+// report of --rerun (all without it). False after saying why not.
+bool pickTargets(const RunOptions& options, const ScriptList& scripts, std::vector<bool>& picked) {
+    picked.assign(scripts.size(), options.chosenTargets.empty());
     for (const std::string& written : options.chosenTargets) {
         const NamedTarget name = ReadTargetName(written);
         bool found = false;
@@ -50,9 +50,33 @@ bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, S
             return false;
         }
     }
+    if (options.rerunPath.empty()) {
+        return true;
+    }
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
+        const auto& places = options.rerunPlaces;
+        picked[i] =
+            picked[i] && std::find(places.begin(), places.end(), scripts[i]->place) != places.end();
+    }
+    return true;
+}
+
+}  // namespace
+
+bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
+                       const ScriptCheck& check) {
+    if (options.chosenTargets.empty() && options.rerunPath.empty()) {
+        return true;
+    }
+    std::vector<bool> picked;
+    if (!pickTargets(options, scripts, picked)) {
+        return false;
+    }
     TargetLink link;
     if (FindBrokenLink(scripts, picked, check, link)) {
-        LogMessage("--limit: %s, and is left out of the run",
+        const std::string option =
+            options.rerunPath.empty() ? "--limit" : "--rerun=" + options.rerunNamed;
+        LogMessage("%s: %s, and is left out of the run", option.c_str(),
                    linkText(link, LineNames(options, openPath)).c_str());
         return false;
     }
@@ -61,6 +85,10 @@ bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, S
         if (picked[i]) {
             kept.push_back(std::move(scripts[i]));
         }
+    }
+    if (kept.empty() && !options.rerunPath.empty()) {
+        LogMessage("--rerun=%s: every target it names succeeded: nothing to send again",
+                   options.rerunNamed.c_str());
     }
     scripts.swap(kept);
     return true;

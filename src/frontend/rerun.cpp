@@ -1,0 +1,116 @@
+#include "frontend/rerun.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "common/shown_command.h"
+#include "common/strings.h"
+#include "files/log.h"
+#include "files/raw_file.h"
+#include "frontend/listeners.h"
+
+namespace {
+
+// The most a report of the largest fleet takes: more is not such a report.
+constexpr std::uint64_t kLongestReportBytes = 1024u * 1024u * 1024u;
+
+std::string sha256Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    std::string hex;
+    appendHex(std::string_view(reinterpret_cast<const char*>(digest), length), hex);
+    return hex;
+}
+
+void refuse(const RunOptions& options, const char* why) {
+    LogMessage("--rerun=%s: %s", options.rerunNamed.c_str(), why);
+}
+
+}  // namespace
+
+std::string ShowDigest(const ScriptList& scripts, const RunOptions& options) {
+    std::string show;
+    for (const auto& script : scripts) {
+        show += script->host + ":" + script->port + "\n";
+        std::size_t position = script->bodyStart;
+        std::string_view line;
+        while (nextLine(script->text, position, line)) {
+            show += IsLoginCommand(line) ? ShownCommand(line) : std::string(line);
+            show += '\n';
+        }
+        show += '\0';
+    }
+    std::vector<std::string> names;
+    for (const OutsideValue& value : options.outsideValues) {
+        names.push_back(value.name);
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (const std::string& name : names) {
+        show += name + '\0';
+    }
+    return "sha256:" + sha256Hex(show);
+}
+
+bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
+    if (options.rerunPath.empty()) {
+        return true;
+    }
+    std::string text;
+    if (readRawFile(options.rerunPath, text, kLongestReportBytes) != RawRead::Done) {
+        refuse(options, "it cannot be read");
+        return false;
+    }
+    const nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
+    if (!report.is_object() || !report.contains("digest") || !report["digest"].is_string() ||
+        !report.contains("targets") || !report["targets"].is_array()) {
+        refuse(options, "it is not a report of this program (--report writes one)");
+        return false;
+    }
+    if (report["digest"].get<std::string>() != options.showDigest) {
+        refuse(options,
+               "the show has changed since the report was written: its script, its "
+               "targets or the names of the values given from outside");
+        return false;
+    }
+    options.rerunPlaces.clear();
+    for (const auto& target : report["targets"]) {
+        const bool read = target.is_object() && target.contains("place") &&
+                          target["place"].is_number_unsigned() && target.contains("outcome") &&
+                          target["outcome"].is_string() && target.contains("target") &&
+                          target["target"].is_string();
+        const std::size_t place = read ? target["place"].get<std::size_t>() : 0;
+        const auto found = std::find_if(scripts.begin(), scripts.end(),
+                                        [place](const auto& s) { return s->place == place; });
+        if (found == scripts.end() || TargetName(**found) != target["target"].get<std::string>()) {
+            refuse(options, "it is not a report of this show");
+            return false;
+        }
+        if (target["outcome"].get<std::string>() != "succeeded") {
+            options.rerunPlaces.push_back(place);
+        }
+    }
+    return true;
+}
+
+std::string RerunCommand(const RunOptions& options, std::size_t failed) {
+    std::vector<std::string> again = {"transmitter"};
+    for (std::size_t i = 1; i < options.givenArguments.size(); ++i) {
+        const std::string& argument = options.givenArguments[i];
+        const std::string name = OptionName(argument);
+        if (name != "--report" && name != "--rerun" && argument != options.scriptFile) {
+            again.push_back(argument);
+        }
+    }
+    again.push_back("--rerun=" + options.reportNamed);
+    if (!options.scriptFile.empty()) {
+        again.push_back(options.scriptFile);
+    }
+    return "to send again to the " + std::to_string(failed) + " failed target" +
+           (failed == 1 ? "" : "s") + ": " + EscapedControls(ShownCommandLine(again));
+}
