@@ -1,6 +1,7 @@
 # The Debian package (cpack -G DEB, from the release preset): transmitter and orvane-sim in
 # /usr/bin, their manual pages, the README, the sample scripts, the changelog and the copyright file under
-# /usr/share/doc/transmitter, and the machine-wide log folder, made shareable by the
+# /usr/share/doc/transmitter, the Ansible module under /usr/share/transmitter/ansible, and the
+# machine-wide log folder, made shareable by the
 # maintainer scripts. Dependencies come from dpkg-shlibdeps.
 set(debian_folder ${PROJECT_SOURCE_DIR}/packaging/debian)
 set(doc_folder ${CMAKE_INSTALL_DATAROOTDIR}/doc/transmitter)
@@ -9,6 +10,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/guide.m
     ${PROJECT_SOURCE_DIR}/docs/report.schema.json ${PROJECT_SOURCE_DIR}/docs/stream.schema.json
     ${debian_folder}/copyright DESTINATION ${doc_folder})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION ${doc_folder}/samples)
+# The Ansible module, where ANSIBLE_LIBRARY may point.
+install(FILES ${PROJECT_SOURCE_DIR}/ansible/transmitter.py
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/transmitter/ansible)
 install(FILES ${debian_folder}/transmitter.logrotate DESTINATION /etc/logrotate.d
     RENAME transmitter)
 # Debian keeps its changelog compressed, with the date of the newest entry as the file's.

@@ -39,9 +39,12 @@ installs_with_apt_get() {
     grep -q 'create 0666 root root' /etc/logrotate.d/transmitter || fail "no logrotate rule"
     for file in doc/transmitter/copyright doc/transmitter/changelog.Debian.gz \
         doc/transmitter/README.md doc/transmitter/guide.md doc/transmitter/samples/morning-show.qvtrx \
+        doc/transmitter/stream.schema.json transmitter/ansible/transmitter.py \
         transmitter/file-types.xml transmitter/icons/file-type-17.svg; do
         [ -f "/usr/share/$file" ] || fail "no /usr/share/$file"
     done
+    ansible-doc -M /usr/share/transmitter/ansible transmitter | grep -q '^> TRANSMITTER' ||
+        fail "ansible-doc does not show the module"
     for page in transmitter orvane-sim; do
         man -w "$page" >/dev/null 2>&1 || [ -f "/usr/share/man/man1/$page.1.gz" ] ||
             fail "no manual page $page(1)"
