@@ -17,6 +17,18 @@ bool takeLastField(std::string& rest, std::string& field) {
 
 }  // namespace
 
+bool splitBracketedHost(const std::string& text, std::string& host, std::string& port) {
+    const auto bracket = text.find(']');
+    if (text.empty() || text[0] != '[' || bracket == std::string::npos) {
+        return false;
+    }
+    host = text.substr(1, bracket - 1);
+    if (bracket + 1 < text.size() && text[bracket + 1] == ':') {
+        port = text.substr(bracket + 2);
+    }
+    return true;
+}
+
 CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
                                       const std::string& defaultPort) {
     CMultiHostTarget target{defaultHost, defaultPort, "", "", ""};
@@ -35,11 +47,7 @@ CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::st
     target.bracketsMalformed =
         !rest.empty() && rest[0] == '[' &&
         (bracket == std::string::npos || (bracket + 1 < rest.size() && rest[bracket + 1] != ':'));
-    if (!rest.empty() && rest[0] == '[' && bracket != std::string::npos) {
-        target.host = rest.substr(1, bracket - 1);
-        if (bracket + 1 < rest.size() && rest[bracket + 1] == ':') {
-            target.port = rest.substr(bracket + 2);
-        }
+    if (splitBracketedHost(rest, target.host, target.port)) {
         return target;
     }
     const auto colon = rest.find(':');

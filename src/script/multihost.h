@@ -17,6 +17,11 @@ struct CMultiHostTarget {
 // Reads "host[:port],[prefix,]user,password" from the right; an IPv6 host stands in brackets
 // ("[::1]:3004"). With fewer than two commas the
 // target keeps the default host and port and has no login; nothing is trimmed or validated.
+// "[v6]" or "[v6]:port": an IPv6 address stands in brackets, its own colons separating no port.
+// True with the address and the port (left as it was when none is written); false for a text
+// that does not begin with a closed bracket.
+bool splitBracketedHost(const std::string& text, std::string& host, std::string& port);
+
 CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
                                       const std::string& defaultPort);
 

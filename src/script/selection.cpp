@@ -5,6 +5,8 @@
 #include <map>
 #include <numeric>
 
+#include "script/multihost.h"
+
 namespace {
 
 bool sameLetters(const std::string& one, const std::string& other) {
@@ -39,12 +41,7 @@ bool completes(FactKind mine, FactKind theirs) {
 
 NamedTarget ReadTargetName(const std::string& written) {
     NamedTarget name;
-    const auto bracket = written.find(']');
-    if (!written.empty() && written[0] == '[' && bracket != std::string::npos) {
-        name.host = written.substr(1, bracket - 1);
-        if (bracket + 1 < written.size() && written[bracket + 1] == ':') {
-            name.port = written.substr(bracket + 2);
-        }
+    if (splitBracketedHost(written, name.host, name.port)) {
         return name;
     }
     // Two colons or more: an IPv6 address without a port.
