@@ -91,10 +91,13 @@ std::string LineNames::operator()(int line) const {
     if (prepared_) {
         return std::string();
     }
-    if (!traced_ && !openPath_.empty()) {
-        origins_ = traceScriptOrigins(openPath_, scriptFile_);
+    // Traced once; from then on only read, so that workers may ask at the same time.
+    if (!traced_) {
+        if (!openPath_.empty()) {
+            origins_ = traceScriptOrigins(openPath_, scriptFile_);
+        }
+        traced_ = true;
     }
-    traced_ = true;
     const std::size_t index = static_cast<std::size_t>(line) - commandLines_ - 1;
     if (line >= 1 && static_cast<std::size_t>(line) > commandLines_ && index < origins_.size()) {
         const LineOrigin& origin = origins_[index];

@@ -12,7 +12,8 @@
 
 // "FILE:LINE" of an analysed line: where the script's line came from, or the line of a command
 // list ("--cmd:LINE"). The script's files are read again only when a name is asked for. A
-// background copy runs a prepared text whose files it cannot tell: it names no line.
+// background copy runs a prepared text whose files it cannot tell: it names no line. Once one
+// name has been given, several threads may ask for names at once.
 class LineNames {
   public:
     LineNames(const RunOptions& options, const std::string& openPath);

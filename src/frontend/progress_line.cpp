@@ -44,14 +44,16 @@ ProgressLine::ProgressLine(const ScriptList& scripts, const LineNames& names, in
     drawer_ = std::thread([this] { draw(); });
 }
 
-ProgressLine::~ProgressLine() {
+void ProgressLine::stop() {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
-    drawer_.join();
-    ShowStatusLine(std::string());
+    if (drawer_.joinable()) {
+        drawer_.join();
+        ShowStatusLine(std::string());
+    }
 }
 
 long long ProgressLine::msSinceStart() const {

@@ -18,8 +18,9 @@ class ProgressLine : public RunObserver {
   public:
     // `checking`: every attempt sends FORCEREPLY first, which is not the script's.
     ProgressLine(const ScriptList& scripts, const LineNames& names, int attempts, bool checking);
-    // Takes the line away.
-    ~ProgressLine() override;
+    ~ProgressLine() override { stop(); }
+    // Takes the line away for good; the run may still report to it.
+    void stop();
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 

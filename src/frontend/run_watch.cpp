@@ -46,8 +46,14 @@ bool RunWatch::begin(const ScriptList& scripts) {
     return true;
 }
 
+void RunWatch::hideProgress() {
+    if (progress_) {
+        progress_->stop();
+    }
+}
+
 bool RunWatch::end(int status, const ScriptList& scripts) {
-    progress_.reset();
+    hideProgress();
     if (transcripts_) {
         transcripts_->runEnds(status);
     }

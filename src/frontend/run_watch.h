@@ -25,8 +25,8 @@ class RunWatch {
     // one cannot be (the stream's file cannot be made).
     bool begin(const ScriptList& scripts);
     RunObserver& observer() { return listeners_; }
-    // The progress line goes, before a summary is told.
-    void hideProgress() { progress_.reset(); }
+    // The progress line goes, before a summary is told; workers still at work may report to it.
+    void hideProgress();
     // The run is over, or was stopped: the progress line goes, the stream says how it ended.
     // False when answers or records could not all be written.
     bool end(int status, const ScriptList& scripts);
