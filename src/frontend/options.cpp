@@ -126,21 +126,6 @@ Step applyOriginalFile(const std::string&, const NameValue& given, RunOptions& o
     return Step::Next;
 }
 
-Step applyReport(const std::string&, const NameValue& given, RunOptions& options) {
-    options.reportPath = options.reportNamed = given.value;
-    return Step::Next;
-}
-
-Step applyStream(const std::string&, const NameValue& given, RunOptions& options) {
-    options.streamPath = options.streamNamed = given.value;
-    return Step::Next;
-}
-
-Step applyTranscript(const std::string&, const NameValue& given, RunOptions& options) {
-    options.transcriptDir = options.transcriptNamed = given.value;
-    return Step::Next;
-}
-
 // Several targets in one value, separated by commas; the option may be repeated.
 Step applyChosenTargets(const std::string&, const NameValue& given, RunOptions& options) {
     std::size_t start = 0;
@@ -166,8 +151,10 @@ Step applyMaxParallel(const std::string&, const NameValue& given, RunOptions& op
     return Step::Next;
 }
 
-Step applyRerun(const std::string&, const NameValue& given, RunOptions& options) {
-    options.rerunPath = options.rerunNamed = given.value;
+// A file or folder: the value as it is used, and as it was given, for messages.
+template <std::string RunOptions::*Path, std::string RunOptions::*Given>
+Step applyPath(const std::string&, const NameValue& given, RunOptions& options) {
+    options.*Path = options.*Given = given.value;
     return Step::Next;
 }
 
@@ -216,7 +203,7 @@ const std::vector<OptionRule>& optionRules() {
          {"--dry-run : Check the script and print what each host would do; send nothing"}},
         {"--report",
          nullptr,
-         applyReport,
+         applyPath<&RunOptions::reportPath, &RunOptions::reportNamed>,
          ToCopy::PathInFull,
          {"--report=FILE : Write a JSON report of the run to FILE (- for standard output)"}},
         {"--answer-timeout",
@@ -242,18 +229,18 @@ const std::vector<OptionRule>& optionRules() {
          {"--label : Begin every printed answer with its target (host:port: answer)"}},
         {"--stream",
          nullptr,
-         applyStream,
+         applyPath<&RunOptions::streamPath, &RunOptions::streamNamed>,
          ToCopy::PathInFull,
          {"--stream=FILE : Write the run's records to FILE as JSON Lines (- for standard",
           "output)"}},
         {"--transcript",
          nullptr,
-         applyTranscript,
+         applyPath<&RunOptions::transcriptDir, &RunOptions::transcriptNamed>,
          ToCopy::PathInFull,
          {"--transcript=DIR : Write what each target was sent and answered to a file in DIR"}},
         {"--rerun",
          nullptr,
-         applyRerun,
+         applyPath<&RunOptions::rerunPath, &RunOptions::rerunNamed>,
          ToCopy::PathInFull,
          {"--rerun=REPORT : Send again to the targets that did not succeed in REPORT"}},
         {"--limit",

@@ -121,11 +121,14 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     return status == 0 && !told ? 1 : status;
 }
 
-// The show's digest, for the report, then the targets the run takes and the groups they start
-// in; false after saying why not.
+// The show's digest, for a report or a rerun, then the targets the run takes and the groups they
+// start in; false after saying why not.
 bool chooseTargets(RunOptions& options, const std::string& openPath, ScriptList& scripts,
                    const ScriptCheck& check) {
-    options.showDigest = ShowDigest(scripts, options);
+    // Only a report keeps the digest, and only a rerun compares it.
+    if (!options.reportPath.empty() || !options.rerunPath.empty()) {
+        options.showDigest = ShowDigest(scripts, options);
+    }
     return ReadRerunReport(options, scripts) &&
            KeepChosenTargets(options, openPath, scripts, check) &&
            GroupTargets(options, openPath, scripts, check);

@@ -1,26 +1,13 @@
 #include "script/selection.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <numeric>
 
+#include "common/strings.h"
 #include "script/multihost.h"
 
 namespace {
-
-bool sameLetters(const std::string& one, const std::string& other) {
-    if (one.size() != other.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < one.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(one[i])) !=
-            std::tolower(static_cast<unsigned char>(other[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // What the other side of a link does: a wait needs a raise, a template a stored answer, a point
 // the others that meet there.
@@ -56,7 +43,8 @@ NamedTarget ReadTargetName(const std::string& written) {
 }
 
 bool NamesTarget(const NamedTarget& name, const CHostScript& target) {
-    return sameLetters(name.host, target.host) && (name.port.empty() || name.port == target.port);
+    return toLowerAscii(name.host) == toLowerAscii(target.host) &&
+           (name.port.empty() || name.port == target.port);
 }
 
 bool FindBrokenLink(const ScriptList& scripts, const std::vector<bool>& picked,
