@@ -5,13 +5,9 @@
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/log.h"
-#include "script/directive.h"
 #include "script/host_script.h"
 
 namespace {
-
-// The greeting is taken before the answer to the first body line.
-constexpr int kFirstBodyLine = kHeadLines + 1;
 
 // What a checkpoint works with: the connection and its reader, and the target.
 struct CheckContext {
@@ -26,33 +22,14 @@ struct CheckContext {
     const char* port() const { return script.port.c_str(); }
 };
 
-// Directive lines and empty lines take no answer.
-bool expectsAnswer(std::string_view line) {
-    return !line.empty() && !isDirectiveLine(line);
-}
-
-// The command as the messages name it: without its trailing blanks.
-std::string_view commandOf(std::string_view line) {
+// The command as the messages name it: its line without its trailing blanks.
+std::string_view commandAt(const std::string& text, std::size_t lineStart) {
+    std::string_view line(text);
+    line = line.substr(lineStart, line.find('\n', lineStart) - lineStart);
     while (!line.empty() && line.back() == ' ') {
         line.remove_suffix(1);
     }
     return line;
-}
-
-// Command lines from `position` up to `limit` that are due an answer.
-std::size_t countAnswersDue(const std::string& text, const CheckProgress& progress,
-                            std::size_t limit) {
-    std::size_t due = 0;
-    int number = progress.lineCount;
-    std::size_t position = progress.position;
-    std::string_view line;
-    while (position < limit && nextLine(text, position, line)) {
-        ++number;
-        if (expectsAnswer(line) && progress.unsentLines.count(number) == 0) {
-            ++due;
-        }
-    }
-    return due;
 }
 
 // The greeting "READY" and the answer to FORCEREPLY, once per attempt.
@@ -83,23 +60,23 @@ AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsD
     return AttemptResult::Done;
 }
 
-AttemptResult judgeCommand(const CheckContext& context, std::string_view line, int number,
-                           std::size_t due, std::string& lastAnswer) {
-    const std::string_view command = commandOf(line);
-    lastAnswer = context.answers.next(due);
+AttemptResult judgeCommand(const CheckContext& context, const DueAnswer& due,
+                           std::size_t answersDue, std::string& lastAnswer) {
+    const std::string_view command = commandAt(context.script.text, due.lineStart);
+    lastAnswer = context.answers.next(answersDue);
     if (lastAnswer.empty()) {
-        return NoAnswerTo(context.script, context.settings, command, number, context.answers,
+        return NoAnswerTo(context.script, context.settings, command, due.line, context.answers,
                           context.report);
     }
     const bool refused = lastAnswer[0] == '*';
-    context.settings.tell().judged(context.script, AnalysedLine(context.script, number), command,
+    context.settings.tell().judged(context.script, AnalysedLine(context.script, due.line), command,
                                    lastAnswer, refused ? Verdict::Refused : Verdict::Good);
     if (refused) {
         const std::string answer = ShownAnswer(command, lastAnswer);
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", context.name(), context.host(),
                    context.port(), ShownCommand(command).c_str(), answer.c_str());
         context.report.reason = "answer " + answer + " to " + ShownCommand(command);
-        context.report.scriptLine = number;
+        context.report.scriptLine = due.line;
         return AttemptResult::GiveUp;
     }
     if (endsWith(command, "?")) {
@@ -108,31 +85,27 @@ AttemptResult judgeCommand(const CheckContext& context, std::string_view line, i
     return AttemptResult::Done;
 }
 
-AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std::size_t limit,
-                           const CheckContext& context, bool onlyArrived, std::string& lastAnswer) {
-    std::size_t due = countAnswersDue(text, progress, limit);
+AttemptResult takeAnswers(CheckProgress& progress, AnswersTaken taken, const CheckContext& context,
+                          std::string& lastAnswer) {
     lastAnswer.clear();
-    while (progress.position < limit) {
-        std::size_t next = progress.position;
-        std::string_view line;
-        nextLine(text, next, line);
-        const int number = progress.lineCount + 1;
-        if (onlyArrived && number > kFirstBodyLine && expectsAnswer(line) &&
-            progress.unsentLines.count(number) == 0 && !context.answers.lineArrived(due)) {
-            return AttemptResult::Done;
+    // The first answer after the greeting is awaited as the greeting is.
+    bool await = taken == AnswersTaken::All || !progress.greeted;
+    if (!progress.greeted) {
+        progress.greeted = true;
+        const AttemptResult greeted = receiveGreeting(context, progress.due.size());
+        if (greeted != AttemptResult::Done) {
+            return greeted;
         }
-        progress.position = next;
-        progress.lineCount = number;
-        if (number == kFirstBodyLine) {
-            const AttemptResult greeted = receiveGreeting(context, due);
-            if (greeted != AttemptResult::Done) {
-                return greeted;
-            }
+    }
+    while (!progress.due.empty()) {
+        if (!await && !context.answers.lineArrived(progress.due.size())) {
+            break;
         }
-        if (!expectsAnswer(line) || progress.unsentLines.count(number) != 0) {
-            continue;
-        }
-        const AttemptResult judged = judgeCommand(context, line, number, due--, lastAnswer);
+        await = taken == AnswersTaken::All;
+        const DueAnswer due = progress.due.front();
+        const std::size_t answersDue = progress.due.size();
+        progress.due.pop();
+        const AttemptResult judged = judgeCommand(context, due, answersDue, lastAnswer);
         if (judged != AttemptResult::Done) {
             return judged;
         }
@@ -140,29 +113,16 @@ AttemptResult checkAnswers(const std::string& text, CheckProgress& progress, std
     return AttemptResult::Done;
 }
 
-AttemptResult checkScript(const CHostScript& script, const RunSettings& settings,
-                          CheckProgress& progress, std::size_t limit, Connection connection,
-                          std::string& lastAnswer, AttemptReport& report, bool onlyArrived) {
-    AnswerReader answers(connection, settings.limits.answerTimeoutMs, HeardBy(script, settings));
-    const AttemptResult result = checkAnswers(
-        script.text, progress, limit, CheckContext{answers, connection, script, settings, report},
-        onlyArrived, lastAnswer);
-    settings.tell().answersTaken(script);
-    return result;
-}
-
 }  // namespace
 
 AttemptResult CheckAnswers(const CHostScript& script, const RunSettings& settings,
-                           CheckProgress& progress, std::size_t limit, Connection connection,
+                           CheckProgress& progress, AnswersTaken taken, Connection connection,
                            std::string& lastAnswer, AttemptReport& report) {
-    return checkScript(script, settings, progress, limit, connection, lastAnswer, report, false);
-}
-
-AttemptResult CheckArrivedAnswers(const CHostScript& script, const RunSettings& settings,
-                                  CheckProgress& progress, std::size_t limit, Connection connection,
-                                  std::string& lastAnswer, AttemptReport& report) {
-    return checkScript(script, settings, progress, limit, connection, lastAnswer, report, true);
+    AnswerReader answers(connection, settings.limits.answerTimeoutMs, HeardBy(script, settings));
+    const AttemptResult result = takeAnswers(
+        progress, taken, CheckContext{answers, connection, script, settings, report}, lastAnswer);
+    settings.tell().answersTaken(script);
+    return result;
 }
 
 void ShowQueryAnswer(const CHostScript& script, const RunSettings& settings,

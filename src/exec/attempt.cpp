@@ -26,12 +26,8 @@ HostAttempt::HostAttempt(const CHostScript& script, const RunSettings& settings,
       report_(report),
       text_(script.text),
       checking_(settings.checkAnswers),
-      blindAnswers_(HeardBy(script, settings)) {
-    readCursor_ = script.bodyStart;
-    lineCount_ = kHeadLines;
-    progress_.position = script.bodyStart;
-    progress_.lineCount = kHeadLines;
-}
+      progress_(script.text),
+      blindAnswers_(HeardBy(script, settings)) {}
 
 int HostAttempt::line() const {
     return AnalysedLine(script_, lineCount_);
@@ -40,7 +36,7 @@ int HostAttempt::line() const {
 AttemptResult HostAttempt::run() {
     std::string_view line;
     while (nextLine(line)) {
-        if (lineCount_ == kHeadLines + 1) {
+        if (lineCount_ == 1) {
             const AttemptResult connected = connect();
             if (connected != AttemptResult::Done) {
                 return connected;
@@ -85,7 +81,7 @@ AttemptResult HostAttempt::checkpoint() {
     if (flushed != AttemptResult::Done || !checking_) {
         return flushed;
     }
-    const AttemptResult checked = CheckAnswers(script_, settings_, progress_, readCursor_,
+    const AttemptResult checked = CheckAnswers(script_, settings_, progress_, AnswersTaken::All,
                                                connection_.get(), lastAnswer_, report_);
     report_.tellProgress();
     return checked;
@@ -115,7 +111,7 @@ AttemptResult HostAttempt::connect() {
     report_.tellProgress();
     settings_.tell().connected(script_, report_.address);
     if (checking_) {
-        batch_.add(std::string_view("FORCEREPLY"), lineStart_);
+        batch_.add(std::string_view("FORCEREPLY"), DueAnswer{});
     }
     return AttemptResult::Done;
 }
@@ -144,7 +140,7 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
         }
         // The batch is empty after the flush above: a filled line of any size becomes the
         // batch itself instead of being copied into it.
-        batch_.add(std::move(filled), lineStart_);
+        batch_.add(std::move(filled), due());
         ++report_.commandsSent;
         return afterQueued();
     }
@@ -153,11 +149,9 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
 
 AttemptResult HostAttempt::queueCommand(std::string_view command) {
     if (command.empty()) {
-        // Nothing goes out, so no answer is due either.
-        progress_.unsentLines.insert(lineCount_);
-        return AttemptResult::Done;
+        return AttemptResult::Done;  // nothing goes out, so no answer is due either
     }
-    batch_.add(command, lineStart_);
+    batch_.add(command, due());
     ++report_.commandsSent;
     return afterQueued();
 }
@@ -232,8 +226,6 @@ AttemptResult HostAttempt::patternTooCostly(const AnswerCheck& check, const std:
 AttemptResult HostAttempt::runUntil(const std::string& command) {
     const AnswerCheck check = *answerCheck_;
     answerCheck_.reset();
-    // Answered here, not at a checkpoint.
-    progress_.unsentLines.insert(lineCount_);
     const AttemptResult before = checkpoint();
     if (before != AttemptResult::Done) {
         return before;
@@ -247,7 +239,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
     for (long long round = 0;; ++round) {
         const long long offset = std::min(round * check.everyMs, check.withinMs);
         std::this_thread::sleep_until(start + std::chrono::milliseconds(offset));
-        batch_.add(std::string_view(command), lineStart_);
+        batch_.add(std::string_view(command), DueAnswer{});  // answered here
         ++report_.commandsSent;
         const AttemptResult sent = flushCommands();
         if (sent != AttemptResult::Done) {
@@ -311,6 +303,9 @@ AttemptResult HostAttempt::flushCommands() {
         [this](std::size_t out) { return whileSendBlocked(out); }, &sent);
     tellSent(allSent ? batch_.bytes().size() : sent);
     if (allSent) {
+        if (checking_) {
+            batch_.handOnSent(batch_.bytes().size(), progress_.due);
+        }
         batch_.clear();
         batchTold_ = 0;
         report_.tellProgress();
@@ -335,20 +330,20 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
         return DiscardArrived(connection_.get(), blindAnswers_) ? BlockedSend::Drained
                                                                 : BlockedSend::NothingDue;
     }
-    const std::size_t limit = batch_.firstUnsentLine(sent, readCursor_);
-    if (progress_.position >= limit) {
+    batch_.handOnSent(sent, progress_.due);
+    if (progress_.due.empty()) {
         return BlockedSend::NothingDue;
     }
     // The answers that are there first, so that the send goes on while the server still has
     // commands to work on; when not one whole answer is there, wait for them all, as a
     // checkpoint does.
     std::string answer;
-    const std::size_t before = progress_.position;
-    drainResult_ = CheckArrivedAnswers(script_, settings_, progress_, limit, connection_.get(),
-                                       answer, report_);
-    if (drainResult_ == AttemptResult::Done && progress_.position == before) {
-        drainResult_ =
-            CheckAnswers(script_, settings_, progress_, limit, connection_.get(), answer, report_);
+    const std::size_t before = progress_.due.size();
+    drainResult_ = CheckAnswers(script_, settings_, progress_, AnswersTaken::Arrived,
+                                connection_.get(), answer, report_);
+    if (drainResult_ == AttemptResult::Done && progress_.due.size() == before) {
+        drainResult_ = CheckAnswers(script_, settings_, progress_, AnswersTaken::All,
+                                    connection_.get(), answer, report_);
     }
     return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;
 }

@@ -40,6 +40,8 @@ class HostAttempt : public DirectiveSite {
 
   private:
     bool nextLine(std::string_view& line);
+    // The answer the line being handled is due, as the checking queues it.
+    DueAnswer due() const { return {lineStart_, lineCount_}; }
     AttemptResult connect();
     AttemptResult handleLine(std::string_view line);
     // Queues a command line as it goes out; an empty one goes out as nothing.
@@ -76,7 +78,7 @@ class HostAttempt : public DirectiveSite {
     std::size_t batchTold_ = 0;  // bytes of the batch the observer has heard of
     std::size_t readCursor_ = 0;
     std::size_t lineStart_ = 0;  // start of the line being handled
-    int lineCount_ = 0;
+    int lineCount_ = 0;          // its number, from 1
     CheckProgress progress_;
     std::string lastAnswer_;
     CBufferShared* pendingBuffer_ = nullptr;

@@ -23,7 +23,7 @@ constexpr int ExitStatusOf(AttemptResult result) {
 // What an attempt tells the summary and the report besides its result.
 struct AttemptReport {
     std::string reason;  // why it failed, in a few words; empty when it did not
-    int scriptLine = 0;  // the host script's line (from 1, head lines counted) it failed at
+    int scriptLine = 0;  // the host script's line (from 1) it failed at
     std::size_t commandsSent = 0;
     std::string address;                    // the address that connected, when one did
     std::vector<std::string> queryAnswers;  // kept only when a report asks for them

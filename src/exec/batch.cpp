@@ -2,24 +2,24 @@
 
 #include <algorithm>
 
-void CommandBatch::add(std::string_view command, std::size_t lineStart) {
+void CommandBatch::add(std::string_view command, DueAnswer due) {
     if (bytes_.empty()) {
         // A batch goes out once past kCommandBatchBytes: room for that and one more line.
         bytes_.reserve(kCommandBatchBytes + command.size() + 1);
     }
     bytes_ += command;
     bytes_ += '\n';
-    entries_.push_back({bytes_.size(), lineStart});
+    entries_.push_back({bytes_.size(), due});
 }
 
-void CommandBatch::add(std::string&& command, std::size_t lineStart) {
+void CommandBatch::add(std::string&& command, DueAnswer due) {
     if (!bytes_.empty()) {
-        add(std::string_view(command), lineStart);
+        add(std::string_view(command), due);
         return;
     }
     bytes_.swap(command);
     bytes_ += '\n';
-    entries_.push_back({bytes_.size(), lineStart});
+    entries_.push_back({bytes_.size(), due});
 }
 
 void CommandBatch::clear() {
@@ -29,6 +29,7 @@ void CommandBatch::clear() {
     }
     bytes_.clear();
     entries_.clear();
+    handedOn_ = 0;
 }
 
 const CommandBatch::Entry* CommandBatch::entryCutAt(std::size_t sent) const {
@@ -47,7 +48,31 @@ std::string CommandBatch::commandCutAt(std::size_t sent) const {
     return bytes_.substr(start, cut->end - 1 - start);
 }
 
-std::size_t CommandBatch::firstUnsentLine(std::size_t sent, std::size_t everythingSent) const {
-    const Entry* cut = entryCutAt(sent);
-    return cut == nullptr ? everythingSent : cut->lineStart;
+void CommandBatch::handOnSent(std::size_t sent, AnswersDue& due) {
+    for (; handedOn_ < entries_.size() && entries_[handedOn_].end <= sent; ++handedOn_) {
+        if (entries_[handedOn_].due.line > 0) {
+            due.push(entries_[handedOn_].due);
+        }
+    }
+}
+
+void AnswersDue::push(DueAnswer due) {
+    if (!runs_.empty() &&
+        due.line == runs_.back().first.line + static_cast<int>(runs_.back().count)) {
+        ++runs_.back().count;
+    } else {
+        runs_.push_back({due, 1});
+    }
+    ++size_;
+}
+
+void AnswersDue::pop() {
+    Run& run = runs_.front();
+    --size_;
+    if (--run.count == 0) {
+        runs_.pop_front();
+        return;
+    }
+    run.first.lineStart = text_.find('\n', run.first.lineStart) + 1;
+    ++run.first.line;
 }

@@ -3,6 +3,7 @@
 // one each, and the bytes on the wire are the same.
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,28 +11,58 @@
 // Past this size the queued commands go out even before the next flush point.
 constexpr std::size_t kCommandBatchBytes = 64 * 1024;
 
+// A command whose answer is due: where its line starts in the host script, and the line's
+// number (from 1). A command whose answer is read where it is sent (FORCEREPLY, the query an
+// *until repeats) has line 0 and is due nothing.
+struct DueAnswer {
+    std::size_t lineStart = 0;
+    int line = 0;
+};
+
+// The answers due, in the order their commands went out, kept as runs of consecutive lines
+// of the host script, so that a long stretch of commands costs one entry however many of its
+// answers are still to come.
+class AnswersDue {
+  public:
+    explicit AnswersDue(const std::string& text) : text_(text) {}
+    void push(DueAnswer due);
+    bool empty() const { return runs_.empty(); }
+    std::size_t size() const { return size_; }
+    DueAnswer front() const { return runs_.front().first; }
+    void pop();
+
+  private:
+    struct Run {
+        DueAnswer first;
+        std::size_t count;
+    };
+    const std::string& text_;
+    std::deque<Run> runs_;
+    std::size_t size_ = 0;
+};
+
 class CommandBatch {
   public:
-    // `lineStart`: where the command's line begins in the host script text; answers are due
-    // up to there once every command before it has gone out.
-    void add(std::string_view command, std::size_t lineStart);
+    void add(std::string_view command, DueAnswer due);
     // The same, taking over the command's bytes when the batch is empty.
-    void add(std::string&& command, std::size_t lineStart);
+    void add(std::string&& command, DueAnswer due);
     bool empty() const { return bytes_.empty(); }
     const std::string& bytes() const { return bytes_; }
     void clear();
-    // With `sent` bytes out: the command not wholly sent (without its LF), and the start of
-    // its line in the script (`everythingSent` when all went out).
+    // With `sent` bytes out: the command not wholly sent (without its LF).
     std::string commandCutAt(std::size_t sent) const;
-    std::size_t firstUnsentLine(std::size_t sent, std::size_t everythingSent) const;
+    // With `sent` bytes out: the answers due to the commands wholly sent, not handed on
+    // before, join the end of `due`.
+    void handOnSent(std::size_t sent, AnswersDue& due);
 
   private:
     struct Entry {
         std::size_t end;  // offset just past the command's LF
-        std::size_t lineStart;
+        DueAnswer due;
     };
     const Entry* entryCutAt(std::size_t sent) const;
 
     std::string bytes_;
     std::vector<Entry> entries_;
+    std::size_t handedOn_ = 0;  // entries whose answers joined the queue
 };

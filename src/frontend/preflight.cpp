@@ -110,7 +110,7 @@ namespace {
 
 bool sendsACommand(const ScriptList& scripts) {
     for (const auto& script : scripts) {
-        std::size_t position = script->bodyStart;
+        std::size_t position = 0;
         std::string_view line;
         while (nextLine(script->text, position, line)) {
             for (std::size_t start = 0; start <= line.size();) {
@@ -180,7 +180,7 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
         if (check.answersRead) {
             printStep("send FORCEREPLY");
         }
-        std::size_t position = script->bodyStart;
+        std::size_t position = 0;
         std::string_view line;
         while (nextLine(script->text, position, line)) {
             if (isDirectiveLine(line)) {

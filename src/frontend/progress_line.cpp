@@ -21,7 +21,7 @@ std::string grouped(std::size_t number) {
 
 std::size_t commandLines(const CHostScript& script) {
     std::size_t count = 0;
-    std::size_t position = script.bodyStart;
+    std::size_t position = 0;
     std::string_view line;
     while (nextLine(script.text, position, line)) {
         count += !line.empty() && !isDirectiveLine(line) ? 1 : 0;

@@ -37,7 +37,7 @@ std::string ShowDigest(const ScriptList& scripts, const RunOptions& options) {
     std::string show;
     for (const auto& script : scripts) {
         show += script->host + ":" + script->port + "\n";
-        std::size_t position = script->bodyStart;
+        std::size_t position = 0;
         std::string_view line;
         while (nextLine(script->text, position, line)) {
             show += IsLoginCommand(line) ? ShownCommand(line) : std::string(line);

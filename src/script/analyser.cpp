@@ -36,11 +36,8 @@ struct Analysis {
     ScriptList& scripts;
     std::string host;
     std::string port;
-    // Lines of the current segment joined by LF, without a final LF, from bodyStart on. A
-    // segment for the current host starts with its head lines, so that the text becomes the
-    // host script as it stands.
+    // Lines of the current segment joined by LF, without a final LF.
     std::string body;
-    std::size_t bodyStart = 0;
     // Objects named by the lines of the current segment, one entry per line.
     std::vector<CBaseSynchro*> collected;
     // Targets of the "multihost" lines that the current segment goes to.
@@ -163,17 +160,15 @@ constexpr std::size_t kLargeSegmentBytes = 64 * 1024;
 
 // `line` lies in the analysed text.
 void appendToBody(Analysis& analysis, std::string_view line) {
-    if (analysis.body.empty() && analysis.targets.empty()) {
-        analysis.body = hostScriptHead(analysis.host, analysis.port);
-        analysis.bodyStart = analysis.body.size();
+    if (!analysis.body.empty()) {
+        analysis.body += '\n';
+    } else if (analysis.targets.empty()) {
         // A segment is at most the rest of the text: room for that once, rather than growing
         // a large segment by copies. adoptHostScript gives back what a short one leaves.
         const std::size_t rest = analysis.text->size() - (line.data() - analysis.text->data());
         if (rest > kLargeSegmentBytes) {
-            analysis.body.reserve(analysis.bodyStart + rest + 1);
+            analysis.body.reserve(rest + 1);
         }
-    } else if (analysis.body.size() > analysis.bodyStart) {
-        analysis.body += '\n';
     }
     analysis.body += line;
     // Each "^" makes one more line of the host script.
@@ -188,22 +183,24 @@ void appendToBody(Analysis& analysis, std::string_view line) {
 // Every target of a multihost segment lists the segment's objects, so that each one that
 // fails for good releases what it was to serve.
 void endSegment(Analysis& analysis) {
-    if (analysis.body.size() == analysis.bodyStart) {
+    if (analysis.body.empty()) {
         return;
     }
     if (analysis.targets.empty()) {
-        adoptHostScript(std::move(analysis.body), analysis.bodyStart, analysis.host, analysis.port,
-                        analysis.collected, analysis.scripts);
+        adoptHostScript(std::move(analysis.body), analysis.host, analysis.port, analysis.collected,
+                        analysis.scripts);
         analysis.scripts.back()->lineOrigins = std::move(analysis.lineOrigins);
         analysis.scripts.back()->segment = analysis.segment;
     }
     for (const auto& target : analysis.targets) {
         const std::string login = loginLine(target);
-        buildHostScript(login + analysis.body, analysis.collected, target.host, target.port,
+        adoptHostScript(login + analysis.body, target.host, target.port, analysis.collected,
                         analysis.scripts);
         analysis.scripts.back()->segment = analysis.segment;
         BodyLineOrigins& origins = analysis.scripts.back()->lineOrigins;
-        origins.add(0, login.empty() ? 0 : 1);
+        // A "^" in the login makes further lines of it too.
+        const auto carets = std::count(login.begin(), login.end(), '^');
+        origins.add(0, login.empty() ? 0 : 1 + static_cast<std::size_t>(carets), 0);
         origins.addAll(analysis.lineOrigins);
     }
     analysis.lineOrigins = BodyLineOrigins();
@@ -211,7 +208,6 @@ void endSegment(Analysis& analysis) {
     analysis.targets.clear();
     analysis.collected.clear();
     analysis.body = std::string();
-    analysis.bodyStart = 0;
     ++analysis.segment;
 }
 

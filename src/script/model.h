@@ -66,12 +66,11 @@ struct TargetOutcome {
 };
 
 struct CHostScript {
-    // "*host=<host>\n*port=<port>\n" then the body lines, each ended by one LF.
+    // The body lines, each ended by one LF; line 1 is the first.
     std::string text;
-    // The head read once, where the script is built: the target, and where the body starts.
+    // The target, read once where the script is built.
     std::string host;
     std::string port;
-    std::size_t bodyStart = 0;
     std::size_t place = 0;  // in the script's order of targets, from 1
     int segment = 0;        // the part of the script it runs; a multihost segment has several
     // Objects this host signals or fills, one entry per line that names one; released when its
