@@ -108,5 +108,6 @@ void RunHostileSession(SocketHandle socket, const SimOptions& options, Recorder&
             keepTalking(socket, options, recorder);
         }
     }
+    recorder.closing();
     SocketShutdownAndClose(socket);
 }

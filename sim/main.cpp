@@ -35,7 +35,7 @@ void serve(SocketHandle listener, const SimOptions& options) {
         const bool started = StartWorkerThread(
             [client, &options, &sharedValues, number, faulty] {
                 if (faulty && IsHostile(options)) {
-                    Recorder recorder(options.recordFolder, number);
+                    Recorder recorder(options.recordFolder, number, client);
                     RunHostileSession(client, options, recorder, accepted);
                     return;
                 }

@@ -6,17 +6,23 @@
 #include <cstdio>
 #include <string>
 
+#include "net/socket.h"
+
 class Recorder {
   public:
-    Recorder(const std::string& folder, int connection);
+    Recorder(const std::string& folder, int connection, SocketHandle socket);
     ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
     void received(const char* data, std::size_t size);
+    // Called before the socket is closed, so that its handle is never asked about once it may
+    // belong to another connection.
+    void closing();
 
   private:
     std::FILE* file_ = nullptr;
     int connection_;
+    SocketHandle socket_;
     bool enabled_;
 };
 

@@ -28,7 +28,7 @@ Session::Session(SocketHandle socket, const SimOptions& options, ValueStore& val
     : socket_(socket),
       options_(options),
       responder_(options, values),
-      recorder_(options.recordFolder, number),
+      recorder_(options.recordFolder, number, socket),
       trickleMs_(faulty ? options.trickleMs : 0) {}
 
 void Session::run() {
@@ -45,6 +45,7 @@ void Session::run() {
     if (options_.noReply && clientEnded_) {
         pause(kNoReplyHoldMs);
     }
+    recorder_.closing();
     SocketShutdownAndClose(socket_);
 }
 
