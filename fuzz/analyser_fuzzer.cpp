@@ -9,14 +9,25 @@
 
 namespace {
 
-// Every host script holds a body that ends with LF, its lines traced to the text; the caret has
-// become a line break everywhere.
+// Every host script holds a body that ends with LF, its lines traced to the text and its
+// directives read; the caret has become a line break everywhere.
 void checkHostScript(const CHostScript& script) {
     const std::string& text = script.text;
     FUZZ_CHECK(!text.empty() && text.back() == '\n');
     FUZZ_CHECK(text.find('^') == std::string::npos);
     const auto lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
     FUZZ_CHECK(AnalysedLine(script, lines) > 0);
+    // The directives read are the body's lines that begin with "*", in order.
+    auto directive = script.directives.begin();
+    int number = 0;
+    for (std::size_t start = 0; start < text.size(); start = text.find('\n', start) + 1) {
+        ++number;
+        if (text[start] == '*') {
+            FUZZ_CHECK(directive != script.directives.end() && directive->line == number);
+            ++directive;
+        }
+    }
+    FUZZ_CHECK(directive == script.directives.end());
 }
 
 }  // namespace

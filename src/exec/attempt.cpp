@@ -87,6 +87,16 @@ AttemptResult HostAttempt::checkpoint() {
     return checked;
 }
 
+const BodyDirective* HostAttempt::directiveOfLine() {
+    const std::vector<BodyDirective>& directives = script_.directives;
+    while (nextDirective_ < directives.size() && directives[nextDirective_].line < lineCount_) {
+        ++nextDirective_;
+    }
+    return nextDirective_ < directives.size() && directives[nextDirective_].line == lineCount_
+               ? &directives[nextDirective_]
+               : nullptr;
+}
+
 // The view stays valid as long as the script text.
 bool HostAttempt::nextLine(std::string_view& line) {
     lineStart_ = readCursor_;
@@ -119,8 +129,9 @@ AttemptResult HostAttempt::connect() {
 // Commands are queued; everything queued goes out before a directive or a template is
 // handled, since either may wait for other hosts, which may rely on what was sent before.
 AttemptResult HostAttempt::handleLine(std::string_view line) {
-    const bool isDirective = isDirectiveLine(line);
-    const bool isTemplate = startsWith(line, "$");
+    const BodyDirective* directive = directiveOfLine();
+    const bool isDirective = directive != nullptr;
+    const bool isTemplate = !isDirective && startsWith(line, "$");
     if (isDirective || isTemplate) {
         const AttemptResult flushed = flushCommands();
         if (flushed != AttemptResult::Done) {
@@ -128,7 +139,7 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
         }
     }
     if (isDirective) {
-        return RunDirective(*this, std::string(line));
+        return RunDirective(*this, *directive, std::string(line));
     }
     if (answerCheck_ && answerCheck_->until) {
         return runUntil(isTemplate ? FillTemplate(std::string(line), *this) : std::string(line));

@@ -44,6 +44,8 @@ class HostAttempt : public DirectiveSite {
     DueAnswer due() const { return {lineStart_, lineCount_}; }
     AttemptResult connect();
     AttemptResult handleLine(std::string_view line);
+    // The directive of the line being handled, as the analyser read it; null for a command.
+    const BodyDirective* directiveOfLine();
     // Queues a command line as it goes out; an empty one goes out as nothing.
     AttemptResult queueCommand(std::string_view command);
     // Stores a pending answer, or sends a batch that has grown large enough.
@@ -77,8 +79,9 @@ class HostAttempt : public DirectiveSite {
     CommandBatch batch_;
     std::size_t batchTold_ = 0;  // bytes of the batch the observer has heard of
     std::size_t readCursor_ = 0;
-    std::size_t lineStart_ = 0;  // start of the line being handled
-    int lineCount_ = 0;          // its number, from 1
+    std::size_t lineStart_ = 0;      // start of the line being handled
+    int lineCount_ = 0;              // its number, from 1
+    std::size_t nextDirective_ = 0;  // the first of the script's directives not passed yet
     CheckProgress progress_;
     std::string lastAnswer_;
     CBufferShared* pendingBuffer_ = nullptr;

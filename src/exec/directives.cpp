@@ -5,10 +5,8 @@
 
 #include "common/strings.h"
 #include "files/log.h"
-#include "script/answer_pattern.h"
 #include "script/directive.h"
 #include "script/model.h"
-#include "script/script_check.h"
 
 namespace {
 
@@ -59,19 +57,20 @@ AttemptResult actOnNamed(DirectiveSite& attempt, SharedTable<T>& table, const st
     return checked;
 }
 
-AttemptResult pause(DirectiveSite& attempt, const std::string& line, const std::string& value) {
-    if (value.empty()) {
+AttemptResult pause(DirectiveSite& attempt, const std::string& line,
+                    const BodyDirective& directive) {
+    if (directive.value.empty()) {
         logNotSupported(attempt, line);
         return AttemptResult::Done;
     }
-    long long milliseconds = 0;
-    if (!readPause(value, milliseconds)) {
+    if (!directive.readable) {
         LogMessage("%s: Command %s syntax error", nameOf(attempt), line.c_str());
         return AttemptResult::Done;
     }
     const AttemptResult checked = attempt.checkpoint();
     if (checked == AttemptResult::Done) {
-        toldAsWait(attempt, WaitKind::Pause, value, [milliseconds] {
+        const long long milliseconds = directive.pauseMs;
+        toldAsWait(attempt, WaitKind::Pause, directive.value, [milliseconds] {
             std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         });
     }
@@ -99,27 +98,24 @@ AttemptResult saveNext(DirectiveSite& attempt, const std::string& line, const st
 
 // The value was checked before the run: one that does not read is passed over as unknown.
 AttemptResult repeatUntil(DirectiveSite& attempt, const std::string& line,
-                          const std::string& value) {
-    UntilValue until;
-    std::string problem;
-    if (!readUntil(value, until, problem)) {
+                          const BodyDirective& directive) {
+    if (!directive.readable) {
         logNotSupported(attempt, line);
         return AttemptResult::Done;
     }
+    const UntilValue& until = directive.until;
     attempt.setAnswerCheck({true, until.pattern, until.withinMs, until.everyMs});
     return AttemptResult::Done;
 }
 
 }  // namespace
 
-AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
-    // Told apart before the split: a "set" line may hold a whole loaded file.
-    if (directiveOf(line).kind == DirectiveKind::Set) {
-        return AttemptResult::Done;  // the value was stored when the script was analysed
-    }
-    const Directive directive = splitDirective(line);
-    const std::string& value = directive.argument;
+AttemptResult RunDirective(DirectiveSite& attempt, const BodyDirective& directive,
+                           const std::string& line) {
+    const std::string& value = directive.value;
     switch (directive.entry->kind) {
+        case DirectiveKind::Set:
+            return AttemptResult::Done;  // the value was stored when the script was analysed
         case DirectiveKind::WaitFor:
             return actOnNamed(attempt, g_events, line, value, WaitKind::Event,
                               [](CEventShared& e) { e.Wait(); });
@@ -130,14 +126,14 @@ AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line) {
             return actOnNamed(attempt, g_rendezVous, line, value, WaitKind::RendezVous,
                               [](CRendezVousShared& point) { point.Arrive(); });
         case DirectiveKind::Wait:
-            return pause(attempt, line, value);
+            return pause(attempt, line, directive);
         case DirectiveKind::SaveNext:
             return saveNext(attempt, line, value);
         case DirectiveKind::Expect:
             attempt.setAnswerCheck({false, value, 0, 0});
             return AttemptResult::Done;
         case DirectiveKind::Until:
-            return repeatUntil(attempt, line, value);
+            return repeatUntil(attempt, line, directive);
         default:
             logNotSupported(attempt, line);
             return AttemptResult::Done;

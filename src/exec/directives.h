@@ -35,6 +35,8 @@ class DirectiveSite {
     ~DirectiveSite() = default;
 };
 
-// `line` begins with "*". A directive that cannot be carried out only logs its message and
-// gives Done; any other result comes from a failed checkpoint and ends the attempt.
-AttemptResult RunDirective(DirectiveSite& attempt, const std::string& line);
+// The directive of `line` as the analyser read it. A directive that cannot be carried out only
+// logs its message and gives Done; any other result comes from a failed checkpoint and ends
+// the attempt.
+AttemptResult RunDirective(DirectiveSite& attempt, const BodyDirective& directive,
+                           const std::string& line);

@@ -10,7 +10,6 @@
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/analyser.h"
-#include "script/answer_pattern.h"
 #include "script/directive.h"
 #include "script/preprocessor.h"
 
@@ -42,9 +41,8 @@ std::string templateStep(std::string_view line, const ScriptCheck& check, const 
     return step;
 }
 
-std::string directiveStep(std::string_view line) {
-    const Directive directive = splitDirective(line);
-    const std::string& value = directive.argument;
+std::string directiveStep(const BodyDirective& directive, std::string_view line) {
+    const std::string& value = directive.value;
     switch (directive.entry->kind) {
         case DirectiveKind::WaitFor:
             return "wait for event " + value;
@@ -55,19 +53,15 @@ std::string directiveStep(std::string_view line) {
         case DirectiveKind::SaveNext:
             return "store the next answer in buffer " + value;
         case DirectiveKind::Set:
-            return "buffer " + value.substr(0, value.find(',')) + " holds its *set value";
+            return "buffer " + value + " holds its *set value";
         case DirectiveKind::Wait:
             return "pause " + value;
         case DirectiveKind::Expect:
             return "the next answer must match " + value;
-        case DirectiveKind::Until: {
-            UntilValue until;
-            std::string problem;
-            readUntil(value, until, problem);
-            return "send the next query every " + std::to_string(until.everyMs) +
-                   " ms until its answer matches " + until.pattern + ", for at most " +
-                   std::to_string(until.withinMs) + " ms";
-        }
+        case DirectiveKind::Until:
+            return "send the next query every " + std::to_string(directive.until.everyMs) +
+                   " ms until its answer matches " + directive.until.pattern + ", for at most " +
+                   std::to_string(directive.until.withinMs) + " ms";
         default:
             return "pass over " + std::string(line);
     }
@@ -182,9 +176,10 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
         }
         std::size_t position = 0;
         std::string_view line;
-        while (nextLine(script->text, position, line)) {
-            if (isDirectiveLine(line)) {
-                printStep(directiveStep(line));
+        auto directive = script->directives.begin();
+        for (int number = 1; nextLine(script->text, position, line); ++number) {
+            if (directive != script->directives.end() && directive->line == number) {
+                printStep(directiveStep(*directive++, line));
             } else if (startsWith(line, "$")) {
                 printStep(templateStep(line, check, names));
             } else if (!line.empty()) {

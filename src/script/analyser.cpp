@@ -48,6 +48,9 @@ struct Analysis {
     int lineNumber = 0;
     // The analysed line of each line of the current segment's body.
     BodyLineOrigins lineOrigins;
+    // The directives of the current segment's body, and its lines so far.
+    std::vector<BodyDirective> directives;
+    int bodyLines = 0;
     // The line of an *until whose command is still to come: it must be a query.
     int untilLine = 0;
 };
@@ -158,8 +161,28 @@ std::string multihostProblem(const CMultiHostTarget& target, const std::string& 
 
 constexpr std::size_t kLargeSegmentBytes = 64 * 1024;
 
+// Each "^" piece of a body line that begins with "*" is a directive when the worker meets it;
+// `whole` is the line's own directive, read already, for a line without "^". `bodyLines`
+// counts the body's lines so far.
+void readBodyDirectives(std::string_view line, const BodyDirective* whole, int& bodyLines,
+                        std::vector<BodyDirective>& directives) {
+    for (std::size_t start = 0; start <= line.size();) {
+        const auto caret = std::min(line.find('^', start), line.size());
+        const std::string_view piece = line.substr(start, caret - start);
+        ++bodyLines;
+        if (whole != nullptr && caret == line.size() && start == 0) {
+            directives.push_back(*whole);
+            directives.back().line = bodyLines;
+        } else if (isDirectiveLine(piece)) {
+            std::string problem;
+            directives.push_back(readBodyDirective(splitDirectiveView(piece), bodyLines, problem));
+        }
+        start = caret + 1;
+    }
+}
+
 // `line` lies in the analysed text.
-void appendToBody(Analysis& analysis, std::string_view line) {
+void appendToBody(Analysis& analysis, std::string_view line, const BodyDirective* whole = nullptr) {
     if (!analysis.body.empty()) {
         analysis.body += '\n';
     } else if (analysis.targets.empty()) {
@@ -178,6 +201,28 @@ void appendToBody(Analysis& analysis, std::string_view line) {
         ++lines;
     }
     analysis.lineOrigins.add(analysis.lineNumber, lines, 0);
+    readBodyDirectives(line, whole, analysis.bodyLines, analysis.directives);
+}
+
+// A multihost target's host script: its login line, then the segment's body. A "^" in the
+// login makes further lines of it, and may make directives.
+void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
+    const std::string login = loginLine(target);
+    adoptHostScript(login + analysis.body, target.host, target.port, analysis.collected,
+                    analysis.scripts);
+    CHostScript& script = *analysis.scripts.back();
+    script.segment = analysis.segment;
+    int loginLines = 0;
+    if (!login.empty()) {
+        readBodyDirectives(std::string_view(login).substr(0, login.size() - 1), nullptr, loginLines,
+                           script.directives);
+    }
+    script.lineOrigins.add(0, static_cast<std::size_t>(loginLines), 0);
+    script.lineOrigins.addAll(analysis.lineOrigins);
+    for (BodyDirective directive : analysis.directives) {
+        directive.line += loginLines;
+        script.directives.push_back(std::move(directive));
+    }
 }
 
 // Every target of a multihost segment lists the segment's objects, so that each one that
@@ -190,20 +235,15 @@ void endSegment(Analysis& analysis) {
         adoptHostScript(std::move(analysis.body), analysis.host, analysis.port, analysis.collected,
                         analysis.scripts);
         analysis.scripts.back()->lineOrigins = std::move(analysis.lineOrigins);
+        analysis.scripts.back()->directives = std::move(analysis.directives);
         analysis.scripts.back()->segment = analysis.segment;
     }
     for (const auto& target : analysis.targets) {
-        const std::string login = loginLine(target);
-        adoptHostScript(login + analysis.body, target.host, target.port, analysis.collected,
-                        analysis.scripts);
-        analysis.scripts.back()->segment = analysis.segment;
-        BodyLineOrigins& origins = analysis.scripts.back()->lineOrigins;
-        // A "^" in the login makes further lines of it too.
-        const auto carets = std::count(login.begin(), login.end(), '^');
-        origins.add(0, login.empty() ? 0 : 1 + static_cast<std::size_t>(carets), 0);
-        origins.addAll(analysis.lineOrigins);
+        adoptTargetScript(analysis, target);
     }
     analysis.lineOrigins = BodyLineOrigins();
+    analysis.directives.clear();
+    analysis.bodyLines = 0;
     analysis.untilLine = 0;
     analysis.targets.clear();
     analysis.collected.clear();
@@ -268,7 +308,10 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
 }
 
 // *expect and *until: a pattern that compiles, on a line of its own, with answers to read.
-void noteAnswerCheck(Analysis& analysis, DirectiveKind kind, const std::string& value) {
+void noteAnswerCheck(Analysis& analysis, const BodyDirective& directive,
+                     const std::string& untilProblem) {
+    const DirectiveKind kind = directive.entry->kind;
+    const std::string& value = directive.value;
     const std::string name = kind == DirectiveKind::Expect ? "*expect" : "*until";
     if (value.find('^') != std::string::npos) {
         noteProblem(analysis, name + " is cut in two by its ^, which ends a line in a script: " +
@@ -278,13 +321,11 @@ void noteAnswerCheck(Analysis& analysis, DirectiveKind kind, const std::string& 
     noteFact(analysis, FactKind::AnswerCheck, name);
     std::string pattern = value;
     if (kind == DirectiveKind::Until) {
-        UntilValue until;
-        std::string problem;
-        if (!readUntil(value, until, problem)) {
-            noteProblem(analysis, problem);
+        if (!directive.readable) {
+            noteProblem(analysis, untilProblem);
             return;
         }
-        pattern = until.pattern;
+        pattern = directive.until.pattern;
         analysis.untilLine = analysis.lineNumber;
     }
     std::string problem;
@@ -295,7 +336,10 @@ void noteAnswerCheck(Analysis& analysis, DirectiveKind kind, const std::string& 
 }
 
 // Prepares the objects of a directive that stays in the body. False when its argument is bad.
-bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::string_view line) {
+// `parsed` is the directive as the worker will read it; `untilProblem` why an *until value does
+// not read.
+bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::string_view line,
+                    const BodyDirective& parsed, const std::string& untilProblem) {
     const DirectiveKind kind = directive.entry->kind;
     const std::string name(kind == DirectiveKind::Set ? std::string_view() : directive.argument);
     if (kind == DirectiveKind::WaitFor) {
@@ -316,8 +360,7 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
         analysis.collected.push_back(&findOrCreate(g_buffers, name));
         noteFact(analysis, FactKind::SaveNext, name);
     } else if (kind == DirectiveKind::Wait) {
-        long long milliseconds = 0;
-        if (!readPause(std::string(directive.argument), milliseconds)) {
+        if (!parsed.readable) {
             noteProblem(analysis, "*wait=" + std::string(directive.argument) +
                                       " is no pause: write a whole number of milliseconds, " +
                                       "or of seconds with \"s\" (*wait=500, *wait=2s)");
@@ -330,7 +373,7 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
     } else if (kind == DirectiveKind::Set) {
         return storeSetValue(analysis, directive.argument);
     } else if (kind == DirectiveKind::Expect || kind == DirectiveKind::Until) {
-        noteAnswerCheck(analysis, kind, std::string(directive.argument));
+        noteAnswerCheck(analysis, parsed, untilProblem);
     }
     return true;
 }
@@ -346,11 +389,13 @@ bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber)
         changeTarget(analysis, directive);
         return true;
     }
-    if (!prepareObjects(analysis, directive, line)) {
+    std::string untilProblem;
+    const BodyDirective parsed = readBodyDirective(directive, 0, untilProblem);
+    if (!prepareObjects(analysis, directive, line, parsed, untilProblem)) {
         logSyntaxError(errorName, lineNumber, line);
         return false;
     }
-    appendToBody(analysis, bodyLine(line, directive));
+    appendToBody(analysis, bodyLine(line, directive), &parsed);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "script/directive.h"
 
 #include "common/strings.h"
+#include "script/script_check.h"
 
 namespace {
 
@@ -78,4 +79,22 @@ DirectiveView splitDirectiveView(std::string_view line) {
 Directive splitDirective(std::string_view line) {
     DirectiveView view = splitDirectiveView(line);
     return {std::move(view.keyword), std::string(view.argument), view.entry};
+}
+
+BodyDirective readBodyDirective(const DirectiveView& view, int bodyLine, std::string& problem) {
+    BodyDirective directive;
+    directive.line = bodyLine;
+    directive.entry = view.entry;
+    const DirectiveKind kind = view.entry->kind;
+    // A "set" value may be a whole loaded file: the buffer holds it, not the directive.
+    const std::string_view value = kind == DirectiveKind::Set
+                                       ? view.argument.substr(0, view.argument.find(','))
+                                       : view.argument;
+    directive.value = std::string(value);
+    if (kind == DirectiveKind::Wait) {
+        directive.readable = readPause(directive.value, directive.pauseMs);
+    } else if (kind == DirectiveKind::Until) {
+        directive.readable = readUntil(directive.value, directive.until, problem);
+    }
+    return directive;
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "script/answer_pattern.h"
+
 enum class DirectiveKind {
     Unknown,
     Include,
@@ -71,3 +73,17 @@ Directive splitDirective(std::string_view line);
 DirectiveView splitDirectiveView(std::string_view line);
 // The table's entry for the line's keyword, without copying the argument.
 const DirectiveEntry& directiveOf(std::string_view line);
+
+// A directive of a host script's body as the analyser read it: the worker and the dry run's
+// plan use it and never read its line again.
+struct BodyDirective {
+    int line = 0;  // in the host script, from 1
+    const DirectiveEntry* entry = nullptr;
+    std::string value;      // the argument; of a "set", the buffer's name
+    bool readable = true;   // false for a *wait or *until value that does not read
+    long long pauseMs = 0;  // *wait
+    UntilValue until;       // *until
+};
+
+// `problem` says why an *until value does not read.
+BodyDirective readBodyDirective(const DirectiveView& view, int bodyLine, std::string& problem);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "script/directive.h"
 #include "script/synchro.h"
 
 // The analysed line of each line of a host script's body, kept as runs: a script's lines mostly
@@ -77,6 +78,8 @@ struct CHostScript {
     // run fails for good. Every target of a multihost segment lists that segment's objects.
     // Not owned.
     std::vector<CBaseSynchro*> syncObjects;
+    // The body's directives, in the order of their lines, as the analyser read them.
+    std::vector<BodyDirective> directives;
     // The analysed line each body line came from (0 for a LOGIN line a multihost target adds),
     // so that a failure names the line of the script.
     BodyLineOrigins lineOrigins;
