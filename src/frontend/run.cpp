@@ -134,43 +134,42 @@ bool chooseTargets(RunOptions& options, const std::string& openPath, ScriptList&
            GroupTargets(options, openPath, scripts, check);
 }
 
-// Everything after parsing, in the order of the run modes.
-int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
-    if (!options.registrationConfig.empty()) {
-        // The shell starts the program by the path registered here: it must be the full path of
-        // the executable, not argv[0] as typed (a bare name, or relative to the current folder).
-        const std::string program = RunningExecutable();
-        return registerFileTypes(options.registrationConfig,
-                                 program.empty() ? g_programPath : program, options.install)
-                   ? 0
-                   : 1;
-    }
-    if (!options.hasOriginalFile) {
-        g_scriptName = options.scriptFile;
-    }
+// The shell starts the program by the path registered here: it must be the full path of the
+// executable, not argv[0] as typed (a bare name, or relative to the current folder).
+int registerShell(const RunOptions& options) {
+    const std::string program = RunningExecutable();
+    return registerFileTypes(options.registrationConfig, program.empty() ? g_programPath : program,
+                             options.install)
+               ? 0
+               : 1;
+}
+
+// A target or a limit the command line gets wrong, said; nothing is read or sent then.
+bool refusesTargetOrLimit(const RunOptions& options) {
     const std::string badHost = hostProblem(options.host);
     const std::string badPort = portProblem(options.port);
     if (!badHost.empty() || !badPort.empty()) {
         // Empty: the one message the run has for it, as the connection would say it.
-        const bool empty = options.host.empty() || options.port.empty();
-        if (empty) {
+        if (options.host.empty() || options.port.empty()) {
             LogMessage("%s", kHostOrPortEmpty);
         } else if (!badHost.empty()) {
             LogMessage("--host: %s", badHost.c_str());
         } else {
             LogMessage("--port=%s: %s", options.port.c_str(), badPort.c_str());
         }
-        return 1;
+        return true;
     }
     const std::string badLimit = LimitProblem(options);
     if (!badLimit.empty()) {
         LogMessage("%s", badLimit.c_str());
-        return 1;
+        return true;
     }
-    if (!ReadSetFiles(options)) {
-        return 1;
-    }
-    // Files named relative to the caller's folder stay there, also for a background copy.
+    return false;
+}
+
+// Files named relative to the caller's folder stay there, also for a background copy; what the
+// output options make of the answers.
+void settleOutputs(RunOptions& options, const std::vector<std::string>& arguments) {
     options.callerFolder = CurrentFolder();
     options.reportPath = InCallerFolder(options, options.reportPath);
     options.streamPath = InCallerFolder(options, options.streamPath);
@@ -179,36 +178,34 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     options.givenArguments = arguments;
     g_keepAnswers = !options.reportPath.empty();
     g_printAnswers = options.reportPath != "-" && options.streamPath != "-";
-    const std::string openPath = enterScriptFolder(options.scriptFile);
-    if (options.encipher) {
-        // 0 when the enciphered file was written and 1 when not, as for every other run.
-        return encipherScriptFile(openPath) ? 0 : 1;
+}
+
+// The script file's text behind the command list, included files and loaded files in place, or
+// a prepared copy's text; false after saying why not.
+bool readScript(RunOptions& options, const std::string& openPath) {
+    // A command list in front of a script ends with a line break: the script's first line
+    // stays a line of its own, and the list goes to the default target.
+    if (!options.commandText.empty() && options.commandText.back() != '\n') {
+        options.commandText += '\n';
+        options.commandLines = 1;
     }
-    if (!options.scriptFile.empty()) {
-        // A command list in front of a script ends with a line break: the script's first line
-        // stays a line of its own, and the list goes to the default target.
-        if (!options.commandText.empty() && options.commandText.back() != '\n') {
-            options.commandText += '\n';
-            options.commandLines = 1;
-        }
-        const bool preprocessed = IsPreparedCopy(options)
-                                      ? readPreparedCopy(openPath, options)
-                                      : preprocessScript(openPath, &options.commandText);
-        if (!preprocessed) {
-            LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
-                       options.scriptFile.c_str());
-        }
-        if (options.removeFile) {
-            RemoveFile(openPath);
-        }
-        if (!preprocessed) {
-            return 1;
-        }
+    const bool preprocessed = IsPreparedCopy(options)
+                                  ? readPreparedCopy(openPath, options)
+                                  : preprocessScript(openPath, &options.commandText);
+    if (!preprocessed) {
+        LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
+                   options.scriptFile.c_str());
     }
-    // The whole run is checked before anything is sent, also by a launch that leaves the
-    // sending to its background copy.
-    ScriptList scripts;
-    ScriptCheck check;
+    if (options.removeFile) {
+        RemoveFile(openPath);
+    }
+    return preprocessed;
+}
+
+// The whole run is checked before anything is sent, also by a launch that leaves the sending
+// to its background copy.
+bool analyseRun(RunOptions& options, const std::string& openPath, ScriptList& scripts,
+                ScriptCheck& check) {
     for (const OutsideValue& value : options.outsideValues) {
         check.outsideBuffers[value.name] =
             value.file.empty() ? "--set" : "--set-file=" + value.file;
@@ -217,13 +214,12 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         (options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check)) &&
         SecretFilesAreOwn(options, check) && chooseTargets(options, openPath, scripts, check);
     ApplyOutsideValues(options);
-    if (options.dryRun) {
-        PrintPlan(options, openPath, scripts, check);
-        return analysed ? 0 : 1;
-    }
-    if (!analysed || !OutputsCanBeWritten(options, openPath)) {
-        return 1;
-    }
+    return analysed;
+}
+
+// Sends the show here or from a background copy.
+int send(RunOptions& options, const std::string& openPath,
+         const std::vector<std::string>& arguments, ScriptList& scripts) {
     if (options.checkMode == CheckMode::Back && StartedAsService()) {
         // The service manager ends a background copy with the service as soon as the launch
         // returns: the show is sent here instead, and the status is the run's.
@@ -237,6 +233,39 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         return LaunchBackground(options, openPath, arguments);
     }
     return runForeground(options, openPath, scripts);
+}
+
+// Everything after parsing, in the order of the run modes.
+int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
+    if (!options.registrationConfig.empty()) {
+        return registerShell(options);
+    }
+    if (!options.hasOriginalFile) {
+        g_scriptName = options.scriptFile;
+    }
+    if (refusesTargetOrLimit(options) || !ReadSetFiles(options)) {
+        return 1;
+    }
+    settleOutputs(options, arguments);
+    const std::string openPath = enterScriptFolder(options.scriptFile);
+    if (options.encipher) {
+        // 0 when the enciphered file was written and 1 when not, as for every other run.
+        return encipherScriptFile(openPath) ? 0 : 1;
+    }
+    if (!options.scriptFile.empty() && !readScript(options, openPath)) {
+        return 1;
+    }
+    ScriptList scripts;
+    ScriptCheck check;
+    const bool analysed = analyseRun(options, openPath, scripts, check);
+    if (options.dryRun) {
+        PrintPlan(options, openPath, scripts, check);
+        return analysed ? 0 : 1;
+    }
+    if (!analysed || !OutputsCanBeWritten(options, openPath)) {
+        return 1;
+    }
+    return send(options, openPath, arguments, scripts);
 }
 
 // Nothing is run: a mistyped option would otherwise change what the run does unseen.
