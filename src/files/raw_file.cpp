@@ -14,24 +14,7 @@ constexpr std::size_t kChunkSize = 64 * 1024;
 
 // Reads until the end of the file; the size told by seeking is only a hint, since the file may
 // change while it is read and some files (folders, devices) tell no true size.
-RawRead readChunks(std::FILE* file, std::string& content, std::uint64_t limit) {
-    char chunk[kChunkSize];
-    for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
-        if (std::ferror(file)) {
-            return RawRead::CannotOpen;
-        }
-        if (content.size() + got > limit) {
-            return RawRead::TooLarge;
-        }
-        content.append(chunk, got);
-        if (got < sizeof chunk) {
-            return RawRead::Done;
-        }
-    }
-}
-
-RawRead readOpenFile(std::FILE* file, std::string& content, std::uint64_t limit) {
+RawRead readPieces(std::FILE* file, std::uint64_t limit, const RawPieceTaker& take) {
     const long long size = openFileSize(file);
     // A folder opens but cannot be read: find that out before trusting its size.
     const int first = std::fgetc(file);
@@ -41,29 +24,40 @@ RawRead readOpenFile(std::FILE* file, std::string& content, std::uint64_t limit)
     if (size > 0 && static_cast<std::uint64_t>(size) > limit) {
         return RawRead::TooLarge;
     }
-    content.push_back(static_cast<char>(first));
-    if (size > 1) {
-        // The told size is read straight into place; whatever follows it, in chunks.
-        content.resize(static_cast<std::size_t>(size));
-        const std::size_t got = std::fread(&content[1], 1, content.size() - 1, file);
-        content.resize(1 + got);
+    const std::uint64_t told = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+    char chunk[kChunkSize];
+    chunk[0] = static_cast<char>(first);
+    std::size_t held = 1;
+    for (std::uint64_t total = 0;;) {
+        const std::size_t got = held + std::fread(chunk + held, 1, sizeof chunk - held, file);
         if (std::ferror(file)) {
             return RawRead::CannotOpen;
         }
+        total += got;
+        if (total > limit) {
+            return RawRead::TooLarge;
+        }
+        take(std::string_view(chunk, got), told);
+        if (got < sizeof chunk) {
+            return RawRead::Done;
+        }
+        held = 0;
     }
-    return readChunks(file, content, limit);
 }
 
 }  // namespace
 
 RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t limit) {
-    FileHandle file(OpenRegularFile(path));
-    if (!file) {
-        return RawRead::CannotOpen;
-    }
     try {
         std::string content;
-        const RawRead result = readOpenFile(file.get(), content, limit);
+        const RawRead result =
+            readRawPieces(path, limit, [&content](std::string_view piece, std::uint64_t told) {
+                if (content.empty()) {
+                    // Read into room for the told size: a whole file never grows by copies.
+                    content.reserve(static_cast<std::size_t>(told));
+                }
+                content.append(piece);
+            });
         if (result == RawRead::Done) {
             bytes.swap(content);
         }
@@ -71,6 +65,14 @@ RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t l
     } catch (const std::bad_alloc&) {
         return RawRead::TooLarge;
     }
+}
+
+RawRead readRawPieces(const std::string& path, std::uint64_t limit, const RawPieceTaker& take) {
+    FileHandle file(OpenRegularFile(path));
+    if (!file) {
+        return RawRead::CannotOpen;
+    }
+    return readPieces(file.get(), limit, take);
 }
 
 RawWrite writeRawFile(const std::string& path, const std::string& bytes) {

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 
 enum class RawRead {
     Done,
@@ -14,6 +16,12 @@ enum class RawRead {
 // Reads the whole file into `bytes` (replaced only on Done). Other programs may read and write
 // the file meanwhile. Files with more than `limit` bytes are refused before they are held.
 RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t limit);
+
+// Reads the file in pieces of up to 64 KiB, each handed to `take` with the size the file told
+// before the read (0 when it told none), for a caller that keeps only what it makes of them.
+// Pieces handed out before a failure stay handed out.
+using RawPieceTaker = std::function<void(std::string_view piece, std::uint64_t told)>;
+RawRead readRawPieces(const std::string& path, std::uint64_t limit, const RawPieceTaker& take);
 
 enum class RawWrite {
     Done,

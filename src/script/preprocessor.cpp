@@ -37,22 +37,9 @@ void logFileError(const char* format, const std::string& file, const ScriptLine&
     LogMessage(format, g_scriptName.c_str(), file.c_str(), line.number, line.text.c_str());
 }
 
-// "*set=<name>,<hex of bytes>" and LF, written straight into the output: a loaded file is held
-// once as bytes and once as hexadecimal text, never in further copies. The name, like any
-// text given to "%s", ends at a NUL byte.
-void appendSetLine(const std::string& name, const std::string& bytes, std::size_t bytesAfter,
-                   std::string& output) {
-    const std::string shownName = name.substr(0, name.find('\0'));
-    // Room for the rest of the script too: the lines after it do not make the output grow again.
-    output.reserve(output.size() + shownName.size() + 2 * bytes.size() + 7 + bytesAfter);
-    output += "*set=";
-    output += shownName;
-    output += ',';
-    appendHex(bytes, output);
-    output += '\n';
-}
-
-// "*loadfile=name,file": the file's raw bytes become "*set=name,<hex>".
+// "*loadfile=name,file": the file's raw bytes become "*set=name,<hex>" and LF, turned into
+// hexadecimal text straight into the output as they are read: a loaded file is held once, as
+// that text. The name, like any text given to "%s", ends at a NUL byte.
 bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::string& output) {
     const auto comma = argument.find(',');
     if (argument.empty() || comma == std::string::npos) {
@@ -61,19 +48,32 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
     }
     const std::string name = argument.substr(0, comma);
     const std::string file = argument.substr(comma + 1);
-    std::string bytes;
-    const RawRead read =
-        readRawFile(PathFromScriptName(file, line.utf8Names), bytes, kLargestLoadedFile);
-    if (read == RawRead::TooLarge ||
-        2 * std::uint64_t{bytes.size()} + name.size() + 6 > kLargestSetLine) {
+    const std::string shownName = name.substr(0, name.find('\0'));
+    const std::size_t lineStart = output.size();
+    std::uint64_t bytes = 0;
+    const RawRead read = readRawPieces(
+        PathFromScriptName(file, line.utf8Names), kLargestLoadedFile,
+        [&](std::string_view piece, std::uint64_t told) {
+            if (bytes == 0) {
+                // Room for the rest of the script too: the lines after it do not make the
+                // output grow again.
+                output.reserve(lineStart + shownName.size() + 2 * told + 7 + line.bytesAfter);
+                output += "*set=" + shownName + ",";
+            }
+            bytes += piece.size();
+            appendHex(piece, output);
+        });
+    if (read == RawRead::TooLarge || 2 * bytes + name.size() + 6 > kLargestSetLine) {
+        output.resize(lineStart);
         logFileError("%s: Error in loadfile file \"%s\" is too large (line %d): %s", file, line);
         return false;
     }
-    if (read != RawRead::Done || bytes.empty()) {
+    if (read != RawRead::Done || bytes == 0) {
+        output.resize(lineStart);
         logFileError("%s: Error in loadfile invalid file \"%s\" (line %d): %s", file, line);
         return false;
     }
-    appendSetLine(name, bytes, line.bytesAfter, output);
+    output += '\n';
     return true;
 }
 
