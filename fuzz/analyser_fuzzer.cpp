@@ -12,7 +12,7 @@ namespace {
 // Every host script holds a body that ends with LF, its lines traced to the text and its
 // directives read; the caret has become a line break everywhere.
 void checkHostScript(const CHostScript& script) {
-    const std::string& text = script.text;
+    const std::string_view text = script.text;
     FUZZ_CHECK(!text.empty() && text.back() == '\n');
     FUZZ_CHECK(text.find('^') == std::string::npos);
     const auto lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));

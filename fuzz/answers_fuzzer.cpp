@@ -93,7 +93,7 @@ void queueAnswers(const std::string& text, bool firstHalf, AnswersDue& due) {
 
 void checkAnswers(const std::string& body, const std::string& stream) {
     CHostScript script;
-    script.text = body;
+    script.text = body;  // the script goes before the body
     script.host = "fuzz";
     script.port = "1";
     FakePeer peer(stream);

@@ -23,9 +23,8 @@ struct CheckContext {
 };
 
 // The command as the messages name it: its line without its trailing blanks.
-std::string_view commandAt(const std::string& text, std::size_t lineStart) {
-    std::string_view line(text);
-    line = line.substr(lineStart, line.find('\n', lineStart) - lineStart);
+std::string_view commandAt(std::string_view text, std::size_t lineStart) {
+    std::string_view line = text.substr(lineStart, text.find('\n', lineStart) - lineStart);
     while (!line.empty() && line.back() == ' ') {
         line.remove_suffix(1);
     }

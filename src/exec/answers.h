@@ -15,7 +15,7 @@
 // How far the checking of one attempt has come: the commands gone out whose answers are still
 // to be judged, in the order they went out, as a client of a pipelined protocol keeps them.
 struct CheckProgress {
-    explicit CheckProgress(const std::string& text) : due(text) {}
+    explicit CheckProgress(std::string_view text) : due(text) {}
     AnswersDue due;
     bool greeted = false;  // the greeting and the answer to FORCEREPLY are taken
 };

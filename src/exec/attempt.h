@@ -73,7 +73,7 @@ class HostAttempt : public DirectiveSite {
     const CHostScript& script_;
     const RunSettings& settings_;
     AttemptReport& report_;
-    const std::string& text_;
+    const std::string_view text_;
     const bool checking_;
     HeldConnection connection_;
     CommandBatch batch_;

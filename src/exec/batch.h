@@ -24,7 +24,7 @@ struct DueAnswer {
 // answers are still to come.
 class AnswersDue {
   public:
-    explicit AnswersDue(const std::string& text) : text_(text) {}
+    explicit AnswersDue(std::string_view text) : text_(text) {}
     void push(DueAnswer due);
     bool empty() const { return runs_.empty(); }
     std::size_t size() const { return size_; }
@@ -36,7 +36,7 @@ class AnswersDue {
         DueAnswer first;
         std::size_t count;
     };
-    const std::string& text_;
+    std::string_view text_;
     std::deque<Run> runs_;
     std::size_t size_ = 0;
 };

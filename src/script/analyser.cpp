@@ -36,8 +36,11 @@ struct Analysis {
     ScriptList& scripts;
     std::string host;
     std::string port;
-    // Lines of the current segment joined by LF, without a final LF.
+    // Lines of the current segment joined by LF, without a final LF; or, while the lines
+    // follow one another whole in the text, the body as it stands there, each line with its LF,
+    // so that the host script is a view of the text and costs no copy.
     std::string body;
+    std::string_view bodyInText;
     // Objects named by the lines of the current segment, one entry per line.
     std::vector<CBaseSynchro*> collected;
     // Targets of the "multihost" lines that the current segment goes to.
@@ -181,19 +184,48 @@ void readBodyDirectives(std::string_view line, const BodyDirective* whole, int& 
     }
 }
 
-// `line` lies in the analysed text.
-void appendToBody(Analysis& analysis, std::string_view line, const BodyDirective* whole = nullptr) {
-    if (!analysis.body.empty()) {
-        analysis.body += '\n';
-    } else if (analysis.targets.empty()) {
-        // A segment is at most the rest of the text: room for that once, rather than growing
-        // a large segment by copies. adoptHostScript gives back what a short one leaves.
-        const std::size_t rest = analysis.text->size() - (line.data() - analysis.text->data());
+// True when `line`, a whole line of the text free of "^", comes right after the body viewed
+// so far.
+bool continuesView(const Analysis& analysis, std::string_view line) {
+    const std::string& text = *analysis.text;
+    const auto end = static_cast<std::size_t>(line.data() + line.size() - text.data());
+    const std::string_view view = analysis.bodyInText;
+    return analysis.body.empty() && end < text.size() && text[end] == '\n' &&
+           line.find('^') == std::string_view::npos &&
+           (view.empty() || line.data() == view.data() + view.size());
+}
+
+// Text for the body: a view of it while it stands in the text as it is, else a copy. A copy is
+// at most the rest of the text: room for that once, rather than growing a large segment by
+// copies; adoptHostScript gives back what a short one leaves.
+void addBodyText(Analysis& analysis, std::string_view line) {
+    std::string_view& view = analysis.bodyInText;
+    if (continuesView(analysis, line)) {
+        view = std::string_view(view.empty() ? line.data() : view.data(),
+                                view.size() + line.size() + 1);
+        return;
+    }
+    std::string& body = analysis.body;
+    if (body.empty() && analysis.targets.empty()) {
+        const char* start = view.empty() ? line.data() : view.data();
+        const std::size_t rest = analysis.text->size() - (start - analysis.text->data());
         if (rest > kLargeSegmentBytes) {
-            analysis.body.reserve(rest + 1);
+            body.reserve(rest + 1);
         }
     }
-    analysis.body += line;
+    if (!view.empty()) {
+        body.assign(view.data(), view.size() - 1);
+        view = std::string_view();
+    }
+    if (!body.empty()) {
+        body += '\n';
+    }
+    body += line;
+}
+
+// `line` lies in the analysed text.
+void appendToBody(Analysis& analysis, std::string_view line, const BodyDirective* whole = nullptr) {
+    addBodyText(analysis, line);
     // Each "^" makes one more line of the host script.
     std::size_t lines = 1;
     for (auto caret = line.find('^'); caret != std::string_view::npos;
@@ -208,8 +240,15 @@ void appendToBody(Analysis& analysis, std::string_view line, const BodyDirective
 // login makes further lines of it, and may make directives.
 void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
     const std::string login = loginLine(target);
-    adoptHostScript(login + analysis.body, target.host, target.port, analysis.collected,
-                    analysis.scripts);
+    if (login.empty() && !analysis.bodyInText.empty()) {
+        viewHostScript(analysis.text, analysis.bodyInText, target.host, target.port,
+                       analysis.collected, analysis.scripts);
+    } else {
+        const std::string_view body =
+            analysis.bodyInText.empty() ? std::string_view(analysis.body) : analysis.bodyInText;
+        adoptHostScript(login + std::string(body), target.host, target.port, analysis.collected,
+                        analysis.scripts);
+    }
     CHostScript& script = *analysis.scripts.back();
     script.segment = analysis.segment;
     int loginLines = 0;
@@ -228,12 +267,17 @@ void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
 // Every target of a multihost segment lists the segment's objects, so that each one that
 // fails for good releases what it was to serve.
 void endSegment(Analysis& analysis) {
-    if (analysis.body.empty()) {
+    if (analysis.body.empty() && analysis.bodyInText.empty()) {
         return;
     }
     if (analysis.targets.empty()) {
-        adoptHostScript(std::move(analysis.body), analysis.host, analysis.port, analysis.collected,
-                        analysis.scripts);
+        if (!analysis.bodyInText.empty()) {
+            viewHostScript(analysis.text, analysis.bodyInText, analysis.host, analysis.port,
+                           analysis.collected, analysis.scripts);
+        } else {
+            adoptHostScript(std::move(analysis.body), analysis.host, analysis.port,
+                            analysis.collected, analysis.scripts);
+        }
         analysis.scripts.back()->lineOrigins = std::move(analysis.lineOrigins);
         analysis.scripts.back()->directives = std::move(analysis.directives);
         analysis.scripts.back()->segment = analysis.segment;
@@ -248,6 +292,7 @@ void endSegment(Analysis& analysis) {
     analysis.targets.clear();
     analysis.collected.clear();
     analysis.body = std::string();
+    analysis.bodyInText = std::string_view();
     ++analysis.segment;
 }
 

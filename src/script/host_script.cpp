@@ -2,6 +2,21 @@
 
 #include <memory>
 
+namespace {
+
+CHostScript& appendHostScript(const std::string& host, const std::string& port,
+                              const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
+    auto script = std::make_unique<CHostScript>();
+    script->host = host;
+    script->port = port;
+    script->syncObjects = objects;
+    script->place = scriptList.size() + 1;
+    scriptList.push_back(std::move(script));
+    return *scriptList.back();
+}
+
+}  // namespace
+
 void adoptHostScript(std::string body, const std::string& host, const std::string& port,
                      const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
     for (auto mark = body.find('^'); mark != std::string::npos; mark = body.find('^', mark + 1)) {
@@ -14,13 +29,17 @@ void adoptHostScript(std::string body, const std::string& host, const std::strin
     if (body.capacity() - body.size() > 64 * 1024 && body.capacity() > 2 * body.size()) {
         body.shrink_to_fit();
     }
-    auto script = std::make_unique<CHostScript>();
-    script->text = std::move(body);
-    script->host = host;
-    script->port = port;
-    script->syncObjects = objects;
-    script->place = scriptList.size() + 1;
-    scriptList.push_back(std::move(script));
+    CHostScript& script = appendHostScript(host, port, objects, scriptList);
+    script.heldText = std::move(body);
+    script.text = script.heldText;
+}
+
+void viewHostScript(const std::shared_ptr<const std::string>& text, std::string_view body,
+                    const std::string& host, const std::string& port,
+                    const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
+    CHostScript& script = appendHostScript(host, port, objects, scriptList);
+    script.sharedText = text;
+    script.text = body;
 }
 
 int AnalysedLine(const CHostScript& script, int scriptLine) {

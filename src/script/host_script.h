@@ -2,7 +2,9 @@
 // Host scripts: the body lines one worker runs, each ended by LF and numbered from 1; the
 // target stands beside them.
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/model.h"
@@ -15,3 +17,8 @@ int AnalysedLine(const CHostScript& script, int scriptLine);
 // script for that host and port, the body taken over without a copy, with a copy of `objects`.
 void adoptHostScript(std::string body, const std::string& host, const std::string& port,
                      const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList);
+// The same for a body that stands in `text` as it is, lines ended by LF and free of "^": the
+// host script is a view of the text, which it keeps.
+void viewHostScript(const std::shared_ptr<const std::string>& text, std::string_view body,
+                    const std::string& host, const std::string& port,
+                    const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList);

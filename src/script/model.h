@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/directive.h"
@@ -67,8 +68,11 @@ struct TargetOutcome {
 };
 
 struct CHostScript {
-    // The body lines, each ended by one LF; line 1 is the first.
-    std::string text;
+    // The body lines, each ended by one LF; line 1 is the first. A view of `heldText`, or of
+    // the analysed text where the body stands in it as it is, which `sharedText` keeps.
+    std::string_view text;
+    std::string heldText;
+    std::shared_ptr<const std::string> sharedText;
     // The target, read once where the script is built.
     std::string host;
     std::string port;
