@@ -101,9 +101,10 @@ void noteDirectivesInList(Analysis& analysis, std::string_view line) {
 }
 
 // A command line; "^" makes several lines of it, each a template when it starts with "$".
-void noteCommand(Analysis& analysis, std::string_view line) {
+// `caret`: where its first "^" is.
+void noteCommand(Analysis& analysis, std::string_view line, std::size_t caret) {
     if (analysis.untilLine != 0 && analysis.check != nullptr) {
-        const std::string_view command = line.substr(0, line.find('^'));
+        const std::string_view command = line.substr(0, caret);
         if (command.empty() || command.back() != '?') {
             analysis.check->problems.push_back(
                 {analysis.untilLine, "*until needs a query after it (a command ending in ?), not " +
@@ -118,7 +119,9 @@ void noteCommand(Analysis& analysis, std::string_view line) {
         }
         last[static_cast<std::size_t>(analysis.segment)] = analysis.lineNumber;
     }
-    noteDirectivesInList(analysis, line);
+    if (caret != std::string_view::npos) {
+        noteDirectivesInList(analysis, line);
+    }
     if (line.find('$') == std::string_view::npos) {
         return;
     }
@@ -164,19 +167,15 @@ std::string multihostProblem(const CMultiHostTarget& target, const std::string& 
 
 constexpr std::size_t kLargeSegmentBytes = 64 * 1024;
 
-// Each "^" piece of a body line that begins with "*" is a directive when the worker meets it;
-// `whole` is the line's own directive, read already, for a line without "^". `bodyLines`
-// counts the body's lines so far.
-void readBodyDirectives(std::string_view line, const BodyDirective* whole, int& bodyLines,
+// Each "^" piece of a body line that begins with "*" is a directive when the worker meets it.
+// `bodyLines` counts the body's lines so far.
+void readBodyDirectives(std::string_view line, int& bodyLines,
                         std::vector<BodyDirective>& directives) {
     for (std::size_t start = 0; start <= line.size();) {
         const auto caret = std::min(line.find('^', start), line.size());
         const std::string_view piece = line.substr(start, caret - start);
         ++bodyLines;
-        if (whole != nullptr && caret == line.size() && start == 0) {
-            directives.push_back(*whole);
-            directives.back().line = bodyLines;
-        } else if (isDirectiveLine(piece)) {
+        if (isDirectiveLine(piece)) {
             std::string problem;
             directives.push_back(readBodyDirective(splitDirectiveView(piece), bodyLines, problem));
         }
@@ -184,23 +183,22 @@ void readBodyDirectives(std::string_view line, const BodyDirective* whole, int& 
     }
 }
 
-// True when `line`, a whole line of the text free of "^", comes right after the body viewed
-// so far.
+// True when `line`, a whole line of the text, comes right after the body viewed so far.
 bool continuesView(const Analysis& analysis, std::string_view line) {
     const std::string& text = *analysis.text;
     const auto end = static_cast<std::size_t>(line.data() + line.size() - text.data());
     const std::string_view view = analysis.bodyInText;
     return analysis.body.empty() && end < text.size() && text[end] == '\n' &&
-           line.find('^') == std::string_view::npos &&
            (view.empty() || line.data() == view.data() + view.size());
 }
 
 // Text for the body: a view of it while it stands in the text as it is, else a copy. A copy is
 // at most the rest of the text: room for that once, rather than growing a large segment by
 // copies; adoptHostScript gives back what a short one leaves.
-void addBodyText(Analysis& analysis, std::string_view line) {
+// `cut`: the line holds a "^", which makes a line break of it.
+void addBodyText(Analysis& analysis, std::string_view line, bool cut) {
     std::string_view& view = analysis.bodyInText;
-    if (continuesView(analysis, line)) {
+    if (!cut && continuesView(analysis, line)) {
         view = std::string_view(view.empty() ? line.data() : view.data(),
                                 view.size() + line.size() + 1);
         return;
@@ -223,17 +221,26 @@ void addBodyText(Analysis& analysis, std::string_view line) {
     body += line;
 }
 
-// `line` lies in the analysed text.
-void appendToBody(Analysis& analysis, std::string_view line, const BodyDirective* whole = nullptr) {
-    addBodyText(analysis, line);
+// `line` lies in the analysed text; `caret` is where its first "^" is.
+void appendToBody(Analysis& analysis, std::string_view line, std::size_t caret,
+                  const BodyDirective* whole = nullptr) {
+    const bool cut = caret != std::string_view::npos;
+    addBodyText(analysis, line, cut);
     // Each "^" makes one more line of the host script.
     std::size_t lines = 1;
-    for (auto caret = line.find('^'); caret != std::string_view::npos;
-         caret = line.find('^', caret + 1)) {
+    for (; caret != std::string_view::npos; caret = line.find('^', caret + 1)) {
         ++lines;
     }
     analysis.lineOrigins.add(analysis.lineNumber, lines, 0);
-    readBodyDirectives(line, whole, analysis.bodyLines, analysis.directives);
+    if (cut) {
+        readBodyDirectives(line, analysis.bodyLines, analysis.directives);
+    } else {
+        ++analysis.bodyLines;
+        if (whole != nullptr) {
+            analysis.directives.push_back(*whole);
+            analysis.directives.back().line = analysis.bodyLines;
+        }
+    }
 }
 
 // A multihost target's host script: its login line, then the segment's body. A "^" in the
@@ -253,7 +260,7 @@ void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
     script.segment = analysis.segment;
     int loginLines = 0;
     if (!login.empty()) {
-        readBodyDirectives(std::string_view(login).substr(0, login.size() - 1), nullptr, loginLines,
+        readBodyDirectives(std::string_view(login).substr(0, login.size() - 1), loginLines,
                            script.directives);
     }
     script.lineOrigins.add(0, static_cast<std::size_t>(loginLines), 0);
@@ -440,7 +447,8 @@ bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber)
         logSyntaxError(errorName, lineNumber, line);
         return false;
     }
-    appendToBody(analysis, bodyLine(line, directive), &parsed);
+    const std::string_view kept = bodyLine(line, directive);
+    appendToBody(analysis, kept, kept.find('^'), &parsed);
     return true;
 }
 
@@ -449,8 +457,9 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
         return true;
     }
     if (!isDirectiveLine(line)) {
-        noteCommand(analysis, line);
-        appendToBody(analysis, line);
+        const std::size_t caret = line.find('^');
+        noteCommand(analysis, line, caret);
+        appendToBody(analysis, line, caret);
         return true;
     }
     return analyseDirective(analysis, line, lineNumber);

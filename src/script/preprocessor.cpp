@@ -118,12 +118,16 @@ bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter, b
 }
 
 // True when a line of the cleaned text brings another file in.
+// Only a line that begins with "*" can: the search goes from one "*" to the next.
 bool expandsFiles(const std::string& text) {
-    std::size_t position = 0;
-    std::string_view line;
-    while (nextLine(text, position, line)) {
-        if (isDirectiveLine(line) && directiveOf(line).stage == DirectiveStage::Expanded) {
-            return true;
+    const std::string_view whole(text);
+    for (auto star = whole.find('*'); star != std::string_view::npos;
+         star = whole.find('*', star + 1)) {
+        if (star == 0 || whole[star - 1] == '\n') {
+            const std::string_view line = whole.substr(star, whole.find('\n', star) - star);
+            if (directiveOf(line).stage == DirectiveStage::Expanded) {
+                return true;
+            }
         }
     }
     return false;
