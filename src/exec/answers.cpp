@@ -23,8 +23,7 @@ struct CheckContext {
 };
 
 // The command as the messages name it: its line without its trailing blanks.
-std::string_view commandAt(std::string_view text, std::size_t lineStart) {
-    std::string_view line = text.substr(lineStart, text.find('\n', lineStart) - lineStart);
+std::string_view commandOf(std::string_view line) {
     while (!line.empty() && line.back() == ' ') {
         line.remove_suffix(1);
     }
@@ -59,23 +58,23 @@ AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsD
     return AttemptResult::Done;
 }
 
-AttemptResult judgeCommand(const CheckContext& context, const DueAnswer& due,
+AttemptResult judgeCommand(const CheckContext& context, std::string_view line, int number,
                            std::size_t answersDue, std::string& lastAnswer) {
-    const std::string_view command = commandAt(context.script.text, due.lineStart);
+    const std::string_view command = commandOf(line);
     lastAnswer = context.answers.next(answersDue);
     if (lastAnswer.empty()) {
-        return NoAnswerTo(context.script, context.settings, command, due.line, context.answers,
+        return NoAnswerTo(context.script, context.settings, command, number, context.answers,
                           context.report);
     }
     const bool refused = lastAnswer[0] == '*';
-    context.settings.tell().judged(context.script, AnalysedLine(context.script, due.line), command,
+    context.settings.tell().judged(context.script, AnalysedLine(context.script, number), command,
                                    lastAnswer, refused ? Verdict::Refused : Verdict::Good);
     if (refused) {
         const std::string answer = ShownAnswer(command, lastAnswer);
         LogMessage("%s: Bad answer (%s:%s) to command %s (%s)", context.name(), context.host(),
                    context.port(), ShownCommand(command).c_str(), answer.c_str());
         context.report.reason = "answer " + answer + " to " + ShownCommand(command);
-        context.report.scriptLine = due.line;
+        context.report.scriptLine = number;
         return AttemptResult::GiveUp;
     }
     if (endsWith(command, "?")) {
@@ -101,10 +100,9 @@ AttemptResult takeAnswers(CheckProgress& progress, AnswersTaken taken, const Che
             break;
         }
         await = taken == AnswersTaken::All;
-        const DueAnswer due = progress.due.front();
         const std::size_t answersDue = progress.due.size();
-        progress.due.pop();
-        const AttemptResult judged = judgeCommand(context, due, answersDue, lastAnswer);
+        const auto [line, number] = progress.due.take();
+        const AttemptResult judged = judgeCommand(context, line, number, answersDue, lastAnswer);
         if (judged != AttemptResult::Done) {
             return judged;
         }

@@ -66,13 +66,17 @@ void AnswersDue::push(DueAnswer due) {
     ++size_;
 }
 
-void AnswersDue::pop() {
+std::pair<std::string_view, int> AnswersDue::take() {
     Run& run = runs_.front();
+    const std::size_t start = run.first.lineStart;
+    const std::size_t end = std::min(text_.find('\n', start), text_.size());
+    const std::pair<std::string_view, int> taken{text_.substr(start, end - start), run.first.line};
     --size_;
     if (--run.count == 0) {
         runs_.pop_front();
-        return;
+    } else {
+        run.first.lineStart = end + 1;
+        ++run.first.line;
     }
-    run.first.lineStart = text_.find('\n', run.first.lineStart) + 1;
-    ++run.first.line;
+    return taken;
 }

@@ -6,6 +6,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Past this size the queued commands go out even before the next flush point.
@@ -28,8 +29,8 @@ class AnswersDue {
     void push(DueAnswer due);
     bool empty() const { return runs_.empty(); }
     std::size_t size() const { return size_; }
-    DueAnswer front() const { return runs_.front().first; }
-    void pop();
+    // The first answer due, taken off the queue: its command's line and the line's number.
+    std::pair<std::string_view, int> take();
 
   private:
     struct Run {
