@@ -1,7 +1,6 @@
 #include "common/shown_command.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -25,7 +24,8 @@ bool loginAt(std::string_view text, std::size_t at) {
         return false;
     }
     for (std::size_t i = 0; i < kLogin.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[at + i])) != kLogin[i]) {
+        const char letter = text[at + i];
+        if ((letter >= 'a' && letter <= 'z' ? letter - 'a' + 'A' : letter) != kLogin[i]) {
             return false;
         }
     }

@@ -82,8 +82,14 @@ LineNames::LineNames(const RunOptions& options, const std::string& openPath)
       prepared_(IsPreparedCopy(options) && !options.originKnown) {}
 
 std::string LineNames::operator()(int line) const {
+    std::string name;
+    append(name, line);
+    return name;
+}
+
+void LineNames::append(std::string& out, int line) const {
     if (prepared_) {
-        return std::string();
+        return;
     }
     // Traced once; from then on only read, so that workers may ask at the same time.
     if (!traced_) {
@@ -95,9 +101,13 @@ std::string LineNames::operator()(int line) const {
     const std::size_t index = static_cast<std::size_t>(line) - commandLines_ - 1;
     if (line >= 1 && static_cast<std::size_t>(line) > commandLines_ && index < origins_.size()) {
         const LineOrigin& origin = origins_[index];
-        return origin.file + ":" + std::to_string(origin.line);
+        out += origin.file;
+        out += ':';
+        out += std::to_string(origin.line);
+        return;
     }
-    return "--cmd:" + std::to_string(line);
+    out += "--cmd:";
+    out += std::to_string(line);
 }
 
 namespace {

@@ -18,6 +18,8 @@ class LineNames {
   public:
     LineNames(const RunOptions& options, const std::string& openPath);
     std::string operator()(int line) const;
+    // The same, appended; nothing for a prepared copy whose script is not known.
+    void append(std::string& out, int line) const;
 
   private:
     std::string scriptFile_;

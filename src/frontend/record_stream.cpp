@@ -1,5 +1,7 @@
 #include "frontend/record_stream.h"
 
+#include <array>
+
 #include <nlohmann/json.hpp>
 
 #include "common/shown_command.h"
@@ -17,12 +19,20 @@ using Json = nlohmann::ordered_json;
 // Past this, the records go to the file without waiting for the end of a checkpoint.
 constexpr std::size_t kPendingBytes = 64 * 1024;
 
+// Printable ASCII but for the quote and the backslash: what a JSON string holds as it is.
+constexpr auto kPlainInJson = [] {
+    std::array<bool, 256> plain{};
+    for (int code = 0x20; code < 0x7f; ++code) {
+        plain[static_cast<std::size_t>(code)] = code != '"' && code != '\\';
+    }
+    return plain;
+}();
+
 // `text` as a JSON string: plain printable ASCII as it is, the rest through the JSON library,
 // which escapes it and replaces what is not UTF-8, as in the report.
 void appendJsonString(std::string& out, std::string_view text) {
     for (const char byte : text) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code < 0x20 || code >= 0x7f || byte == '"' || byte == '\\') {
+        if (!kPlainInJson[static_cast<unsigned char>(byte)]) {
             out += Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
             return;
         }
@@ -57,9 +67,14 @@ const char* resultName(AttemptResult result) {
     }
 }
 
-// A command and its answer as they may be shown: only a LOGIN needs masking.
-std::string shownCommand(std::string_view command) {
-    return IsLoginCommand(command) ? ShownCommand(command) : std::string(command);
+// A command as it may be shown: only a LOGIN needs masking.
+void appendCommand(std::string& out, std::string_view command) {
+    out += ",\"command\":";
+    if (IsLoginCommand(command)) {
+        appendJsonString(out, ShownCommand(command));
+    } else {
+        appendJsonString(out, command);
+    }
 }
 
 }  // namespace
@@ -101,32 +116,42 @@ RecordStream::RecordStream(std::FILE* file, const ScriptList& scripts, const Lin
     }
 }
 
-std::string RecordStream::begin(const char* name, const CHostScript& target) const {
-    std::string record = "{\"record\":\"";
-    record += name;
-    record += "\",\"time\":\"";
-    AppendIsoTimeNow(record);
-    record += '"';
-    record += targets_[target.place - 1];
-    return record;
+void RecordStream::begin(std::string_view name, const CHostScript& target, bool sameMoment) {
+    if (!sameMoment) {
+        now_.clear();
+        AppendIsoTimeNow(now_);
+    }
+    pending_ += R"({"record":")";
+    pending_ += name;
+    pending_ += R"(","time":")";
+    pending_ += now_;
+    pending_ += '"';
+    pending_ += targets_[target.place - 1];
 }
 
-void RecordStream::appendLine(std::string& record, int line) const {
-    const std::string name = line > 0 ? names_(line) : std::string();
-    if (name.empty()) {
-        record += ",\"line\":null";
+void RecordStream::appendLine(int line) {
+    lineName_.clear();
+    if (line > 0) {
+        names_.append(lineName_, line);
+    }
+    if (lineName_.empty()) {
+        pending_ += ",\"line\":null";
     } else {
-        appendField(record, "line", name);
+        appendField(pending_, "line", lineName_);
     }
 }
 
-void RecordStream::write(std::string& record) {
-    record += "}\n";
-    const std::lock_guard<std::mutex> lock(mutex_);
-    pending_ += record;
+void RecordStream::end() {
+    pending_ += "}\n";
     if (pending_.size() >= kPendingBytes) {
         flush();
     }
+}
+
+void RecordStream::writeWhole(std::string record) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pending_ += record;
+    end();
 }
 
 // Called with the mutex held.
@@ -146,8 +171,8 @@ void RecordStream::runBegins(const std::string& script, std::size_t targets) {
         {"version", VersionText()},
         {"script", script},
         {"targets", targets}}.dump(-1, ' ', false, Json::error_handler_t::replace);
-    record.pop_back();  // write() ends it
-    write(record);
+    record.pop_back();  // end() closes it
+    writeWhole(std::move(record));
 }
 
 void RecordStream::runEnds(int status, const ScriptList& scripts) {
@@ -167,42 +192,51 @@ void RecordStream::runEnds(int status, const ScriptList& scripts) {
         {"outcomes",
          outcomes}}.dump(-1, ' ', false, Json::error_handler_t::replace);
     record.pop_back();
-    write(record);
+    writeWhole(std::move(record));
     const std::lock_guard<std::mutex> lock(mutex_);
     flush();
 }
 
 void RecordStream::attemptBegins(const CHostScript& target, int attempt) {
-    std::string record = begin("attempt begins", target);
-    appendNumber(record, "attempt", static_cast<std::size_t>(attempt));
-    write(record);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    begin("attempt begins", target);
+    appendNumber(pending_, "attempt", static_cast<std::size_t>(attempt));
+    end();
 }
 
 void RecordStream::connected(const CHostScript& target, const std::string& address) {
-    std::string record = begin("connected", target);
-    appendField(record, "address", address);
-    write(record);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    begin("connected", target);
+    appendField(pending_, "address", address);
+    end();
 }
 
 void RecordStream::sent(const CHostScript& target, std::string_view commands) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // The commands went out together, at one moment.
     std::size_t start = 0;
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
-        std::string record = begin("command sent", target);
-        appendField(record, "command", shownCommand(commands.substr(start, end - start)));
-        write(record);
+        begin("command sent", target, start > 0);
+        appendCommand(pending_, commands.substr(start, end - start));
+        this->end();
         start = end + 1;
     }
 }
 
 void RecordStream::judged(const CHostScript& target, int line, std::string_view command,
                           const std::string& answer, Verdict verdict) {
-    std::string record = begin("answer judged", target);
-    appendLine(record, line);
-    appendField(record, "command", shownCommand(command));
-    appendField(record, "answer", IsLoginCommand(command) ? ShownAnswer(command, answer) : answer);
-    appendField(record, "verdict", VerdictName(verdict));
-    write(record);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    begin("answer judged", target);
+    appendLine(line);
+    appendCommand(pending_, command);
+    if (IsLoginCommand(command)) {
+        appendField(pending_, "answer", ShownAnswer(command, answer));
+    } else {
+        appendField(pending_, "answer", answer);
+    }
+    appendField(pending_, "verdict", VerdictName(verdict));
+    end();
 }
 
 void RecordStream::answersTaken(const CHostScript&) {
@@ -212,43 +246,46 @@ void RecordStream::answersTaken(const CHostScript&) {
 
 void RecordStream::waitBegins(const CHostScript& target, int line, WaitKind kind,
                               const std::string& what) {
-    std::string record = begin("wait", target);
-    appendField(record, "phase", "begins");
-    appendField(record, "kind", WaitKindName(kind));
-    appendField(record, "name", what);
-    appendLine(record, line);
-    write(record);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    begin("wait", target);
+    appendField(pending_, "phase", "begins");
+    appendField(pending_, "kind", WaitKindName(kind));
+    appendField(pending_, "name", what);
+    appendLine(line);
+    end();
 }
 
 void RecordStream::waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
-    std::string record = begin("wait", target);
-    appendField(record, "phase", "ends");
-    appendField(record, "kind", WaitKindName(kind));
-    appendField(record, "name", what);
-    write(record);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    begin("wait", target);
+    appendField(pending_, "phase", "ends");
+    appendField(pending_, "kind", WaitKindName(kind));
+    appendField(pending_, "name", what);
+    end();
 }
 
 void RecordStream::attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                                const AttemptReport& report) {
-    std::string record = begin("attempt ends", target);
-    appendNumber(record, "attempt", static_cast<std::size_t>(attempt));
-    appendField(record, "result", resultName(result));
+    const std::lock_guard<std::mutex> lock(mutex_);
+    begin("attempt ends", target);
+    appendNumber(pending_, "attempt", static_cast<std::size_t>(attempt));
+    appendField(pending_, "result", resultName(result));
     if (report.reason.empty()) {
-        record += ",\"reason\":null";
+        pending_ += ",\"reason\":null";
     } else {
-        appendField(record, "reason", report.reason);
+        appendField(pending_, "reason", report.reason);
     }
-    appendLine(record, AnalysedLine(target, report.scriptLine));
-    appendNumber(record, "commandsSent", report.commandsSent);
-    write(record);
+    appendLine(AnalysedLine(target, report.scriptLine));
+    appendNumber(pending_, "commandsSent", report.commandsSent);
+    end();
 }
 
 void RecordStream::targetEnds(const CHostScript& target) {
-    std::string record = begin("target ends", target);
-    appendField(record, "outcome", OutcomeName(target.outcome.end));
-    appendNumber(record, "attempts", target.outcome.attempts.size());
-    write(record);
     const std::lock_guard<std::mutex> lock(mutex_);
+    begin("target ends", target);
+    appendField(pending_, "outcome", OutcomeName(target.outcome.end));
+    appendNumber(pending_, "attempts", target.outcome.attempts.size());
+    end();
     flush();
 }
 

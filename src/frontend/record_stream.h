@@ -36,18 +36,24 @@ class RecordStream : public RunObserver {
     bool failed();
 
   private:
-    // A record's first fields: its name, its time and its target.
-    std::string begin(const char* name, const CHostScript& target) const;
-    void appendLine(std::string& record, int line) const;
-    // Ends the record and hands it on.
-    void write(std::string& record);
+    // Records are written straight into pending_, the mutex held. A record's first fields:
+    // its name, its time and its target.
+    // `sameMoment`: at the time of the record before.
+    void begin(std::string_view name, const CHostScript& target, bool sameMoment = false);
+    void appendLine(int line);
+    // Ends the record; past a size, what is pending goes to the file.
+    void end();
+    // A record made whole by the JSON library, without its closing brace.
+    void writeWhole(std::string record);
     void flush();
 
     std::FILE* file_;
     const LineNames& names_;
     std::vector<std::string> targets_;  // each target's fields, by place
     std::mutex mutex_;
-    std::string pending_;  // records not yet handed to the file
+    std::string pending_;   // records not yet handed to the file
+    std::string lineName_;  // room for a line's name on its way into a record
+    std::string now_;       // the time of the record being written
     bool failed_ = false;
 };
 

@@ -107,8 +107,12 @@ Transcripts::Transcripts(const std::string& folder, const ScriptList& scripts,
     }
 }
 
-std::string& Transcripts::beginLine(Transcript& transcript, char direction) {
-    AppendIsoTimeNow(transcript.pending);
+std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool sameMoment) {
+    if (!sameMoment) {
+        transcript.now.clear();
+        AppendIsoTimeNow(transcript.now);
+    }
+    transcript.pending += transcript.now;
     transcript.pending += ' ';
     transcript.pending += direction;
     transcript.pending += ' ';
@@ -144,8 +148,20 @@ void Transcripts::write(Transcript& transcript) {
 }
 
 std::string Transcripts::where(int line) const {
-    const std::string name = line > 0 ? names_(line) : std::string();
-    return name.empty() ? std::string() : " at " + name;
+    std::string text;
+    appendWhere(text, line);
+    return text;
+}
+
+void Transcripts::appendWhere(std::string& text, int line) const {
+    if (line > 0) {
+        const std::size_t before = text.size();
+        text += " at ";
+        names_.append(text, line);
+        if (text.size() == before + 4) {
+            text.resize(before);
+        }
+    }
 }
 
 void Transcripts::attemptBegins(const CHostScript& target, int attempt) {
@@ -161,11 +177,12 @@ void Transcripts::connected(const CHostScript& target, const std::string& addres
 void Transcripts::sent(const CHostScript& target, std::string_view commands) {
     Held held = hold(target);
     Transcript& transcript = held.transcript;
+    // The commands went out together, at one moment.
     std::size_t start = 0;
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
         const std::string_view command = commands.substr(start, end - start);
-        std::string& line = beginLine(transcript, '>');
+        std::string& line = beginLine(transcript, '>', start > 0);
         if (IsLoginCommand(command)) {
             transcript.login = std::string(command);
             appendPrintable(line, ShownCommand(command));
@@ -183,37 +200,46 @@ void Transcripts::received(const CHostScript& target, std::string_view bytes) {
     while (!bytes.empty()) {
         const auto end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
-        const std::size_t room =
-            kLongestLineShown + 1 - std::min(kLongestLineShown + 1, transcript.partial.size());
-        transcript.partial.append(piece.substr(0, room));
-        transcript.partialBytes += piece.size();
-        if (end == std::string_view::npos) {
-            return;
+        if (end != std::string_view::npos && transcript.partialBytes == 0) {
+            // A whole line at hand: written from where it lies.
+            writeReceivedLine(transcript, piece.substr(0, kLongestLineShown + 1), piece.size());
+        } else {
+            const std::size_t room =
+                kLongestLineShown + 1 - std::min(kLongestLineShown + 1, transcript.partial.size());
+            transcript.partial.append(piece.substr(0, room));
+            transcript.partialBytes += piece.size();
+            if (end == std::string_view::npos) {
+                return;
+            }
+            endReceivedLine(transcript);
         }
-        endReceivedLine(transcript);
         bytes.remove_prefix(end + 1);
     }
 }
 
-// A line as the server sent it, without its LF and one CR before it.
 void Transcripts::endReceivedLine(Transcript& transcript) {
-    std::string& line = transcript.partial;
-    std::size_t length = transcript.partialBytes;
+    writeReceivedLine(transcript, transcript.partial, transcript.partialBytes);
+    transcript.partial.clear();
+    transcript.partialBytes = 0;
+}
+
+// A line as the server sent it, without its LF and one CR before it: `line` holds its first
+// bytes, up to one past what is shown, of `length` in all.
+void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view line,
+                                    std::size_t length) {
     if (length <= kLongestLineShown && !line.empty() && line.back() == '\r') {
-        line.pop_back();
+        line.remove_suffix(1);
         --length;
     }
     const std::string masked =
         transcript.login.empty() ? std::string() : ShownAnswer(transcript.login, line);
-    const std::string_view shown = transcript.login.empty() ? std::string_view(line) : masked;
+    const std::string_view shown = transcript.login.empty() ? line : masked;
     std::string& text = beginLine(transcript, '<');
     appendPrintable(text, shown.substr(0, kLongestLineShown));
     if (length > kLongestLineShown) {
         text += " ... (" + std::to_string(length) + " bytes)";
     }
     endLine(transcript);
-    line.clear();
-    transcript.partialBytes = 0;
 }
 
 void Transcripts::judged(const CHostScript& target, int line, std::string_view command,
@@ -222,8 +248,12 @@ void Transcripts::judged(const CHostScript& target, int line, std::string_view c
     std::string& text = beginLine(held.transcript, '=');
     text += VerdictName(verdict);
     text += ": the answer to ";
-    appendPrintable(text, IsLoginCommand(command) ? ShownCommand(command) : std::string(command));
-    text += where(line);
+    if (IsLoginCommand(command)) {
+        appendPrintable(text, ShownCommand(command));
+    } else {
+        appendPrintable(text, command);
+    }
+    appendWhere(text, line);
     endLine(held.transcript);
 }
 

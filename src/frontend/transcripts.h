@@ -48,6 +48,7 @@ class Transcripts : public RunObserver {
         std::string partial;           // the start of a received line whose end has not come
         std::size_t partialBytes = 0;  // its whole length so far, past what is kept
         std::string login;             // the last LOGIN sent: its password is masked in what comes
+        std::string now;               // the time of the line being written
         bool written = false;          // the file has been made afresh by this run
         bool failed = false;           // a write failed, and was said
         bool ended = false;            // the target's last line is written
@@ -62,13 +63,16 @@ class Transcripts : public RunObserver {
         Transcript& transcript = transcripts_[target.place - 1];
         return {std::unique_lock<std::mutex>(transcript.mutex), transcript};
     }
-    // A line's time and direction; endLine ends it.
-    std::string& beginLine(Transcript& transcript, char direction);
+    // A line's time and direction, `sameMoment` as the line before; endLine ends it.
+    std::string& beginLine(Transcript& transcript, char direction, bool sameMoment = false);
     void endLine(Transcript& transcript);
     void add(Transcript& transcript, char direction, const std::string& text);
     void endReceivedLine(Transcript& transcript);
+    void writeReceivedLine(Transcript& transcript, std::string_view line, std::size_t length);
     void write(Transcript& transcript);
+    // " at FILE:LINE", when the line has a name.
     std::string where(int line) const;
+    void appendWhere(std::string& text, int line) const;
 
     std::vector<Transcript> transcripts_;
     const LineNames& names_;

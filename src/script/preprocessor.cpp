@@ -188,7 +188,7 @@ std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::s
     const std::vector<int> numbers = keptLineNumbers(raw);
     const std::string cleaned = cleanScriptLines(std::move(raw));
     const bool expands = expandsFiles(cleaned);
-    const bool utf8Names = isUtf8Text(cleaned);
+    const bool utf8Names = expands && isUtf8Text(cleaned);
     std::size_t position = 0;
     std::string_view line;
     for (std::size_t index = 0; nextLine(cleaned, position, line) && index < numbers.size();
