@@ -78,6 +78,10 @@ bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
                "targets or the names of the values given from outside");
         return false;
     }
+    std::vector<const CHostScript*> byPlace(LastPlace(scripts) + 1, nullptr);
+    for (const auto& script : scripts) {
+        byPlace[script->place] = script.get();
+    }
     options.rerunPlaces.clear();
     for (const auto& target : report["targets"]) {
         const bool read = target.is_object() && target.contains("place") &&
@@ -85,9 +89,8 @@ bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
                           target["outcome"].is_string() && target.contains("target") &&
                           target["target"].is_string();
         const std::size_t place = read ? target["place"].get<std::size_t>() : 0;
-        const auto found = std::find_if(scripts.begin(), scripts.end(),
-                                        [place](const auto& s) { return s->place == place; });
-        if (found == scripts.end() || TargetName(**found) != target["target"].get<std::string>()) {
+        const CHostScript* found = place < byPlace.size() ? byPlace[place] : nullptr;
+        if (found == nullptr || TargetName(*found) != target["target"].get<std::string>()) {
             refuse(options, "it is not a report of this show");
             return false;
         }

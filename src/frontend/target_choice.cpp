@@ -28,10 +28,6 @@ std::string linkText(const TargetLink& link, const LineNames& names) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Which targets the run takes: those --limit names (all without it) that did not succeed in the
 // report of --rerun (all without it). False after saying why not.
 bool pickTargets(const RunOptions& options, const ScriptList& scripts, std::vector<bool>& picked) {
@@ -53,10 +49,12 @@ bool pickTargets(const RunOptions& options, const ScriptList& scripts, std::vect
     if (options.rerunPath.empty()) {
         return true;
     }
+    std::vector<bool> failed(LastPlace(scripts) + 1, false);
+    for (const std::size_t place : options.rerunPlaces) {
+        failed[place] = true;  // a place of the script's targets: the report was read against them
+    }
     for (std::size_t i = 0; i < scripts.size(); ++i) {
-        const auto& places = options.rerunPlaces;
-        picked[i] =
-            picked[i] && std::find(places.begin(), places.end(), scripts[i]->place) != places.end();
+        picked[i] = picked[i] && failed[scripts[i]->place];
     }
     return true;
 }

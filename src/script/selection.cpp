@@ -24,6 +24,15 @@ bool completes(FactKind mine, FactKind theirs) {
     }
 }
 
+// One more than the highest segment of the targets.
+int segmentCount(const ScriptList& scripts) {
+    int segments = 0;
+    for (const auto& script : scripts) {
+        segments = std::max(segments, script->segment + 1);
+    }
+    return segments;
+}
+
 }  // namespace
 
 NamedTarget ReadTargetName(const std::string& written) {
@@ -49,25 +58,36 @@ bool NamesTarget(const NamedTarget& name, const CHostScript& target) {
 
 bool FindBrokenLink(const ScriptList& scripts, const std::vector<bool>& picked,
                     const ScriptCheck& check, TargetLink& link) {
-    for (std::size_t i = 0; i < scripts.size(); ++i) {
+    // The first target left out of each segment: the one a link into that segment names.
+    const int segments = segmentCount(scripts);
+    std::vector<const CHostScript*> leftOut(static_cast<std::size_t>(segments), nullptr);
+    for (std::size_t i = scripts.size(); i-- > 0;) {
         if (!picked[i]) {
+            leftOut[static_cast<std::size_t>(scripts[i]->segment)] = scripts[i].get();
+        }
+    }
+    // The targets of a segment share its facts: its first picked target speaks for all.
+    std::vector<bool> looked(static_cast<std::size_t>(segments), false);
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
+        const int segment = scripts[i]->segment;
+        if (!picked[i] || looked[static_cast<std::size_t>(segment)]) {
             continue;
         }
+        looked[static_cast<std::size_t>(segment)] = true;
         for (const LineFact& mine : check.facts) {
-            if (mine.segment != scripts[i]->segment) {
+            if (mine.segment != segment) {
                 continue;
             }
             for (const LineFact& theirs : check.facts) {
-                if (theirs.name != mine.name || !completes(mine.kind, theirs.kind)) {
+                if (theirs.name != mine.name || !completes(mine.kind, theirs.kind) ||
+                    theirs.segment >= segments ||
+                    leftOut[static_cast<std::size_t>(theirs.segment)] == nullptr) {
                     continue;
                 }
-                for (std::size_t j = 0; j < scripts.size(); ++j) {
-                    if (!picked[j] && scripts[j]->segment == theirs.segment) {
-                        link = {scripts[i].get(), scripts[j].get(), mine.kind,
-                                mine.name,        mine.line,        theirs.line};
-                        return true;
-                    }
-                }
+                link = {scripts[i].get(), leftOut[static_cast<std::size_t>(theirs.segment)],
+                        mine.kind,        mine.name,
+                        mine.line,        theirs.line};
+                return true;
             }
         }
     }
@@ -88,10 +108,7 @@ int rootOf(std::vector<int>& parent, int segment) {
 }  // namespace
 
 std::vector<int> LinkedGroups(const ScriptList& scripts, const ScriptCheck& check) {
-    int segments = 0;
-    for (const auto& script : scripts) {
-        segments = std::max(segments, script->segment + 1);
-    }
+    const int segments = segmentCount(scripts);
     std::vector<int> parent(static_cast<std::size_t>(segments));
     std::iota(parent.begin(), parent.end(), 0);
     std::vector<bool> linked(static_cast<std::size_t>(segments), false);
