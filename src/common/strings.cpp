@@ -1,6 +1,7 @@
 #include "common/strings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <vector>
@@ -93,6 +94,12 @@ std::string formatStringV(const char* format, va_list args) {
         }
         buffer.resize(static_cast<std::size_t>(needed) + 1);
     }
+}
+
+void appendDecimal(std::string& output, long long number) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    output.append(digits, end);
 }
 
 void appendHex(std::string_view bytes, std::string& output) {

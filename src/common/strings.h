@@ -48,6 +48,9 @@ inline bool nextLine(std::string_view text, std::size_t& position, std::string_v
     return true;
 }
 
+// A number in decimal digits, appended.
+void appendDecimal(std::string& output, long long number);
+
 // Two hexadecimal digits per byte, high four bits first, "0"-"9" and "A"-"F", appended.
 void appendHex(std::string_view bytes, std::string& output);
 // The value of one digit appendHex writes; -1 for any other byte.

@@ -99,15 +99,16 @@ void LineNames::append(std::string& out, int line) const {
         traced_ = true;
     }
     const std::size_t index = static_cast<std::size_t>(line) - commandLines_ - 1;
-    if (line >= 1 && static_cast<std::size_t>(line) > commandLines_ && index < origins_.size()) {
-        const LineOrigin& origin = origins_[index];
-        out += origin.file;
+    if (line >= 1 && static_cast<std::size_t>(line) > commandLines_ &&
+        index < origins_.lines.size()) {
+        const ScriptOrigins::Line& origin = origins_.lines[index];
+        out += origins_.files[origin.file];
         out += ':';
-        out += std::to_string(origin.line);
+        appendDecimal(out, origin.line);
         return;
     }
     out += "--cmd:";
-    out += std::to_string(line);
+    appendDecimal(out, line);
 }
 
 namespace {

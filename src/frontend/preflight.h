@@ -27,7 +27,7 @@ class LineNames {
     std::size_t commandLines_;
     bool prepared_;
     mutable bool traced_ = false;
-    mutable std::vector<LineOrigin> origins_;
+    mutable ScriptOrigins origins_;
 };
 
 // Analyses the prepared command text into `scripts` with every check of the run; false after a

@@ -107,8 +107,9 @@ const char* VerdictName(Verdict verdict) {
     }
 }
 
-RecordStream::RecordStream(std::FILE* file, const ScriptList& scripts, const LineNames& names)
-    : file_(file), names_(names), targets_(LastPlace(scripts)) {
+RecordStream::RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
+                           const LineNames& names)
+    : file_(file), writes_(writes), names_(names), targets_(LastPlace(scripts)) {
     for (const auto& script : scripts) {
         std::string& fields = targets_[script->place - 1];
         appendField(fields, "target", TargetName(*script));
@@ -156,12 +157,19 @@ void RecordStream::writeWhole(std::string record) {
 
 // Called with the mutex held.
 void RecordStream::flush() {
-    if (!pending_.empty()) {
-        failed_ =
-            failed_ || std::fwrite(pending_.data(), 1, pending_.size(), file_) != pending_.size();
-        pending_.clear();
+    if (pending_.empty()) {
+        return;
     }
-    failed_ = std::fflush(file_) != 0 || failed_;
+    std::string records = TakePending(pending_, 2 * kPendingBytes);
+    writes_.post([this, records = std::move(records)] { writeOut(records); });
+}
+
+// On the writing thread.
+void RecordStream::writeOut(const std::string& records) {
+    const bool written = std::fwrite(records.data(), 1, records.size(), file_) == records.size();
+    if (std::fflush(file_) != 0 || !written) {
+        failed_ = true;
+    }
 }
 
 void RecordStream::runBegins(const std::string& script, std::size_t targets) {
@@ -287,9 +295,4 @@ void RecordStream::targetEnds(const CHostScript& target) {
     appendNumber(pending_, "attempts", target.outcome.attempts.size());
     end();
     flush();
-}
-
-bool RecordStream::failed() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return failed_;
 }

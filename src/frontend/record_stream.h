@@ -2,6 +2,7 @@
 // --stream: the run's reports as JSON Lines, one object per record, for a program that follows
 // the run live.
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -9,12 +10,14 @@
 
 #include "exec/run_observer.h"
 #include "frontend/preflight.h"
+#include "frontend/write_behind.h"
 
 class RecordStream : public RunObserver {
   public:
-    // `file` stays open while the stream writes; `names` has traced the script's lines already,
-    // so that workers only read it.
-    RecordStream(std::FILE* file, const ScriptList& scripts, const LineNames& names);
+    // `file` stays open while the stream writes, through `writes`; `names` has traced the
+    // script's lines already, so that workers only read it.
+    RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
+                 const LineNames& names);
 
     void runBegins(const std::string& script, std::size_t targets);
     void runEnds(int status, const ScriptList& scripts);
@@ -32,8 +35,8 @@ class RecordStream : public RunObserver {
                      const AttemptReport& report) override;
     void targetEnds(const CHostScript& target) override;
 
-    // True once a record could not be written whole.
-    bool failed();
+    // True once a record could not be written whole; asked once the writes are drained.
+    bool failed() const { return failed_; }
 
   private:
     // Records are written straight into pending_, the mutex held. A record's first fields:
@@ -45,16 +48,19 @@ class RecordStream : public RunObserver {
     void end();
     // A record made whole by the JSON library, without its closing brace.
     void writeWhole(std::string record);
+    // Hands what is pending to the writing thread.
     void flush();
+    void writeOut(const std::string& records);
 
     std::FILE* file_;
+    WriteBehind& writes_;
     const LineNames& names_;
     std::vector<std::string> targets_;  // each target's fields, by place
     std::mutex mutex_;
     std::string pending_;   // records not yet handed to the file
     std::string lineName_;  // room for a line's name on its way into a record
     std::string now_;       // the time of the record being written
-    bool failed_ = false;
+    std::atomic<bool> failed_{false};
 };
 
 // The name of a wait's kind, as the stream and the transcripts write it.

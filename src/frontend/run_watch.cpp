@@ -9,6 +9,9 @@ RunWatch::RunWatch(const RunOptions& options, const std::string& openPath)
     : options_(options), names_(options, openPath), printer_(options.label) {}
 
 RunWatch::~RunWatch() {
+    if (writes_) {
+        writes_->drain();
+    }
     if (streamFile_ != nullptr && streamFile_ != stdout) {
         std::fclose(streamFile_);
     }
@@ -21,6 +24,9 @@ bool RunWatch::begin(const ScriptList& scripts) {
     if (showProgress || !options_.streamPath.empty() || !options_.transcriptDir.empty()) {
         names_(1);  // traced now: the workers and the progress line only read the names
     }
+    if (!options_.streamPath.empty() || !options_.transcriptDir.empty()) {
+        writes_ = std::make_unique<WriteBehind>();
+    }
     if (g_printAnswers) {
         listeners_.add(printer_);
     }
@@ -30,12 +36,13 @@ bool RunWatch::begin(const ScriptList& scripts) {
             LogMessage("--stream=%s: Can not write the file", options_.streamNamed.c_str());
             return false;
         }
-        stream_ = std::make_unique<RecordStream>(streamFile_, scripts, names_);
+        stream_ = std::make_unique<RecordStream>(streamFile_, *writes_, scripts, names_);
         stream_->runBegins(g_scriptName, scripts.size());
         listeners_.add(*stream_);
     }
     if (!options_.transcriptDir.empty()) {
-        transcripts_ = std::make_unique<Transcripts>(options_.transcriptDir, scripts, names_);
+        transcripts_ =
+            std::make_unique<Transcripts>(options_.transcriptDir, *writes_, scripts, names_);
         listeners_.add(*transcripts_);
     }
     if (showProgress) {
@@ -60,6 +67,11 @@ bool RunWatch::end(int status, const ScriptList& scripts) {
     bool written = !printer_.failed();
     if (stream_) {
         stream_->runEnds(status, scripts);
+    }
+    if (writes_) {
+        writes_->drain();
+    }
+    if (stream_) {
         if (stream_->failed()) {
             LogMessage("--stream=%s: Can not write the file", options_.streamNamed.c_str());
             written = false;

@@ -13,6 +13,7 @@
 #include "frontend/progress_line.h"
 #include "frontend/record_stream.h"
 #include "frontend/transcripts.h"
+#include "frontend/write_behind.h"
 
 class RunWatch {
   public:
@@ -40,4 +41,7 @@ class RunWatch {
     std::unique_ptr<RecordStream> stream_;
     std::unique_ptr<Transcripts> transcripts_;
     std::unique_ptr<ProgressLine> progress_;
+    // Last, so that it ends first: what the stream and the transcripts handed on is written
+    // while they still stand.
+    std::unique_ptr<WriteBehind> writes_;
 };

@@ -98,9 +98,9 @@ std::string TranscriptName(const CHostScript& target, std::size_t targets) {
     return place + "-" + nameSafe(target.host) + "-" + nameSafe(target.port) + ".txt";
 }
 
-Transcripts::Transcripts(const std::string& folder, const ScriptList& scripts,
+Transcripts::Transcripts(const std::string& folder, WriteBehind& writes, const ScriptList& scripts,
                          const LineNames& names)
-    : transcripts_(LastPlace(scripts)), names_(names) {
+    : transcripts_(LastPlace(scripts)), writes_(writes), names_(names) {
     for (const auto& script : scripts) {
         transcripts_[script->place - 1].path =
             folder + kPathSeparator + TranscriptName(*script, LastPlace(scripts));
@@ -131,12 +131,17 @@ void Transcripts::add(Transcript& transcript, char direction, const std::string&
     endLine(transcript);
 }
 
-// The first write of a run makes the file afresh; the later ones add to it.
 void Transcripts::write(Transcript& transcript) {
+    std::string lines = TakePending(transcript.pending, 2 * kPendingBytes);
+    writes_.post([&transcript, lines = std::move(lines)] { writeOut(transcript, lines); });
+}
+
+// On the writing thread. The first write of a run makes the file afresh; the later ones add to
+// it.
+void Transcripts::writeOut(Transcript& transcript, const std::string& lines) {
     std::FILE* file = CreatePrivateFile(transcript.path, transcript.written);
     const bool written =
-        file != nullptr && std::fwrite(transcript.pending.data(), 1, transcript.pending.size(),
-                                       file) == transcript.pending.size();
+        file != nullptr && std::fwrite(lines.data(), 1, lines.size(), file) == lines.size();
     const bool closed = file != nullptr && std::fclose(file) == 0;
     if ((!written || !closed) && !transcript.failed) {
         LogMessage("%s: Can not write the transcript %s", g_scriptName.c_str(),
@@ -144,7 +149,6 @@ void Transcripts::write(Transcript& transcript) {
         transcript.failed = true;
     }
     transcript.written = true;
-    transcript.pending.clear();
 }
 
 std::string Transcripts::where(int line) const {
@@ -197,12 +201,14 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
 void Transcripts::received(const CHostScript& target, std::string_view bytes) {
     Held held = hold(target);
     Transcript& transcript = held.transcript;
-    while (!bytes.empty()) {
+    // The lines of one read came at one moment.
+    for (bool sameMoment = false; !bytes.empty(); sameMoment = true) {
         const auto end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
         if (end != std::string_view::npos && transcript.partialBytes == 0) {
             // A whole line at hand: written from where it lies.
-            writeReceivedLine(transcript, piece.substr(0, kLongestLineShown + 1), piece.size());
+            writeReceivedLine(transcript, piece.substr(0, kLongestLineShown + 1), piece.size(),
+                              sameMoment);
         } else {
             const std::size_t room =
                 kLongestLineShown + 1 - std::min(kLongestLineShown + 1, transcript.partial.size());
@@ -211,14 +217,14 @@ void Transcripts::received(const CHostScript& target, std::string_view bytes) {
             if (end == std::string_view::npos) {
                 return;
             }
-            endReceivedLine(transcript);
+            endReceivedLine(transcript, sameMoment);
         }
         bytes.remove_prefix(end + 1);
     }
 }
 
-void Transcripts::endReceivedLine(Transcript& transcript) {
-    writeReceivedLine(transcript, transcript.partial, transcript.partialBytes);
+void Transcripts::endReceivedLine(Transcript& transcript, bool sameMoment) {
+    writeReceivedLine(transcript, transcript.partial, transcript.partialBytes, sameMoment);
     transcript.partial.clear();
     transcript.partialBytes = 0;
 }
@@ -226,7 +232,7 @@ void Transcripts::endReceivedLine(Transcript& transcript) {
 // A line as the server sent it, without its LF and one CR before it: `line` holds its first
 // bytes, up to one past what is shown, of `length` in all.
 void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view line,
-                                    std::size_t length) {
+                                    std::size_t length, bool sameMoment) {
     if (length <= kLongestLineShown && !line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
         --length;
@@ -234,7 +240,7 @@ void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view lin
     const std::string masked =
         transcript.login.empty() ? std::string() : ShownAnswer(transcript.login, line);
     const std::string_view shown = transcript.login.empty() ? line : masked;
-    std::string& text = beginLine(transcript, '<');
+    std::string& text = beginLine(transcript, '<', sameMoment);
     appendPrintable(text, shown.substr(0, kLongestLineShown));
     if (length > kLongestLineShown) {
         text += " ... (" + std::to_string(length) + " bytes)";

@@ -10,6 +10,7 @@
 #include "exec/run_observer.h"
 #include "frontend/options.h"
 #include "frontend/preflight.h"
+#include "frontend/write_behind.h"
 
 // Prepares DIR (made owner-only when missing), said before anything is sent; false after
 // saying why it cannot be used.
@@ -20,10 +21,12 @@ bool TranscriptFolderCanBeUsed(const RunOptions& options);
 // every platform and no two targets share a file.
 std::string TranscriptName(const CHostScript& target, std::size_t targets);
 
-// Each target's file is written by that target's worker, in order.
+// Each target's lines are put together by that target's worker, in order, and written through
+// `writes`.
 class Transcripts : public RunObserver {
   public:
-    Transcripts(const std::string& folder, const ScriptList& scripts, const LineNames& names);
+    Transcripts(const std::string& folder, WriteBehind& writes, const ScriptList& scripts,
+                const LineNames& names);
 
     void attemptBegins(const CHostScript& target, int attempt) override;
     void connected(const CHostScript& target, const std::string& address) override;
@@ -38,7 +41,7 @@ class Transcripts : public RunObserver {
                      const AttemptReport& report) override;
     void targetEnds(const CHostScript& target) override;
     // The run is over; when it was stopped, what the targets still at work did so far is
-    // written, and said.
+    // handed on to be written, and said.
     void runEnds(int status);
 
   private:
@@ -49,9 +52,10 @@ class Transcripts : public RunObserver {
         std::size_t partialBytes = 0;  // its whole length so far, past what is kept
         std::string login;             // the last LOGIN sent: its password is masked in what comes
         std::string now;               // the time of the line being written
-        bool written = false;          // the file has been made afresh by this run
-        bool failed = false;           // a write failed, and was said
-        bool ended = false;            // the target's last line is written
+        bool ended = false;            // the target's last line is handed on
+        // Only the writing thread reads and sets these two.
+        bool written = false;  // the file has been made afresh by this run
+        bool failed = false;   // a write failed, and was said
         // Only the target's worker writes, but a run that is stopped writes what is pending.
         std::mutex mutex;
     };
@@ -67,13 +71,17 @@ class Transcripts : public RunObserver {
     std::string& beginLine(Transcript& transcript, char direction, bool sameMoment = false);
     void endLine(Transcript& transcript);
     void add(Transcript& transcript, char direction, const std::string& text);
-    void endReceivedLine(Transcript& transcript);
-    void writeReceivedLine(Transcript& transcript, std::string_view line, std::size_t length);
+    void endReceivedLine(Transcript& transcript, bool sameMoment = false);
+    void writeReceivedLine(Transcript& transcript, std::string_view line, std::size_t length,
+                           bool sameMoment);
+    // Hands the pending lines to the writing thread.
     void write(Transcript& transcript);
+    static void writeOut(Transcript& transcript, const std::string& lines);
     // " at FILE:LINE", when the line has a name.
     std::string where(int line) const;
     void appendWhere(std::string& text, int line) const;
 
     std::vector<Transcript> transcripts_;
+    WriteBehind& writes_;
     const LineNames& names_;
 };

@@ -179,30 +179,36 @@ bool preprocessScript(const std::string& path, std::string* output) {
     }
 }
 
-std::vector<LineOrigin> traceScriptOrigins(const std::string& path, const std::string& shownName) {
-    std::vector<LineOrigin> origins;
+ScriptOrigins traceScriptOrigins(const std::string& path, const std::string& shownName) {
+    ScriptOrigins origins{{shownName}, {}};
     std::string raw;
     if (!readScriptContent(path, raw)) {
         return origins;
     }
     const std::vector<int> numbers = keptLineNumbers(raw);
+    origins.lines.reserve(numbers.size());
     const std::string cleaned = cleanScriptLines(std::move(raw));
-    const bool expands = expandsFiles(cleaned);
-    const bool utf8Names = expands && isUtf8Text(cleaned);
+    if (!expandsFiles(cleaned)) {
+        for (int number : numbers) {
+            origins.lines.push_back({0, number});
+        }
+        return origins;
+    }
+    const bool utf8Names = isUtf8Text(cleaned);
     std::size_t position = 0;
     std::string_view line;
     for (std::size_t index = 0; nextLine(cleaned, position, line) && index < numbers.size();
          ++index) {
-        if (expands && isDirectiveLine(line) && directiveOf(line).kind == DirectiveKind::Include) {
+        if (isDirectiveLine(line) && directiveOf(line).kind == DirectiveKind::Include) {
             // The included lines, then the line break that follows them.
-            const std::string included = splitDirective(line).argument;
+            origins.files.push_back(splitDirective(line).argument);
             std::string text;
-            readScriptContent(PathFromScriptName(included, utf8Names), text);
+            readScriptContent(PathFromScriptName(origins.files.back(), utf8Names), text);
             for (int number : keptLineNumbers(text)) {
-                origins.push_back({included, number});
+                origins.lines.push_back({origins.files.size() - 1, number});
             }
         }
-        origins.push_back({shownName, numbers[index]});
+        origins.lines.push_back({0, numbers[index]});
     }
     return origins;
 }

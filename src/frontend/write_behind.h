@@ -1,0 +1,46 @@
+#pragma once
+// Writes behind the run: a listener hands what it has put together to one thread that writes
+// it, so that a target's worker formats its next lines while the last ones go to the disk.
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "common/worker_thread.h"
+
+class WriteBehind {
+  public:
+    WriteBehind() = default;
+    // Runs what is left, then ends the thread.
+    ~WriteBehind();
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+
+    // Jobs run one at a time, in the order posted. Past a number waiting, the poster waits too,
+    // so that a slow disk holds back the run instead of filling the memory. The first job starts
+    // the writing thread: it then has the signal mask of the run's threads, which leave the
+    // stop signals to their watcher. Where the system has no thread to give, each job runs at
+    // once on the thread that posts it.
+    void post(std::function<void()> job);
+    // Returns once every job posted before has run.
+    void drain();
+
+  private:
+    void serve();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::function<void()>> jobs_;
+    bool busy_ = false;  // a job taken from jobs_ is running
+    bool ending_ = false;
+    bool started_ = false;  // the thread was asked for
+    bool running_ = false;  // and runs
+    WorkerHandle thread_ = 0;
+};
+
+// Takes the text of `pending` to be handed on, leaving it empty with room for `room` bytes: a
+// short text is copied, so the room it stands in is kept; a long one is moved.
+std::string TakePending(std::string& pending, std::size_t room);
