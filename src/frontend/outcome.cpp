@@ -238,8 +238,27 @@ namespace {
 
 // Whether a file the run writes when it is over (`named` as the option was given) can be
 // written, said before anything is sent.
-bool outputCanBeWritten(const RunOptions& options, const std::string& openPath,
-                        const std::string& path, const std::string& named, const char* what) {
+// The files the script is read from, found once for all the outputs (and only when one is a
+// file).
+class ScriptFiles {
+  public:
+    explicit ScriptFiles(const std::string& openPath) : openPath_(openPath) {}
+    const std::vector<std::string>& get() {
+        if (!found_ && !openPath_.empty()) {
+            files_ = scriptFiles(openPath_);
+        }
+        found_ = true;
+        return files_;
+    }
+
+  private:
+    const std::string& openPath_;
+    std::vector<std::string> files_;
+    bool found_ = false;
+};
+
+bool outputCanBeWritten(const RunOptions& options, ScriptFiles& sources, const std::string& path,
+                        const std::string& named, const char* what) {
     if (path.empty()) {
         return true;
     }
@@ -263,8 +282,7 @@ bool outputCanBeWritten(const RunOptions& options, const std::string& openPath,
         LogMessage("%s: belongs to another user: %s is not written over it", named.c_str(), what);
         return false;
     }
-    const std::vector<std::string> files =
-        openPath.empty() ? std::vector<std::string>() : scriptFiles(openPath);
+    const std::vector<std::string>& files = sources.get();
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (SameFile(path, files[i])) {
             LogMessage("%s: is the script file %s: %s would write over it", named.c_str(),
@@ -285,7 +303,8 @@ bool OutputsCanBeWritten(const RunOptions& options, const std::string& openPath)
                    options.streamPath == "-" ? "place for one of them" : "file");
         return false;
     }
-    return outputCanBeWritten(options, openPath, options.reportPath, report, "the report") &&
-           outputCanBeWritten(options, openPath, options.streamPath, stream, "the stream") &&
+    ScriptFiles files(openPath);
+    return outputCanBeWritten(options, files, options.reportPath, report, "the report") &&
+           outputCanBeWritten(options, files, options.streamPath, stream, "the stream") &&
            TranscriptFolderCanBeUsed(options);
 }
