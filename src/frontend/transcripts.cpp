@@ -122,7 +122,8 @@ std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool
 void Transcripts::endLine(Transcript& transcript) {
     transcript.pending += '\n';
     if (transcript.pending.size() >= kPendingBytes) {
-        write(transcript);
+        // A target that writes this much will write more: room is kept for it.
+        write(transcript, 2 * kPendingBytes);
     }
 }
 
@@ -131,8 +132,8 @@ void Transcripts::add(Transcript& transcript, char direction, const std::string&
     endLine(transcript);
 }
 
-void Transcripts::write(Transcript& transcript) {
-    std::string lines = TakePending(transcript.pending, 2 * kPendingBytes);
+void Transcripts::write(Transcript& transcript, std::size_t room) {
+    std::string lines = TakePending(transcript.pending, room);
     writes_.post([&transcript, lines = std::move(lines)] { writeOut(transcript, lines); });
 }
 

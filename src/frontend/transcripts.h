@@ -74,8 +74,8 @@ class Transcripts : public RunObserver {
     void endReceivedLine(Transcript& transcript, bool sameMoment = false);
     void writeReceivedLine(Transcript& transcript, std::string_view line, std::size_t length,
                            bool sameMoment);
-    // Hands the pending lines to the writing thread.
-    void write(Transcript& transcript);
+    // Hands the pending lines to the writing thread, leaving `room` for the next ones.
+    void write(Transcript& transcript, std::size_t room = 0);
     static void writeOut(Transcript& transcript, const std::string& lines);
     // " at FILE:LINE", when the line has a name.
     std::string where(int line) const;

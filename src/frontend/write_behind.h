@@ -41,6 +41,6 @@ class WriteBehind {
     WorkerHandle thread_ = 0;
 };
 
-// Takes the text of `pending` to be handed on, leaving it empty with room for `room` bytes: a
-// short text is copied, so the room it stands in is kept; a long one is moved.
+// Takes the text of `pending` to be handed on and leaves it empty: a short text is copied, so
+// the room it stands in is kept; a long one is moved, and room made for `room` bytes.
 std::string TakePending(std::string& pending, std::size_t room);
