@@ -9,15 +9,15 @@
 #include <ctime>
 #include <mutex>
 
+#include "common/calendar.h"
+
 namespace {
 
-std::mutex g_logMutex;  // guards the stream, localtime and the order of each line's writes
+std::mutex g_logMutex;  // guards the stream and the order of each line's writes
 std::FILE* g_logFile = nullptr;
 
-// Caller holds g_logMutex: std::localtime shares one static result.
 std::string timestampLocked() {
-    std::time_t now = std::time(nullptr);
-    const std::tm local = *std::localtime(&now);
+    const std::tm local = LocalCalendarTime(std::time(nullptr));
     char stamp[80];
     return std::string(stamp, std::strftime(stamp, sizeof stamp, "%x %X : ", &local));
 }

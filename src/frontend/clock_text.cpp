@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
+
+#include "common/calendar.h"
 
 namespace {
 
@@ -17,14 +18,8 @@ struct SecondText {
 };
 
 SecondText secondText(std::time_t seconds) {
-    std::tm local{};
-    std::tm utc{};
-    {
-        static std::mutex shared;  // localtime and gmtime share static results
-        const std::lock_guard<std::mutex> lock(shared);
-        local = *std::localtime(&seconds);
-        utc = *std::gmtime(&seconds);
-    }
+    const std::tm local = LocalCalendarTime(seconds);
+    const std::tm utc = UtcCalendarTime(seconds);
     const int dayShift = local.tm_year != utc.tm_year ? (local.tm_year < utc.tm_year ? -1 : 1)
                                                       : local.tm_yday - utc.tm_yday;
     const int offset =
