@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/strings.h"
+
 namespace {
 
 constexpr std::string_view kLogin = "LOGIN";
@@ -20,16 +22,9 @@ std::size_t skipBlanks(std::string_view text, std::size_t at) {
 
 // Whether "LOGIN" and a blank stand at `at`, in any case.
 bool loginAt(std::string_view text, std::size_t at) {
-    if (text.size() - at <= kLogin.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < kLogin.size(); ++i) {
-        const char letter = text[at + i];
-        if ((letter >= 'a' && letter <= 'z' ? letter - 'a' + 'A' : letter) != kLogin[i]) {
-            return false;
-        }
-    }
-    return isBlank(text[at + kLogin.size()]);
+    return text.size() - at > kLogin.size() &&
+           equalsIgnoringAsciiCase(text.substr(at, kLogin.size()), kLogin) &&
+           isBlank(text[at + kLogin.size()]);
 }
 
 // Where the fields of a LOGIN command begin; npos when the command is no LOGIN.

@@ -40,14 +40,26 @@ std::string replaceAll(const std::string& text, const std::string& from, const s
     return result;
 }
 
+namespace {
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
 std::string toLowerAscii(const std::string& text) {
     std::string result = text;
     for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+        c = lowerAscii(c);
     }
     return result;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view first, std::string_view second) {
+    return first.size() == second.size() &&
+           std::equal(first.begin(), first.end(), second.begin(),
+                      [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
 }
 
 long long readDecimal(const std::string& text) {

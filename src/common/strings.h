@@ -22,6 +22,8 @@ std::string replaceAll(const std::string& text, const std::string& from, const s
 
 // ASCII A..Z to a..z only; every other byte unchanged.
 std::string toLowerAscii(const std::string& text);
+// Whether two texts are the same but for the case of ASCII letters.
+bool equalsIgnoringAsciiCase(std::string_view first, std::string_view second);
 
 // Inline: the executor and the line walkers call these for every line.
 inline bool startsWith(std::string_view text, std::string_view prefix) {

@@ -236,8 +236,6 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
 
 namespace {
 
-// Whether a file the run writes when it is over (`named` as the option was given) can be
-// written, said before anything is sent.
 // The files the script is read from, found once for all the outputs (and only when one is a
 // file).
 class ScriptFiles {
@@ -257,6 +255,8 @@ class ScriptFiles {
     bool found_ = false;
 };
 
+// Whether a file the run writes when it is over (`named` as the option was given) can be
+// written, said before anything is sent.
 bool outputCanBeWritten(const RunOptions& options, ScriptFiles& sources, const std::string& path,
                         const std::string& named, const char* what) {
     if (path.empty()) {

@@ -68,6 +68,11 @@ struct TargetOutcome {
 };
 
 struct CHostScript {
+    CHostScript() = default;
+    // A copy's `text` would still view the original's held text.
+    CHostScript(const CHostScript&) = delete;
+    CHostScript& operator=(const CHostScript&) = delete;
+
     // The body lines, each ended by one LF; line 1 is the first. A view of `heldText`, or of
     // the analysed text where the body stands in it as it is, which `sharedText` keeps.
     std::string_view text;

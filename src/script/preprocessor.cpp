@@ -1,6 +1,5 @@
 #include "script/preprocessor.h"
 
-#include <algorithm>
 #include <climits>
 #include <new>
 #include <string_view>
@@ -141,11 +140,7 @@ bool mayInclude(std::string_view text) {
     constexpr std::string_view kWord = "include";
     for (auto star = text.find('*'); star != std::string_view::npos;
          star = text.find('*', star + 1)) {
-        const std::string_view after = text.substr(star + 1, kWord.size());
-        if (after.size() == kWord.size() &&
-            std::equal(after.begin(), after.end(), kWord.begin(), [](char byte, char letter) {
-                return (byte >= 'A' && byte <= 'Z' ? byte - 'A' + 'a' : byte) == letter;
-            })) {
+        if (equalsIgnoringAsciiCase(text.substr(star + 1, kWord.size()), kWord)) {
             return true;
         }
     }
