@@ -30,30 +30,36 @@ std::string_view commandOf(std::string_view line) {
     return line;
 }
 
-// The greeting "READY" and the answer to FORCEREPLY, once per attempt.
+// The greeting and the answer to FORCEREPLY, once per attempt. A first line that reads as an
+// answer ("OK..." or "*...") is FORCEREPLY's: the server sent no greeting. Any other first line
+// is the greeting, whatever its words, so that the answers after it stay in step.
 AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsDue) {
     const RunLimits& limits = context.settings.limits;
     if (!SetReceiveTimeout(context.connection, limits.greetingTimeoutMs)) {
         context.report.reason = "the socket's time-out could not be set";
         return AttemptResult::GiveUp;
     }
-    const std::string greeting = context.answers.next(1);
-    if (greeting.empty()) {
+    std::string reply = context.answers.next(1);
+    if (reply.empty()) {
         LogMessage("%s: No answer (%s:%s): server is too old or is down", context.name(),
                    context.host(), context.port());
         context.report.reason = "no greeting: the server is too old or is down";
         return AttemptResult::Retry;
     }
-    if (greeting == "READY") {
-        const std::string reply = context.answers.next(1 + commandsDue);
-        const bool expected = startsWith(reply, "OK") || startsWith(reply, "*");
-        if (!expected) {
-            LogMessage("%s: Host (%s:%s) did not reply as expected to FORCEREPLY ! (%s)",
-                       context.name(), context.host(), context.port(), reply.c_str());
+    if (!startsWith(reply, "OK") && !startsWith(reply, "*")) {
+        if (reply != "READY") {
+            LogMessage("%s: Host (%s:%s) greeted with \"%s\", not READY", context.name(),
+                       context.host(), context.port(), reply.c_str());
         }
-        context.settings.tell().judged(context.script, 0, "FORCEREPLY", reply,
-                                       expected ? Verdict::Good : Verdict::Mismatch);
+        reply = context.answers.next(1 + commandsDue);
     }
+    const bool expected = startsWith(reply, "OK") || startsWith(reply, "*");
+    if (!expected) {
+        LogMessage("%s: Host (%s:%s) did not reply as expected to FORCEREPLY ! (%s)",
+                   context.name(), context.host(), context.port(), reply.c_str());
+    }
+    context.settings.tell().judged(context.script, 0, "FORCEREPLY", reply,
+                                   expected ? Verdict::Good : Verdict::Mismatch);
     SetReceiveTimeout(context.connection, limits.answerTimeoutMs);
     return AttemptResult::Done;
 }

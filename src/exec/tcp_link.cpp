@@ -373,9 +373,8 @@ bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long mi
 void AnswerCount::addToFirstLine(char byte) {
     static constexpr char kGreeting[] = "READY";
     constexpr std::size_t kGreetingBytes = sizeof kGreeting - 1;
-    const bool fits = firstLineBytes_ < kGreetingBytes    ? byte == kGreeting[firstLineBytes_]
-                      : firstLineBytes_ == kGreetingBytes ? byte == '\r' || byte == '\n'
-                                                          : byte == '\n';
+    // A greeting is a first line that begins with "READY", whatever follows on it.
+    const bool fits = firstLineBytes_ >= kGreetingBytes || byte == kGreeting[firstLineBytes_];
     ++firstLineBytes_;
     if (!fits) {
         firstLine_ = FirstLine::Other;

@@ -101,14 +101,15 @@ class AnswerReader {
 bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long milliseconds);
 
 // What a blind run hears on a connection it reads only to drop: its answer lines (progress "+"
-// and event "!" lines say nothing about the commands being taken, and a first line "READY" is
-// the greeting), whether anything else than the greeting came, and how the stream went.
+// and event "!" lines say nothing about the commands being taken, and a first line that begins
+// with "READY" is the greeting), whether anything else than the greeting came, and how the stream
+// went.
 class AnswerCount {
   public:
     explicit AnswerCount(HeardBytes heard = nullptr) : heard_(std::move(heard)) {}
     void add(const char* data, std::size_t size);
     std::size_t lines() const { return lines_; }
-    // The greeting "READY" has come whole.
+    // A greeting (a first line beginning with "READY") has come whole.
     bool greeted() const { return firstLine_ == FirstLine::Greeting; }
     // A byte came that is not the greeting's: the server answers, or talks of events.
     bool heardMore() const { return heardMore_; }
