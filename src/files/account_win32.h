@@ -1,9 +1,12 @@
 #pragma once
 // Windows only: the account the program runs as.
 
-#include <sddl.h>
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,4 +38,21 @@ inline std::string SidText(PSID sid) {
     const std::string result = text;
     LocalFree(text);
     return result;
+}
+
+// The owner is this user, the Administrators group or the system; or the volume keeps none.
+inline bool OwnedHere(const std::wstring& path) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return true;
+    }
+    const std::unique_ptr<void, decltype(&LocalFree)> freed(descriptor, LocalFree);
+    if (owner == nullptr || IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+        IsWellKnownSid(owner, WinLocalSystemSid)) {
+        return true;
+    }
+    const std::vector<BYTE> user = ProcessUserSid();
+    return user.empty() || EqualSid(owner, const_cast<BYTE*>(user.data())) != 0;
 }

@@ -16,6 +16,10 @@ std::string GetAppDataFolder();
 // standard output and returns an empty path.
 std::string GetTempScriptFile();
 
+// True when `path` could be a copy GetTempScriptFile made for this user: a plain file of this
+// user's, directly in the temporary folder, with the name form it gives its files.
+bool IsOwnTemporaryFile(const std::string& path);
+
 // Deletes a file; true when it was deleted. On POSIX only a plain file or a symbolic link is
 // deleted, never a device, a pipe or a folder that was named in its place.
 bool RemoveFile(const std::string& path);

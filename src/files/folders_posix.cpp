@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +71,26 @@ std::string GetTempScriptFile() {
     }
     ::close(fd);
     return std::string(name.data());
+}
+
+bool IsOwnTemporaryFile(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    // mkstemps's six letters and digits between the pattern's ends.
+    constexpr std::size_t kNameBytes = sizeof "kqtXXXXXX.TMP" - 1;
+    if (name.size() != kNameBytes || name.compare(0, 3, "kqt") != 0 ||
+        name.compare(9, 4, ".TMP") != 0) {
+        return false;
+    }
+    for (std::size_t i = 3; i < 9; ++i) {
+        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) {
+            return false;
+        }
+    }
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_uid == ::geteuid() && SameFile(folder, temporaryFolder());
 }
 
 std::string CurrentFolder() {

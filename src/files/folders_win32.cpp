@@ -1,8 +1,11 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
+#include "common/strings.h"
+#include "files/account_win32.h"
 #include "files/folders.h"
 #include "files/wide_win32.h"
 
@@ -33,6 +36,28 @@ std::string GetTempScriptFile() {
         return std::string();
     }
     return Utf8Text(name);
+}
+
+// GetTempFileNameW names its files "kqt" and up to four hexadecimal digits, then ".tmp".
+bool IsOwnTemporaryFile(const std::string& path) {
+    const auto separator = path.find_last_of("\\/");
+    if (separator == std::string::npos) {
+        return false;
+    }
+    const std::string name = toLowerAscii(path.substr(separator + 1));
+    const std::size_t digits = name.size() - std::min(name.size(), sizeof "kqt.tmp" - 1);
+    if (digits < 1 || digits > 4 || name.compare(0, 3, "kqt") != 0 ||
+        name.compare(3 + digits, 4, ".tmp") != 0 ||
+        name.find_first_not_of("0123456789abcdef", 3) != 3 + digits) {
+        return false;
+    }
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, folder);
+    const std::wstring wide = WideText(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    return length > 0 && length <= MAX_PATH && attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+           OwnedHere(wide) && SameFile(path.substr(0, separator + 1), Utf8Text(folder));
 }
 
 // A folder may be longer than MAX_PATH where long paths are enabled: asked for its size first.

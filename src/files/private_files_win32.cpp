@@ -38,23 +38,6 @@ bool restrictToUser(HANDLE handle) {
                            nullptr, list, nullptr) == ERROR_SUCCESS;
 }
 
-// The owner is this user, the Administrators group or the system; or the volume keeps none.
-bool ownedHere(const std::wstring& path) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return true;
-    }
-    const Descriptor freed(descriptor, LocalFree);
-    if (owner == nullptr || IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-        IsWellKnownSid(owner, WinLocalSystemSid)) {
-        return true;
-    }
-    const std::vector<BYTE> user = ProcessUserSid();
-    return user.empty() || EqualSid(owner, const_cast<BYTE*>(user.data())) != 0;
-}
-
 }  // namespace
 
 std::string PreparePrivateFolder(const std::string& path) {
@@ -69,7 +52,7 @@ std::string PreparePrivateFolder(const std::string& path) {
     if (kind == INVALID_FILE_ATTRIBUTES || (kind & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return "it is not a folder";
     }
-    return ownedHere(wide) ? std::string() : "it belongs to another user";
+    return OwnedHere(wide) ? std::string() : "it belongs to another user";
 }
 
 // Opened with the right to change its access list, which a file made before by this user keeps

@@ -132,7 +132,8 @@ int LaunchBackground(const RunOptions& options, const std::string& openPath,
     const std::string origin = openPath.empty() || IsAbsolutePath(openPath)
                                    ? openPath
                                    : CurrentFolder() + kPathSeparator + openPath;
-    const CopyTail tail{options.outsideValues, true, origin, options.commandLines};
+    const CopyTail tail{options.outsideValues, true, origin, options.commandLines,
+                        options.userArguments};
     if (!options.commandText.empty() &&
         !makeTemporaryCopy(options.commandText, EncodeCopyTail(tail), tempPath)) {
         return 1;

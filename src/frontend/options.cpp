@@ -312,15 +312,20 @@ std::string shownList(const std::string& list) {
 
 }  // namespace
 
-std::string ShownArgument(const std::string& argument) {
-    std::string shown = argument;
+std::string MaskedArgument(const std::string& argument) {
     const auto equals = argument.find('=');
     if (OptionName(argument) == "--cmd") {
-        shown = argument.substr(0, equals + 1) + shownList(argument.substr(equals + 1));
-    } else if (OptionName(argument) == "--set") {
-        const std::string given = argument.substr(equals + 1);
-        shown = "--set=" + given.substr(0, given.find('=')) + "=...";
+        return argument.substr(0, equals + 1) + shownList(argument.substr(equals + 1));
     }
+    if (OptionName(argument) == "--set") {
+        const std::string given = argument.substr(equals + 1);
+        return "--set=" + given.substr(0, given.find('=')) + "=...";
+    }
+    return argument;
+}
+
+std::string ShownArgument(const std::string& argument) {
+    const std::string shown = MaskedArgument(argument);
     return contains(shown, " ") ? "\"" + shown + "\"" : shown;
 }
 

@@ -40,15 +40,19 @@ struct RunOptions {
     std::string transcriptDir;    // --transcript: a folder for one transcript per target
     std::string transcriptNamed;  // --transcript as given, for messages
     bool progress = true;         // false: --no-progress
-    std::vector<std::string> chosenTargets;   // --limit: the targets to run, as written
-    int maxParallel = 0;                      // --max-parallel: targets at work at once; 0 all
-    std::string maxParallelWritten;           // as written, for messages
-    std::string maxParallelProblem;           // a value out of its bounds
-    std::string rerunPath;                    // --rerun: a report of a run of the same show
-    std::string rerunNamed;                   // as given, for messages
-    std::vector<std::size_t> rerunPlaces;     // the places of its targets that did not succeed
-    std::string showDigest;                   // of this run's show, for the report
-    std::vector<std::string> givenArguments;  // the command line, for the rerun's
+    std::vector<std::string> chosenTargets;  // --limit: the targets to run, as written
+    int maxParallel = 0;                     // --max-parallel: targets at work at once; 0 all
+    std::string maxParallelWritten;          // as written, for messages
+    std::string maxParallelProblem;          // a value out of its bounds
+    std::string rerunPath;                   // --rerun: a report of a run of the same show
+    std::string rerunNamed;                  // as given, for messages
+    std::vector<std::size_t> rerunPlaces;    // the places of its targets that did not succeed
+    std::string showDigest;                  // of this run's show, for the report
+    // The user's own arguments (argv[1] onwards), masked as the log shows them and with paths
+    // in full: what the line that sends again is made of. A background copy has them from the
+    // launch's.
+    std::vector<std::string> userArguments;
+    bool ranAsService = false;      // the default mode ran in the foreground, as --check-full
     std::vector<int> targetGroups;  // with --max-parallel: each target's group of linked ones
     std::string callerFolder;       // the folder the program was started in
     CheckMode checkMode = CheckMode::Back;
@@ -80,7 +84,9 @@ ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& o
 // whole argument when it has no "=".
 std::string OptionName(const std::string& argument);
 // An argument as the log may show it: a LOGIN in a command list without its password, a --set
-// without its value ("--set=NAME=..."), between double quotes when it holds a blank.
+// without its value ("--set=NAME=...").
+std::string MaskedArgument(const std::string& argument);
+// So, between double quotes when it holds a blank.
 std::string ShownArgument(const std::string& argument);
 // A whole command line so, argv[0] first.
 std::string ShownCommandLine(const std::vector<std::string>& argv);

@@ -65,6 +65,13 @@ bool ReadSetFiles(RunOptions& options) {
         return false;
     }
     for (const OutsideValue& value : options.outsideValues) {
+        // What the line that sends again shows in place of a value.
+        if (value.value == "...") {
+            LogMessage("--set=%s=...: \"...\" stands in for a value the program does not show: "
+                       "give the real value",
+                       value.name.c_str());
+            return false;
+        }
         if (breaksLine(value.value)) {
             LogMessage("--set=%s: %s", value.name.c_str(), kLineBreakProblem);
             return false;
@@ -123,28 +130,70 @@ std::string EncodeCopyTail(const CopyTail& tail) {
         appendHex(tail.originPath, text);
         text += '\n';
     }
+    for (const std::string& argument : tail.arguments) {
+        text += '&';
+        appendHex(argument, text);
+        text += '\n';
+    }
     return text.empty() ? text : '\0' + text;
 }
 
-void DecodeCopyTail(std::string& text, CopyTail& tail) {
-    const auto nul = text.find('\0');
-    if (nul == std::string::npos) {
-        return;
+namespace {
+
+bool isHex(std::string_view text) {
+    for (const char digit : text) {
+        if (hexDigitValue(digit) < 0) {
+            return false;
+        }
     }
+    return text.size() % 2 == 0;
+}
+
+// One line of a tail, read into `tail`; false for a line EncodeCopyTail does not write.
+bool readTailLine(std::string_view line, CopyTail& tail) {
+    if (startsWith(line, "&") && isHex(line.substr(1))) {
+        tail.arguments.push_back(bytesOfHex(line.substr(1)));
+        return true;
+    }
+    const auto colon = line.find(':');
+    if (startsWith(line, "@") && colon != std::string_view::npos) {
+        const std::string_view count = line.substr(1, colon - 1);
+        const std::string_view path = line.substr(colon + 1);
+        if (count.empty() || count.find_first_not_of("0123456789") != std::string_view::npos ||
+            !isHex(path)) {
+            return false;
+        }
+        tail.commandLines = static_cast<std::size_t>(readDecimal(std::string(count)));
+        tail.originPath = bytesOfHex(path);
+        tail.originKnown = true;
+        return true;
+    }
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos || !isHex(line.substr(0, equals)) ||
+        !isHex(line.substr(equals + 1))) {
+        return false;
+    }
+    tail.values.push_back(
+        {bytesOfHex(line.substr(0, equals)), bytesOfHex(line.substr(equals + 1)), "", ""});
+    return true;
+}
+
+}  // namespace
+
+bool DecodeCopyTail(std::string& text, CopyTail& tail) {
+    const auto nul = text.find('\0');
+    if (nul == std::string::npos || nul + 1 == text.size() || text.back() != '\n') {
+        return false;
+    }
+    CopyTail read;
     std::size_t position = nul + 1;
     std::string_view line;
     while (nextLine(text, position, line)) {
-        const auto colon = line.find(':');
-        const auto equals = line.find('=');
-        if (!line.empty() && line[0] == '@' && colon != std::string_view::npos) {
-            tail.commandLines =
-                static_cast<std::size_t>(readDecimal(std::string(line.substr(1, colon - 1))));
-            tail.originPath = bytesOfHex(line.substr(colon + 1));
-            tail.originKnown = true;
-        } else if (equals != std::string_view::npos) {
-            tail.values.push_back(
-                {bytesOfHex(line.substr(0, equals)), bytesOfHex(line.substr(equals + 1)), "", ""});
+        if (!readTailLine(line, read)) {
+            return false;
         }
     }
+    tail = std::move(read);
     text.resize(nul);
+    return true;
 }

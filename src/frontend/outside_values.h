@@ -19,15 +19,18 @@ bool SecretFilesAreOwn(const RunOptions& options, const ScriptCheck& check);
 void ApplyOutsideValues(const RunOptions& options);
 
 // What the temporary copy hands the background copy after the script text and a NUL (which no
-// script holds): the values from outside, so that none shows on a command line, and where the
+// script holds): the values from outside, so that none shows on a command line; where the
 // text's lines come from (the script's path and the command list's lines in front of it), so
-// that the copy names FILE:LINE as the launching copy would.
+// that the copy names FILE:LINE as the launching copy would; and the user's own arguments, for
+// the line that sends again.
 struct CopyTail {
     std::vector<OutsideValue> values;
     bool originKnown = false;  // false in a copy made by an older launch
     std::string originPath;    // empty for a command list alone
     std::size_t commandLines = 0;
+    std::vector<std::string> arguments;
 };
 std::string EncodeCopyTail(const CopyTail& tail);
-// Splits a temporary copy into its script text and its tail.
-void DecodeCopyTail(std::string& text, CopyTail& tail);
+// Splits a temporary copy into its script text and its tail. False (and `text` unchanged)
+// unless the text ends with a whole tail as EncodeCopyTail writes it.
+bool DecodeCopyTail(std::string& text, CopyTail& tail);

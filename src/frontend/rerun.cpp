@@ -12,6 +12,7 @@
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "frontend/listeners.h"
+#include "frontend/system.h"
 
 namespace {
 
@@ -102,18 +103,20 @@ bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
 }
 
 std::string RerunCommand(const RunOptions& options, std::size_t failed) {
-    std::vector<std::string> again = {"transmitter"};
-    for (std::size_t i = 1; i < options.givenArguments.size(); ++i) {
-        const std::string& argument = options.givenArguments[i];
+    std::vector<std::string> again;
+    bool checkGiven = false;
+    for (const std::string& argument : options.userArguments) {
         const std::string name = OptionName(argument);
-        if (name != "--report" && name != "--rerun" && argument != options.scriptFile) {
-            again.push_back(argument);
+        if (name == "--rerun" || (options.ranAsService && name == "--check-back")) {
+            continue;
         }
+        checkGiven = checkGiven || startsWith(name, "--check-");
+        again.push_back(name == "--report" ? "--rerun=" + OptionValue(argument) : argument);
     }
-    again.push_back("--rerun=" + options.reportNamed);
-    if (!options.scriptFile.empty()) {
-        again.push_back(options.scriptFile);
+    // A service runs the default mode in the foreground: so does the line.
+    if (options.ranAsService && !checkGiven) {
+        again.insert(again.begin(), "--check-full");
     }
     return "to send again to the " + std::to_string(failed) + " failed target" +
-           (failed == 1 ? "" : "s") + ": " + EscapedControls(ShownCommandLine(again));
+           (failed == 1 ? "" : "s") + ": " + EscapedControls(PastableCommand(again));
 }

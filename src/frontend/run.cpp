@@ -53,19 +53,30 @@ std::string enterScriptFolder(const std::string& scriptFile) {
     return openPath;
 }
 
+// The temporary copy a launch made for this background copy: whole, with its tail, in the
+// temporary folder, this user's. Anything else named with --removefile (a user's own script
+// pasted into a background copy's command line) is neither run nor deleted.
 bool readPreparedCopy(const std::string& path, RunOptions& options) {
     std::string text;
-    if (readRawFile(path, text, std::numeric_limits<std::uint64_t>::max()) != RawRead::Done) {
-        LogMessage("Failed to read file %s", path.c_str());
+    CopyTail tail;
+    if (!IsPreparedCopy(options) || !IsOwnTemporaryFile(path) ||
+        readRawFile(path, text, std::numeric_limits<std::uint64_t>::max()) != RawRead::Done ||
+        !DecodeCopyTail(text, tail)) {
+        LogMessage(
+            "--removefile: %s is not a copy this program made for its background run: nothing "
+            "is run or deleted",
+            path.c_str());
         return false;
     }
-    CopyTail tail;
-    DecodeCopyTail(text, tail);
+    RemoveFile(path);
     options.outsideValues.insert(options.outsideValues.end(), tail.values.begin(),
                                  tail.values.end());
     options.originKnown = tail.originKnown;
     options.originPath = tail.originPath;
     options.commandLines = tail.commandLines;
+    if (!tail.arguments.empty()) {
+        options.userArguments = tail.arguments;
+    }
     std::string& commandText = options.commandText;
     // A prepared copy is the whole text of the run, of any size: taken over, not copied.
     if (commandText.empty()) {
@@ -167,6 +178,24 @@ bool refusesTargetOrLimit(const RunOptions& options) {
     return false;
 }
 
+// The user's arguments as the line that sends again repeats them: paths in full, since it may
+// be pasted anywhere, and no value from outside or password.
+std::vector<std::string> usersCommand(const RunOptions& options,
+                                      const std::vector<std::string>& arguments) {
+    std::vector<std::string> command;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        std::string argument = arguments[i];
+        const std::string name = OptionName(argument);
+        if (argument == options.scriptFile) {
+            argument = InCallerFolder(options, argument);
+        } else if (CopyGets(argument) == ToCopy::PathInFull || name == "--set-file") {
+            argument = name + "=" + InCallerFolder(options, OptionValue(argument));
+        }
+        command.push_back(MaskedArgument(argument));
+    }
+    return command;
+}
+
 // Files named relative to the caller's folder stay there, also for a background copy; what the
 // output options make of the answers.
 void settleOutputs(RunOptions& options, const std::vector<std::string>& arguments) {
@@ -175,7 +204,7 @@ void settleOutputs(RunOptions& options, const std::vector<std::string>& argument
     options.streamPath = InCallerFolder(options, options.streamPath);
     options.transcriptDir = InCallerFolder(options, options.transcriptDir);
     options.rerunPath = InCallerFolder(options, options.rerunPath);
-    options.givenArguments = arguments;
+    options.userArguments = usersCommand(options, arguments);
     g_keepAnswers = !options.reportPath.empty();
     g_printAnswers = options.reportPath != "-" && options.streamPath != "-";
 }
@@ -189,15 +218,13 @@ bool readScript(RunOptions& options, const std::string& openPath) {
         options.commandText += '\n';
         options.commandLines = 1;
     }
-    const bool preprocessed = IsPreparedCopy(options)
-                                  ? readPreparedCopy(openPath, options)
-                                  : preprocessScript(openPath, &options.commandText);
+    if (options.removeFile) {
+        return readPreparedCopy(openPath, options);
+    }
+    const bool preprocessed = preprocessScript(openPath, &options.commandText);
     if (!preprocessed) {
         LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
                    options.scriptFile.c_str());
-    }
-    if (options.removeFile) {
-        RemoveFile(openPath);
     }
     return preprocessed;
 }
@@ -228,6 +255,7 @@ int send(RunOptions& options, const std::string& openPath,
             "--check-full",
             g_scriptName.c_str());
         options.checkMode = CheckMode::Full;
+        options.ranAsService = true;
     }
     if (options.checkMode == CheckMode::Back) {
         return LaunchBackground(options, openPath, arguments);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 // Console facilities of the platform. On POSIX there is no console to attach.
 
 // Attaches to the console of the parent process, at most once per process.
@@ -19,3 +20,7 @@ void NotifyDesktop(const std::string& title, const std::string& text);
 // True when a service manager started the program as a service (systemd: INVOCATION_ID set,
 // and no controlling terminal): a background copy would be ended with the service.
 bool StartedAsService();
+// What a user pastes to run the program again with `arguments` (argv[1] onwards): a line for a
+// POSIX shell, or for a cmd prompt ("start "" /wait transmitter.exe ...", said to need its %
+// doubled in a batch file when an argument holds one).
+std::string PastableCommand(const std::vector<std::string>& arguments);

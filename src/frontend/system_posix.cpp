@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "frontend/pasted_line.h"
 #include "frontend/spawn_posix.h"
 #include "frontend/system.h"
 
@@ -66,4 +67,8 @@ bool StartedAsService() {
         return false;
     }
     return true;
+}
+
+std::string PastableCommand(const std::vector<std::string>& arguments) {
+    return "transmitter " + PosixShellArguments(arguments);
 }

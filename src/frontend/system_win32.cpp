@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "files/wide_win32.h"
+#include "frontend/pasted_line.h"
 #include "frontend/system.h"
 
 namespace {
@@ -111,4 +112,16 @@ void NotifyDesktop(const std::string& title, const std::string& text) {
 // but nothing ends the copy with it either.
 bool StartedAsService() {
     return false;
+}
+
+std::string PastableCommand(const std::vector<std::string>& arguments) {
+    bool holdsPercent = false;
+    std::string line =
+        "start \"\" /wait transmitter.exe " + CmdPromptArguments(arguments, holdsPercent);
+    if (holdsPercent) {
+        line +=
+            " (in a batch file, write each % of it as %%; at a prompt, a % before a name "
+            "cannot be kept from naming a variable)";
+    }
+    return line;
 }

@@ -6,10 +6,24 @@ bool needsQuotes(const std::string& argument) {
     return argument.empty() || argument.find_first_of(" \t\n\v\"") != std::string::npos;
 }
 
+// The runtime reads the program name up to the next blank, or between two double quotes,
+// with no escapes.
+void appendProgram(std::string& line, const std::string& program) {
+    if (program.empty() || program.find_first_of(" \t") != std::string::npos) {
+        line += '"';
+        line += program;
+        line += '"';
+    } else {
+        line += program;
+    }
+}
+
+}  // namespace
+
 // Backslashes are literal unless they precede a double quote; there each one is doubled and
 // the quote itself is escaped, and the closing quote gets the same doubling.
-void appendQuoted(std::string& line, const std::string& argument) {
-    if (!needsQuotes(argument)) {
+void AppendWindowsArgument(std::string& line, const std::string& argument, bool quote) {
+    if (!quote && !needsQuotes(argument)) {
         line += argument;
         return;
     }
@@ -32,20 +46,6 @@ void appendQuoted(std::string& line, const std::string& argument) {
     line += '"';
 }
 
-// The runtime reads the program name up to the next blank, or between two double quotes,
-// with no escapes.
-void appendProgram(std::string& line, const std::string& program) {
-    if (program.empty() || program.find_first_of(" \t") != std::string::npos) {
-        line += '"';
-        line += program;
-        line += '"';
-    } else {
-        line += program;
-    }
-}
-
-}  // namespace
-
 std::string JoinWindowsCommandLine(const std::vector<std::string>& argv) {
     std::string line;
     if (argv.empty()) {
@@ -54,7 +54,7 @@ std::string JoinWindowsCommandLine(const std::vector<std::string>& argv) {
     appendProgram(line, argv[0]);
     for (std::size_t i = 1; i < argv.size(); ++i) {
         line += ' ';
-        appendQuoted(line, argv[i]);
+        AppendWindowsArgument(line, argv[i]);
     }
     return line;
 }

@@ -11,3 +11,6 @@ constexpr std::size_t kMaxWindowsCommandLine = 32766;
 // argv[0] is quoted when it holds a blank (program paths hold no double quotes); every other
 // argument follows the runtime's rules for backslashes before a double quote.
 std::string JoinWindowsCommandLine(const std::vector<std::string>& argv);
+// Appends one argument (not argv[0]) as JoinWindowsCommandLine writes it; `quote`: between
+// double quotes even where the runtime would not need them.
+void AppendWindowsArgument(std::string& line, const std::string& argument, bool quote = false);

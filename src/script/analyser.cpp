@@ -100,6 +100,24 @@ void noteDirectivesInList(Analysis& analysis, std::string_view line) {
     }
 }
 
+// A LOGIN whose password is the mask the program shows in its place was pasted from a shown
+// line: sent, it would log in with "***".
+void noteMaskedLogin(Analysis& analysis, std::string_view line) {
+    for (std::size_t start = 0; start <= line.size();) {
+        const auto caret = std::min(line.find('^', start), line.size());
+        std::string_view part = line.substr(start, caret - start);
+        while (!part.empty() && part.back() == ' ') {
+            part.remove_suffix(1);
+        }
+        if (IsLoginCommand(part) && ShownCommand(part) == part) {
+            noteProblem(analysis,
+                        "the password *** of this LOGIN stands in for one the program does not "
+                        "show: give the real password");
+        }
+        start = caret + 1;
+    }
+}
+
 // A command line; "^" makes several lines of it, each a template when it starts with "$".
 // `caret`: where its first "^" is.
 void noteCommand(Analysis& analysis, std::string_view line, std::size_t caret) {
@@ -121,6 +139,9 @@ void noteCommand(Analysis& analysis, std::string_view line, std::size_t caret) {
     }
     if (caret != std::string_view::npos) {
         noteDirectivesInList(analysis, line);
+    }
+    if (analysis.check != nullptr) {
+        noteMaskedLogin(analysis, line);
     }
     if (line.find('$') == std::string_view::npos) {
         return;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/pasted_line.h"
 #include "frontend/windows_command_line.h"
 
 namespace {
@@ -95,4 +96,44 @@ TEST(WindowsCommandLine, ChildReceivesExactlyTheParentsArguments) {
                        "--originalfile=C:\\Users\\ops\\My Shows\\show.qvtrx",
                        ""};
     EXPECT_EQ(splitLikeTheRuntime(JoinWindowsCommandLine(argv)), argv);
+}
+
+// What cmd hands the program of a line typed at its prompt: each "^" outside cmd's quoting
+// taken out, the character after it kept. Empty when a character cmd acts on stands there
+// unescaped (the line would run something else).
+std::string afterCmd(const std::string& line) {
+    std::string passed;
+    bool inQuotes = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        inQuotes = c == '"' ? !inQuotes : inQuotes;
+        if (!inQuotes && c == '^' && i + 1 < line.size()) {
+            passed += line[++i];
+        } else if (!inQuotes && std::string("&|<>^").find(c) != std::string::npos) {
+            return std::string();
+        } else {
+            passed += c;
+        }
+    }
+    return passed;
+}
+
+TEST(WindowsCommandLine, CmdPromptLinesPassEveryArgumentAndRunNothing) {
+    const struct {
+        Args arguments;
+        bool percent;
+    } cases[] = {
+        {{"--check-full", "C:\\Shows\\night & day.qvtrx"}, false},
+        {{"a|b", "x>y", "<in", "^caret"}, false},
+        {{"--cmd=SET \"A&B\"^C|D", "say \"hi\" & bye"}, false},
+        {{"C:\\100%.qvtrx", "--rerun=C:\\my dir\\"}, true},
+    };
+    for (const auto& c : cases) {
+        bool percent = false;
+        const std::string line = CmdPromptArguments(c.arguments, percent);
+        Args argv = {"transmitter.exe"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        EXPECT_EQ(splitLikeTheRuntime(afterCmd("transmitter.exe " + line)), argv) << line;
+        EXPECT_EQ(percent, c.percent) << line;
+    }
 }

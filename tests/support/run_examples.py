@@ -4,7 +4,8 @@ as a reader would, and fails when the text and the program disagree.
 
 An example is the text between "<!-- example: NAME -->" and "<!-- end -->". Its fenced blocks
 run in order:
-  ```<lang> file=NAME    a file the example writes into its scratch folder (folders made as
+  ```<lang> file=NAME    a file the example writes into its scratch folder (a NAME with blanks
+                         between double quotes; folders made as
                          needed; with "escaped", \xHH, \r and \n in it stand for bytes;
                          "mode=600" sets its mode);
   ```console             commands ("$ ..."), each followed by the standard output it prints;
@@ -25,12 +26,14 @@ started with --port=0, and N is replaced by the real port in the files, commands
 expectations that follow; "$ closed-port N" holds a port on which nothing listens and
 "$ dropping-port N" one whose full queue drops every connection request unanswered. Log lines
 are compared without their time stamps; {TIMEOUT}, {RESET} and {TOOLONG} in them stand for
-the platform's socket error numbers of a receive time-out, a reset and a line too long.
+the platform's socket error numbers of a receive time-out, a reset and a line too long. $PWD
+stands for the example's folder, in commands (also between single quotes, as in a line the
+program printed for pasting) and in what they print and write, there as the program names it.
 
 An example that only Linux can play (a link that Wine's files follow unseen, a name for argv[0]
 that Wine does not pass on) says so: "<!-- example: NAME linux -->"; one that needs root and a
 second user who can run the program (a mount namespace, a thread limit) says "linux root", and
-is skipped where those are not at hand.
+is skipped where those are not at hand. One that only the Windows program plays says "windows".
 
 run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SIM
 With --dry-run-scripts, every script file an example writes must pass `transmitter --dry-run`.
@@ -79,7 +82,8 @@ class Example:
     def __init__(self, name, line, needs):
         self.name = name
         self.line = line
-        self.linux_only = needs is not None
+        self.linux_only = needs in (" linux", " linux root")
+        self.windows_only = needs == " windows"
         self.needs_root = needs == " linux root"
         self.blocks = []  # (info string, text)
 
@@ -94,7 +98,7 @@ def parse_examples(text):
             else:
                 block.append(line)
             continue
-        start = re.match(r"<!-- example: (\S+)( linux(?: root)?)? -->", line)
+        start = re.match(r"<!-- example: (\S+)( linux(?: root)?| windows)? -->", line)
         if start:
             current = Example(start.group(1), number, start.group(2))
             examples.append(current)
@@ -137,6 +141,10 @@ class Run:
         for name, numbers in SOCKET_ERRORS.items():
             text = text.replace(name, numbers[1 if self.wine else 0])
         return text
+
+    def shown(self, text):
+        folder = "Z:" + self.folder.replace("/", "\\") if self.wine else self.folder
+        return self.real(text).replace("$PWD", folder)
 
     def hold_closed_port(self, named):
         held = socket.socket()
@@ -205,12 +213,14 @@ class Run:
                                DOCS=DOCS,
                                XDG_DATA_HOME=os.path.join(self.folder, ".desktop-home"),
                                XDG_DATA_DIRS=os.path.join(self.folder, ".desktop-machine"))
-            done = subprocess.run(["bash", "-c", self.real(command)], cwd=self.folder,
+            # A line the program printed for pasting names the folder in full.
+            done = subprocess.run(["bash", "-c", self.real(command).replace("$PWD", self.folder)],
+                                  cwd=self.folder,
                                   env=environment, capture_output=True,
                                   timeout=COMMAND_DEADLINE, stdin=subprocess.DEVNULL)
             self.status, output = done.returncode, done.stdout.decode(errors="replace")
             self.stderr = done.stderr.decode(errors="replace")
-        want = self.real("".join(line + "\n" for line in expected))
+        want = self.shown("".join(line + "\n" for line in expected))
         if output != want:
             raise AssertionError("$ %s\nprinted:\n%s\nthe text says:\n%s\nstandard error:\n%s"
                                  % (command, output, want, self.stderr))
@@ -253,9 +263,9 @@ class Run:
         for line in filter(None, text.split("\n")):
             count, message = line.split(" ", 1)
             if count == "any":
-                anytimes.add(self.real(message))
+                anytimes.add(self.shown(message))
             else:
-                counts[self.real(message)] = int(count)
+                counts[self.shown(message)] = int(count)
         seen = {}
         for message in written:
             if message not in anytimes:
@@ -265,7 +275,7 @@ class Run:
                                  % (seen, counts))
 
     def log_exact(self, written, text):
-        want = [self.real(STAMP.sub("", line)) for line in text.split("\n")[:-1]]
+        want = [self.shown(STAMP.sub("", line)) for line in text.split("\n")[:-1]]
         if written != want:
             raise AssertionError("standard error:\n%s\nthe text says:\n%s"
                                  % (self.stderr, "\n".join(want)))
@@ -273,7 +283,7 @@ class Run:
     def log_in_order(self, written, text):
         position = 0
         for line in text.rstrip("\n").split("\n"):
-            line = self.real(STAMP.sub("", line))
+            line = self.shown(STAMP.sub("", line))
             while position < len(written) and written[position] != line:
                 position += 1
             if position == len(written):
@@ -324,7 +334,7 @@ class Run:
     def play(self):
         try:
             for info, text in self.example.blocks:
-                words = info.split()
+                words = shlex.split(info)
                 attributes = dict(w.split("=", 1) for w in words[1:] if "=" in w)
                 kind = words[0] if words else ""
                 if "file" in attributes:
@@ -379,6 +389,8 @@ def main():
             if example.linux_only:
                 print("SKIP    %s (Linux only)" % example.name)
         examples = [e for e in examples if not e.linux_only]
+    else:
+        examples = [e for e in examples if not e.windows_only]
     if any(e.needs_root for e in examples) and not second_user_runs(transmitter):
         for example in examples:
             if example.needs_root:
