@@ -2,6 +2,9 @@
 
 #include <memory>
 #include <new>
+#include <random>
+
+#include "files/folders.h"
 
 namespace {
 
@@ -83,4 +86,26 @@ RawWrite writeRawFile(const std::string& path, const std::string& bytes) {
     const bool allWritten = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const bool closed = std::fclose(file) == 0;
     return allWritten && closed ? RawWrite::Done : RawWrite::WriteFailed;
+}
+
+RawWrite replaceRawFile(const std::string& path, const std::string& bytes) {
+    // A name no one else is likely to have taken; one that is taken is not written into.
+    constexpr int kNamesTried = 16;
+    std::random_device random;
+    std::string fresh;
+    std::FILE* file = nullptr;
+    for (int tried = 0; file == nullptr && tried < kNamesTried; ++tried) {
+        fresh = path + "." + std::to_string(random() % 1000000000u) + ".tmp";
+        file = CreateNewRegularFile(fresh);
+    }
+    if (file == nullptr) {
+        return RawWrite::CannotCreate;
+    }
+    const bool allWritten = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool closed = std::fclose(file) == 0;
+    if (allWritten && closed && MoveFileOver(fresh, path)) {
+        return RawWrite::Done;
+    }
+    RemoveFile(fresh);
+    return allWritten && closed ? RawWrite::CannotCreate : RawWrite::WriteFailed;
 }

@@ -31,6 +31,9 @@ enum class RawWrite {
 
 // Creates or truncates the file and writes `bytes`.
 RawWrite writeRawFile(const std::string& path, const std::string& bytes);
+// Writes `bytes` to a new file beside `path` and then renames it to `path`: whatever stood
+// there (a file another user made meanwhile, a link) is replaced, never written into.
+RawWrite replaceRawFile(const std::string& path, const std::string& bytes);
 
 // Opens a regular file for reading as raw bytes; null for anything else (a folder, a FIFO, a
 // device), which is refused without blocking on it. Platform file.
@@ -40,6 +43,12 @@ std::FILE* OpenRegularFile(const std::string& path);
 // link, a FIFO, a device, a folder), which is refused without writing through it or blocking on
 // it. Platform file.
 std::FILE* CreateRegularFile(const std::string& path);
+
+// Creates a regular file that does not exist yet, not through a link; null when something
+// stands at `path`. Platform file.
+std::FILE* CreateNewRegularFile(const std::string& path);
+// Renames `from` to `to`, replacing what `to` names. Platform file.
+bool MoveFileOver(const std::string& from, const std::string& to);
 
 // Size of an open stream in bytes, from seeking to its end (the position is restored); -1 when
 // it cannot be told. Platform file: 64-bit offsets on every platform.

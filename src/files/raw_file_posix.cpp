@@ -22,14 +22,16 @@ long long openFileSize(std::FILE* file) {
 namespace {
 
 // The stream of a descriptor opened with O_NONBLOCK, when it names a regular file (emptied first
-// when `truncate`), back in blocking mode; null for anything else, the descriptor then closed.
+// when `truncate`, and then only a file of this user's: root never writes into a file another
+// user made where one of root's files was to go), back in blocking mode; null for anything
+// else, the descriptor then closed.
 std::FILE* regularFileStream(int fd, const char* mode, bool truncate) {
     if (fd < 0) {
         return nullptr;
     }
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-        (truncate && ::ftruncate(fd, 0) != 0)) {
+        (truncate && (status.st_uid != ::geteuid() || ::ftruncate(fd, 0) != 0))) {
         ::close(fd);
         return nullptr;
     }
@@ -54,4 +56,14 @@ std::FILE* CreateRegularFile(const std::string& path) {
     return regularFileStream(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666), "wb",
         true);
+}
+
+std::FILE* CreateNewRegularFile(const std::string& path) {
+    return regularFileStream(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666), "wb",
+        false);
+}
+
+bool MoveFileOver(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
 }

@@ -1,9 +1,11 @@
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 
 #include "files/disk_file_win32.h"
 #include "files/raw_file.h"
+#include "files/wide_win32.h"
 
 // ftell's long is 32 bits wide on Windows: the 64-bit calls tell sizes past 2 GiB.
 long long openFileSize(std::FILE* file) {
@@ -24,4 +26,27 @@ std::FILE* OpenRegularFile(const std::string& path) {
 
 std::FILE* CreateRegularFile(const std::string& path) {
     return OpenDiskFile(path, "wb");
+}
+
+std::FILE* CreateNewRegularFile(const std::string& path) {
+    const HANDLE handle = CreateFileW(WideText(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        _close(descriptor);
+    }
+    return file;
+}
+
+bool MoveFileOver(const std::string& from, const std::string& to) {
+    return MoveFileExW(WideText(from).c_str(), WideText(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

@@ -195,7 +195,13 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
         const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
         return std::fflush(stdout) == 0 && written;
     }
-    if (writeRawFile(options.reportPath, text) == RawWrite::Done) {
+    // Another user may have made the file since the run began, to read what goes into it.
+    if (OwnedByAnotherUser(options.reportPath)) {
+        LogMessage("--report=%s: belongs to another user: the report is not written over it",
+                   options.reportNamed.c_str());
+        return false;
+    }
+    if (replaceRawFile(options.reportPath, text) == RawWrite::Done) {
         return true;
     }
     LogMessage("%s: Can not write the report %s", g_scriptName.c_str(), options.reportPath.c_str());

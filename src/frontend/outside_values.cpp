@@ -67,9 +67,10 @@ bool ReadSetFiles(RunOptions& options) {
     for (const OutsideValue& value : options.outsideValues) {
         // What the line that sends again shows in place of a value.
         if (value.value == "...") {
-            LogMessage("--set=%s=...: \"...\" stands in for a value the program does not show: "
-                       "give the real value",
-                       value.name.c_str());
+            LogMessage(
+                "--set=%s=...: \"...\" stands in for a value the program does not show: "
+                "give the real value",
+                value.name.c_str());
             return false;
         }
         if (breaksLine(value.value)) {

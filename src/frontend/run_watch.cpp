@@ -27,6 +27,16 @@ bool RunWatch::begin(const ScriptList& scripts) {
     if (!options_.streamPath.empty() || !options_.transcriptDir.empty()) {
         writes_ = std::make_unique<WriteBehind>();
     }
+    // The folder is held before anything is made: a folder that cannot be used leaves no file.
+    if (!options_.transcriptDir.empty()) {
+        transcripts_ =
+            std::make_unique<Transcripts>(options_.transcriptDir, *writes_, scripts, names_);
+        const std::string problem = transcripts_->holdFolder(options_.transcriptDir);
+        if (!problem.empty()) {
+            LogMessage("--transcript=%s: %s", options_.transcriptNamed.c_str(), problem.c_str());
+            return false;
+        }
+    }
     if (g_printAnswers) {
         listeners_.add(printer_);
     }
@@ -41,8 +51,6 @@ bool RunWatch::begin(const ScriptList& scripts) {
         listeners_.add(*stream_);
     }
     if (!options_.transcriptDir.empty()) {
-        transcripts_ =
-            std::make_unique<Transcripts>(options_.transcriptDir, *writes_, scripts, names_);
         listeners_.add(*transcripts_);
     }
     if (showProgress) {

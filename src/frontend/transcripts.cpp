@@ -102,8 +102,9 @@ Transcripts::Transcripts(const std::string& folder, WriteBehind& writes, const S
                          const LineNames& names)
     : transcripts_(LastPlace(scripts)), writes_(writes), names_(names) {
     for (const auto& script : scripts) {
-        transcripts_[script->place - 1].path =
-            folder + kPathSeparator + TranscriptName(*script, LastPlace(scripts));
+        Transcript& transcript = transcripts_[script->place - 1];
+        transcript.name = TranscriptName(*script, LastPlace(scripts));
+        transcript.path = folder + kPathSeparator + transcript.name;
     }
 }
 
@@ -134,13 +135,14 @@ void Transcripts::add(Transcript& transcript, char direction, const std::string&
 
 void Transcripts::write(Transcript& transcript, std::size_t room) {
     std::string lines = TakePending(transcript.pending, room);
-    writes_.post([&transcript, lines = std::move(lines)] { writeOut(transcript, lines); });
+    writes_.post([this, &transcript, lines = std::move(lines)] { writeOut(transcript, lines); });
 }
 
 // On the writing thread. The first write of a run makes the file afresh; the later ones add to
 // it.
-void Transcripts::writeOut(Transcript& transcript, const std::string& lines) {
-    std::FILE* file = CreatePrivateFile(transcript.path, transcript.written);
+void Transcripts::writeOut(Transcript& transcript, const std::string& lines) const {
+    std::FILE* file =
+        transcript.written ? folder_.append(transcript.name) : folder_.create(transcript.name);
     const bool written =
         file != nullptr && std::fwrite(lines.data(), 1, lines.size(), file) == lines.size();
     const bool closed = file != nullptr && std::fclose(file) == 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "exec/run_observer.h"
+#include "files/held_folder.h"
 #include "frontend/options.h"
 #include "frontend/preflight.h"
 #include "frontend/write_behind.h"
@@ -27,6 +28,9 @@ class Transcripts : public RunObserver {
   public:
     Transcripts(const std::string& folder, WriteBehind& writes, const ScriptList& scripts,
                 const LineNames& names);
+    // Holds the folder from now until the run is over (the files go into it whatever its name
+    // comes to stand for); empty, or why it cannot be used.
+    std::string holdFolder(const std::string& folder) { return folder_.hold(folder); }
 
     void attemptBegins(const CHostScript& target, int attempt) override;
     void connected(const CHostScript& target, const std::string& address) override;
@@ -46,7 +50,8 @@ class Transcripts : public RunObserver {
 
   private:
     struct Transcript {
-        std::string path;
+        std::string name;              // in the held folder
+        std::string path;              // for messages
         std::string pending;           // lines not yet written to the file
         std::string partial;           // the start of a received line whose end has not come
         std::size_t partialBytes = 0;  // its whole length so far, past what is kept
@@ -76,11 +81,12 @@ class Transcripts : public RunObserver {
                            bool sameMoment);
     // Hands the pending lines to the writing thread, leaving `room` for the next ones.
     void write(Transcript& transcript, std::size_t room = 0);
-    static void writeOut(Transcript& transcript, const std::string& lines);
+    void writeOut(Transcript& transcript, const std::string& lines) const;
     // " at FILE:LINE", when the line has a name.
     std::string where(int line) const;
     void appendWhere(std::string& text, int line) const;
 
+    HeldFolder folder_;
     std::vector<Transcript> transcripts_;
     WriteBehind& writes_;
     const LineNames& names_;
