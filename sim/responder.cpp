@@ -26,10 +26,13 @@ Reply Responder::answer(const std::string& received) {
 }
 
 std::string Responder::answerCommand(const std::string& command) {
+    const bool login = command.rfind("LOGIN ", 0) == 0;
+    if (login && options_.echoPassword) {
+        return "*ERROR wrong password " + command.substr(command.find(',') + 1);
+    }
     if (isRefused(command)) {
         // A server never repeats credentials in its answer.
-        return command.rfind("LOGIN ", 0) == 0 ? "*ERROR login refused"
-                                               : "*ERROR refused: " + command;
+        return login ? "*ERROR login refused" : "*ERROR refused: " + command;
     }
     std::string trimmed = command;
     while (!trimmed.empty() && trimmed.back() == ' ') {

@@ -1,6 +1,11 @@
 #include "common/shown_command.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <mutex>
+#include <shared_mutex>
+#include <vector>
 
 #include "common/strings.h"
 
@@ -54,22 +59,110 @@ std::string ShownCommand(std::string_view command) {
     return fields == std::string_view::npos ? std::string(command) : maskedFrom(command, fields);
 }
 
-std::string ShownAnswer(std::string_view command, std::string_view answer) {
-    const std::size_t fields = loginFields(command);
-    if (fields == std::string_view::npos) {
-        return std::string(answer);
-    }
-    std::string shown(answer);
-    // The password as the command writes it; a template's comes from a value, unknown here.
+namespace {
+
+// What follows the first comma after LOGIN, without its edge blanks.
+std::string_view passwordOf(std::string_view command, std::size_t fields) {
     const auto comma = command.find(',', fields);
-    const std::string_view password =
-        comma == std::string_view::npos ? std::string_view() : command.substr(comma + 1);
-    if (!password.empty() && password.find('$') == std::string_view::npos) {
-        for (auto at = shown.find(password); at != std::string::npos;
-             at = shown.find(password, at + kMask.size())) {
-            shown.replace(at, password.size(), kMask);
+    if (comma == std::string_view::npos) {
+        return std::string_view();
+    }
+    std::string_view password = command.substr(comma + 1);
+    while (!password.empty() && isBlank(password.back())) {
+        password.remove_suffix(1);
+    }
+    return password;
+}
+
+// Told from every worker, read by every output: the list only grows.
+struct KnownPasswords {
+    std::shared_mutex mutex;
+    std::vector<std::string> masked;  // long enough to be masked, longest first
+    std::atomic<bool> any{false};
+    std::atomic<bool> anyShort{false};
+};
+
+KnownPasswords& known() {
+    static KnownPasswords passwords;
+    return passwords;
+}
+
+bool isFieldEdge(std::string_view text, std::size_t at) {
+    if (at == 0 || at >= text.size()) {
+        return true;
+    }
+    const char c = text[at];
+    return isBlank(c) || c == ',' || c == '=' || c == ':' || c == '\r' || c == '\n';
+}
+
+// Whether `password` stands at `at` as a whole field.
+bool wholeFieldAt(std::string_view text, std::size_t at, std::size_t length) {
+    return (at == 0 || isFieldEdge(text, at - 1)) && isFieldEdge(text, at + length);
+}
+
+}  // namespace
+
+void KnowLoginPassword(std::string_view command) {
+    const std::string_view password = LoginPassword(command);
+    if (password.empty()) {
+        return;
+    }
+    KnownPasswords& passwords = known();
+    if (password.size() < kShortestMaskedPassword) {
+        passwords.anyShort = true;
+        return;
+    }
+    const std::unique_lock<std::shared_mutex> lock(passwords.mutex);
+    std::vector<std::string>& masked = passwords.masked;
+    if (std::find(masked.begin(), masked.end(), password) != masked.end()) {
+        return;
+    }
+    // The longest first, so that a password holding another is masked whole.
+    const auto place = std::find_if(masked.begin(), masked.end(), [&](const std::string& other) {
+        return other.size() < password.size();
+    });
+    masked.insert(place, std::string(password));
+    passwords.any = true;
+}
+
+bool ShortPasswordKnown() {
+    return known().anyShort;
+}
+
+bool PasswordsKnown() {
+    return known().any;
+}
+
+bool HasShortPassword(std::string_view command) {
+    const std::string_view password = LoginPassword(command);
+    return !password.empty() && password.size() < kShortestMaskedPassword;
+}
+
+bool MaskPasswordsIn(std::string& text) {
+    KnownPasswords& passwords = known();
+    if (!passwords.any) {
+        return false;
+    }
+    const std::shared_lock<std::shared_mutex> lock(passwords.mutex);
+    for (const std::string& password : passwords.masked) {
+        for (auto at = text.find(password); at != std::string::npos;
+             at = text.find(password, at + 1)) {
+            if (wholeFieldAt(text, at, password.size())) {
+                text.replace(at, password.size(), kMask);
+            }
         }
     }
+    return true;
+}
+
+std::string MaskPasswords(std::string_view text) {
+    std::string masked(text);
+    MaskPasswordsIn(masked);
+    return masked;
+}
+
+std::string MaskedEcho(std::string_view text) {
+    std::string shown = MaskPasswords(text);
     for (std::size_t at = 0; at < shown.size(); ++at) {
         const bool wordStart = at == 0 || !std::isalnum(static_cast<unsigned char>(shown[at - 1]));
         if (!wordStart || !loginAt(shown, at)) {
@@ -83,4 +176,35 @@ std::string ShownAnswer(std::string_view command, std::string_view answer) {
         }
     }
     return shown;
+}
+
+std::string_view LoginPassword(std::string_view command) {
+    const std::size_t fields = loginFields(command);
+    return fields == std::string_view::npos ? std::string_view() : passwordOf(command, fields);
+}
+
+bool HoldsWholeField(std::string_view text, std::string_view field) {
+    for (auto at = text.find(field); !field.empty() && at != std::string_view::npos;
+         at = text.find(field, at + 1)) {
+        if (wholeFieldAt(text, at, field.size())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ShownAnswer(std::string_view command, std::string_view answer) {
+    if (!IsLoginCommand(command)) {
+        return MaskPasswords(answer);
+    }
+    // A template's password comes from a value: short, when the run knows a short one.
+    const std::string_view password = LoginPassword(command);
+    const bool fromValue = password.find('$') != std::string_view::npos;
+    if (HasShortPassword(command) || (fromValue && ShortPasswordKnown())) {
+        return kWithheldAnswer;
+    }
+    if (!fromValue) {
+        KnowLoginPassword(command);
+    }
+    return MaskedEcho(answer);
 }

@@ -3,6 +3,7 @@
 // the machine, so a LOGIN command shows "***" in place of its password; the wire carries it
 // unchanged.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,34 @@ bool IsLoginCommand(std::string_view command);
 // commands are shown as they are.
 std::string ShownCommand(std::string_view command);
 // An answer to `command` as it may be shown: a server that echoes a LOGIN it refused would show
-// its password, so after a LOGIN the answer's own LOGIN fields are masked as above, and the
-// password written in the command, wherever the answer repeats it.
+// its password, so after a LOGIN the answer's own LOGIN fields are masked as above; every
+// password the run knows is masked as MaskPasswords does; and the answer to a LOGIN whose
+// password is too short to be told from other words is withheld (kWithheldAnswer).
 std::string ShownAnswer(std::string_view command, std::string_view answer);
+constexpr const char* kWithheldAnswer = "(answer withheld: it may hold a password)";
+// What a server sent as it may be shown, whatever it answers: an echoed LOGIN's fields and every
+// known password masked.
+std::string MaskedEcho(std::string_view text);
+// The password of a LOGIN command (what follows the first comma after LOGIN, without edge
+// blanks); empty for any other command.
+std::string_view LoginPassword(std::string_view command);
+// Whether `field` stands in `text` as a whole field (see MaskPasswords).
+bool HoldsWholeField(std::string_view text, std::string_view field);
+
+// The passwords of the run: each LOGIN's (what follows the first comma after LOGIN), from the
+// script's lines and from the values filled into them, told as they become known, from any
+// thread.
+void KnowLoginPassword(std::string_view command);
+// A password this short would be masked inside other words ("1" in "LEVEL.1"): the answers to
+// its LOGIN are withheld instead.
+constexpr std::size_t kShortestMaskedPassword = 4;
+bool ShortPasswordKnown();
+// True once a password long enough to be masked is known.
+bool PasswordsKnown();
+// True when `command` is a LOGIN whose password is that short.
+bool HasShortPassword(std::string_view command);
+// `text` with every known password of kShortestMaskedPassword bytes or more masked "***" where
+// it stands as a whole field: between the text's ends, blanks, commas, "=" or ":".
+std::string MaskPasswords(std::string_view text);
+// The same in place; false when nothing was known to mask (the text is then untouched).
+bool MaskPasswordsIn(std::string& text);

@@ -37,6 +37,10 @@ std::string FillTemplate(const std::string& line, const DirectiveSite& attempt) 
         const auto open = rest.find('$', position);
         if (open == std::string::npos) {
             filled.append(rest, position, std::string::npos);
+            // A password from a value is known from now on, to be masked where it is repeated.
+            if (IsLoginCommand(filled)) {
+                KnowLoginPassword(filled);
+            }
             return filled;
         }
         filled.append(rest, position, open - position);

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/globals.h"
+#include "common/shown_command.h"
 #include "common/strings.h"
 #include "exec/worker.h"
 #include "files/folders.h"
@@ -149,6 +150,14 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
     }
 }
 
+// The report may be read by others than the user: no password a server repeated stands in it.
+std::vector<std::string> maskedAnswers(std::vector<std::string> answers) {
+    for (std::string& answer : answers) {
+        MaskPasswordsIn(answer);
+    }
+    return answers;
+}
+
 nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& names) {
     nlohmann::ordered_json attempts = nlohmann::ordered_json::array();
     for (const AttemptRecord& attempt : script.outcome.attempts) {
@@ -167,7 +176,7 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
         {"outcome", OutcomeName(script.outcome.end)},
         {"attempts", attempts},
         {"commandsSent", script.outcome.commandsSent},
-        {"answers", script.outcome.queryAnswers}};
+        {"answers", maskedAnswers(script.outcome.queryAnswers)}};
 }
 
 bool writeReport(const RunOptions& options, const ScriptList& scripts, const LineNames& names,

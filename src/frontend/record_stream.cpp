@@ -238,7 +238,7 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
     begin("answer judged", target);
     appendLine(line);
     appendCommand(pending_, command);
-    if (IsLoginCommand(command)) {
+    if (IsLoginCommand(command) || PasswordsKnown()) {
         appendField(pending_, "answer", ShownAnswer(command, answer));
     } else {
         appendField(pending_, "answer", answer);

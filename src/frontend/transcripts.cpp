@@ -192,6 +192,7 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
         std::string& line = beginLine(transcript, '>', start > 0);
         if (IsLoginCommand(command)) {
             transcript.login = std::string(command);
+            transcript.loginAnswered = false;
             appendPrintable(line, ShownCommand(command));
         } else {
             appendPrintable(line, command);
@@ -240,9 +241,17 @@ void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view lin
         line.remove_suffix(1);
         --length;
     }
-    const std::string masked =
-        transcript.login.empty() ? std::string() : ShownAnswer(transcript.login, line);
-    const std::string_view shown = transcript.login.empty() ? line : masked;
+    std::string masked;
+    std::string_view shown = line;
+    // A password too short to be masked withholds the lines that hold it, until its LOGIN's
+    // answer has come.
+    if (!transcript.loginAnswered && HasShortPassword(transcript.login) &&
+        HoldsWholeField(line, LoginPassword(transcript.login))) {
+        shown = kWithheldAnswer;
+    } else if (!transcript.login.empty() || PasswordsKnown()) {
+        masked = MaskedEcho(line);
+        shown = masked;
+    }
     std::string& text = beginLine(transcript, '<', sameMoment);
     appendPrintable(text, shown.substr(0, kLongestLineShown));
     if (length > kLongestLineShown) {
@@ -258,6 +267,7 @@ void Transcripts::judged(const CHostScript& target, int line, std::string_view c
     text += VerdictName(verdict);
     text += ": the answer to ";
     if (IsLoginCommand(command)) {
+        held.transcript.loginAnswered = true;
         appendPrintable(text, ShownCommand(command));
     } else {
         appendPrintable(text, command);

@@ -56,6 +56,7 @@ class Transcripts : public RunObserver {
         std::string partial;           // the start of a received line whose end has not come
         std::size_t partialBytes = 0;  // its whole length so far, past what is kept
         std::string login;             // the last LOGIN sent: its password is masked in what comes
+        bool loginAnswered = true;     // the answer to `login` has been judged
         std::string now;               // the time of the line being written
         bool ended = false;            // the target's last line is handed on
         // Only the writing thread reads and sets these two.

@@ -113,6 +113,8 @@ void noteMaskedLogin(Analysis& analysis, std::string_view line) {
             noteProblem(analysis,
                         "the password *** of this LOGIN stands in for one the program does not "
                         "show: give the real password");
+        } else if (IsLoginCommand(part) && part[0] != '$') {
+            KnowLoginPassword(part);
         }
         start = caret + 1;
     }
@@ -268,6 +270,9 @@ void appendToBody(Analysis& analysis, std::string_view line, std::size_t caret,
 // login makes further lines of it, and may make directives.
 void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
     const std::string login = loginLine(target);
+    if (!login.empty() && login[0] != '$') {
+        KnowLoginPassword(login.substr(0, login.size() - 1));
+    }
     if (login.empty() && !analysis.bodyInText.empty()) {
         viewHostScript(analysis.text, analysis.bodyInText, target.host, target.port,
                        analysis.collected, analysis.scripts);
