@@ -7,6 +7,7 @@
 #include <shared_mutex>
 #include <vector>
 
+#include "common/script_encoding.h"
 #include "common/strings.h"
 
 namespace {
@@ -56,7 +57,8 @@ bool IsLoginCommand(std::string_view command) {
 
 std::string ShownCommand(std::string_view command) {
     const std::size_t fields = loginFields(command);
-    return fields == std::string_view::npos ? std::string(command) : maskedFrom(command, fields);
+    return fields == std::string_view::npos ? ScriptLineAsUtf8(command)
+                                            : ScriptLineAsUtf8(maskedFrom(command, fields));
 }
 
 namespace {

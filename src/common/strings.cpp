@@ -179,16 +179,61 @@ std::string nearestName(const std::string& word, const std::vector<std::string>&
     return nearest;
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at `at` and its code point; 0 when none stands there
+// (a stray or missing continuation byte, an overlong form, a surrogate, past U+10FFFF).
+std::size_t utf8Sequence(std::string_view text, std::size_t at, char32_t& code) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x6  ? 2
+                               : (lead >> 4) == 0xE  ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    code = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t kLowest[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool valid =
+        code >= kLowest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+    return valid ? length : 0;
+}
+
+// Controls that would act on a terminal or turn the text around where it is shown: C0 but tab,
+// DEL, C1, and the bidirectional embeddings, overrides and isolates.
+bool actsOnDisplay(char32_t code) {
+    return (code < 0x20 && code != '\t') || (code >= 0x7F && code <= 0x9F) ||
+           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
+}  // namespace
+
 std::string EscapedControls(std::string_view text) {
     std::string escaped;
     escaped.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t code = 0;
+        const std::size_t length = utf8Sequence(text, at, code);
+        if (length == 0 || (length == 1 && actsOnDisplay(code))) {
             escaped += "\\x";
-            appendHex(std::string_view(&c, 1), escaped);
+            appendHex(text.substr(at, 1), escaped);
+            at += 1;
+        } else if (actsOnDisplay(code)) {
+            char written[16];
+            std::snprintf(written, sizeof written, "\\u{%X}", static_cast<unsigned>(code));
+            escaped += written;
+            at += length;
         } else {
-            escaped += c;
+            escaped.append(text, at, length);
+            at += length;
         }
     }
     return escaped;

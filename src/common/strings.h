@@ -71,8 +71,11 @@ std::string formatStringV(const char* format, va_list args);
 // changed, or two neighbours swapped), or empty.
 std::string nearestName(const std::string& word, const std::vector<std::string>& names);
 
-// The text with its control characters (line breaks among them) and DEL written as \xNN, so
-// that text from a script or a server cannot start a line of its own where it is shown.
+// Text as a message, the log or a terminal may show it, taken as UTF-8: C0 controls but tab
+// (line breaks among them) and DEL written \xNN, C1 controls and the bidirectional embeddings,
+// overrides and isolates (U+202A-U+202E, U+2066-U+2069) written \u{...}, and every byte that is
+// not part of valid UTF-8 written \xNN; so that what a script or a server sends can neither
+// start a line of its own nor act on the terminal.
 std::string EscapedControls(std::string_view text);
 // True for valid UTF-8 that holds at least one byte outside ASCII.
 bool isUtf8Text(std::string_view text);

@@ -2,6 +2,8 @@
 #include <mutex>
 
 #include "files/console.h"
+
+#include "common/strings.h"
 #include "files/console_platform.h"
 
 namespace {
@@ -39,7 +41,8 @@ bool WriteForPerson(std::FILE* stream, std::string_view text) {
     return written;
 }
 
-void ShowStatusLine(const std::string& text) {
+void ShowStatusLine(const std::string& line) {
+    const std::string text = EscapedControls(line);
     const std::lock_guard<std::mutex> lock(g_statusMutex);
     if (text == g_status) {
         return;

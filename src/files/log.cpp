@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "common/calendar.h"
+#include "common/strings.h"
 
 namespace {
 
@@ -25,7 +26,8 @@ std::string timestampLocked() {
 void writeLine(const std::string& message, bool toConsole = true) {
     std::lock_guard<std::mutex> lock(g_logMutex);
     std::string line = timestampLocked();
-    line += message;
+    // What a server or a file name holds never acts on the terminal or breaks the log's lines.
+    line += EscapedControls(message);
     line += '\n';
     if (toConsole) {
         WriteForPerson(stderr, line);

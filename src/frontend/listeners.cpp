@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/globals.h"
+#include "common/strings.h"
 #include "files/console.h"
 #include "files/log.h"
 
@@ -79,7 +80,9 @@ void RunListeners::targetEnds(const CHostScript& target) {
 }
 
 void AnswerPrinter::queryAnswered(const CHostScript& target, const std::string& answer) {
-    const std::string whole = labelled_ ? TargetName(target) + ": " + answer + "\n" : answer + "\n";
+    // A file or a pipe gets the answer as the server sent it; a terminal, nothing that acts on it.
+    const std::string shown = onTerminal_ ? EscapedControls(answer) : answer;
+    const std::string whole = labelled_ ? TargetName(target) + ": " + shown + "\n" : shown + "\n";
     noteWrite(WriteForPerson(stdout, whole));
 }
 

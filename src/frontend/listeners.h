@@ -35,7 +35,7 @@ class RunListeners : public RunObserver {
 // several targets never mix within a line; with `labelled`, each begins with its target.
 class AnswerPrinter : public RunObserver {
   public:
-    explicit AnswerPrinter(bool labelled) : labelled_(labelled) {}
+    AnswerPrinter(bool labelled, bool onTerminal) : labelled_(labelled), onTerminal_(onTerminal) {}
     void queryAnswered(const CHostScript& target, const std::string& answer) override;
     // The answers of a checkpoint go out when it ends: a failed write is known while the run
     // goes on, and thousands of answers cost a few writes, not one each.
@@ -51,6 +51,7 @@ class AnswerPrinter : public RunObserver {
     void noteWrite(bool written);
 
     const bool labelled_;
+    const bool onTerminal_;
     std::atomic<bool> failed_{false};
 };
 

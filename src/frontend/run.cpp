@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/globals.h"
+#include "common/script_encoding.h"
 #include "common/strings.h"
 #include "exec/worker.h"
 #include "files/folders.h"
@@ -219,9 +220,12 @@ bool readScript(RunOptions& options, const std::string& openPath) {
         options.commandLines = 1;
     }
     if (options.removeFile) {
-        return readPreparedCopy(openPath, options);
+        const bool read = readPreparedCopy(openPath, options);
+        NoteScriptText(options.commandText);
+        return read;
     }
     const bool preprocessed = preprocessScript(openPath, &options.commandText);
+    NoteScriptText(options.commandText);
     if (!preprocessed) {
         LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
                    options.scriptFile.c_str());

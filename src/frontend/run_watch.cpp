@@ -6,7 +6,7 @@
 #include "files/raw_file.h"
 
 RunWatch::RunWatch(const RunOptions& options, const std::string& openPath)
-    : options_(options), names_(options, openPath), printer_(options.label) {}
+    : options_(options), names_(options, openPath), printer_(options.label, IsTerminal(stdout)) {}
 
 RunWatch::~RunWatch() {
     if (writes_) {

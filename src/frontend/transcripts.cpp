@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/globals.h"
+#include "common/script_encoding.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/folders.h"
@@ -34,36 +35,27 @@ std::string nameSafe(const std::string& text) {
     return safe;
 }
 
-// Text as it may stand in a line of its own: control bytes, and every byte of text that is not
-// UTF-8, written as \xNN.
+// Text as it may stand in a line of its own (see EscapedControls).
 void appendPrintable(std::string& out, std::string_view text) {
     bool plain = true;
-    bool ascii = true;
     for (const char byte : text) {
         const auto code = static_cast<unsigned char>(byte);
         plain = plain && code >= 0x20 && code < 0x7f;
-        ascii = ascii && code < 0x80;
     }
     if (plain) {
         out += text;
-    } else if (ascii || isUtf8Text(text)) {
-        out += EscapedControls(text);
     } else {
-        for (const char byte : text) {
-            if (static_cast<unsigned char>(byte) >= 0x80) {
-                out += "\\x";
-                appendHex(std::string_view(&byte, 1), out);
-            } else {
-                out += EscapedControls(std::string_view(&byte, 1));
-            }
-        }
+        out += EscapedControls(text);
     }
 }
 
-std::string printable(std::string_view text) {
-    std::string shown;
-    appendPrintable(shown, text);
-    return shown;
+// A command of the script, in the encoding the script was read in.
+void appendScriptLine(std::string& out, std::string_view line) {
+    if (ScriptLinesNeedConverting()) {
+        appendPrintable(out, ScriptLineAsUtf8(line));
+    } else {
+        appendPrintable(out, line);
+    }
 }
 
 const char* resultText(AttemptResult result) {
@@ -129,7 +121,7 @@ void Transcripts::endLine(Transcript& transcript) {
 }
 
 void Transcripts::add(Transcript& transcript, char direction, const std::string& text) {
-    beginLine(transcript, direction) += text;
+    appendPrintable(beginLine(transcript, direction), text);
     endLine(transcript);
 }
 
@@ -162,11 +154,11 @@ std::string Transcripts::where(int line) const {
 
 void Transcripts::appendWhere(std::string& text, int line) const {
     if (line > 0) {
-        const std::size_t before = text.size();
-        text += " at ";
-        names_.append(text, line);
-        if (text.size() == before + 4) {
-            text.resize(before);
+        std::string name;
+        names_.append(name, line);
+        if (!name.empty()) {
+            text += " at ";
+            appendPrintable(text, name);
         }
     }
 }
@@ -195,7 +187,7 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
             transcript.loginAnswered = false;
             appendPrintable(line, ShownCommand(command));
         } else {
-            appendPrintable(line, command);
+            appendScriptLine(line, command);
         }
         endLine(transcript);
         start = end + 1;
@@ -270,7 +262,7 @@ void Transcripts::judged(const CHostScript& target, int line, std::string_view c
         held.transcript.loginAnswered = true;
         appendPrintable(text, ShownCommand(command));
     } else {
-        appendPrintable(text, command);
+        appendScriptLine(text, command);
     }
     appendWhere(text, line);
     endLine(held.transcript);
@@ -280,12 +272,12 @@ void Transcripts::waitBegins(const CHostScript& target, int line, WaitKind kind,
                              const std::string& what) {
     Held held = hold(target);
     add(held.transcript, '#',
-        std::string(WaitKindName(kind)) + " " + printable(what) + where(line) + " begins");
+        std::string(WaitKindName(kind)) + " " + what + where(line) + " begins");
 }
 
 void Transcripts::waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
     Held held = hold(target);
-    add(held.transcript, '#', std::string(WaitKindName(kind)) + " " + printable(what) + " ends");
+    add(held.transcript, '#', std::string(WaitKindName(kind)) + " " + what + " ends");
 }
 
 void Transcripts::attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
@@ -297,7 +289,7 @@ void Transcripts::attemptEnds(const CHostScript& target, int attempt, AttemptRes
     }
     std::string text = "attempt " + std::to_string(attempt) + " " + resultText(result);
     if (!report.reason.empty()) {
-        text += ": " + printable(report.reason) + where(AnalysedLine(target, report.scriptLine));
+        text += ": " + report.reason + where(AnalysedLine(target, report.scriptLine));
     }
     add(transcript, '#', text);
     write(transcript);
