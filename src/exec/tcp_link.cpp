@@ -504,8 +504,8 @@ std::optional<BlindEnd> BlindClose::afterStreamEnd(Clock::time_point now) const 
     if (!SocketTellsAcknowledgements() && answers_.heardMore()) {
         return BlindEnd::ClosedEarly;
     }
-    const auto watch = std::chrono::milliseconds(kBlindResetWatchMs);
-    if (acknowledgedAt_ && now - std::max(*acknowledgedAt_, *endedAt_) >= watch) {
+    // A reset comes as late as the server's own answer would: watched for an answer's time-out.
+    if (acknowledgedAt_ && now - std::max(*acknowledgedAt_, *endedAt_) >= answerTimeout_) {
         return BlindEnd::StreamEnded;
     }
     return now >= bound_ ? std::optional<BlindEnd>(BlindEnd::TooLong) : std::nullopt;
@@ -528,7 +528,8 @@ int BlindClose::waitMs() const {
     if (!acknowledgedAt_) {
         return kAcknowledgementLookMs;
     }
-    return endedAt_ ? kBlindResetWatchMs / 4 : kLookMs;
+    constexpr int kResetLooks = 4;
+    return endedAt_ ? static_cast<int>(answerTimeout_.count()) / kResetLooks : kLookMs;
 }
 
 }  // namespace

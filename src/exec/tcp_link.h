@@ -165,14 +165,13 @@ class HeldConnection {
 
 // How long each command still unanswered may add to the end of a blind run.
 constexpr int kBlindAnswerAllowanceMs = 500;
-// How long a reset may follow the server's end of its stream before the close counts as clean.
-constexpr int kBlindResetWatchMs = 200;
 
 enum class BlindEnd {
     // Ends well: nothing the server had not read is thrown away.
     Answered,     // every answer came
-    StreamEnded,  // the server ended its stream after ours, and no reset followed (where the
-                  // platform cannot tell a reset, only a server that said nothing but its greeting)
+    StreamEnded,  // the server ended its stream after ours, and no reset followed within an
+                  // answer's time-out (where the platform cannot tell a reset, only a server
+                  // that said nothing but its greeting)
     NothingSaid,  // only the greeting (or nothing) came, and the line stayed quiet
     // Fails: commands may be lost.
     ClosedEarly,  // the server ended its stream before the program ended its own
