@@ -100,12 +100,11 @@ std::string runName() {
     return g_scriptName.empty() ? "a command list" : g_scriptName;
 }
 
-// A background copy's summary also goes to the system's log, under the account that runs it.
-void logLine(bool background, SystemLogLevel level, const std::string& line) {
+// The summary also goes to the system's log, under the account that runs it: the journal of
+// a night tells the runs that failed as well as those that worked.
+void logLine(SystemLogLevel level, const std::string& line) {
     LogMessage("%s: %s", g_scriptName.c_str(), line.c_str());
-    if (background) {
-        SystemLog(level, runName() + " run by " + AccountName() + ": " + line);
-    }
+    SystemLog(level, runName() + " run by " + AccountName() + ": " + line);
 }
 
 void logSummary(const RunOptions& options, const ScriptList& scripts, const LineNames& names) {
@@ -118,7 +117,7 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
     if (succeeded == scripts.size()) {
         const std::string line = "all " + all + " targets succeeded";
         if (background) {
-            logLine(background, SystemLogLevel::Notice, line);
+            logLine(SystemLogLevel::Notice, line);
         } else {
             // A good run leaves its trace in the log and the system log; the console stays quiet.
             LogRecord(g_scriptName + ": " + line);
@@ -127,19 +126,18 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
         return;
     }
     const std::string counted = std::to_string(succeeded) + " of " + all + " targets succeeded";
-    logLine(background, SystemLogLevel::Error, counted);
+    logLine(SystemLogLevel::Error, counted);
     std::string failures;
     for (const auto& script : scripts) {
         if (script->outcome.end != End::Succeeded) {
             const std::string line = failureLine(*script, names);
-            logLine(background, SystemLogLevel::Error, line);
+            logLine(SystemLogLevel::Error, line);
             failures += (failures.empty() ? "" : "\n") + EscapedControls(line);
         }
     }
     // The targets that failed can be sent to again from the report.
     if (!options.reportPath.empty() && options.reportPath != "-") {
-        logLine(background, SystemLogLevel::Notice,
-                RerunCommand(options, scripts.size() - succeeded));
+        logLine(SystemLogLevel::Notice, RerunCommand(options, scripts.size() - succeeded));
     }
     // Nobody reads a background run's output: the person at the desktop is told.
     if (background) {
