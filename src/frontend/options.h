@@ -64,6 +64,9 @@ struct RunOptions {
     std::string originPath;
     bool hasOriginalFile = false;  // it may be empty: a command list the launch handed over
     std::string unknownOption;     // the name of a refused option
+    // --desktop-notice=TITLE<LF>TEXT: a helper copy that shows a background run's failure at
+    // the desktop for as long as it shows, so that the run itself need not wait.
+    std::string desktopNotice;
     std::vector<OutsideValue> outsideValues;  // --set, then the --set-file lines once read
     std::vector<std::string> setFiles;        // --set-file, as written
     std::string badSet;                       // a --set without NAME=VALUE, as written

@@ -107,7 +107,15 @@ void logLine(SystemLogLevel level, const std::string& line) {
     SystemLog(level, runName() + " run by " + AccountName() + ": " + line);
 }
 
-void logSummary(const RunOptions& options, const ScriptList& scripts, const LineNames& names) {
+// What the person at the desktop is told of a background run that failed: a title and the
+// failures; empty when there is nothing to tell.
+struct DesktopNotice {
+    std::string title;
+    std::string text;
+};
+
+DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
+                         const LineNames& names) {
     std::size_t succeeded = 0;
     for (const auto& script : scripts) {
         succeeded += script->outcome.end == End::Succeeded ? 1 : 0;
@@ -123,7 +131,7 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
             LogRecord(g_scriptName + ": " + line);
             SystemLog(SystemLogLevel::Notice, runName() + " run by " + AccountName() + ": " + line);
         }
-        return;
+        return {};
     }
     const std::string counted = std::to_string(succeeded) + " of " + all + " targets succeeded";
     logLine(SystemLogLevel::Error, counted);
@@ -140,12 +148,12 @@ void logSummary(const RunOptions& options, const ScriptList& scripts, const Line
         logLine(SystemLogLevel::Notice, RerunCommand(options, scripts.size() - succeeded));
     }
     // Nobody reads a background run's output: the person at the desktop is told.
-    if (background) {
-        NotifyDesktop(
-            EscapedControls(g_scriptName.empty() ? std::string("transmitter") : g_scriptName) +
-                " failed: " + counted,
-            failures);
+    if (!background) {
+        return {};
     }
+    return {EscapedControls(g_scriptName.empty() ? std::string("transmitter") : g_scriptName) +
+                " failed: " + counted,
+            failures};
 }
 
 // The report may be read by others than the user: no password a server repeated stands in it.
@@ -220,8 +228,15 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
 bool TellOutcome(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
                  int status) {
     const LineNames names(options, openPath);
-    logSummary(options, scripts, names);
-    return options.reportPath.empty() || writeReport(options, scripts, names, status);
+    const DesktopNotice notice = logSummary(options, scripts, names);
+    const bool reported =
+        options.reportPath.empty() || writeReport(options, scripts, names, status);
+    // Told once the summary and the report are written, and never waited for: a copy stopped
+    // while the notice shows has lost nothing.
+    if (!notice.title.empty()) {
+        NotifyDesktop(notice.title, notice.text);
+    }
+    return reported;
 }
 
 void TellInterruptedOutcome(const RunOptions& options, const std::string& openPath,

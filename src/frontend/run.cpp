@@ -272,6 +272,13 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (!options.registrationConfig.empty()) {
         return registerShell(options);
     }
+    if (!options.desktopNotice.empty()) {
+        const auto lineEnd = options.desktopNotice.find('\n');
+        ShowDesktopNotice(options.desktopNotice.substr(0, lineEnd),
+                          lineEnd == std::string::npos ? std::string()
+                                                       : options.desktopNotice.substr(lineEnd + 1));
+        return 0;
+    }
     if (!options.hasOriginalFile) {
         g_scriptName = options.scriptFile;
     }

@@ -14,9 +14,12 @@ int LastSystemError();
 // The name of the account the process runs as; empty when it cannot be told.
 std::string AccountName();
 // Tells the person at the desktop without waiting for them: a notification that goes away by
-// itself (the freedesktop notification service on Linux, a balloon of the notification area on
-// Windows). Nothing where there is no desktop session.
+// itself (the freedesktop notification service on Linux; on Windows a balloon of the
+// notification area, shown by a helper copy of the program). Nothing where there is no desktop
+// session.
 void NotifyDesktop(const std::string& title, const std::string& text);
+// The helper's part on Windows: shows the balloon for as long as Windows shows it.
+void ShowDesktopNotice(const std::string& title, const std::string& text);
 // True when a service manager started the program as a service (systemd: INVOCATION_ID set,
 // and no controlling terminal): a background copy would be ended with the service.
 bool StartedAsService();

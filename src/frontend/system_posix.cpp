@@ -56,6 +56,10 @@ void NotifyDesktop(const std::string& title, const std::string& text) {
          "dialog-error", title, body, "@as []", "@a{sv} {}", "int32 10000"});
 }
 
+void ShowDesktopNotice(const std::string& title, const std::string& text) {
+    NotifyDesktop(title, text);
+}
+
 bool StartedAsService() {
     const char* invocation = std::getenv("INVOCATION_ID");
     if (invocation == nullptr || invocation[0] == '\0') {

@@ -12,6 +12,7 @@
 
 #include "files/wide_win32.h"
 #include "frontend/pasted_line.h"
+#include "frontend/spawn.h"
 #include "frontend/system.h"
 
 namespace {
@@ -78,9 +79,14 @@ std::string AccountName() {
     return GetUserNameW(name, &size) ? Utf8Text(name) : std::string();
 }
 
+void NotifyDesktop(const std::string& title, const std::string& text) {
+    StartDetachedCopy(
+        {"transmitter", "--check-internal-callback", "--desktop-notice=" + title + "\n" + text});
+}
+
 // A balloon of the notification area, shown for the time Windows gives it; where there is no
 // taskbar (a service, a session without Explorer) the icon cannot be added and nothing waits.
-void NotifyDesktop(const std::string& title, const std::string& text) {
+void ShowDesktopNotice(const std::string& title, const std::string& text) {
     constexpr DWORD kShownMs = 10000;
     const HWND window = CreateWindowExA(0, "STATIC", "transmitter", 0, 0, 0, 0, 0, nullptr, nullptr,
                                         GetModuleHandleA(nullptr), nullptr);
