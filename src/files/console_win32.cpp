@@ -1,6 +1,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "files/console.h"
@@ -13,14 +14,33 @@ HANDLE handleOf(std::FILE* stream) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
 }
 
+// The console's mode before the program changed it, given back at exit: the console is the
+// user's, and outlives the program.
+HANDLE g_changedConsole = INVALID_HANDLE_VALUE;
+DWORD g_consoleMode = 0;
+
+void restoreConsoleMode() {
+    SetConsoleMode(g_changedConsole, g_consoleMode);
+}
+
 // Virtual terminal sequences, where the console takes them (Windows 10 on).
 bool takesSequences() {
     static const bool takes = [] {
         const HANDLE handle = handleOf(stderr);
         DWORD mode = 0;
-        return GetConsoleMode(handle, &mode) != 0 &&
-               ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
-                SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0);
+        if (GetConsoleMode(handle, &mode) == 0) {
+            return false;
+        }
+        if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) {
+            return true;
+        }
+        if (SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0) {
+            return false;
+        }
+        g_changedConsole = handle;
+        g_consoleMode = mode;
+        std::atexit(restoreConsoleMode);
+        return true;
     }();
     return takes;
 }

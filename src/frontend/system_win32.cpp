@@ -56,11 +56,17 @@ void AttachParentConsole() {
     if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
         return;
     }
-    info.dwSize.Y = 500;
-    SetConsoleScreenBufferSize(GetStdHandle(STD_OUTPUT_HANDLE), info.dwSize);
-    rebind(STD_OUTPUT_HANDLE, "CONOUT$", "w", stdout);
+    // The user's console keeps what it had: a buffer is only ever made longer.
+    constexpr SHORT kLeastLines = 500;
+    if (info.dwSize.Y < kLeastLines) {
+        info.dwSize.Y = kLeastLines;
+        SetConsoleScreenBufferSize(GetStdHandle(STD_OUTPUT_HANDLE), info.dwSize);
+    }
+    // Opened for reading too: a console handle that cannot be read cannot be asked for its
+    // mode, and the output would be judged to go to no console.
+    rebind(STD_OUTPUT_HANDLE, "CONOUT$", "r+", stdout);
     rebind(STD_INPUT_HANDLE, "CONIN$", "r", stdin);
-    rebind(STD_ERROR_HANDLE, "CONOUT$", "w", stderr);
+    rebind(STD_ERROR_HANDLE, "CONOUT$", "r+", stderr);
     std::ios::sync_with_stdio(true);
 }
 

@@ -32,15 +32,40 @@ bool readTime(const std::string& text, long long& milliseconds) {
     return digits != std::string::npos && digits <= 7 && readPause(text, milliseconds);
 }
 
-// Constructs whose one step may scan far; text that merely looks like one (an escaped "*"
-// before a "+") only costs the watched, slower road.
+// The repeats without an upper bound ("*", "+", "{N,}") outside escapes and classes.
+int unboundedRepeats(const std::string& text) {
+    int repeats = 0;
+    bool inClass = false;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == '\\') {
+            ++at;
+        } else if (inClass) {
+            inClass = c != ']';
+        } else if (c == '[') {
+            inClass = true;
+            at += at + 1 < text.size() && text[at + 1] == ']' ? 1 : 0;
+        } else if (c == '*' || c == '+') {
+            repeats += at > 0 && (text[at - 1] == '*' || text[at - 1] == '+') ? 0 : 1;
+        } else if (c == '{') {
+            const auto close = text.find('}', at);
+            repeats += close != std::string::npos && text[close - 1] == ',' ? 1 : 0;
+        }
+    }
+    return repeats;
+}
+
+// Constructs whose one step may scan far, and repeats that backtrack into one another
+// (".*.*=.*" walks the answer again for every place of the first repeat): counting steps
+// does not bound them. Text that merely looks like one (an escaped "*" before a "+") only
+// costs the watched, slower road.
 bool mayScanInOneStep(const std::string& text) {
     for (const char* construct : {"(?=", "(?!", "(?<", "(?>", "(*", "*+", "++", "?+", "}+"}) {
         if (text.find(construct) != std::string::npos) {
             return true;
         }
     }
-    return false;
+    return unboundedRepeats(text) > 1;
 }
 
 int stopWhenLate(pcre2_callout_block*, void* deadline) {
