@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string_view>
 
 #include "common/globals.h"
@@ -11,6 +12,7 @@
 #include "files/log.h"
 #include "script/analyser.h"
 #include "script/directive.h"
+#include "script/host_script.h"
 #include "script/preprocessor.h"
 
 namespace {
@@ -152,6 +154,29 @@ bool saysNothingToSend(const RunOptions& options, const ScriptList& scripts) {
     return true;
 }
 
+// Events, rendezvous points and buffers link the targets of a script; a command list goes to
+// one target, where they would wait for nothing or for ever.
+void refuseLinksInCommandList(const RunOptions& options, const ScriptList& scripts,
+                              ScriptCheck& check) {
+    const bool listAlone = options.scriptFile.empty();
+    std::set<std::pair<int, std::string>> found;
+    for (const auto& script : scripts) {
+        for (const BodyDirective& directive : script->directives) {
+            const DirectiveKind kind = directive.entry->kind;
+            const int line = AnalysedLine(*script, directive.line);
+            if ((kind == DirectiveKind::Event || kind == DirectiveKind::WaitFor ||
+                 kind == DirectiveKind::RendezVous || kind == DirectiveKind::SaveNext) &&
+                (listAlone || static_cast<std::size_t>(line) <= options.commandLines)) {
+                found.insert({line, "*" + std::string(directive.entry->name)});
+            }
+        }
+    }
+    for (const auto& [line, name] : found) {
+        check.problems.push_back({line, name + " in a command list is not carried out: it links "
+                                               "the targets of a script, in a script file"});
+    }
+}
+
 }  // namespace
 
 bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
@@ -167,6 +192,7 @@ bool AnalyseForRun(const RunOptions& options, const std::string& openPath, Scrip
     if (saysNothingToSend(options, scripts)) {
         return false;
     }
+    refuseLinksInCommandList(options, scripts, check);
     if (options.dryRun || check.problems.empty()) {
         return check.problems.empty();
     }
