@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -32,13 +34,37 @@ bool isRedirected(DWORD which) {
     return type == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) == 0;
 }
 
-void rebind(DWORD which, const char* device, const char* mode, FILE* stream) {
+// Binds the standard stream to the console device, opened for reading and writing: a console
+// handle that cannot be read cannot be asked for its mode, and the output would be judged to go
+// to no console. The runtime's own reopening is not used: a windowed program's standard
+// streams have no descriptor, and some runtimes reopen only a stream that has one.
+void rebind(DWORD which, const wchar_t* device, int descriptor, FILE* stream) {
     if (isRedirected(which)) {
         return;
     }
-    if (std::freopen(device, mode, stream) != nullptr) {
-        std::setvbuf(stream, nullptr, _IONBF, 0);
+    const HANDLE console =
+        CreateFileW(device, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const int opened = console == INVALID_HANDLE_VALUE
+                           ? -1
+                           : _open_osfhandle(reinterpret_cast<intptr_t>(console), _O_BINARY);
+    if (opened < 0) {
+        if (console != INVALID_HANDLE_VALUE) {
+            CloseHandle(console);
+        }
+        return;
     }
+    const bool bound = _dup2(opened, descriptor) == 0;
+    _close(opened);
+    if (!bound) {
+        return;
+    }
+    if (_fileno(stream) != descriptor) {
+        stream->_file = descriptor;
+        stream->_flag = descriptor == 0 ? _IOREAD : _IOWRT;
+    }
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    SetStdHandle(which, reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)));
 }
 
 }  // namespace
@@ -62,11 +88,9 @@ void AttachParentConsole() {
         info.dwSize.Y = kLeastLines;
         SetConsoleScreenBufferSize(GetStdHandle(STD_OUTPUT_HANDLE), info.dwSize);
     }
-    // Opened for reading too: a console handle that cannot be read cannot be asked for its
-    // mode, and the output would be judged to go to no console.
-    rebind(STD_OUTPUT_HANDLE, "CONOUT$", "r+", stdout);
-    rebind(STD_INPUT_HANDLE, "CONIN$", "r", stdin);
-    rebind(STD_ERROR_HANDLE, "CONOUT$", "r+", stderr);
+    rebind(STD_OUTPUT_HANDLE, L"CONOUT$", 1, stdout);
+    rebind(STD_INPUT_HANDLE, L"CONIN$", 0, stdin);
+    rebind(STD_ERROR_HANDLE, L"CONOUT$", 2, stderr);
     std::ios::sync_with_stdio(true);
 }
 

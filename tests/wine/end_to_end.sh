@@ -86,9 +86,23 @@ failure_is_logged_in_the_all_users_folder() {
         fail "not in the log: $expected"
 }
 
+# At a cmd prompt, as the guide teaches: the program reaches the prompt's console, answers and
+# errors alike.
+output_reaches_the_console_of_start_wait() {
+    local windows_exe="Z:${EXE//\//\\}"
+    timeout 60 python3 tests/support/on_terminal.py "$WORK/console.txt" "$WINE" cmd /c \
+        "start \"\" /wait $windows_exe -V & start \"\" /wait $windows_exe --cmd=A --port=0"
+    [ $? = 1 ] || fail "the status of the refused run did not reach the prompt"
+    # What the terminal shows, without the sequences that Wine's console draws it with.
+    sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$WORK/console.txt" >"$WORK/shown.txt"
+    grep -q '^1\.0\.15' "$WORK/shown.txt" || fail "no version on the console"
+    grep -q -- '--port=0: ' "$WORK/shown.txt" || fail "no error on the console"
+}
+
 check product_is_a_static_32_bit_windowed_exe
 check tested_exe_is_static_and_windowed
 check version_reaches_a_pipe
 check failure_is_logged_in_the_all_users_folder
+check output_reaches_the_console_of_start_wait
 
 finish_checks wine-end-to-end
