@@ -29,6 +29,28 @@ std::size_t commandLines(const CHostScript& script) {
     return count;
 }
 
+// Characters, not bytes: a name may be UTF-8.
+std::size_t shownWidth(std::string_view text) {
+    std::size_t width = 0;
+    for (const char byte : text) {
+        width += (static_cast<unsigned char>(byte) & 0xC0) == 0x80 ? 0 : 1;
+    }
+    return width;
+}
+
+// The last `width` characters of `text`, marked as cut.
+std::string endOf(const std::string& text, std::size_t width) {
+    if (shownWidth(text) <= width) {
+        return text;
+    }
+    std::size_t start = text.size();
+    for (std::size_t kept = 0; start > 0 && kept + 1 < width;) {
+        --start;
+        kept += (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80 ? 0 : 1;
+    }
+    return width == 0 ? std::string() : "~" + text.substr(start);
+}
+
 }  // namespace
 
 ProgressLine::ProgressLine(const ScriptList& scripts, const LineNames& names, int attempts,
@@ -112,14 +134,15 @@ void ProgressLine::targetEnds(const CHostScript& script) {
     count.fetch_add(1, std::memory_order_relaxed);
 }
 
-std::string ProgressLine::text() const {
+std::string ProgressLine::text(std::size_t width) const {
     const std::size_t total = scripts_.size();
     const std::size_t done = succeeded_.load();
     const std::size_t failed = failed_.load();
-    std::string text = grouped(done) + "/" + grouped(total) + " done, " + grouped(failed) +
-                       " failed, " + grouped(total - std::min(total, done + failed)) +
-                       " at work; " + grouped(std::min(sent_.load(), commands_)) + " of " +
-                       grouped(commands_) + " commands";
+    const std::string counted =
+        grouped(done) + "/" + grouped(total) + " done, " + grouped(failed) + " failed";
+    const std::string whole = counted + ", " + grouped(total - std::min(total, done + failed)) +
+                              " at work; " + grouped(std::min(sent_.load(), commands_)) + " of " +
+                              grouped(commands_) + " commands";
     const CHostScript* longest = nullptr;
     long long since = 0;
     for (const auto& script : scripts_) {
@@ -129,15 +152,23 @@ std::string ProgressLine::text() const {
             since = quiet;
         }
     }
-    if (longest != nullptr) {
-        const Target& target = targets_[longest->place - 1];
-        const int line = target.line.load();
-        const std::string where = line > 0 ? names_(line) : std::string();
-        text += "; waiting: " + TargetName(*longest) + " attempt " +
-                std::to_string(target.attempt.load()) + "/" + std::to_string(attempts_) +
-                (where.empty() ? std::string() : " at " + where);
+    if (longest == nullptr) {
+        return endOf(whole, width);
     }
-    return text;
+    const Target& target = targets_[longest->place - 1];
+    const int line = target.line.load();
+    const std::string where = line > 0 ? names_(line) : std::string();
+    const std::string waiting =
+        "waiting: " + TargetName(*longest) + " attempt " + std::to_string(target.attempt.load()) +
+        "/" + std::to_string(attempts_) + (where.empty() ? std::string() : " at " + where);
+    // The waiting target is what the person looks for: the counts give way first.
+    for (const std::string* counts : {&whole, &counted}) {
+        const std::string text = *counts + "; " + EscapedControls(waiting);
+        if (shownWidth(text) <= width) {
+            return text;
+        }
+    }
+    return endOf(EscapedControls(waiting), width);
 }
 
 void ProgressLine::draw() {
@@ -146,15 +177,8 @@ void ProgressLine::draw() {
         return;
     }
     do {
-        std::string line = text();
-        const std::size_t width = static_cast<std::size_t>(StatusLineWidth());
-        if (line.size() >= width) {
-            std::size_t cut = width > 1 ? width - 1 : 0;
-            while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
-                --cut;  // not within a character
-            }
-            line.resize(cut);
-        }
-        ShowStatusLine(line);
+        // One column short of the terminal: a line that fills it would wrap on some terminals.
+        const int columns = StatusLineWidth();
+        ShowStatusLine(text(columns > 1 ? static_cast<std::size_t>(columns) - 1 : 0));
     } while (!wake_.wait_for(lock, kRedrawEvery, [this] { return stopping_; }));
 }

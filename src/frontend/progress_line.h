@@ -32,8 +32,8 @@ class ProgressLine : public RunObserver {
                     const std::string& what) override;
     void targetEnds(const CHostScript& target) override;
 
-    // The line as it stands now.
-    std::string text() const;
+    // The line as it stands now, at most `width` characters wide.
+    std::string text(std::size_t width) const;
 
   private:
     // What one target's worker tells; read by the drawing thread.

@@ -332,9 +332,10 @@ int RunTransmitter(const std::vector<std::string>& arguments, const std::string&
     RunOptions options;
     g_programPath = arguments.empty() ? std::string() : arguments[0];
     OpenLog(GetAppDataFolder());
+    // 1, as every failure: a negative status passes a batch file's "if errorlevel 1".
     if (!StartSocketLibrary()) {
         LogMessage("Error starting winsock2 socket");
-        return -2;
+        return 1;
     }
     const ParseEnd end = parseArguments(arguments, options);
     if (end == ParseEnd::UnknownOption) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """on-terminal FILE COMMAND...: runs COMMAND with standard output and standard error on one
-pseudo-terminal, as in a console window, and writes every byte the terminal got to FILE. Ends
-with COMMAND's status; a COMMAND still running after 60 s is killed."""
+pseudo-terminal, as in a console window (200 columns, or TERMINAL_COLUMNS), and writes every
+byte the terminal got to FILE. Ends with COMMAND's status; a COMMAND still running after 60 s is
+killed."""
 import fcntl
 import os
 import pty
@@ -13,7 +14,8 @@ import termios
 import time
 
 main, side = pty.openpty()
-fcntl.ioctl(side, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 200, 0, 0))  # rows, columns
+columns = int(os.environ.get("TERMINAL_COLUMNS", "200"))
+fcntl.ioctl(side, termios.TIOCSWINSZ, struct.pack("HHHH", 50, columns, 0, 0))  # rows, columns
 process = subprocess.Popen(sys.argv[2:], stdin=subprocess.DEVNULL, stdout=side, stderr=side)
 os.close(side)
 got, deadline = b"", time.time() + 60
