@@ -203,9 +203,20 @@ bool AnalyseForRun(const RunOptions& options, const std::string& openPath, Scrip
     return false;
 }
 
+namespace {
+
+// "40 targets", "1 problem", "no problem".
+std::string counted(std::size_t count, const char* what) {
+    return (count == 0 ? std::string("no") : std::to_string(count)) + " " + what +
+           (count == 1 || count == 0 ? "" : "s");
+}
+
+}  // namespace
+
 void PrintPlan(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
                const ScriptCheck& check) {
     const LineNames names(options, openPath);
+    std::size_t commands = 0;
     for (const auto& script : scripts) {
         std::printf("%s:%s\n", script->host.c_str(), script->port.c_str());
         if (check.answersRead) {
@@ -219,13 +230,19 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
                 printStep(directiveStep(*directive++, line));
             } else if (startsWith(line, "$")) {
                 printStep(templateStep(line, check, names));
+                ++commands;
             } else if (!line.empty()) {
                 printStep("send " + ShownCommand(line));
+                ++commands;
             }
         }
     }
     for (const ScriptProblem& problem : check.problems) {
         std::printf("%s\n", problemText(names, problem).c_str());
     }
+    // A long plan's end says at once whether the show may go.
+    std::printf("%s, %s, %s\n", counted(scripts.size(), "target").c_str(),
+                counted(commands, "command").c_str(),
+                counted(check.problems.size(), "problem").c_str());
     std::fflush(stdout);
 }
