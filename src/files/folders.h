@@ -39,6 +39,8 @@ std::string PathFromScriptName(const std::string& name, bool utf8Script);
 bool OthersMayRead(const std::string& path);
 // True when `path` names a folder.
 bool FolderExists(const std::string& path);
+// True when `path` names anything at all (a file, a folder, a device).
+bool FileExists(const std::string& path);
 // True when both paths name one existing file (however each is written).
 bool SameFile(const std::string& first, const std::string& second);
 // True when the file exists and belongs to another user than the one running the program

@@ -164,6 +164,11 @@ bool FolderExists(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool FileExists(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0;
+}
+
 bool SameFile(const std::string& first, const std::string& second) {
     struct stat one {};
     struct stat other {};

@@ -101,6 +101,10 @@ bool FolderExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool FileExists(const std::string& path) {
+    return GetFileAttributesW(WideText(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 namespace {
 
 bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& information) {

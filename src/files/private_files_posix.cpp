@@ -9,7 +9,8 @@
 
 std::string PreparePrivateFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        return std::string("it cannot be created (") + std::strerror(errno) + ")";
+        return errno == ENOENT ? "it cannot be made: the folder it would be in does not exist"
+                               : std::string("it cannot be made (") + std::strerror(errno) + ")";
     }
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {

@@ -46,7 +46,10 @@ std::string PreparePrivateFolder(const std::string& path) {
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     if (!CreateDirectoryW(wide.c_str(), descriptor ? &attributes : nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
-        return "it cannot be created (error " + std::to_string(GetLastError()) + ")";
+        const DWORD error = GetLastError();
+        return error == ERROR_PATH_NOT_FOUND
+                   ? "it cannot be made: the folder it would be in does not exist"
+                   : "it cannot be made (" + SystemErrorText(error) + ")";
     }
     const DWORD kind = GetFileAttributesW(wide.c_str());
     if (kind == INVALID_FILE_ATTRIBUTES || (kind & FILE_ATTRIBUTE_DIRECTORY) == 0) {

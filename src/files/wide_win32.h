@@ -37,3 +37,18 @@ inline std::string Utf8Text(const wchar_t* wide, int length = -1) {
 inline std::string Utf8Text(const std::wstring& wide) {
     return Utf8Text(wide.data(), static_cast<int>(wide.size()));
 }
+
+// The system's words for an error code, without the line end it gives them.
+inline std::string SystemErrorText(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string words = length == 0 ? std::string() : Utf8Text(text, static_cast<int>(length));
+    LocalFree(text);
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
+                              words.back() == '.')) {
+        words.pop_back();
+    }
+    return words.empty() ? "error " + std::to_string(error) : words;
+}

@@ -26,8 +26,13 @@ bool breaksLine(const std::string& value) {
 bool readSetFile(const std::string& file, const std::string& path,
                  std::vector<OutsideValue>& values) {
     std::string text;
-    if (readRawFile(path, text, kLargestSetFile) != RawRead::Done) {
-        LogMessage("--set-file=%s: cannot be read", file.c_str());
+    const RawRead read = readRawFile(path, text, kLargestSetFile);
+    if (read != RawRead::Done) {
+        const char* why = FolderExists(path)           ? "is a folder, not a file of values"
+                          : read == RawRead::TooLarge ? "is larger than a file of values can be"
+                          : FileExists(path)          ? "cannot be read"
+                                                      : "does not exist";
+        LogMessage("--set-file=%s: %s", file.c_str(), why);
         return false;
     }
     std::size_t position = 0;
