@@ -291,14 +291,20 @@ bool outputCanBeWritten(const RunOptions& options, ScriptFiles& sources, const s
         return true;
     }
     if (path == "-") {
-        if (options.checkMode != CheckMode::Back) {
-            return true;
+        if (options.checkMode == CheckMode::Back) {
+            LogMessage(
+                "%s: the default mode sends from a background copy whose standard output "
+                "nobody reads: add --check-full, or name a file",
+                named.c_str());
+            return false;
         }
-        LogMessage(
-            "%s: the default mode sends from a background copy whose standard output "
-            "nobody reads: add --check-full, or name a file",
-            named.c_str());
-        return false;
+        if (StandardOutputMissing()) {
+            LogMessage("%s: the program was given no standard output: %s would be lost; name a "
+                       "file",
+                       named.c_str(), what);
+            return false;
+        }
+        return true;
     }
     const auto separator = path.find_last_of(std::string("/") + kPathSeparator);
     const std::string folder = separator == std::string::npos ? "." : path.substr(0, separator + 1);

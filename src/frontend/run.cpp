@@ -248,12 +248,11 @@ bool analyseRun(RunOptions& options, const std::string& openPath, ScriptList& sc
     return analysed;
 }
 
-// Sends the show here or from a background copy.
-int send(RunOptions& options, const std::string& openPath,
-         const std::vector<std::string>& arguments, ScriptList& scripts) {
+// The service manager ends a background copy with the service as soon as the launch returns:
+// the show is sent here instead, and the status is the run's. Settled before the outputs are
+// judged, since standard output is there to write to.
+void settleServiceMode(RunOptions& options) {
     if (options.checkMode == CheckMode::Back && StartedAsService()) {
-        // The service manager ends a background copy with the service as soon as the launch
-        // returns: the show is sent here instead, and the status is the run's.
         LogMessage(
             "%s: started as a service: the run goes on in the foreground, as with "
             "--check-full",
@@ -261,6 +260,11 @@ int send(RunOptions& options, const std::string& openPath,
         options.checkMode = CheckMode::Full;
         options.ranAsService = true;
     }
+}
+
+// Sends the show here or from a background copy.
+int send(RunOptions& options, const std::string& openPath,
+         const std::vector<std::string>& arguments, ScriptList& scripts) {
     if (options.checkMode == CheckMode::Back) {
         return LaunchBackground(options, openPath, arguments);
     }
@@ -301,7 +305,11 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         PrintPlan(options, openPath, scripts, check);
         return analysed ? 0 : 1;
     }
-    if (!analysed || !OutputsCanBeWritten(options, openPath)) {
+    if (!analysed) {
+        return 1;
+    }
+    settleServiceMode(options);
+    if (!OutputsCanBeWritten(options, openPath)) {
         return 1;
     }
     return send(options, openPath, arguments, scripts);

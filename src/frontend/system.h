@@ -9,6 +9,9 @@ void AttachParentConsole();
 // Gives every standard stream that the caller closed the null device, so that no file or
 // socket opened later takes its place (and printed answers land in the log or on the wire).
 void KeepStandardStreamsOpen();
+// True when the caller gave the program no standard output (closed, or none at all): what is
+// written there is lost.
+bool StandardOutputMissing();
 // The platform's last error code: errno on POSIX, GetLastError() on Windows.
 int LastSystemError();
 // The name of the account the process runs as; empty when it cannot be told.

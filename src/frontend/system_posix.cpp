@@ -12,12 +12,23 @@
 
 void AttachParentConsole() {}
 
+namespace {
+
+bool g_outputMissing = false;
+
+}  // namespace
+
 void KeepStandardStreamsOpen() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) < 0) {
+            g_outputMissing = g_outputMissing || fd == 1;
             ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
         }
     }
+}
+
+bool StandardOutputMissing() {
+    return g_outputMissing;
 }
 
 int LastSystemError() {

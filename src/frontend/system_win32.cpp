@@ -99,6 +99,11 @@ void KeepStandardStreamsOpen() {
     // when they have no handle behind them, so no file opened later takes their place.
 }
 
+bool StandardOutputMissing() {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    return output == nullptr || output == INVALID_HANDLE_VALUE;
+}
+
 int LastSystemError() {
     return static_cast<int>(GetLastError());
 }
