@@ -51,6 +51,9 @@ std::string logFilePath(const std::string& folder) {
 
 void OpenLog(const std::string& folder) {
     std::string refusal;
+    if (folder.empty()) {
+        return;  // no machine-wide folder: the messages go to standard error alone
+    }
     {
         std::lock_guard<std::mutex> lock(g_logMutex);
         if (g_logFile != nullptr) {

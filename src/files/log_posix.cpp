@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "files/log.h"
@@ -29,20 +30,50 @@ int openExisting(const std::string& path) {
     return ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
 }
 
+std::string openFailure(int error) {
+    switch (error) {
+        case ENOENT:
+            return " is missing, and only the owner of its folder makes it: messages go to "
+                   "standard error only";
+        case ELOOP:
+            return " is a link: nothing is written through it";
+        case ENXIO:
+            return " is not a plain file: nothing is written to it";
+        default:
+            return " cannot be opened (" + std::string(std::strerror(error)) +
+                   "): messages go to standard error only";
+    }
+}
+
+// Whether the folder of `path` is the caller's: only its owner makes the log, so that a log
+// that went missing is never made anew by whichever user comes first, as that user's file.
+bool ownsFolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    struct stat status {};
+    return slash != std::string::npos &&
+           ::stat(path.substr(0, slash + 1).c_str(), &status) == 0 &&
+           status.st_uid == ::geteuid();
+}
+
 }  // namespace
 
 std::FILE* OpenSharedLog(const std::string& path, std::string& refusal) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const bool mayCreate = ownsFolderOf(path);
+    int fd = mayCreate
+                 ? ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666)
+                 : -1;
     const bool created = fd >= 0;
-    if (!created && errno == EEXIST) {
+    if (!created && (!mayCreate || errno == EEXIST)) {
         fd = openExisting(path);
     }
     if (fd < 0) {
+        refusal = path + openFailure(errno);
         return nullptr;
     }
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
+        refusal = path + " is not a plain file: nothing is written to it";
         return nullptr;
     }
     // Only root's log (as the package makes it) or the user's own is written: a file another
@@ -57,6 +88,8 @@ std::FILE* OpenSharedLog(const std::string& path, std::string& refusal) {
     // could make a file of the user's the log of everyone.
     if (status.st_nlink != 1 && !hardLinksProtected()) {
         ::close(fd);
+        refusal = path + " has another name, which could make another file the log: nothing is "
+                         "written to it";
         return nullptr;
     }
     if (created) {

@@ -33,10 +33,10 @@ installs_with_apt_get() {
     dpkg-query -W -f='${Status}' transmitter | grep -q 'install ok installed' || fail "not installed"
     dpkg-query -W -f='${Depends}' transmitter | grep -q 'libc6' || fail "no shlibs dependency"
     [ "$(/usr/bin/transmitter -V)" = 1.0.15 ] || fail "version"
-    # The log is root's, open to every user, and made anew so when it is rotated.
+    # The log is root's, open to every user, and emptied in place when it is rotated.
     [ "$(stat -c '%U %a' /var/lib/Orvane/Tessaly/Dudiradaroz/transmitter.log)" = "root 666" ] ||
         fail "the log is not root's with mode 666"
-    grep -q 'create 0666 root root' /etc/logrotate.d/transmitter || fail "no logrotate rule"
+    grep -q 'copytruncate' /etc/logrotate.d/transmitter || fail "no logrotate rule"
     for file in doc/transmitter/copyright doc/transmitter/changelog.Debian.gz \
         doc/transmitter/README.md doc/transmitter/guide.md doc/transmitter/samples/morning-show.qvtrx \
         doc/transmitter/stream.schema.json transmitter/ansible/transmitter.py \
