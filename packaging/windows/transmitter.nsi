@@ -203,8 +203,9 @@ Section "Uninstall"
     ; Run in place (_?=), the uninstaller cannot delete itself now: at the next start.
     Delete /REBOOTOK "$INSTDIR\uninstall.exe"
     RMDir /REBOOTOK "$INSTDIR"
+    ; Left empty once the folder above goes, at the same start when that is put off.
     ${un.GetParent} "$INSTDIR" $1
-    RMDir "$1"
+    RMDir /REBOOTOK "$1"
     RMDir /r "${START_MENU}"
     DeleteRegKey HKLM "${APP_PATHS_KEY}"
     ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "AddedToPath"
