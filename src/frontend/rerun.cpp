@@ -202,8 +202,8 @@ bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
             return false;
         }
         if (named[target.place]) {
-            LogMessage("--rerun=%s: it names %s (place %zu) twice", options.rerunNamed.c_str(),
-                       target.name->c_str(), target.place);
+            LogMessage("--rerun=%s: it names %s (place %s) twice", options.rerunNamed.c_str(),
+                       target.name->c_str(), std::to_string(target.place).c_str());
             return false;
         }
         named[target.place] = true;
