@@ -241,23 +241,14 @@ std::string EscapedControls(std::string_view text) {
 
 bool isUtf8Text(std::string_view text) {
     bool beyondAscii = false;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > text.size()) {
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t code = 0;
+        const std::size_t length = utf8Sequence(text, at, code);
+        if (length == 0) {
             return false;
         }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
         beyondAscii = beyondAscii || length > 1;
-        i += length;
+        at += length;
     }
     return beyondAscii;
 }
