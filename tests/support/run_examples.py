@@ -390,6 +390,9 @@ def main():
                 print("SKIP    %s (Linux only)" % example.name)
         examples = [e for e in examples if not e.linux_only]
     else:
+        for example in examples:
+            if example.windows_only:
+                print("SKIP    %s (Windows only)" % example.name)
         examples = [e for e in examples if not e.windows_only]
     if any(e.needs_root for e in examples) and not second_user_runs(transmitter):
         for example in examples:
