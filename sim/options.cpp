@@ -85,8 +85,9 @@ bool setPort(const std::string& value, SimOptions& options) {
     return readInt(value, options.port) && options.port <= 65535;
 }
 
-bool addRefused(const std::string& value, SimOptions& options) {
-    options.refused.push_back(value);
+template <std::vector<std::string> SimOptions::*List>
+bool addText(const std::string& value, SimOptions& options) {
+    (options.*List).push_back(value);
     return !value.empty();
 }
 
@@ -167,7 +168,12 @@ const std::vector<SimOption>& simOptions() {
         {"--refuse",
          "TEXT",
          {"answer \"*ERROR\" to commands containing TEXT (repeatable)"},
-         addRefused},
+         addText<&O::refused>},
+        {"--write-only",
+         "NAME",
+         {"answer \"*ERROR\" to the query of NAME, as a processor does for an action",
+          "(repeatable)"},
+         addText<&O::writeOnly>},
         {"--echo-password",
          "",
          {"refuse LOGIN with \"*ERROR wrong password PASSWORD\", as a careless server does"},
@@ -191,7 +197,8 @@ const std::vector<SimOption>& simOptions() {
         {"--value", "NAME=VALUE", {"value known before any command (repeatable)"}, addValue},
         {"--later",
          "NAME=VALUE,MS",
-         {"NAME reads VALUE from MS milliseconds after the connection began"},
+         {"NAME reads VALUE from MS milliseconds after the connection began",
+          "(after the server's start with --shared-values)"},
          addLaterValue},
         {"--huge-answer",
          "BYTES",

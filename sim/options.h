@@ -25,6 +25,7 @@ struct SimOptions {
     bool closeMidLine = false;         // the last line before closing goes without its line end
     long exitAfter = -1;               // the server ends once a connection has answered this many
     std::vector<std::string> refused;  // a command that contains one of these gets "*ERROR"
+    std::vector<std::string> writeOnly;  // names whose query gets "*ERROR"
     bool echoPassword = false;         // a refused LOGIN's answer repeats its password
     bool interleave = false;           // "+" and "!" lines before every answer
     bool synchronous = false;          // each answer written, blocking, before reading on

@@ -1,5 +1,7 @@
 #include "responder.h"
 
+#include <algorithm>
+
 Responder::Responder(const SimOptions& options, ValueStore& values)
     : options_(options), values_(values) {}
 
@@ -34,6 +36,7 @@ std::string Responder::answerCommand(const std::string& command) {
         // A server never repeats credentials in its answer.
         return login ? "*ERROR login refused" : "*ERROR refused: " + command;
     }
+    // Blanks at a command's end are no part of it, as on a station's server.
     std::string trimmed = command;
     while (!trimmed.empty() && trimmed.back() == ' ') {
         trimmed.pop_back();
@@ -44,11 +47,15 @@ std::string Responder::answerCommand(const std::string& command) {
         while (!trimmed.empty() && trimmed.back() == ' ') {
             trimmed.pop_back();
         }
+        const auto& writeOnly = options_.writeOnly;
+        if (std::find(writeOnly.begin(), writeOnly.end(), trimmed) != writeOnly.end()) {
+            return "*ERROR " + trimmed + " cannot be read";
+        }
         return padded(trimmed + "=" + values_.get(trimmed));
     }
-    const auto equals = command.find('=');
+    const auto equals = trimmed.find('=');
     if (equals != std::string::npos && equals > 0) {
-        values_.set(command.substr(0, equals), command.substr(equals + 1));
+        values_.set(trimmed.substr(0, equals), trimmed.substr(equals + 1));
     }
     return padded("OK");
 }
@@ -71,7 +78,7 @@ std::string Responder::padded(std::string answer) const {
 
 void Responder::applyLaterValues() {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - start_)
+                             std::chrono::steady_clock::now() - values_.startedAt())
                              .count();
     for (const SimOptions::LaterValue& later : options_.laterValues) {
         if (elapsed >= later.afterMs) {

@@ -1,7 +1,6 @@
 #pragma once
 // The answer protocol: what the server answers to one received line.
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -29,5 +28,4 @@ class Responder {
 
     const SimOptions& options_;
     ValueStore& values_;
-    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
