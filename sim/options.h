@@ -21,16 +21,17 @@ struct SimOptions {
     // commands only once that connection sent FORCEREPLY, and keeps its side open after the
     // client ended its stream.
     bool noReply = false;
-    long closeAfter = -1;              // close once this many commands are answered; -1 never
-    bool closeMidLine = false;         // the last line before closing goes without its line end
-    long exitAfter = -1;               // the server ends once a connection has answered this many
-    std::vector<std::string> refused;  // a command that contains one of these gets "*ERROR"
+    long closeAfter = -1;                // close once this many commands are answered; -1 never
+    bool closeMidLine = false;           // the last line before closing goes without its line end
+    long exitAfter = -1;                 // the server ends once a connection has answered this many
+    std::vector<std::string> refused;    // a command that contains one of these gets "*ERROR"
     std::vector<std::string> writeOnly;  // names whose query gets "*ERROR"
-    bool echoPassword = false;         // a refused LOGIN's answer repeats its password
-    bool interleave = false;           // "+" and "!" lines before every answer
-    bool synchronous = false;          // each answer written, blocking, before reading on
-    int socketBufferBytes = 0;         // SO_SNDBUF/SO_RCVBUF; 0 keeps the system's
-    bool sharedValues = false;         // values server-wide instead of per connection
+    std::vector<std::string> kept;       // names whose setting is answered OK and not stored
+    bool echoPassword = false;           // a refused LOGIN's answer repeats its password
+    bool interleave = false;             // "+" and "!" lines before every answer
+    bool synchronous = false;            // each answer written, blocking, before reading on
+    int socketBufferBytes = 0;           // SO_SNDBUF/SO_RCVBUF; 0 keeps the system's
+    bool sharedValues = false;           // values server-wide instead of per connection
     std::map<std::string, std::string> presetValues;
     // A value that a connection's queries read only from some time after it began, as a
     // processor's state reads once a preset has loaded: name, value, milliseconds.

@@ -41,7 +41,11 @@ std::string Responder::answerCommand(const std::string& command) {
     while (!trimmed.empty() && trimmed.back() == ' ') {
         trimmed.pop_back();
     }
-    if (!trimmed.empty() && trimmed.back() == '?') {
+    // NAME=VALUE sets, even when the value ends in "?" ("RDS.RT=Why?").
+    const auto equals = trimmed.find('=');
+    const bool setting =
+        equals != std::string::npos && equals > 0 && trimmed.find_first_of(" \t") > equals;
+    if (!setting && !trimmed.empty() && trimmed.back() == '?') {
         applyLaterValues();
         trimmed.pop_back();
         while (!trimmed.empty() && trimmed.back() == ' ') {
@@ -53,9 +57,10 @@ std::string Responder::answerCommand(const std::string& command) {
         }
         return padded(trimmed + "=" + values_.get(trimmed));
     }
-    const auto equals = trimmed.find('=');
-    if (equals != std::string::npos && equals > 0) {
-        values_.set(trimmed.substr(0, equals), trimmed.substr(equals + 1));
+    const std::string name = setting ? trimmed.substr(0, equals) : std::string();
+    if (setting &&
+        std::find(options_.kept.begin(), options_.kept.end(), name) == options_.kept.end()) {
+        values_.set(name, trimmed.substr(equals + 1));
     }
     return padded("OK");
 }

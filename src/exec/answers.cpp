@@ -6,12 +6,14 @@
 #include "common/strings.h"
 #include "files/log.h"
 #include "script/host_script.h"
+#include "script/read_back.h"
 
 namespace {
 
 // What a checkpoint works with: the connection and its reader, and the target.
 struct CheckContext {
     AnswerReader& answers;
+    CheckProgress& progress;
     Connection connection;
     const CHostScript& script;
     const RunSettings& settings;
@@ -83,8 +85,67 @@ AttemptResult judgeCommand(const CheckContext& context, std::string_view line, i
         context.report.scriptLine = number;
         return AttemptResult::GiveUp;
     }
-    if (endsWith(command, "?")) {
+    // What a repair sends is a setting, even when it ends in "?": its answer is no reading.
+    const bool repaired = context.settings.readBack != ReadBack::None &&
+                          ReadCommand(command).kind == CommandKind::Setting;
+    if (endsWith(command, "?") && !repaired) {
         ShowQueryAnswer(context.script, context.settings, lastAnswer, context.report);
+    }
+    return AttemptResult::Done;
+}
+
+// A repaired setting read back: put right, or it did not stick, which ends the target.
+AttemptResult judgeRepaired(const CheckContext& context, const CommandSense& sense,
+                            const std::string& has, bool same, int number) {
+    const int line = AnalysedLine(context.script, number);
+    for (SettingDifference& difference : context.report.differences) {
+        if (difference.line == line && difference.name == sense.name) {
+            difference.repaired = same;
+        }
+    }
+    if (same) {
+        return AttemptResult::Done;
+    }
+    const std::string what =
+        std::string(sense.name) + ": has " + has + ", the show sets " + std::string(sense.value);
+    LogMessage("%s: A setting did not stick (%s:%s): %s", context.name(), context.host(),
+               context.port(), what.c_str());
+    context.report.reason = "the setting did not stick: " + what;
+    context.report.scriptLine = number;
+    context.report.finalEnd = TargetOutcome::End::DidNotStick;
+    return AttemptResult::GiveUp;
+}
+
+// The answer to a compare's NAME?, compared with the setting the show has on that line; a
+// read-back that is refused, or names something else, leaves the setting not compared.
+AttemptResult judgeReadBack(const CheckContext& context, const std::string& setting, int number,
+                            std::size_t answersDue, std::string& lastAnswer) {
+    const CommandSense sense = ReadCommand(setting);
+    const std::string query = std::string(sense.name) + "?";
+    lastAnswer = context.answers.next(answersDue);
+    if (lastAnswer.empty()) {
+        return NoAnswerTo(context.script, context.settings, query, number, context.answers,
+                          context.report);
+    }
+    const int line = AnalysedLine(context.script, number);
+    std::string_view has;
+    if (!ReadBackValue(lastAnswer, sense.name, has)) {
+        context.settings.tell().judged(context.script, line, query, lastAnswer,
+                                       Verdict::NotCompared);
+        context.report.notCompared.push_back(
+            {line, ShownCommand(setting), ShownAnswer(query, lastAnswer)});
+        return AttemptResult::Done;
+    }
+    const bool same = has == sense.value;
+    context.settings.tell().judged(context.script, line, query, lastAnswer,
+                                   same ? Verdict::Same : Verdict::Differs);
+    if (context.progress.repairing) {
+        return judgeRepaired(context, sense, MaskPasswords(has), same, number);
+    }
+    if (!same) {
+        context.report.differences.push_back({std::string(sense.name), MaskPasswords(has),
+                                              std::string(sense.value), std::string(), line});
+        context.progress.differing.emplace_back(number, setting);
     }
     return AttemptResult::Done;
 }
@@ -108,7 +169,14 @@ AttemptResult takeAnswers(CheckProgress& progress, AnswersTaken taken, const Che
         await = taken == AnswersTaken::All;
         const std::size_t answersDue = progress.due.size();
         const auto [line, number] = progress.due.take();
-        const AttemptResult judged = judgeCommand(context, line, number, answersDue, lastAnswer);
+        const auto readBack = progress.readBacks.find(number);
+        AttemptResult judged = AttemptResult::Done;
+        if (readBack != progress.readBacks.end()) {
+            judged = judgeReadBack(context, readBack->second, number, answersDue, lastAnswer);
+            progress.readBacks.erase(readBack);
+        } else {
+            judged = judgeCommand(context, line, number, answersDue, lastAnswer);
+        }
         if (judged != AttemptResult::Done) {
             return judged;
         }
@@ -123,7 +191,8 @@ AttemptResult CheckAnswers(const CHostScript& script, const RunSettings& setting
                            std::string& lastAnswer, AttemptReport& report) {
     AnswerReader answers(connection, settings.limits.answerTimeoutMs, HeardBy(script, settings));
     const AttemptResult result = takeAnswers(
-        progress, taken, CheckContext{answers, connection, script, settings, report}, lastAnswer);
+        progress, taken, CheckContext{answers, progress, connection, script, settings, report},
+        lastAnswer);
     settings.tell().answersTaken(script);
     return result;
 }

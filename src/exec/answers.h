@@ -3,8 +3,11 @@
 // judges it.
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "exec/attempt_result.h"
 #include "exec/batch.h"
@@ -18,6 +21,11 @@ struct CheckProgress {
     explicit CheckProgress(std::string_view text) : due(text) {}
     AnswersDue due;
     bool greeted = false;  // the greeting and the answer to FORCEREPLY are taken
+    // A compare's settings whose read-back (NAME?) is due, by their line: the setting as filled.
+    std::map<int, std::string> readBacks;
+    // The settings found to differ, in the order of their lines, for a repair to send.
+    std::vector<std::pair<int, std::string>> differing;
+    bool repairing = false;  // the read-backs judge what a repair sent
 };
 
 enum class AnswersTaken {

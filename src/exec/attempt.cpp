@@ -12,6 +12,7 @@
 #include "script/answer_pattern.h"
 #include "script/directive.h"
 #include "script/host_script.h"
+#include "script/read_back.h"
 
 AttemptResult RunHostScript(const CHostScript& script, const RunSettings& settings,
                             AttemptReport& report) {
@@ -48,10 +49,65 @@ AttemptResult HostAttempt::run() {
         }
     }
     const AttemptResult checked = checkpoint();
+    if (checked == AttemptResult::Done && settings_.readBack == ReadBack::Repair) {
+        return repair();
+    }
     if (checked != AttemptResult::Done || checking_ || !connection_.open()) {
         return checked;
     }
     return closeBlind();
+}
+
+// On the connection the compare used: the settings that differ go out in the order of the
+// show, each with the *wait and *until lines that follow it there (they pace a processor
+// after a change), then each is read back. Nothing else is sent: an action is never repaired.
+AttemptResult HostAttempt::repair() {
+    const std::vector<std::pair<int, std::string>> differing = std::move(progress_.differing);
+    progress_.differing.clear();
+    for (const auto& [number, setting] : differing) {
+        moveToLine(number);
+        AttemptResult sent = queueCommand(setting);
+        std::string_view line;
+        while (sent == AttemptResult::Done && nextLine(line)) {
+            const BodyDirective* directive = directiveOfLine();
+            if (directive == nullptr || (directive->entry->kind != DirectiveKind::Wait &&
+                                         directive->entry->kind != DirectiveKind::Until)) {
+                break;
+            }
+            sent = checkpoint();
+            if (sent == AttemptResult::Done) {
+                sent = RunDirective(*this, *directive, std::string(line));
+            }
+            if (sent == AttemptResult::Done && answerCheck_ && nextLine(line)) {
+                sent = runUntil(startsWith(line, "$") ? FillTemplate(std::string(line), *this)
+                                                      : std::string(line));
+            }
+        }
+        if (sent != AttemptResult::Done) {
+            return sent;
+        }
+    }
+    const AttemptResult settled = checkpoint();
+    if (settled != AttemptResult::Done || differing.empty()) {
+        return settled;
+    }
+    progress_.repairing = true;
+    for (const auto& [number, setting] : differing) {
+        moveToLine(number);
+        progress_.readBacks[number] = setting;
+        queueCommand(std::string(ReadCommand(setting).name) + "?");
+    }
+    return checkpoint();
+}
+
+// Line `number` of the host script becomes the line being handled, as if just read.
+void HostAttempt::moveToLine(int number) {
+    readCursor_ = 0;
+    lineCount_ = 0;
+    nextDirective_ = 0;
+    std::string_view line;
+    while (lineCount_ < number && nextLine(line)) {
+    }
 }
 
 // Nobody reads a blind run's answers, but the run ends only once nothing the server has not
@@ -141,6 +197,9 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
     if (isDirective) {
         return RunDirective(*this, *directive, std::string(line));
     }
+    if (settings_.readBack != ReadBack::None) {
+        return compareLine(isTemplate ? FillTemplate(std::string(line), *this) : std::string(line));
+    }
     if (answerCheck_ && answerCheck_->until) {
         return runUntil(isTemplate ? FillTemplate(std::string(line), *this) : std::string(line));
     }
@@ -156,6 +215,68 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
         return afterQueued();
     }
     return queueCommand(line);
+}
+
+// A compare sends what reads and nothing that changes: a setting's read-back in its place, the
+// show's queries and LOGIN as they are; an action is listed as not compared.
+AttemptResult HostAttempt::compareLine(const std::string& command) {
+    if (command.empty()) {
+        return AttemptResult::Done;
+    }
+    const CommandSense sense = ReadCommand(command);
+    if (answerCheck_ && answerCheck_->until && sense.kind == CommandKind::Query) {
+        return untilOnce(command, sense.name);
+    }
+    if (sense.kind == CommandKind::Setting || sense.kind == CommandKind::Action) {
+        // An *expect judges the answer to a change, which a compare does not make.
+        answerCheck_.reset();
+    }
+    if (sense.kind == CommandKind::Action) {
+        report_.notCompared.push_back({line(), ShownCommand(command), std::string()});
+        return AttemptResult::Done;
+    }
+    if (sense.kind == CommandKind::Setting) {
+        progress_.readBacks[lineCount_] = command;
+        return queueCommand(std::string(sense.name) + "?");
+    }
+    return queueCommand(command);
+}
+
+// A compare waits for nothing: *until's query is asked once, and an answer that does not match
+// is a difference.
+AttemptResult HostAttempt::untilOnce(const std::string& command, std::string_view name) {
+    const AnswerCheck check = *answerCheck_;
+    answerCheck_.reset();
+    const AttemptResult before = checkpoint();
+    if (before != AttemptResult::Done) {
+        return before;
+    }
+    AnswerReader answers(connection_.get(), settings_.limits.answerTimeoutMs,
+                         HeardBy(script_, settings_));
+    batch_.add(std::string_view(command), DueAnswer{});  // answered here
+    ++report_.commandsSent;
+    const AttemptResult sent = flushCommands();
+    if (sent != AttemptResult::Done) {
+        return sent;
+    }
+    lastAnswer_ = answers.next(1);
+    if (lastAnswer_.empty()) {
+        return NoAnswerTo(script_, settings_, command, lineCount_, answers, report_);
+    }
+    std::string problem;
+    const bool matched =
+        lastAnswer_[0] != '*' &&
+        AnswerPattern(check.pattern, problem).match(lastAnswer_) == AnswerPattern::Match::Yes;
+    settings_.tell().judged(script_, line(), command, lastAnswer_,
+                            matched ? Verdict::Matched : Verdict::Differs);
+    showAnswer(lastAnswer_);
+    if (!matched) {
+        std::string_view has = lastAnswer_;
+        ReadBackValue(lastAnswer_, name, has);
+        report_.differences.push_back(
+            {std::string(name), MaskPasswords(has), std::string(), check.pattern, line()});
+    }
+    return storePendingAnswer();
 }
 
 AttemptResult HostAttempt::queueCommand(std::string_view command) {

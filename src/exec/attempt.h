@@ -48,6 +48,10 @@ class HostAttempt : public DirectiveSite {
     const BodyDirective* directiveOfLine();
     // Queues a command line as it goes out; an empty one goes out as nothing.
     AttemptResult queueCommand(std::string_view command);
+    AttemptResult compareLine(const std::string& command);
+    AttemptResult repair();
+    void moveToLine(int number);
+    AttemptResult untilOnce(const std::string& command, std::string_view name);
     // Stores a pending answer, or sends a batch that has grown large enough.
     AttemptResult afterQueued();
     AttemptResult flushCommands();

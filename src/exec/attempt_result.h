@@ -19,14 +19,23 @@ enum class AttemptResult : int {
 constexpr int ExitStatusOf(AttemptResult result) {
     return static_cast<int>(result);
 }
+// The status of a target that a compare found to differ from the show: any failure wins over it.
+constexpr int kDiffersStatus = 2;
+// The run's status as one more target's is taken in: the last failure, a difference only when
+// nothing failed.
+constexpr int WorseStatus(int status, int target) {
+    return target == 0 || (target == kDiffersStatus && status != 0) ? status : target;
+}
 
 // What an attempt tells the summary and the report besides its result.
 struct AttemptReport {
     std::string reason;  // why it failed, in a few words; empty when it did not
     int scriptLine = 0;  // the host script's line (from 1) it failed at
     std::size_t commandsSent = 0;
-    std::string address;                    // the address that connected, when one did
-    std::vector<std::string> queryAnswers;  // kept only when a report asks for them
+    std::string address;                         // the address that connected, when one did
+    std::vector<std::string> queryAnswers;       // kept only when a report asks for them
+    std::vector<SettingDifference> differences;  // found by a compare
+    std::vector<NotCompared> notCompared;
     // How the target ends when this attempt gives up: an answer refused the command, did not
     // match *expect, or *until's query never got the answer it waited for.
     TargetOutcome::End finalEnd = TargetOutcome::End::Refused;

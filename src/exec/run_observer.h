@@ -15,6 +15,17 @@ enum class Verdict {
     Refused,   // an error answer ("*..."): the target gives up
     Matched,   // *expect's or *until's pattern matched
     Mismatch,  // *expect's pattern did not match, or *until's query is still not ready
+    // A compare's read-back of a setting:
+    Same,         // the processor has the show's value
+    Differs,      // it has another
+    NotCompared,  // the read-back was refused or did not name the setting
+};
+
+// What a run does with the show's settings.
+enum class ReadBack {
+    None,     // sends the show
+    Compare,  // reads each setting back instead and compares it; changes nothing
+    Repair,   // compares, then sends the settings that differ and reads them back
 };
 
 // A run-time directive that may hold the target's worker.
@@ -73,6 +84,7 @@ class RunObserver {
 struct RunSettings {
     bool checkAnswers = true;
     bool keepAnswers = false;  // query answers are kept for the report
+    ReadBack readBack = ReadBack::None;
     RunLimits limits;
     std::string scriptName;           // the name messages begin with
     RunObserver* observer = nullptr;  // never null once the run starts

@@ -80,6 +80,8 @@ AttemptResult recordedAttempt(CHostScript& script, const RunSettings& settings, 
     outcome.commandsSent = report.commandsSent;
     outcome.address = report.address;
     outcome.queryAnswers = std::move(report.queryAnswers);
+    outcome.differences = std::move(report.differences);
+    outcome.notCompared = std::move(report.notCompared);
     endIfFinal = result == AttemptResult::GiveUp ? report.finalEnd : TargetOutcome::End::GaveUp;
     return result;
 }
@@ -94,7 +96,9 @@ void endOutcome(CHostScript& script, const RunSettings& settings, TargetOutcome:
 
 int runGuarded(CHostScript& script, const RunSettings& settings) {
     try {
-        return ExitStatusOf(HostWorkerThread(script, settings));
+        const AttemptResult result = HostWorkerThread(script, settings);
+        const bool differs = script.outcome.end == TargetOutcome::End::Differs;
+        return result == AttemptResult::Done && differs ? kDiffersStatus : ExitStatusOf(result);
     } catch (const std::exception&) {
         return ExitStatusOf(AttemptResult::Retry);  // as for a worker whose result is unknown
     }
@@ -116,7 +120,12 @@ AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings)
     for (int attempts = 1;; ++attempts) {
         result = recordedAttempt(script, settings, attempts, end);
         if (result == AttemptResult::Done) {
-            endOutcome(script, settings, TargetOutcome::End::Succeeded);
+            const auto& found = script.outcome.differences;
+            const bool differs = std::any_of(
+                found.begin(), found.end(),
+                [](const SettingDifference& difference) { return !difference.repaired; });
+            endOutcome(script, settings,
+                       differs ? TargetOutcome::End::Differs : TargetOutcome::End::Succeeded);
             return result;
         }
         if (result != AttemptResult::Retry || attempts >= settings.limits.attempts) {
@@ -230,7 +239,7 @@ int RunAtMost(ScriptList& scripts, const std::vector<int>& groups, std::size_t c
     }
     int status = 0;
     for (const std::size_t i : started) {
-        status = *workers[i].result != 0 ? *workers[i].result : status;
+        status = WorseStatus(status, *workers[i].result);
     }
     return status;
 }
@@ -252,10 +261,8 @@ int WaitForWorkers() {
     int status = 0;
     for (WorkerThread& worker : g_workerThreads) {
         JoinWorkerThread(worker.thread);
-        const int result = worker.result ? *worker.result : ExitStatusOf(AttemptResult::Retry);
-        if (result != 0) {
-            status = result;
-        }
+        status = WorseStatus(status,
+                             worker.result ? *worker.result : ExitStatusOf(AttemptResult::Retry));
     }
     g_workerThreads.clear();
     return status;

@@ -50,8 +50,7 @@ std::string openFailure(int error) {
 bool ownsFolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     struct stat status {};
-    return slash != std::string::npos &&
-           ::stat(path.substr(0, slash + 1).c_str(), &status) == 0 &&
+    return slash != std::string::npos && ::stat(path.substr(0, slash + 1).c_str(), &status) == 0 &&
            status.st_uid == ::geteuid();
 }
 
@@ -88,8 +87,9 @@ std::FILE* OpenSharedLog(const std::string& path, std::string& refusal) {
     // could make a file of the user's the log of everyone.
     if (status.st_nlink != 1 && !hardLinksProtected()) {
         ::close(fd);
-        refusal = path + " has another name, which could make another file the log: nothing is "
-                         "written to it";
+        refusal = path +
+                  " has another name, which could make another file the log: nothing is "
+                  "written to it";
         return nullptr;
     }
     if (created) {

@@ -120,6 +120,12 @@ Step applyCommandList(const std::string&, const NameValue& given, RunOptions& op
     return Step::Next;
 }
 
+template <ReadBack Mode>
+Step applyReadBack(const std::string&, const NameValue&, RunOptions& options) {
+    options.readBack = Mode;
+    return Step::Next;
+}
+
 Step applyOriginalFile(const std::string&, const NameValue& given, RunOptions& options) {
     options.originalFile = given.value;
     options.hasOriginalFile = true;
@@ -207,6 +213,16 @@ const std::vector<OptionRule>& optionRules() {
          applyFlag<&RunOptions::dryRun>,
          ToCopy::AsGiven,
          {"--dry-run : Check the script and print what each host would do; send nothing"}},
+        {"--compare",
+         nullptr,
+         applyReadBack<ReadBack::Compare>,
+         ToCopy::AsGiven,
+         {"--compare : Read every setting of the show back and say what differs; change nothing"}},
+        {"--repair",
+         nullptr,
+         applyReadBack<ReadBack::Repair>,
+         ToCopy::AsGiven,
+         {"--repair : Compare, then send only the settings that differ and read them back"}},
         {"--report",
          nullptr,
          applyPath<&RunOptions::reportPath, &RunOptions::reportNamed>,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exec/limits.h"
+#include "exec/run_observer.h"
 
 enum class CheckMode { None, Back, Full, InternalCallback };
 
@@ -27,7 +28,8 @@ struct RunOptions {
     bool install = true;
     bool encipher = false;
     bool removeFile = false;
-    bool dryRun = false;      // check and print the plan; connect to nothing
+    bool dryRun = false;                 // check and print the plan; connect to nothing
+    ReadBack readBack = ReadBack::None;  // --compare
     std::string reportPath;   // --report: where the JSON report goes ("-": standard output)
     std::string reportNamed;  // --report as given, for messages
     // --answer-timeout, --greeting-timeout, --connect-timeout, --attempts, read; a value out of

@@ -42,6 +42,10 @@ const char* OutcomeName(End end) {
             return "interrupted";
         case End::GaveUp:
             return "gave up";
+        case End::Differs:
+            return "differs";
+        case End::DidNotStick:
+            return "did not stick";
         default:
             return "not run";
     }
@@ -74,6 +78,11 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
                std::to_string(outcome.attempts.size()) +
                "; the one before failed: " + before.reason + (where.empty() ? "" : " at " + where);
     }
+    if (outcome.end == End::Differs) {
+        const std::size_t count = outcome.differences.size();
+        return TargetName(script) + " differs from the show in " + std::to_string(count) +
+               (count == 1 ? " setting" : " settings");
+    }
     if (outcome.end == End::NotStarted || outcome.attempts.empty()) {
         return TargetName(script) + " was not started: no thread could be made for its worker";
     }
@@ -84,10 +93,11 @@ std::string failureLine(const CHostScript& script, const LineNames& names) {
                "; the last failed: " + last.reason + (where.empty() ? "" : " at " + where);
     }
     if ((outcome.end == End::Refused && last.line > 0) || outcome.end == End::Mismatch ||
-        outcome.end == End::NotReady) {
+        outcome.end == End::NotReady || outcome.end == End::DidNotStick) {
         const char* what = outcome.end == End::Refused    ? " refused"
                            : outcome.end == End::Mismatch ? " did not match"
-                                                          : " not ready";
+                           : outcome.end == End::NotReady ? " not ready"
+                                                          : " did not keep a setting";
         return TargetName(script) + what + (where.empty() ? "" : " at " + where) + ": " +
                last.reason;
     }
@@ -114,6 +124,67 @@ struct DesktopNotice {
     std::string text;
 };
 
+std::string counted(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// "3 compared: 2 differ in 3 settings; 1 command not compared", and after a repair how many
+// were put right.
+std::string comparedTotals(const ScriptList& scripts, bool repaired) {
+    std::size_t differing = 0;
+    std::size_t settings = 0;
+    std::size_t putRight = 0;
+    std::size_t notCompared = 0;
+    for (const auto& script : scripts) {
+        const std::vector<SettingDifference>& found = script->outcome.differences;
+        differing += found.empty() ? 0 : 1;
+        settings += found.size();
+        notCompared += script->outcome.notCompared.size();
+        for (const SettingDifference& difference : found) {
+            putRight += difference.repaired ? 1 : 0;
+        }
+    }
+    return std::to_string(scripts.size()) +
+           " compared: " + counted(differing, "differs", "differ") + " in " +
+           counted(settings, "setting", "settings") +
+           (repaired ? ", " + std::to_string(putRight) + " put right" : std::string()) + "; " +
+           counted(notCompared, "command", "commands") + " not compared";
+}
+
+// After a repair, what each target needed.
+void logRepairs(const ScriptList& scripts) {
+    for (const auto& script : scripts) {
+        std::size_t putRight = 0;
+        for (const SettingDifference& difference : script->outcome.differences) {
+            putRight += difference.repaired ? 1 : 0;
+        }
+        if (putRight > 0) {
+            logLine(SystemLogLevel::Notice, TargetName(*script) + " needed " +
+                                                counted(putRight, "setting", "settings") +
+                                                " put right");
+        }
+    }
+}
+
+// Each setting a compare found different, at most kDifferencesShown of a target.
+void logDifferences(const TargetOutcome& outcome, const LineNames& names) {
+    constexpr std::size_t kDifferencesShown = 10;
+    const std::vector<SettingDifference>& found = outcome.differences;
+    for (std::size_t i = 0; i < found.size() && i < kDifferencesShown; ++i) {
+        const SettingDifference& difference = found[i];
+        const std::string what = difference.waitsFor.empty()
+                                     ? "the show sets " + difference.sets
+                                     : "the show waits for " + difference.waitsFor;
+        const std::string has = difference.has.empty() ? "(nothing)" : difference.has;
+        logLine(SystemLogLevel::Error, "  " + difference.name + ": has " + has + ", " + what +
+                                           " (" + names(difference.line) + ")");
+    }
+    if (found.size() > kDifferencesShown) {
+        logLine(SystemLogLevel::Error, "  and " + std::to_string(found.size() - kDifferencesShown) +
+                                           " more (see the report)");
+    }
+}
+
 DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
                          const LineNames& names) {
     std::size_t succeeded = 0;
@@ -122,8 +193,15 @@ DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
     }
     const bool background = options.checkMode == CheckMode::InternalCallback;
     const std::string all = std::to_string(scripts.size());
+    if (options.readBack == ReadBack::Repair) {
+        logRepairs(scripts);
+    }
     if (succeeded == scripts.size()) {
-        const std::string line = "all " + all + " targets succeeded";
+        const bool repaired = options.readBack == ReadBack::Repair;
+        const std::string line =
+            "all " + all + " targets succeeded" +
+            (options.readBack == ReadBack::None ? std::string()
+                                                : "; " + comparedTotals(scripts, repaired));
         if (background) {
             logLine(SystemLogLevel::Notice, line);
         } else {
@@ -140,8 +218,13 @@ DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
         if (script->outcome.end != End::Succeeded) {
             const std::string line = failureLine(*script, names);
             logLine(SystemLogLevel::Error, line);
+            logDifferences(script->outcome, names);
             failures += (failures.empty() ? "" : "\n") + EscapedControls(line);
         }
+    }
+    if (options.readBack != ReadBack::None) {
+        logLine(SystemLogLevel::Notice,
+                comparedTotals(scripts, options.readBack == ReadBack::Repair));
     }
     // The targets that failed can be sent to again from the report.
     if (!options.reportPath.empty() && options.reportPath != "-") {
@@ -164,7 +247,35 @@ std::vector<std::string> maskedAnswers(std::vector<std::string> answers) {
     return answers;
 }
 
-nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& names) {
+nlohmann::ordered_json differencesReport(const TargetOutcome& outcome, const LineNames& names) {
+    nlohmann::ordered_json found = nlohmann::ordered_json::array();
+    for (const SettingDifference& difference : outcome.differences) {
+        nlohmann::ordered_json entry = {{"name", difference.name}, {"has", difference.has}};
+        entry[difference.waitsFor.empty() ? "sets" : "waitsFor"] =
+            difference.waitsFor.empty() ? difference.sets : difference.waitsFor;
+        entry["line"] = names(difference.line);
+        if (difference.repaired) {
+            entry["repaired"] = true;
+        }
+        found.push_back(std::move(entry));
+    }
+    return found;
+}
+
+nlohmann::ordered_json notComparedReport(const TargetOutcome& outcome, const LineNames& names) {
+    nlohmann::ordered_json listed = nlohmann::ordered_json::array();
+    for (const NotCompared& command : outcome.notCompared) {
+        listed.push_back(
+            {{"line", names(command.line)},
+             {"command", command.command},
+             {"answer", command.answer.empty() ? nlohmann::ordered_json()
+                                               : nlohmann::ordered_json(command.answer)}});
+    }
+    return listed;
+}
+
+nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& names,
+                                    bool compared) {
     nlohmann::ordered_json attempts = nlohmann::ordered_json::array();
     for (const AttemptRecord& attempt : script.outcome.attempts) {
         const std::string line = attempt.line > 0 ? names(attempt.line) : std::string();
@@ -174,7 +285,7 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
              {"start", attempt.startSeconds},
              {"seconds", attempt.seconds}});
     }
-    return {
+    nlohmann::ordered_json report = {
         {"target", TargetName(script)},
         {"place", script.place},
         {"address",
@@ -183,13 +294,19 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
         {"attempts", attempts},
         {"commandsSent", script.outcome.commandsSent},
         {"answers", maskedAnswers(script.outcome.queryAnswers)}};
+    // A compare tells what it found of the settings.
+    if (compared) {
+        report["differences"] = differencesReport(script.outcome, names);
+        report["notCompared"] = notComparedReport(script.outcome, names);
+    }
+    return report;
 }
 
 bool writeReport(const RunOptions& options, const ScriptList& scripts, const LineNames& names,
                  int status) {
     nlohmann::ordered_json targets = nlohmann::ordered_json::array();
     for (const auto& script : scripts) {
-        targets.push_back(targetReport(*script, names));
+        targets.push_back(targetReport(*script, names, options.readBack != ReadBack::None));
     }
     nlohmann::ordered_json outcomes = nlohmann::ordered_json::object();
     for (const auto& script : scripts) {
@@ -299,9 +416,10 @@ bool outputCanBeWritten(const RunOptions& options, ScriptFiles& sources, const s
             return false;
         }
         if (StandardOutputMissing()) {
-            LogMessage("%s: the program was given no standard output: %s would be lost; name a "
-                       "file",
-                       named.c_str(), what);
+            LogMessage(
+                "%s: the program was given no standard output: %s would be lost; name a "
+                "file",
+                named.c_str(), what);
             return false;
         }
         return true;

@@ -28,7 +28,7 @@ bool readSetFile(const std::string& file, const std::string& path,
     std::string text;
     const RawRead read = readRawFile(path, text, kLargestSetFile);
     if (read != RawRead::Done) {
-        const char* why = FolderExists(path)           ? "is a folder, not a file of values"
+        const char* why = FolderExists(path)          ? "is a folder, not a file of values"
                           : read == RawRead::TooLarge ? "is larger than a file of values can be"
                           : FileExists(path)          ? "cannot be read"
                                                       : "does not exist";

@@ -14,6 +14,7 @@
 #include "script/directive.h"
 #include "script/host_script.h"
 #include "script/preprocessor.h"
+#include "script/read_back.h"
 
 namespace {
 
@@ -66,6 +67,20 @@ std::string directiveStep(const BodyDirective& directive, std::string_view line)
                    std::to_string(directive.until.withinMs) + " ms";
         default:
             return "pass over " + std::string(line);
+    }
+}
+
+// What a compare does with a command line of the show.
+std::string compareStep(std::string_view line) {
+    const CommandSense sense = ReadCommand(line);
+    switch (sense.kind) {
+        case CommandKind::Setting:
+            return "read " + std::string(sense.name) + "? and compare it with " +
+                   std::string(sense.value);
+        case CommandKind::Action:
+            return "not compared: " + std::string(line);
+        default:
+            return "send " + ShownCommand(line);
     }
 }
 
@@ -177,6 +192,51 @@ void refuseLinksInCommandList(const RunOptions& options, const ScriptList& scrip
     }
 }
 
+// The command line that follows body line `after` (directives and empty lines passed over),
+// and whether there is one.
+bool commandAfter(const CHostScript& script, int after, std::string_view& command) {
+    std::size_t position = 0;
+    std::string_view line;
+    auto directive = script.directives.begin();
+    for (int number = 1; nextLine(script.text, position, line); ++number) {
+        while (directive != script.directives.end() && directive->line < number) {
+            ++directive;
+        }
+        const bool isDirective = directive != script.directives.end() && directive->line == number;
+        if (number > after && !isDirective && !line.empty()) {
+            command = startsWith(line, "$") ? line.substr(1) : line;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A compare reads a setting back in its place: the buffer a *savenext fills from the setting's
+// answer would hold another answer than in the show.
+void refuseSaveNextOfSettings(const RunOptions& options, const ScriptList& scripts,
+                              ScriptCheck& check) {
+    if (options.readBack == ReadBack::None) {
+        return;
+    }
+    std::set<std::pair<int, std::string>> found;
+    for (const auto& script : scripts) {
+        for (const BodyDirective& directive : script->directives) {
+            std::string_view command;
+            if (directive.entry->kind == DirectiveKind::SaveNext &&
+                commandAfter(*script, directive.line, command) &&
+                ReadCommand(command).kind == CommandKind::Setting) {
+                found.insert({AnalysedLine(*script, directive.line), directive.value});
+            }
+        }
+    }
+    for (const auto& [line, name] : found) {
+        check.problems.push_back({line, "*savenext=" + name +
+                                            " takes the answer to a setting, which --compare "
+                                            "reads back instead: its buffer would hold another "
+                                            "answer than in the show"});
+    }
+}
+
 }  // namespace
 
 bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
@@ -193,6 +253,7 @@ bool AnalyseForRun(const RunOptions& options, const std::string& openPath, Scrip
         return false;
     }
     refuseLinksInCommandList(options, scripts, check);
+    refuseSaveNextOfSettings(options, scripts, check);
     if (options.dryRun || check.problems.empty()) {
         return check.problems.empty();
     }
@@ -232,7 +293,8 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
                 printStep(templateStep(line, check, names));
                 ++commands;
             } else if (!line.empty()) {
-                printStep("send " + ShownCommand(line));
+                printStep(options.readBack == ReadBack::None ? "send " + ShownCommand(line)
+                                                             : compareStep(line));
                 ++commands;
             }
         }

@@ -102,6 +102,12 @@ const char* VerdictName(Verdict verdict) {
             return "refused";
         case Verdict::Matched:
             return "matched";
+        case Verdict::Same:
+            return "same";
+        case Verdict::Differs:
+            return "differs";
+        case Verdict::NotCompared:
+            return "not compared";
         default:
             return "mismatch";
     }

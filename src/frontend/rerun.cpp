@@ -223,7 +223,10 @@ std::string RerunCommand(const RunOptions& options, std::size_t failed) {
             continue;
         }
         checkGiven = checkGiven || startsWith(name, "--check-");
-        again.push_back(name == "--report" ? "--rerun=" + OptionValue(argument) : argument);
+        // What a compare found is put right by a repair of the same targets.
+        again.push_back(name == "--report"    ? "--rerun=" + OptionValue(argument)
+                        : name == "--compare" ? std::string("--repair")
+                                              : argument);
     }
     // A service runs the default mode in the foreground: so does the line.
     if (options.ranAsService && !checkGiven) {

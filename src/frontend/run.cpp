@@ -93,6 +93,7 @@ RunSettings runSettings(const RunOptions& options, RunObserver& observer) {
     RunSettings settings;
     settings.checkAnswers = g_checkAnswers;
     settings.keepAnswers = g_keepAnswers;
+    settings.readBack = options.readBack;
     settings.limits = options.limits;
     settings.scriptName = g_scriptName;
     settings.observer = &observer;
@@ -128,9 +129,9 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     EndStopWatch();
     status = status < 0 ? 256 + status : status;
     const bool watched = watch.end(status, scripts);
-    status = status == 0 && !watched ? 1 : status;
+    status = WorseStatus(status, watched ? 0 : 1);
     const bool told = TellOutcome(options, openPath, scripts, status);
-    return status == 0 && !told ? 1 : status;
+    return WorseStatus(status, told ? 0 : 1);
 }
 
 // The show's digest, for a report or a rerun, then the targets the run takes and the groups they
@@ -195,6 +196,24 @@ std::vector<std::string> usersCommand(const RunOptions& options,
         command.push_back(MaskedArgument(argument));
     }
     return command;
+}
+
+// A compare reads every answer, and is looked at as it goes: it runs in the foreground, also in
+// the default mode. False after saying why it cannot run.
+bool settleReadBack(RunOptions& options) {
+    if (options.readBack == ReadBack::None) {
+        return true;
+    }
+    if (options.checkMode == CheckMode::None) {
+        LogMessage(
+            "--compare reads every setting back: it needs the answers, and --check-none "
+            "reads none");
+        return false;
+    }
+    if (options.checkMode == CheckMode::Back) {
+        options.checkMode = CheckMode::Full;
+    }
+    return true;
 }
 
 // Files named relative to the caller's folder stay there, also for a background copy; what the
@@ -286,7 +305,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (!options.hasOriginalFile) {
         g_scriptName = options.scriptFile;
     }
-    if (refusesTargetOrLimit(options) || !ReadSetFiles(options)) {
+    if (refusesTargetOrLimit(options) || !settleReadBack(options) || !ReadSetFiles(options)) {
         return 1;
     }
     settleOutputs(options, arguments);

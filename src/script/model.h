@@ -41,6 +41,25 @@ struct AttemptRecord {
     double seconds = 0;
 };
 
+// What a compare found of one setting: the processor has another value than the show sets, or
+// an *until's query has not the answer the show waits for.
+struct SettingDifference {
+    std::string name;
+    std::string has;        // the value read back
+    std::string sets;       // the show's value; empty for an *until
+    std::string waitsFor;   // the *until's pattern; empty for a setting
+    int line = 0;           // the analysed line
+    bool repaired = false;  // --repair sent the show's value, and it read back so
+};
+
+// A command a compare could not judge: an action (not sent), or a setting whose read-back was
+// refused or did not name it.
+struct NotCompared {
+    int line = 0;  // the analysed line
+    std::string command;
+    std::string answer;  // empty for an action
+};
+
 // What happened to a host script's target; written by its worker only, read once it ended.
 struct TargetOutcome {
     enum class End {
@@ -51,12 +70,17 @@ struct TargetOutcome {
         Mismatch,
         NotReady,
         NotStarted,
-        Interrupted
+        Interrupted,
+        Differs,     // a compare found settings the show would change
+        DidNotStick  // a repaired setting still read back otherwise
     } end = End::NotRun;
     std::vector<AttemptRecord> attempts;
     std::size_t commandsSent = 0;           // by the last attempt
     std::string address;                    // the address the last connection used
     std::vector<std::string> queryAnswers;  // of the last attempt, kept for a report only
+    // Of the last attempt's compare.
+    std::vector<SettingDifference> differences;
+    std::vector<NotCompared> notCompared;
     // The attempt at work, as far as its worker has told, for a run interrupted meanwhile.
     struct Live {
         bool begun = false;
