@@ -227,6 +227,14 @@ AttemptResult HostAttempt::compareLine(const std::string& command) {
     if (answerCheck_ && answerCheck_->until && sense.kind == CommandKind::Query) {
         return untilOnce(command, sense.name);
     }
+    // The show leaves a name as its last setting of it sets it: an earlier one is not read.
+    if (setAgain_.empty()) {
+        setAgain_ = SettingsSetAgain(script_);
+    }
+    if (sense.kind == CommandKind::Setting && setAgain_[static_cast<std::size_t>(lineCount_)]) {
+        answerCheck_.reset();
+        return AttemptResult::Done;
+    }
     if (sense.kind == CommandKind::Setting || sense.kind == CommandKind::Action) {
         // An *expect judges the answer to a change, which a compare does not make.
         answerCheck_.reset();

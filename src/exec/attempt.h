@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exec/answers.h"
 #include "exec/attempt_result.h"
@@ -94,4 +95,5 @@ class HostAttempt : public DirectiveSite {
         AttemptResult::Done;    // result of a check made while a send was blocked
     AnswerCount blindAnswers_;  // answers dropped unread in a blind run
     std::chrono::steady_clock::time_point connectedAt_;
+    std::vector<bool> setAgain_;  // a compare's settings that a later line of the show sets again
 };

@@ -1,6 +1,9 @@
 #include "script/read_back.h"
 
+#include <map>
+
 #include "common/shown_command.h"
+#include "common/strings.h"
 
 namespace {
 
@@ -40,4 +43,32 @@ bool ReadBackValue(std::string_view answer, std::string_view name, std::string_v
     }
     value = trimmed(answer.substr(name.size() + 1));
     return true;
+}
+
+std::vector<bool> SettingsSetAgain(const CHostScript& script) {
+    std::vector<bool> setAgain(1);
+    std::map<std::string_view, std::size_t> lastOfName;
+    std::size_t position = 0;
+    std::string_view line;
+    auto directive = script.directives.begin();
+    for (int number = 1; nextLine(script.text, position, line); ++number) {
+        setAgain.push_back(false);
+        while (directive != script.directives.end() && directive->line < number) {
+            ++directive;
+        }
+        if (directive != script.directives.end() && directive->line == number) {
+            continue;
+        }
+        const std::string_view command = startsWith(line, "$") ? line.substr(1) : line;
+        const CommandSense sense = ReadCommand(command);
+        if (sense.kind != CommandKind::Setting || sense.name.find('$') != std::string_view::npos) {
+            continue;
+        }
+        const auto [last, first] = lastOfName.emplace(sense.name, setAgain.size() - 1);
+        if (!first) {
+            setAgain[last->second] = true;
+            last->second = setAgain.size() - 1;
+        }
+    }
+    return setAgain;
 }

@@ -6,6 +6,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "script/model.h"
 
 enum class CommandKind { Setting, Query, Login, Action };
 
@@ -21,3 +24,7 @@ CommandSense ReadCommand(std::string_view command);
 // The value an answer to NAME? gives: what follows "NAME=", its blanks trimmed; false when the
 // answer does not begin so (an error answer among them).
 bool ReadBackValue(std::string_view answer, std::string_view name, std::string_view& value);
+// For each body line of the host script (from 1): whether it is a setting whose NAME the
+// script sets again on a later line, so that the show does not leave it so. A template whose
+// NAME is filled at run time is never counted.
+std::vector<bool> SettingsSetAgain(const CHostScript& script);
