@@ -81,6 +81,7 @@ AttemptResult HostAttempt::repair() {
             if (sent == AttemptResult::Done && answerCheck_ && nextLine(line)) {
                 sent = runUntil(startsWith(line, "$") ? FillTemplate(std::string(line), *this)
                                                       : std::string(line));
+                markReady(sent);
             }
         }
         if (sent != AttemptResult::Done) {
@@ -98,6 +99,16 @@ AttemptResult HostAttempt::repair() {
         queueCommand(std::string(ReadCommand(setting).name) + "?");
     }
     return checkpoint();
+}
+
+// An *until the compare found not ready, that the repair waited for until it was.
+void HostAttempt::markReady(AttemptResult waited) {
+    for (SettingDifference& difference : report_.differences) {
+        if (waited == AttemptResult::Done && !difference.waitsFor.empty() &&
+            difference.line == line()) {
+            difference.repaired = true;
+        }
+    }
 }
 
 // Line `number` of the host script becomes the line being handled, as if just read.

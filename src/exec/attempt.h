@@ -51,6 +51,7 @@ class HostAttempt : public DirectiveSite {
     AttemptResult queueCommand(std::string_view command);
     AttemptResult compareLine(const std::string& command);
     AttemptResult repair();
+    void markReady(AttemptResult waited);
     void moveToLine(int number);
     AttemptResult untilOnce(const std::string& command, std::string_view name);
     // Stores a pending answer, or sends a batch that has grown large enough.

@@ -141,7 +141,7 @@ std::string comparedTotals(const ScriptList& scripts, bool repaired) {
         settings += found.size();
         notCompared += script->outcome.notCompared.size();
         for (const SettingDifference& difference : found) {
-            putRight += difference.repaired ? 1 : 0;
+            putRight += difference.repaired && difference.waitsFor.empty() ? 1 : 0;
         }
     }
     return std::to_string(scripts.size()) +
@@ -156,7 +156,7 @@ void logRepairs(const ScriptList& scripts) {
     for (const auto& script : scripts) {
         std::size_t putRight = 0;
         for (const SettingDifference& difference : script->outcome.differences) {
-            putRight += difference.repaired ? 1 : 0;
+            putRight += difference.repaired && difference.waitsFor.empty() ? 1 : 0;
         }
         if (putRight > 0) {
             logLine(SystemLogLevel::Notice, TargetName(*script) + " needed " +
