@@ -14,8 +14,10 @@ description:
     report as the result.
   - Every answer is checked (C(--check-full)) unless I(check=none) is asked.
   - In check mode the script is only checked with C(--dry-run), and nothing is sent.
-  - C(changed) is true when commands were sent. Targets that failed fail the task with the
-    summary's lines; pass the returned I(report_path) as I(rerun) to send again to them only.
+  - C(changed) is true when commands were sent; with I(read_back=compare) never, and with
+    I(read_back=repair) when a setting was put right. Targets that failed fail the task with
+    the summary's lines; pass the returned I(report_path) as I(rerun) to send again to them
+    only.
   - Linux managed hosts only; C(transmitter) must be installed there.
 version_added: "1.0.15"
 options:
@@ -32,6 +34,12 @@ options:
   port:
     description: Target port of I(commands), and of a script that names none.
     type: str
+  read_back:
+    description: C(compare) reads every setting of the show back and reports what differs,
+      changing nothing (settings that differ do not fail the task; I(differs) says so);
+      C(repair) then sends only the settings that differ and reads them back.
+    type: str
+    choices: [compare, repair]
   check:
     description: C(full) reads and judges every answer; C(none) sends blind.
     type: str
@@ -107,6 +115,10 @@ stdout:
   description: What transmitter printed (the answers to queries, or the plan in check mode).
   returned: always
   type: str
+differs:
+  description: With I(read_back), whether a target holds a setting otherwise than the show.
+  returned: always
+  type: bool
 summary:
   description: The summary's lines, without their time stamps.
   returned: always
@@ -129,6 +141,8 @@ def command_line(module, report, values_file):
     argv = [params['executable']]
     argv.append('--dry-run' if module.check_mode else
                 '--check-none' if params['check'] == 'none' else '--check-full')
+    if params['read_back']:
+        argv.append('--' + params['read_back'])
     for name in ('host', 'port'):
         if params[name]:
             argv.append('--%s=%s' % (name, params[name]))
@@ -163,6 +177,7 @@ def main():
         argument_spec=dict(
             script=dict(type='path'), commands=dict(type='raw'), host=dict(type='str'),
             port=dict(type='str'), check=dict(type='str', choices=['full', 'none'], default='full'),
+            read_back=dict(type='str', choices=['compare', 'repair']),
             values=dict(type='dict', no_log=True), report=dict(type='path'),
             rerun=dict(type='path'), limit=dict(type='list', elements='str'),
             max_parallel=dict(type='int'), attempts=dict(type='int'),
@@ -180,14 +195,20 @@ def main():
         if values_file:
             os.remove(values_file)
     summary = [STAMP.sub('', line) for line in stderr.splitlines()]
-    result = dict(rc=rc, stdout=stdout, summary=summary, changed=False)
+    read_back = params['read_back']
+    result = dict(rc=rc, stdout=stdout, summary=summary, changed=False, differs=rc == 2)
     if report and os.path.getsize(report) > 0:
         with open(report) as written:
             result['report'] = json.load(written)
         result['report_path'] = report
-        result['changed'] = any(target['commandsSent'] > 0
-                                for target in result['report']['targets'])
-    if rc != 0:
+        targets = result['report']['targets']
+        # A compare changes nothing; a repair changed what it put right.
+        if read_back == 'repair':
+            result['changed'] = any(difference.get('repaired', False)
+                                    for target in targets for difference in target['differences'])
+        elif read_back is None:
+            result['changed'] = any(target['commandsSent'] > 0 for target in targets)
+    if rc != 0 and not (rc == 2 and read_back == 'compare'):
         module.fail_json(msg='\n'.join(summary) or 'transmitter ended with status %d' % rc,
                          **result)
     module.exit_json(**result)
