@@ -39,6 +39,8 @@ struct RunOptions {
     bool label = false;           // --label: every printed answer begins with its target
     std::string streamPath;       // --stream: where the run's records go ("-": standard output)
     std::string streamNamed;      // --stream as given, for messages
+    std::string metricsPath;      // --metrics: the run for a metrics collector
+    std::string metricsNamed;     // --metrics as given, for messages
     std::string transcriptDir;    // --transcript: a folder for one transcript per target
     std::string transcriptNamed;  // --transcript as given, for messages
     bool progress = true;         // false: --no-progress

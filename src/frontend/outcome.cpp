@@ -18,6 +18,7 @@
 #include "frontend/clock_text.h"
 #include "frontend/help.h"
 #include "frontend/listeners.h"
+#include "frontend/metrics.h"
 #include "frontend/preflight.h"
 #include "frontend/rerun.h"
 #include "frontend/system.h"
@@ -347,7 +348,8 @@ bool TellOutcome(const RunOptions& options, const std::string& openPath, const S
     const LineNames names(options, openPath);
     const DesktopNotice notice = logSummary(options, scripts, names);
     const bool reported =
-        options.reportPath.empty() || writeReport(options, scripts, names, status);
+        (options.reportPath.empty() || writeReport(options, scripts, names, status)) &&
+        WriteMetrics(options, scripts, status);
     // Told once the summary and the report are written, and never waited for: a copy stopped
     // while the notice shows has lost nothing.
     if (!notice.title.empty()) {
@@ -455,8 +457,14 @@ bool OutputsCanBeWritten(const RunOptions& options, const std::string& openPath)
                    options.streamPath == "-" ? "place for one of them" : "file");
         return false;
     }
+    const std::string metrics = "--metrics=" + options.metricsNamed;
+    if (options.metricsPath == "-") {
+        LogMessage("%s: the metrics go to a file a collector reads: name one", metrics.c_str());
+        return false;
+    }
     ScriptFiles files(openPath);
     return outputCanBeWritten(options, files, options.reportPath, report, "the report") &&
            outputCanBeWritten(options, files, options.streamPath, stream, "the stream") &&
+           outputCanBeWritten(options, files, options.metricsPath, metrics, "the metrics") &&
            TranscriptFolderCanBeUsed(options);
 }

@@ -223,6 +223,7 @@ void settleOutputs(RunOptions& options, const std::vector<std::string>& argument
     options.reportPath = InCallerFolder(options, options.reportPath);
     options.streamPath = InCallerFolder(options, options.streamPath);
     options.transcriptDir = InCallerFolder(options, options.transcriptDir);
+    options.metricsPath = InCallerFolder(options, options.metricsPath);
     options.rerunPath = InCallerFolder(options, options.rerunPath);
     options.userArguments = usersCommand(options, arguments);
     g_keepAnswers = !options.reportPath.empty();
