@@ -311,7 +311,33 @@ AttemptResult HostAttempt::afterQueued() {
     if (pendingBuffer_ != nullptr || answerCheck_) {
         return checkAnswered();
     }
+    if (settings_.stepwise && checking_) {
+        return stepAnswered();
+    }
     return batch_.bytes().size() >= kCommandBatchBytes ? flushCommands() : AttemptResult::Done;
+}
+
+// Stepwise, a command's answer is judged before the next goes out: a refusal ends the target
+// with nothing after it sent, and says how far the show went.
+AttemptResult HostAttempt::stepAnswered() {
+    const AttemptResult checked = checkpoint();
+    if (checked == AttemptResult::GiveUp && report_.finalEnd == TargetOutcome::End::Refused) {
+        std::size_t commands = 0;
+        std::size_t position = 0;
+        std::string_view line;
+        auto directive = script_.directives.begin();
+        for (int number = 1; ::nextLine(text_, position, line); ++number) {
+            while (directive != script_.directives.end() && directive->line < number) {
+                ++directive;
+            }
+            const bool isDirective =
+                directive != script_.directives.end() && directive->line == number;
+            commands += !isDirective && !line.empty() ? 1 : 0;
+        }
+        report_.reason += "; " + std::to_string(report_.commandsSent) + " of " +
+                          std::to_string(commands) + " commands went out, none after it";
+    }
+    return checked;
 }
 
 // Sends the command the pending checks are about and reads its answer, then judges it

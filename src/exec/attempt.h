@@ -56,6 +56,7 @@ class HostAttempt : public DirectiveSite {
     AttemptResult untilOnce(const std::string& command, std::string_view name);
     // Stores a pending answer, or sends a batch that has grown large enough.
     AttemptResult afterQueued();
+    AttemptResult stepAnswered();
     AttemptResult flushCommands();
     AttemptResult storePendingAnswer();
     // After the command the pending checks are about: its answer read and judged.

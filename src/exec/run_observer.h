@@ -85,6 +85,7 @@ struct RunSettings {
     bool checkAnswers = true;
     bool keepAnswers = false;  // query answers are kept for the report
     ReadBack readBack = ReadBack::None;
+    bool stepwise = false;  // each command waits for its answer before the next goes out
     RunLimits limits;
     std::string scriptName;           // the name messages begin with
     RunObserver* observer = nullptr;  // never null once the run starts

@@ -30,6 +30,7 @@ struct RunOptions {
     bool removeFile = false;
     bool dryRun = false;                 // check and print the plan; connect to nothing
     ReadBack readBack = ReadBack::None;  // --compare
+    bool stepwise = false;               // --stepwise
     std::string reportPath;   // --report: where the JSON report goes ("-": standard output)
     std::string reportNamed;  // --report as given, for messages
     // --answer-timeout, --greeting-timeout, --connect-timeout, --attempts, read; a value out of

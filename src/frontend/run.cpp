@@ -94,6 +94,7 @@ RunSettings runSettings(const RunOptions& options, RunObserver& observer) {
     settings.checkAnswers = g_checkAnswers;
     settings.keepAnswers = g_keepAnswers;
     settings.readBack = options.readBack;
+    settings.stepwise = options.stepwise;
     settings.limits = options.limits;
     settings.scriptName = g_scriptName;
     settings.observer = &observer;
@@ -201,6 +202,10 @@ std::vector<std::string> usersCommand(const RunOptions& options,
 // A compare reads every answer, and is looked at as it goes: it runs in the foreground, also in
 // the default mode. False after saying why it cannot run.
 bool settleReadBack(RunOptions& options) {
+    if (options.stepwise && options.checkMode == CheckMode::None) {
+        LogMessage("--stepwise waits for each answer, and --check-none reads none");
+        return false;
+    }
     if (options.readBack == ReadBack::None) {
         return true;
     }
