@@ -347,9 +347,10 @@ bool TellOutcome(const RunOptions& options, const std::string& openPath, const S
                  int status) {
     const LineNames names(options, openPath);
     const DesktopNotice notice = logSummary(options, scripts, names);
-    const bool reported =
-        (options.reportPath.empty() || writeReport(options, scripts, names, status)) &&
-        WriteMetrics(options, scripts, status);
+    // The metrics are written also when the report cannot be: a collector still learns of it.
+    const bool reportWritten =
+        options.reportPath.empty() || writeReport(options, scripts, names, status);
+    const bool reported = WriteMetrics(options, scripts, status) && reportWritten;
     // Told once the summary and the report are written, and never waited for: a copy stopped
     // while the notice shows has lost nothing.
     if (!notice.title.empty()) {
