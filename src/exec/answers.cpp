@@ -145,7 +145,7 @@ AttemptResult judgeReadBack(const CheckContext& context, const std::string& sett
     if (!same) {
         context.report.differences.push_back({std::string(sense.name), MaskPasswords(has),
                                               std::string(sense.value), std::string(), line});
-        context.progress.differing.emplace_back(number, setting);
+        context.progress.differing.push_back({number, setting, lastAnswer});
     }
     return AttemptResult::Done;
 }

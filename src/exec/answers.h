@@ -24,7 +24,12 @@ struct CheckProgress {
     // A compare's settings whose read-back (NAME?) is due, by their line: the setting as filled.
     std::map<int, std::string> readBacks;
     // The settings found to differ, in the order of their lines, for a repair to send.
-    std::vector<std::pair<int, std::string>> differing;
+    struct Differing {
+        int line = 0;
+        std::string setting;
+        std::string had;  // the answer its read-back had
+    };
+    std::vector<Differing> differing;
     bool repairing = false;  // the read-backs judge what a repair sent
 };
 

@@ -62,9 +62,20 @@ AttemptResult HostAttempt::run() {
 // show, each with the *wait and *until lines that follow it there (they pace a processor
 // after a change), then each is read back. Nothing else is sent: an action is never repaired.
 AttemptResult HostAttempt::repair() {
-    const std::vector<std::pair<int, std::string>> differing = std::move(progress_.differing);
+    const std::vector<CheckProgress::Differing> differing = std::move(progress_.differing);
     progress_.differing.clear();
-    for (const auto& [number, setting] : differing) {
+    if (settings_.undo != nullptr && !differing.empty() && !settings_.undo->hasBlock(script_)) {
+        std::vector<OldValue> values;
+        for (auto setting = differing.rbegin(); setting != differing.rend(); ++setting) {
+            values.push_back(
+                OldValueOf(std::string(ReadCommand(setting->setting).name), setting->had));
+        }
+        const AttemptResult kept = writeUndoBlock(values);
+        if (kept != AttemptResult::Done) {
+            return kept;
+        }
+    }
+    for (const auto& [number, setting, had] : differing) {
         moveToLine(number);
         AttemptResult sent = queueCommand(setting);
         std::string_view line;
@@ -93,7 +104,7 @@ AttemptResult HostAttempt::repair() {
         return settled;
     }
     progress_.repairing = true;
-    for (const auto& [number, setting] : differing) {
+    for (const auto& [number, setting, had] : differing) {
         moveToLine(number);
         progress_.readBacks[number] = setting;
         queueCommand(std::string(ReadCommand(setting).name) + "?");
@@ -208,6 +219,13 @@ AttemptResult HostAttempt::handleLine(std::string_view line) {
     if (isDirective) {
         return RunDirective(*this, *directive, std::string(line));
     }
+    if (settings_.undo != nullptr && settings_.readBack == ReadBack::None && !undoKept_ &&
+        ChangesTarget(line)) {
+        const AttemptResult kept = keepOldValues();
+        if (kept != AttemptResult::Done) {
+            return kept;
+        }
+    }
     if (settings_.readBack != ReadBack::None) {
         return compareLine(isTemplate ? FillTemplate(std::string(line), *this) : std::string(line));
     }
@@ -298,6 +316,63 @@ AttemptResult HostAttempt::untilOnce(const std::string& command, std::string_vie
     return storePendingAnswer();
 }
 
+// Before the first change a target receives under --undo, once the LOGIN is answered: every
+// NAME its script sets is read, and the old values are on the disk before anything changes.
+AttemptResult HostAttempt::keepOldValues() {
+    undoKept_ = true;
+    if (settings_.undo->hasBlock(script_)) {
+        return AttemptResult::Done;
+    }
+    const AttemptResult loggedIn = checkpoint();
+    if (loggedIn != AttemptResult::Done) {
+        return loggedIn;
+    }
+    const std::vector<std::string> names = SettingNames(script_, [this](std::string_view name) {
+        return FillTemplate("$" + std::string(name), *this);
+    });
+    std::vector<OldValue> values;
+    // A part at a time, its answers read before the next goes out: a server that stops reading
+    // while its answers wait never holds the send.
+    constexpr std::size_t kReadsAtOnce = 256;
+    for (std::size_t first = 0; first < names.size(); first += kReadsAtOnce) {
+        const std::size_t end = std::min(names.size(), first + kReadsAtOnce);
+        AnswerReader answers(connection_.get(), settings_.limits.answerTimeoutMs,
+                             HeardBy(script_, settings_));
+        for (std::size_t i = first; i < end; ++i) {
+            batch_.add(names[i] + "?", DueAnswer{});  // answered here
+        }
+        report_.commandsSent += end - first;
+        undoReads_ += end - first;
+        const AttemptResult sent = flushCommands();
+        if (sent != AttemptResult::Done) {
+            return sent;
+        }
+        for (std::size_t i = first; i < end; ++i) {
+            const std::string answer = answers.next(end - i);
+            if (answer.empty()) {
+                return NoAnswerTo(script_, settings_, names[i] + "?", lineCount_, answers, report_);
+            }
+            values.push_back(OldValueOf(names[i], answer));
+        }
+    }
+    std::reverse(values.begin(), values.end());
+    return writeUndoBlock(values);
+}
+
+AttemptResult HostAttempt::writeUndoBlock(const std::vector<OldValue>& values) {
+    if (settings_.undo->addBlock(script_, LoginLineOf(script_), values)) {
+        return AttemptResult::Done;
+    }
+    LogMessage(
+        "%s: The old values of %s:%s could not be written to the undo file: nothing is "
+        "changed there",
+        name(), script_.host.c_str(), script_.port.c_str());
+    report_.reason = "its old values could not be written to the undo file: nothing was changed";
+    report_.scriptLine = lineCount_;
+    report_.finalEnd = TargetOutcome::End::GaveUp;
+    return AttemptResult::GiveUp;
+}
+
 AttemptResult HostAttempt::queueCommand(std::string_view command) {
     if (command.empty()) {
         return AttemptResult::Done;  // nothing goes out, so no answer is due either
@@ -323,18 +398,8 @@ AttemptResult HostAttempt::stepAnswered() {
     const AttemptResult checked = checkpoint();
     if (checked == AttemptResult::GiveUp && report_.finalEnd == TargetOutcome::End::Refused) {
         std::size_t commands = 0;
-        std::size_t position = 0;
-        std::string_view line;
-        auto directive = script_.directives.begin();
-        for (int number = 1; ::nextLine(text_, position, line); ++number) {
-            while (directive != script_.directives.end() && directive->line < number) {
-                ++directive;
-            }
-            const bool isDirective =
-                directive != script_.directives.end() && directive->line == number;
-            commands += !isDirective && !line.empty() ? 1 : 0;
-        }
-        report_.reason += "; " + std::to_string(report_.commandsSent) + " of " +
+        ForEachCommandLine(script_, [&commands](int, std::string_view) { ++commands; });
+        report_.reason += "; " + std::to_string(report_.commandsSent - undoReads_) + " of " +
                           std::to_string(commands) + " commands went out, none after it";
     }
     return checked;

@@ -50,6 +50,8 @@ class HostAttempt : public DirectiveSite {
     // Queues a command line as it goes out; an empty one goes out as nothing.
     AttemptResult queueCommand(std::string_view command);
     AttemptResult compareLine(const std::string& command);
+    AttemptResult keepOldValues();
+    AttemptResult writeUndoBlock(const std::vector<OldValue>& values);
     AttemptResult repair();
     void markReady(AttemptResult waited);
     void moveToLine(int number);
@@ -97,5 +99,7 @@ class HostAttempt : public DirectiveSite {
         AttemptResult::Done;    // result of a check made while a send was blocked
     AnswerCount blindAnswers_;  // answers dropped unread in a blind run
     std::chrono::steady_clock::time_point connectedAt_;
+    bool undoKept_ = false;       // the old values are kept, or need not be
+    std::size_t undoReads_ = 0;   // queries sent for the undo, not the show's
     std::vector<bool> setAgain_;  // a compare's settings that a later line of the show sets again
 };

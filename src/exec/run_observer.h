@@ -8,6 +8,7 @@
 #include "exec/attempt_result.h"
 #include "exec/limits.h"
 #include "script/model.h"
+#include "script/read_back.h"
 
 // How an answer read from a server was judged.
 enum class Verdict {
@@ -80,6 +81,20 @@ class RunObserver {
     virtual void targetEnds(const CHostScript& target) { (void)target; }
 };
 
+// Where a run that keeps a way back (--undo) writes each target's old values before the first
+// change the target receives. Shared by the workers: it guards itself.
+class UndoBook {
+  public:
+    virtual ~UndoBook() = default;
+    // A target's old values are read once, by its first attempt that gets that far: a retry
+    // would read the show's own values.
+    virtual bool hasBlock(const CHostScript& target) = 0;
+    // Writes the target's block whole: its LOGIN line (as the script holds it) and its old
+    // values in the order to put them back. False when it could not be written.
+    virtual bool addBlock(const CHostScript& target, const std::string& loginLine,
+                          const std::vector<OldValue>& values) = 0;
+};
+
 // What every worker of one run shares, set before the first starts and never changed.
 struct RunSettings {
     bool checkAnswers = true;
@@ -89,6 +104,7 @@ struct RunSettings {
     RunLimits limits;
     std::string scriptName;           // the name messages begin with
     RunObserver* observer = nullptr;  // never null once the run starts
+    UndoBook* undo = nullptr;         // with --undo
 
     RunObserver& tell() const { return *observer; }
 };

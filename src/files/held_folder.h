@@ -22,6 +22,8 @@ class HeldFolder {
     // user's of that name is removed first, another user's stays and is refused. Null when it
     // cannot be made.
     std::FILE* create(const std::string& name) const;
+    // The same, but null when anything stands there already: nothing is written over.
+    std::FILE* createNew(const std::string& name) const;
     // Opens the file `name` that create made, to add to it; null when what stands there is not
     // a file of this user's.
     std::FILE* append(const std::string& name) const;

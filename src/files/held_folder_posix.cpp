@@ -68,6 +68,12 @@ std::FILE* HeldFolder::create(const std::string& name) const {
         "wb");
 }
 
+std::FILE* HeldFolder::createNew(const std::string& name) const {
+    return ownFileStream(::openat(static_cast<int>(handle_), name.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600),
+                         "wb");
+}
+
 std::FILE* HeldFolder::append(const std::string& name) const {
     // Never a FIFO that would wait for a reader.
     const int fd = ::openat(static_cast<int>(handle_), name.c_str(),

@@ -111,6 +111,15 @@ std::FILE* HeldFolder::create(const std::string& name) const {
     return CreatePrivateFile(path, false);
 }
 
+// The folder grants this user alone: nobody else can make the name between the look and the
+// making.
+std::FILE* HeldFolder::createNew(const std::string& name) const {
+    const std::string path = fileIn(path_, name);
+    return GetFileAttributesW(WideText(path).c_str()) == INVALID_FILE_ATTRIBUTES
+               ? CreatePrivateFile(path, false)
+               : nullptr;
+}
+
 std::FILE* HeldFolder::append(const std::string& name) const {
     const std::string path = fileIn(path_, name);
     return OwnedHere(WideText(path)) ? CreatePrivateFile(path, true) : nullptr;

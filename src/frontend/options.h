@@ -44,6 +44,8 @@ struct RunOptions {
     std::string metricsNamed;     // --metrics as given, for messages
     std::string transcriptDir;    // --transcript: a folder for one transcript per target
     std::string transcriptNamed;  // --transcript as given, for messages
+    std::string undoDir;          // --undo: a folder for the old values of what the run changes
+    std::string undoNamed;        // --undo as given, for messages
     bool progress = true;         // false: --no-progress
     std::vector<std::string> chosenTargets;  // --limit: the targets to run, as written
     int maxParallel = 0;                     // --max-parallel: targets at work at once; 0 all

@@ -344,9 +344,12 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
 }  // namespace
 
 bool TellOutcome(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
-                 int status) {
+                 int status, const std::vector<std::string>& afterwords) {
     const LineNames names(options, openPath);
     const DesktopNotice notice = logSummary(options, scripts, names);
+    for (const std::string& line : afterwords) {
+        logLine(SystemLogLevel::Notice, line);
+    }
     // The metrics are written also when the report cannot be: a collector still learns of it.
     const bool reportWritten =
         options.reportPath.empty() || writeReport(options, scripts, names, status);
@@ -360,7 +363,8 @@ bool TellOutcome(const RunOptions& options, const std::string& openPath, const S
 }
 
 void TellInterruptedOutcome(const RunOptions& options, const std::string& openPath,
-                            const ScriptList& scripts, int status) {
+                            const ScriptList& scripts, int status,
+                            const std::vector<std::string>& afterwords) {
     ReadOutcomesLocked([&] {
         for (const auto& script : scripts) {
             TargetOutcome& outcome = script->outcome;
@@ -377,7 +381,7 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
                 outcome.queryAnswers = outcome.live.queryAnswers;
             }
         }
-        TellOutcome(options, openPath, scripts, status);
+        TellOutcome(options, openPath, scripts, status, afterwords);
     });
     std::fflush(stdout);
 }

@@ -84,6 +84,16 @@ std::string compareStep(std::string_view line) {
     }
 }
 
+// Before a target's first change, --undo reads what its script sets.
+std::string undoStep(const CHostScript& script) {
+    std::string step = "read for the undo:";
+    for (const std::string& name :
+         SettingNames(script, [](std::string_view name) { return std::string(name); })) {
+        step += " " + name + "?";
+    }
+    return step;
+}
+
 void printStep(const std::string& step) {
     std::printf("  %s\n", step.c_str());
 }
@@ -237,6 +247,40 @@ void refuseSaveNextOfSettings(const RunOptions& options, const ScriptList& scrip
     }
 }
 
+// --undo reads a target's old values before its first change: a NAME that another host's
+// answer fills is not known then.
+void refuseNamesFilledLater(const RunOptions& options, const ScriptList& scripts,
+                            ScriptCheck& check) {
+    if (options.undoDir.empty()) {
+        return;
+    }
+    std::set<std::string> filledLater;
+    for (const LineFact& fact : check.facts) {
+        if (fact.kind == FactKind::SaveNext) {
+            filledLater.insert(fact.name);
+        }
+    }
+    std::set<std::pair<int, std::string>> found;
+    for (const auto& script : scripts) {
+        ForEachCommandLine(*script, [&](int number, std::string_view line) {
+            if (!startsWith(line, "$")) {
+                return;
+            }
+            for (const std::string& name : templateBuffers(line.substr(0, line.find('=')))) {
+                if (filledLater.count(name) != 0) {
+                    found.insert({AnalysedLine(*script, number), name});
+                }
+            }
+        });
+    }
+    for (const auto& [line, name] : found) {
+        check.problems.push_back(
+            {line, "--undo: the NAME this line sets is filled from buffer " + name +
+                       " while the run goes on (*savenext): its old value cannot be read "
+                       "before the change"});
+    }
+}
+
 }  // namespace
 
 bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
@@ -254,6 +298,7 @@ bool AnalyseForRun(const RunOptions& options, const std::string& openPath, Scrip
     }
     refuseLinksInCommandList(options, scripts, check);
     refuseSaveNextOfSettings(options, scripts, check);
+    refuseNamesFilledLater(options, scripts, check);
     if (options.dryRun || check.problems.empty()) {
         return check.problems.empty();
     }
@@ -286,7 +331,14 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
         std::size_t position = 0;
         std::string_view line;
         auto directive = script->directives.begin();
+        bool undoRead = options.undoDir.empty();
         for (int number = 1; nextLine(script->text, position, line); ++number) {
+            if (!undoRead && options.readBack == ReadBack::None && !line.empty() &&
+                (directive == script->directives.end() || directive->line != number) &&
+                ChangesTarget(line)) {
+                printStep(undoStep(*script));
+                undoRead = true;
+            }
             if (directive != script->directives.end() && directive->line == number) {
                 printStep(directiveStep(*directive++, line));
             } else if (startsWith(line, "$")) {
@@ -297,6 +349,9 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
                                                              : compareStep(line));
                 ++commands;
             }
+        }
+        if (!options.undoDir.empty() && options.readBack == ReadBack::Repair) {
+            printStep("keep the old value of each setting put right for the undo");
         }
     }
     for (const ScriptProblem& problem : check.problems) {

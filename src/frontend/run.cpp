@@ -1,5 +1,6 @@
 #include "frontend/run.h"
 
+#include <chrono>
 #include <cstdint>
 #include <limits>
 
@@ -23,6 +24,7 @@
 #include "frontend/spawn.h"
 #include "frontend/system.h"
 #include "frontend/target_choice.h"
+#include "frontend/undo_file.h"
 #include "net/socket.h"
 #include "register/registration.h"
 #include "script/analyser.h"
@@ -111,10 +113,20 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     if (!watch.begin(scripts)) {
         return 1;
     }
-    const RunSettings settings = runSettings(options, watch.observer());
-    WatchForStop([&options, &openPath, &scripts, &watch](int stopStatus) {
+    RunSettings settings = runSettings(options, watch.observer());
+    UndoFile undo;
+    if (!options.undoDir.empty()) {
+        if (!undo.open(options, std::chrono::system_clock::to_time_t(RunStartedAt()))) {
+            return 1;
+        }
+        settings.undo = &undo;
+    }
+    const auto undoLines = [&options, &undo] {
+        return options.undoDir.empty() ? std::vector<std::string>() : undo.summaryLines();
+    };
+    WatchForStop([&options, &openPath, &scripts, &watch, &undoLines](int stopStatus) {
         watch.hideProgress();
-        TellInterruptedOutcome(options, openPath, scripts, stopStatus);
+        TellInterruptedOutcome(options, openPath, scripts, stopStatus, undoLines());
         watch.end(stopStatus, scripts);
     });
     int status = 0;
@@ -131,7 +143,7 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     status = status < 0 ? 256 + status : status;
     const bool watched = watch.end(status, scripts);
     status = WorseStatus(status, watched ? 0 : 1);
-    const bool told = TellOutcome(options, openPath, scripts, status);
+    const bool told = TellOutcome(options, openPath, scripts, status, undoLines());
     return WorseStatus(status, told ? 0 : 1);
 }
 
@@ -206,6 +218,18 @@ bool settleReadBack(RunOptions& options) {
         LogMessage("--stepwise waits for each answer, and --check-none reads none");
         return false;
     }
+    if (!options.undoDir.empty() && options.readBack == ReadBack::Compare) {
+        LogMessage(
+            "--undo keeps the old values of what the run changes, and --compare changes "
+            "nothing: give --undo to --repair or to the send");
+        return false;
+    }
+    if (!options.undoDir.empty() && options.checkMode == CheckMode::None) {
+        LogMessage(
+            "--undo reads the old values before changing them, and --check-none reads no "
+            "answer");
+        return false;
+    }
     if (options.readBack == ReadBack::None) {
         return true;
     }
@@ -229,6 +253,7 @@ void settleOutputs(RunOptions& options, const std::vector<std::string>& argument
     options.streamPath = InCallerFolder(options, options.streamPath);
     options.transcriptDir = InCallerFolder(options, options.transcriptDir);
     options.metricsPath = InCallerFolder(options, options.metricsPath);
+    options.undoDir = InCallerFolder(options, options.undoDir);
     options.rerunPath = InCallerFolder(options, options.rerunPath);
     options.userArguments = usersCommand(options, arguments);
     g_keepAnswers = !options.reportPath.empty();

@@ -4,6 +4,7 @@
 // query, sent as it is; a LOGIN, sent as it is; and an action (PRESET.SAVE), which is not
 // compared and not sent.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,3 +29,30 @@ bool ReadBackValue(std::string_view answer, std::string_view name, std::string_v
 // script sets again on a later line, so that the show does not leave it so. A template whose
 // NAME is filled at run time is never counted.
 std::vector<bool> SettingsSetAgain(const CHostScript& script);
+
+// Calls `visit` with each command line of the host script (directives and empty lines passed
+// over), as the script holds it ("$" of a template included), and its number from 1.
+void ForEachCommandLine(const CHostScript& script,
+                        const std::function<void(int, std::string_view)>& visit);
+// What a command line of the script is, a template read without its "$" and unfilled.
+CommandSense ReadScriptLine(std::string_view line);
+// Whether the command line changes the target: a setting or an action, not a query or a LOGIN.
+bool ChangesTarget(std::string_view line);
+
+// What --undo keeps of one setting before the run changes it: the value its query read, or why
+// it cannot be put back (then `value` is empty).
+struct OldValue {
+    std::string name;
+    std::string value;
+    std::string problem;
+};
+// The old value the answer to NAME? gives, judged for a script line that puts it back: a value
+// that a script line cannot carry as it is (a "^" or "##", a control byte) or that holds a
+// password the run knows is not written.
+OldValue OldValueOf(const std::string& name, const std::string& answer);
+// The NAMEs the host script sets, each once, in the order of the show; `fill` fills a NAME
+// that a template gives with a value.
+std::vector<std::string> SettingNames(const CHostScript& script,
+                                      const std::function<std::string(std::string_view)>& fill);
+// The script's first LOGIN line as it stands ("$" of a template included); empty without one.
+std::string LoginLineOf(const CHostScript& script);

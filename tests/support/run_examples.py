@@ -28,7 +28,8 @@ expectations that follow; "$ closed-port N" holds a port on which nothing listen
 are compared without their time stamps; {TIMEOUT}, {RESET} and {TOOLONG} in them stand for
 the platform's socket error numbers of a receive time-out, a reset and a line too long. $PWD
 stands for the example's folder, in commands (also between single quotes, as in a line the
-program printed for pasting) and in what they print and write, there as the program names it.
+program printed for pasting) and in what they print and write, there as the program names it;
+undo-YYYYMMDD-HHMMSS in what they print stands for an undo file's name of any time.
 
 An example that only Linux can play (a link that Wine's files follow unseen, a name for argv[0]
 that Wine does not pass on) says so: "<!-- example: NAME linux -->"; one that needs root and a
@@ -56,6 +57,7 @@ import tempfile
 import time
 
 STAMP = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d : ")
+UNDO_STAMP = re.compile(r"undo-\d{8}-\d{6}")
 COMMAND_DEADLINE = 90
 DOCS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs")
 DRY_RUN_SCRIPTS = False  # --dry-run-scripts: every script an example writes has no problem
@@ -218,8 +220,9 @@ class Run:
                                   cwd=self.folder,
                                   env=environment, capture_output=True,
                                   timeout=COMMAND_DEADLINE, stdin=subprocess.DEVNULL)
-            self.status, output = done.returncode, done.stdout.decode(errors="replace")
-            self.stderr = done.stderr.decode(errors="replace")
+            output, self.stderr = (UNDO_STAMP.sub("undo-YYYYMMDD-HHMMSS", text.decode(
+                errors="replace")) for text in (done.stdout, done.stderr))
+            self.status = done.returncode
         want = self.shown("".join(line + "\n" for line in expected))
         if output != want:
             raise AssertionError("$ %s\nprinted:\n%s\nthe text says:\n%s\nstandard error:\n%s"
