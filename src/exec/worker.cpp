@@ -183,12 +183,12 @@ struct Ended {
     }
 };
 
-// The scripts of each group, groups in the order of their first script.
-std::vector<std::vector<std::size_t>> groupsInOrder(const std::vector<int>& groups) {
+// The scripts of each set of linked targets, the sets in the order of their first script.
+std::vector<std::vector<std::size_t>> linkSetsInOrder(const std::vector<int>& links) {
     std::vector<std::vector<std::size_t>> ordered;
     std::map<int, std::size_t> place;
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        const auto found = place.emplace(groups[i], ordered.size()).first;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        const auto found = place.emplace(links[i], ordered.size()).first;
         if (found->second == ordered.size()) {
             ordered.emplace_back();
         }
@@ -199,14 +199,14 @@ std::vector<std::vector<std::size_t>> groupsInOrder(const std::vector<int>& grou
 
 }  // namespace
 
-int RunAtMost(ScriptList& scripts, const std::vector<int>& groups, std::size_t cap,
+int RunAtMost(ScriptList& scripts, const std::vector<int>& links, std::size_t cap,
               const RunSettings& settings) {
     runStartedAt();
     Ended ended;
     std::vector<WorkerThread> workers(scripts.size());
     std::vector<std::size_t> started;
     std::size_t running = 0;
-    const std::vector<std::vector<std::size_t>> ordered = groupsInOrder(groups);
+    const std::vector<std::vector<std::size_t>> ordered = linkSetsInOrder(links);
     for (std::size_t next = 0; next < ordered.size() || running > 0;) {
         if (next < ordered.size() && running + ordered[next].size() <= cap) {
             for (const std::size_t i : ordered[next]) {

@@ -30,12 +30,12 @@ constexpr int kRetryPauseCapMs = 5000;
 // thread can be created, the host is reported, its shared objects are released so that no
 // other worker waits for it, and it counts as a failure (1) in start order.
 void StartHostWorker(CHostScript& script, const RunSettings& settings);
-// Runs `scripts` with at most `cap` targets at work at once: the targets of one group (equal
-// numbers in `groups`, one per script, no group larger than `cap`) start together, the groups
-// in the order of their first target, and each worker is joined as soon as it ends, so that
+// Runs `scripts` with at most `cap` targets at work at once: linked targets (equal
+// numbers in `links`, one per script, no set larger than `cap`) start together, the sets in
+// the order of their first target, and each worker is joined as soon as it ends, so that
 // the run holds the connections and buffers of the running targets only. The status as
 // WaitForWorkers gives it.
-int RunAtMost(ScriptList& scripts, const std::vector<int>& groups, std::size_t cap,
+int RunAtMost(ScriptList& scripts, const std::vector<int>& links, std::size_t cap,
               const RunSettings& settings);
 // Up to seven attempts; releases the script's objects after the final failure.
 AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings);

@@ -29,6 +29,7 @@ struct RunOptions {
     bool encipher = false;
     bool removeFile = false;
     bool dryRun = false;                 // check and print the plan; connect to nothing
+    bool listTargets = false;            // check and print the targets chosen; send nothing
     ReadBack readBack = ReadBack::None;  // --compare
     bool stepwise = false;               // --stepwise
     std::string reportPath;   // --report: where the JSON report goes ("-": standard output)
@@ -59,9 +60,9 @@ struct RunOptions {
     // in full: what the line that sends again is made of. A background copy has them from the
     // launch's.
     std::vector<std::string> userArguments;
-    bool ranAsService = false;      // the default mode ran in the foreground, as --check-full
-    std::vector<int> targetGroups;  // with --max-parallel: each target's group of linked ones
-    std::string callerFolder;       // the folder the program was started in
+    bool ranAsService = false;       // the default mode ran in the foreground, as --check-full
+    std::vector<int> linkedTargets;  // with --max-parallel: each target's set of linked ones
+    std::string callerFolder;        // the folder the program was started in
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
     std::size_t commandLines = 0;  // lines of a command list in front of the script's

@@ -1,5 +1,6 @@
 #include "frontend/outcome.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "frontend/system.h"
 #include "frontend/transcripts.h"
 #include "script/preprocessor.h"
+#include "script/selection.h"
 
 using End = TargetOutcome::End;
 
@@ -194,6 +196,19 @@ DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
     }
     const bool background = options.checkMode == CheckMode::InternalCallback;
     const std::string all = std::to_string(scripts.size());
+    const bool allSucceeded = succeeded == scripts.size();
+    for (const TargetGroup& group : GroupsOf(scripts)) {
+        const auto good = std::count_if(
+            group.targets.begin(), group.targets.end(),
+            [](const CHostScript* target) { return target->outcome.end == End::Succeeded; });
+        const std::string line = group.name + ": " + std::to_string(good) + " of " +
+                                 std::to_string(group.targets.size()) + " succeeded";
+        if (allSucceeded && !background) {
+            LogRecord(g_scriptName + ": " + line);
+        } else {
+            logLine(allSucceeded ? SystemLogLevel::Notice : SystemLogLevel::Error, line);
+        }
+    }
     if (options.readBack == ReadBack::Repair) {
         logRepairs(scripts);
     }
@@ -289,6 +304,7 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
     nlohmann::ordered_json report = {
         {"target", TargetName(script)},
         {"place", script.place},
+        {"groups", script.groups},
         {"address",
          script.outcome.address.empty() ? nullptr : nlohmann::ordered_json(script.outcome.address)},
         {"outcome", OutcomeName(script.outcome.end)},

@@ -15,6 +15,7 @@
 #include "script/host_script.h"
 #include "script/preprocessor.h"
 #include "script/read_back.h"
+#include "script/selection.h"
 
 namespace {
 
@@ -319,10 +320,29 @@ std::string counted(std::size_t count, const char* what) {
 
 }  // namespace
 
+void PrintTargets(const ScriptList& scripts) {
+    for (const auto& script : scripts) {
+        std::string groups;
+        for (const std::string& group : script->groups) {
+            groups += (groups.empty() ? " groups=" : ",") + group;
+        }
+        std::printf("%zu %s:%s%s\n", script->place, script->host.c_str(), script->port.c_str(),
+                    groups.c_str());
+    }
+    std::fflush(stdout);
+}
+
 void PrintPlan(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
                const ScriptCheck& check) {
     const LineNames names(options, openPath);
     std::size_t commands = 0;
+    for (const TargetGroup& group : GroupsOf(scripts)) {
+        std::string targets;
+        for (const CHostScript* target : group.targets) {
+            targets += (targets.empty() ? "" : ", ") + target->host + ":" + target->port;
+        }
+        std::printf("group %s: %s\n", group.name.c_str(), targets.c_str());
+    }
     for (const auto& script : scripts) {
         std::printf("%s:%s\n", script->host.c_str(), script->port.c_str());
         if (check.answersRead) {

@@ -56,6 +56,16 @@ void appendNumber(std::string& out, const char* name, std::size_t number) {
     out += std::to_string(number);
 }
 
+// The target's *group names: where a dashboard finds its site.
+void appendGroups(std::string& out, const CHostScript& target) {
+    out += ",\"groups\":[";
+    for (std::size_t i = 0; i < target.groups.size(); ++i) {
+        out += i == 0 ? "" : ",";
+        appendJsonString(out, target.groups[i]);
+    }
+    out += ']';
+}
+
 const char* resultName(AttemptResult result) {
     switch (result) {
         case AttemptResult::Done:
@@ -214,6 +224,7 @@ void RecordStream::runEnds(int status, const ScriptList& scripts) {
 void RecordStream::attemptBegins(const CHostScript& target, int attempt) {
     const std::lock_guard<std::mutex> lock(mutex_);
     begin("attempt begins", target);
+    appendGroups(pending_, target);
     appendNumber(pending_, "attempt", static_cast<std::size_t>(attempt));
     end();
 }
@@ -297,6 +308,7 @@ void RecordStream::attemptEnds(const CHostScript& target, int attempt, AttemptRe
 void RecordStream::targetEnds(const CHostScript& target) {
     const std::lock_guard<std::mutex> lock(mutex_);
     begin("target ends", target);
+    appendGroups(pending_, target);
     appendField(pending_, "outcome", OutcomeName(target.outcome.end));
     appendNumber(pending_, "attempts", target.outcome.attempts.size());
     end();

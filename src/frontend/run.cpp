@@ -131,7 +131,7 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     });
     int status = 0;
     if (options.maxParallel > 0) {
-        status = RunAtMost(scripts, options.targetGroups,
+        status = RunAtMost(scripts, options.linkedTargets,
                            static_cast<std::size_t>(options.maxParallel), settings);
     } else {
         for (auto& script : scripts) {
@@ -147,8 +147,8 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     return WorseStatus(status, told ? 0 : 1);
 }
 
-// The show's digest, for a report or a rerun, then the targets the run takes and the groups they
-// start in; false after saying why not.
+// The show's digest, for a report or a rerun, then the targets the run takes and the sets of
+// linked targets they start in; false after saying why not.
 bool chooseTargets(RunOptions& options, const std::string& openPath, ScriptList& scripts,
                    const ScriptCheck& check) {
     // Only a report keeps the digest, and only a rerun compares it.
@@ -157,7 +157,7 @@ bool chooseTargets(RunOptions& options, const std::string& openPath, ScriptList&
     }
     return ReadRerunReport(options, scripts) &&
            KeepChosenTargets(options, openPath, scripts, check) &&
-           GroupTargets(options, openPath, scripts, check);
+           LinkTargets(options, openPath, scripts, check);
 }
 
 // The shell starts the program by the path registered here: it must be the full path of the
@@ -351,6 +351,10 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     ScriptList scripts;
     ScriptCheck check;
     const bool analysed = analyseRun(options, openPath, scripts, check);
+    if (options.listTargets && analysed) {
+        PrintTargets(scripts);
+        return 0;
+    }
     if (options.dryRun) {
         PrintPlan(options, openPath, scripts, check);
         return analysed ? 0 : 1;

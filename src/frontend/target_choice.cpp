@@ -30,21 +30,30 @@ std::string linkText(const TargetLink& link, const LineNames& names) {
 
 // Which targets the run takes: those --limit names (all without it) that did not succeed in the
 // report of --rerun (all without it). False after saying why not.
+// The union of the items without "!" (every target when there is none), less those with one.
 bool pickTargets(const RunOptions& options, const ScriptList& scripts, std::vector<bool>& picked) {
-    picked.assign(scripts.size(), options.chosenTargets.empty());
+    const bool anyPositive =
+        std::any_of(options.chosenTargets.begin(), options.chosenTargets.end(),
+                    [](const std::string& item) { return item.empty() || item[0] != '!'; });
+    picked.assign(scripts.size(), !anyPositive);
+    std::vector<bool> leftOut(scripts.size(), false);
     for (const std::string& written : options.chosenTargets) {
-        const NamedTarget name = ReadTargetName(written);
+        const bool negative = !written.empty() && written[0] == '!';
+        const std::string item = negative ? written.substr(1) : written;
         bool found = false;
         for (std::size_t i = 0; i < scripts.size(); ++i) {
-            if (NamesTarget(name, *scripts[i])) {
-                picked[i] = found = true;
+            if (!item.empty() && ItemNamesTarget(item, *scripts[i])) {
+                (negative ? leftOut : picked)[i] = found = true;
             }
         }
         if (!found) {
-            LogMessage("--limit=%s: no target of the script is %s", written.c_str(),
-                       written.c_str());
+            LogMessage("--limit=%s: no target or group of the script is %s", written.c_str(),
+                       item.c_str());
             return false;
         }
+    }
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
+        picked[i] = picked[i] && !leftOut[i];
     }
     if (options.rerunPath.empty()) {
         return true;
@@ -87,37 +96,40 @@ bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, S
     if (kept.empty() && !options.rerunPath.empty()) {
         LogMessage("--rerun=%s: every target it names succeeded: nothing to send again",
                    options.rerunNamed.c_str());
+    } else if (kept.empty()) {
+        LogMessage("--limit: what it leaves out is all it names: no target is left to run");
+        return false;
     }
     scripts.swap(kept);
     return true;
 }
 
-bool GroupTargets(RunOptions& options, const std::string& openPath, const ScriptList& scripts,
-                  const ScriptCheck& check) {
+bool LinkTargets(RunOptions& options, const std::string& openPath, const ScriptList& scripts,
+                 const ScriptCheck& check) {
     if (options.maxParallel == 0) {
         return true;
     }
-    options.targetGroups = LinkedGroups(scripts, check);
+    options.linkedTargets = LinkedTargetSets(scripts, check);
     std::vector<std::size_t> sizes;
-    for (const int group : options.targetGroups) {
-        sizes.resize(std::max(sizes.size(), static_cast<std::size_t>(group) + 1));
-        ++sizes[static_cast<std::size_t>(group)];
+    for (const int set : options.linkedTargets) {
+        sizes.resize(std::max(sizes.size(), static_cast<std::size_t>(set) + 1));
+        ++sizes[static_cast<std::size_t>(set)];
     }
-    for (std::size_t group = 0; group < sizes.size(); ++group) {
-        if (sizes[group] <= static_cast<std::size_t>(options.maxParallel)) {
+    for (std::size_t set = 0; set < sizes.size(); ++set) {
+        if (sizes[set] <= static_cast<std::size_t>(options.maxParallel)) {
             continue;
         }
         const LineNames names(options, openPath);
         std::string members;
         for (std::size_t i = 0; i < scripts.size(); ++i) {
-            if (options.targetGroups[i] == static_cast<int>(group)) {
+            if (options.linkedTargets[i] == static_cast<int>(set)) {
                 members += (members.empty() ? "" : ", ") + TargetName(*scripts[i]);
             }
         }
         LogMessage(
             "--max-parallel=%s: %s targets wait for one another (events, rendezvous points, "
             "buffers) and must start together: %s",
-            options.maxParallelWritten.c_str(), std::to_string(sizes[group]).c_str(),
+            options.maxParallelWritten.c_str(), std::to_string(sizes[set]).c_str(),
             members.c_str());
         return false;
     }

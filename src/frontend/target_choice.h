@@ -14,7 +14,7 @@
 bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
                        const ScriptCheck& check);
 
-// With --max-parallel=N: the groups of linked targets, which start together, into
-// options.targetGroups. False after saying which group is larger than N: it could never start.
-bool GroupTargets(RunOptions& options, const std::string& openPath, const ScriptList& scripts,
-                  const ScriptCheck& check);
+// With --max-parallel=N: the sets of linked targets, which start together, into
+// options.linkedTargets. False after saying which set is larger than N: it could never start.
+bool LinkTargets(RunOptions& options, const std::string& openPath, const ScriptList& scripts,
+                 const ScriptCheck& check);

@@ -99,8 +99,7 @@ std::string UndoFile::loginAsKept(const std::string& loginLine) const {
 
 bool UndoFile::addBlock(const CHostScript& target, const std::string& loginLine,
                         const std::vector<OldValue>& values) {
-    std::string block =
-        "\n# " + TargetName(target) + "\n*host=" + target.host + "\n*port=" + target.port + "\n";
+    std::string block = "*host=" + target.host + "\n*port=" + target.port + "\n";
     if (!loginLine.empty()) {
         block += loginAsKept(loginLine) + "\n";
     }
@@ -115,6 +114,15 @@ bool UndoFile::addBlock(const CHostScript& target, const std::string& loginLine,
         }
     }
     const std::lock_guard<std::mutex> lock(mutex_);
+    // The block's groups, or none, as the show gave them: a block stands on its own.
+    std::string groups;
+    for (const std::string& group : target.groups) {
+        groups += (groups.empty() ? "" : ",") + group;
+    }
+    const bool groupLine = !groups.empty() || groupsInForce_;
+    groupsInForce_ = !groups.empty();
+    block.insert(0, "\n# " + TargetName(target) + "\n" +
+                        (groupLine ? "*group=" + groups + "\n" : std::string()));
     if (!writeWhole(file_.get(), block)) {
         return false;
     }

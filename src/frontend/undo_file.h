@@ -38,6 +38,7 @@ class UndoFile : public UndoBook {
     std::string path_;
     std::vector<std::string> putBack_;  // the command line that runs it
     std::set<std::string> outsideNames_;
+    bool groupsInForce_ = false;  // the last block named groups
     std::set<std::size_t> kept_;  // the places of the targets whose block is written
     std::vector<std::string> warnings_;
 };

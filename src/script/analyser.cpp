@@ -3,7 +3,9 @@
 #include "script/host_script.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
+#include <set>
 #include <string_view>
 
 #include "common/globals.h"
@@ -43,8 +45,12 @@ struct Analysis {
     std::string_view bodyInText;
     // Objects named by the lines of the current segment, one entry per line.
     std::vector<CBaseSynchro*> collected;
-    // Targets of the "multihost" lines that the current segment goes to.
+    // Targets of the "multihost" lines that the current segment goes to, and their groups.
     std::vector<CMultiHostTarget> targets;
+    std::vector<std::vector<std::string>> targetGroups;
+    // The groups of the *group line in force, and those of the current host segment's target.
+    std::vector<std::string> groups;
+    std::vector<std::string> segmentGroups;
     // What the checks before the run learn of each line, and the problems found; may be null.
     ScriptCheck* check = nullptr;
     int segment = 0;
@@ -92,7 +98,8 @@ void noteDirectivesInList(Analysis& analysis, std::string_view line) {
         const std::string_view piece =
             line.substr(caret + 1, line.find('^', caret + 1) - caret - 1);
         const DirectiveStage stage = splitDirectiveView(piece).entry->stage;
-        if (stage == DirectiveStage::Target || stage == DirectiveStage::Expanded) {
+        if (stage == DirectiveStage::Target || stage == DirectiveStage::Naming ||
+            stage == DirectiveStage::Expanded) {
             noteProblem(analysis, std::string(piece.substr(0, piece.find('='))) +
                                       " after a ^ is not carried out: it acts only on a script " +
                                       "line of its own");
@@ -314,19 +321,58 @@ void endSegment(Analysis& analysis) {
         analysis.scripts.back()->lineOrigins = std::move(analysis.lineOrigins);
         analysis.scripts.back()->directives = std::move(analysis.directives);
         analysis.scripts.back()->segment = analysis.segment;
+        analysis.scripts.back()->groups = analysis.segmentGroups;
     }
-    for (const auto& target : analysis.targets) {
-        adoptTargetScript(analysis, target);
+    for (std::size_t i = 0; i < analysis.targets.size(); ++i) {
+        adoptTargetScript(analysis, analysis.targets[i]);
+        analysis.scripts.back()->groups = analysis.targetGroups[i];
     }
     analysis.lineOrigins = BodyLineOrigins();
     analysis.directives.clear();
     analysis.bodyLines = 0;
     analysis.untilLine = 0;
     analysis.targets.clear();
+    analysis.targetGroups.clear();
     analysis.collected.clear();
     analysis.body = std::string();
     analysis.bodyInText = std::string_view();
     ++analysis.segment;
+}
+
+bool isGroupName(const std::string& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char byte) {
+        return std::isalnum(static_cast<unsigned char>(byte)) != 0 || byte == '-' || byte == '_' ||
+               byte == '.';
+    });
+}
+
+// A group names targets, never a host (a --limit could not tell them apart), and holds one.
+void checkGroups(const ScriptList& scripts, ScriptCheck& check) {
+    std::set<std::string> hosts;
+    std::set<std::string> held;
+    for (const auto& script : scripts) {
+        hosts.insert(toLowerAscii(script->host));
+        for (const std::string& group : script->groups) {
+            held.insert(toLowerAscii(group));
+        }
+    }
+    std::set<std::string> told;
+    for (const LineFact& fact : check.facts) {
+        const std::string name = toLowerAscii(fact.name);
+        if (fact.kind != FactKind::Group || !told.insert(name).second) {
+            continue;
+        }
+        if (hosts.count(name) != 0) {
+            check.problems.push_back({fact.line, "*group=" + fact.name +
+                                                     " is also a host of the script: name the "
+                                                     "group otherwise"});
+        } else if (held.count(name) == 0) {
+            check.problems.push_back({fact.line, "*group=" + fact.name +
+                                                     " holds no target: a target belongs to the "
+                                                     "groups in force at its *host, *port or "
+                                                     "*multihost line"});
+        }
+    }
 }
 
 // Workers that will run the current segment: one per pending target, else the current host.
@@ -368,6 +414,7 @@ std::string_view bodyLine(std::string_view line, const DirectiveView& directive)
 void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     endSegment(analysis);
     const std::string argument(directive.argument);
+    analysis.segmentGroups = analysis.groups;
     if (directive.entry->kind == DirectiveKind::Host) {
         analysis.host = argument;
         noteProblem(analysis, hostProblem(argument));
@@ -377,6 +424,7 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     } else {
         analysis.targets.push_back(
             parseMultiHostTarget(argument, analysis.defaultHost, analysis.defaultPort));
+        analysis.targetGroups.push_back(analysis.groups);
         noteProblem(analysis, multihostProblem(analysis.targets.back(), argument));
         for (std::string& name : loginValueNames(analysis.targets.back())) {
             noteFact(analysis, FactKind::LoginTemplate, name);
@@ -456,6 +504,25 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
     return true;
 }
 
+// The groups of the targets started after a *group line; "*group=" alone ends them.
+void nameTargets(Analysis& analysis, const DirectiveView& directive) {
+    analysis.groups.clear();
+    const std::string argument(directive.argument);
+    for (std::size_t start = 0; !argument.empty() && start <= argument.size();) {
+        const auto comma = std::min(argument.find(',', start), argument.size());
+        const std::string name = trimBoth(argument.substr(start, comma - start), " \t");
+        start = comma + 1;
+        if (!isGroupName(name)) {
+            noteProblem(analysis, "*group=" + EscapedControls(argument) +
+                                      ": a group's name is letters, digits, -, _ and . (" +
+                                      EscapedControls(name) + ")");
+            continue;
+        }
+        analysis.groups.push_back(name);
+        noteFact(analysis, FactKind::Group, name);
+    }
+}
+
 bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber) {
     const DirectiveView directive = splitDirectiveView(line);
     const char* errorName = directive.entry->syntaxName;
@@ -465,6 +532,10 @@ bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber)
     }
     if (directive.entry->stage == DirectiveStage::Target) {
         changeTarget(analysis, directive);
+        return true;
+    }
+    if (directive.entry->stage == DirectiveStage::Naming) {
+        nameTargets(analysis, directive);
         return true;
     }
     std::string untilProblem;
@@ -510,6 +581,7 @@ bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
     }
     endSegment(analysis);
     if (check != nullptr) {
+        checkGroups(scriptList, *check);
         checkWholeRun(*check);
     }
     return true;

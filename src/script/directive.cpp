@@ -20,6 +20,7 @@ const DirectiveEntry kDirectives[] = {
     {DirectiveKind::Wait, "wait", DirectiveStage::Run, "MILLISECONDS", nullptr, false},
     {DirectiveKind::Expect, "expect", DirectiveStage::Run, "PATTERN", "expect", false},
     {DirectiveKind::Until, "until", DirectiveStage::Run, "PATTERN,WITHIN[,EVERY]", "until", false},
+    {DirectiveKind::Group, "group", DirectiveStage::Naming, "NAME[,NAME...]", nullptr, false},
 };
 
 const DirectiveEntry kUnknownDirective{

@@ -23,6 +23,7 @@ enum class DirectiveKind {
     Wait,
     Expect,
     Until,
+    Group,
 };
 
 // When a directive acts.
@@ -30,6 +31,7 @@ enum class DirectiveStage {
     Unknown,   // never: the executor reports it as not supported
     Expanded,  // by the preprocessor, which puts files in its place
     Target,    // by the analyser: it chooses the target and ends a segment
+    Naming,    // by the analyser: it names the targets started after it, and ends nothing
     Run,       // by the worker, once the answers due before it are good
 };
 

@@ -105,8 +105,9 @@ struct CHostScript {
     // The target, read once where the script is built.
     std::string host;
     std::string port;
-    std::size_t place = 0;  // in the script's order of targets, from 1
-    int segment = 0;        // the part of the script it runs; a multihost segment has several
+    std::vector<std::string> groups;  // of the *group line in force where the target starts
+    std::size_t place = 0;            // in the script's order of targets, from 1
+    int segment = 0;  // the part of the script it runs; a multihost segment has several
     // Objects this host signals or fills, one entry per line that names one; released when its
     // run fails for good. Every target of a multihost segment lists that segment's objects.
     // Not owned.

@@ -9,7 +9,17 @@
 #include <vector>
 
 // LoginTemplate: a buffer that a template fills into a LOGIN line (a password).
-enum class FactKind { Raise, Await, Meet, SaveNext, Set, Template, LoginTemplate, AnswerCheck };
+enum class FactKind {
+    Raise,
+    Await,
+    Meet,
+    SaveNext,
+    Set,
+    Template,
+    LoginTemplate,
+    AnswerCheck,
+    Group,  // a *group line names it
+};
 
 struct LineFact {
     FactKind kind;

@@ -51,9 +51,66 @@ NamedTarget ReadTargetName(const std::string& written) {
     return name;
 }
 
+namespace {
+
+// `pattern` matches all of `text`, each "*" any run of characters.
+bool wildcardMatch(std::string_view pattern, std::string_view text) {
+    std::size_t star = std::string_view::npos;
+    std::size_t resume = 0;
+    std::size_t p = 0;
+    for (std::size_t t = 0; t < text.size();) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = t;
+        } else if (p < pattern.size() && pattern[p] == text[t]) {
+            ++p;
+            ++t;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+}  // namespace
+
 bool NamesTarget(const NamedTarget& name, const CHostScript& target) {
-    return toLowerAscii(name.host) == toLowerAscii(target.host) &&
+    return wildcardMatch(toLowerAscii(name.host), toLowerAscii(target.host)) &&
            (name.port.empty() || name.port == target.port);
+}
+
+bool ItemNamesTarget(const std::string& item, const CHostScript& target) {
+    const std::string lowered = toLowerAscii(item);
+    for (const std::string& group : target.groups) {
+        if (toLowerAscii(group) == lowered) {
+            return true;
+        }
+    }
+    return NamesTarget(ReadTargetName(item), target);
+}
+
+std::vector<TargetGroup> GroupsOf(const ScriptList& scripts) {
+    std::vector<TargetGroup> groups;
+    std::map<std::string, std::size_t> byName;
+    for (const auto& script : scripts) {
+        for (const std::string& name : script->groups) {
+            const auto found = byName.emplace(toLowerAscii(name), groups.size()).first;
+            if (found->second == groups.size()) {
+                groups.push_back({name, {}});
+            }
+            std::vector<const CHostScript*>& targets = groups[found->second].targets;
+            if (targets.empty() || targets.back() != script.get()) {
+                targets.push_back(script.get());
+            }
+        }
+    }
+    return groups;
 }
 
 bool FindBrokenLink(const ScriptList& scripts, const std::vector<bool>& picked,
@@ -107,7 +164,7 @@ int rootOf(std::vector<int>& parent, int segment) {
 
 }  // namespace
 
-std::vector<int> LinkedGroups(const ScriptList& scripts, const ScriptCheck& check) {
+std::vector<int> LinkedTargetSets(const ScriptList& scripts, const ScriptCheck& check) {
     const int segments = segmentCount(scripts);
     std::vector<int> parent(static_cast<std::size_t>(segments));
     std::iota(parent.begin(), parent.end(), 0);
@@ -124,17 +181,17 @@ std::vector<int> LinkedGroups(const ScriptList& scripts, const ScriptCheck& chec
             linked[static_cast<std::size_t>(theirs.segment)] = true;
         }
     }
-    // A target whose segment takes part in no link is a group of its own, even among the
+    // A target whose segment takes part in no link is a set of its own, even among the
     // targets of one multihost segment.
     std::map<long long, int> numbers;
-    std::vector<int> groups;
+    std::vector<int> sets;
     for (std::size_t i = 0; i < scripts.size(); ++i) {
         const int segment = scripts[i]->segment;
         const long long key = linked[static_cast<std::size_t>(segment)]
                                   ? rootOf(parent, segment)
                                   : -1 - static_cast<long long>(i);
         const int number = numbers.emplace(key, static_cast<int>(numbers.size())).first->second;
-        groups.push_back(number);
+        sets.push_back(number);
     }
-    return groups;
+    return sets;
 }

@@ -14,8 +14,19 @@ struct NamedTarget {
     std::string port;  // empty: any port
 };
 NamedTarget ReadTargetName(const std::string& written);
-// The host as the script writes it, letters in either case, and the port when one is named.
+// The host as the script writes it, letters in either case, a "*" in the name standing for any
+// run of characters, and the port when one is named.
 bool NamesTarget(const NamedTarget& name, const CHostScript& target);
+// A --limit item: a group of the target (letters in either case), or the target by name.
+bool ItemNamesTarget(const std::string& item, const CHostScript& target);
+
+// A *group's targets. Names compare without regard to case; a group keeps its first spelling.
+struct TargetGroup {
+    std::string name;
+    std::vector<const CHostScript*> targets;
+};
+// The groups of the targets, in the order they first hold one.
+std::vector<TargetGroup> GroupsOf(const ScriptList& scripts);
 
 // A picked target that depends on one that is not picked.
 struct TargetLink {
@@ -31,7 +42,7 @@ struct TargetLink {
 bool FindBrokenLink(const ScriptList& scripts, const std::vector<bool>& picked,
                     const ScriptCheck& check, TargetLink& link);
 
-// The group of each target (one number per script, from 0, in the order of each group's first
-// target): targets linked by an event, a rendezvous or a buffer, directly or through others,
-// share a group, since one of them may wait for another.
-std::vector<int> LinkedGroups(const ScriptList& scripts, const ScriptCheck& check);
+// The set of linked targets of each target (one number per script, from 0, in the order of each
+// set's first target): targets linked by an event, a rendezvous or a buffer, directly or through
+// others, share a set, since one of them may wait for another.
+std::vector<int> LinkedTargetSets(const ScriptList& scripts, const ScriptCheck& check);
