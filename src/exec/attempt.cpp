@@ -23,7 +23,7 @@ AttemptResult RunHostScript(const CHostScript& script, const RunSettings& settin
 HostAttempt::HostAttempt(const CHostScript& script, const RunSettings& settings,
                          AttemptReport& report)
     : script_(script),
-      settings_(settings),
+      settings_(WithOwnLimits(settings, script)),
       report_(report),
       text_(script.text),
       checking_(settings.checkAnswers),

@@ -80,7 +80,7 @@ class HostAttempt : public DirectiveSite {
     AttemptResult closeBlind();
 
     const CHostScript& script_;
-    const RunSettings& settings_;
+    const RunSettings settings_;  // the run's, with the target's own limits
     AttemptReport& report_;
     const std::string_view text_;
     const bool checking_;

@@ -108,3 +108,9 @@ struct RunSettings {
 
     RunObserver& tell() const { return *observer; }
 };
+
+// The settings for one target: its script's own limits in place of the run's.
+inline RunSettings WithOwnLimits(RunSettings settings, const CHostScript& target) {
+    settings.limits = LimitsFor(target.ownLimits, settings.limits);
+    return settings;
+}

@@ -128,7 +128,8 @@ AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings)
                        differs ? TargetOutcome::End::Differs : TargetOutcome::End::Succeeded);
             return result;
         }
-        if (result != AttemptResult::Retry || attempts >= settings.limits.attempts) {
+        if (result != AttemptResult::Retry ||
+            attempts >= LimitsFor(script.ownLimits, settings.limits).attempts) {
             break;
         }
         pauseFor(delay);

@@ -5,6 +5,7 @@
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/folders.h"
+#include "script/target_limits.h"
 
 namespace {
 
@@ -29,18 +30,15 @@ using Apply = Step (*)(const std::string& argument, const NameValue& given, RunO
 // A limit of the run: its value is read where it is given, and its problem kept until a later
 // value of the same option replaces it.
 struct LimitRule {
-    const char* name;
-    long long lowest;
-    long long highest;
+    LimitKind kind;
     int RunLimits::*value;
-    const char* unit;
 };
 
 constexpr LimitRule kLimitRules[] = {
-    {"--answer-timeout", 10, 600000, &RunLimits::answerTimeoutMs, "milliseconds"},
-    {"--greeting-timeout", 10, 600000, &RunLimits::greetingTimeoutMs, "milliseconds"},
-    {"--connect-timeout", 10, 600000, &RunLimits::connectTimeoutMs, "milliseconds"},
-    {"--attempts", 1, 100, &RunLimits::attempts, "attempts"},
+    {LimitKind::AnswerTimeout, &RunLimits::answerTimeoutMs},
+    {LimitKind::GreetingTimeout, &RunLimits::greetingTimeoutMs},
+    {LimitKind::ConnectTimeout, &RunLimits::connectTimeoutMs},
+    {LimitKind::Attempts, &RunLimits::attempts},
 };
 
 // A whole number from `lowest` to `highest`, as written; false for anything else.
@@ -63,10 +61,11 @@ Step applyLimit(const std::string&, const NameValue& given, RunOptions& options)
     std::string& problem = options.limitProblems[Row];
     problem.clear();
     // An empty value keeps the default.
-    if (!given.value.empty() &&
-        !readBounded(given.value, rule.lowest, rule.highest, options.limits.*rule.value)) {
-        problem = std::string(rule.name) + "=" + given.value + ": a whole number of " + rule.unit +
-                  " from " + std::to_string(rule.lowest) + " to " + std::to_string(rule.highest);
+    const std::string why = given.value.empty()
+                                ? std::string()
+                                : ReadLimit(rule.kind, given.value, options.limits.*rule.value);
+    if (!why.empty()) {
+        problem = std::string("--") + BoundsOf(rule.kind).name + "=" + given.value + ": " + why;
     }
     return Step::Next;
 }

@@ -85,6 +85,24 @@ std::string compareStep(std::string_view line) {
     }
 }
 
+// " answer-timeout=1000 attempts=3": the limits the target runs with that are not the defaults.
+std::string limitsText(const CHostScript& target, const RunLimits& run) {
+    const RunLimits limits = LimitsFor(target.ownLimits, run);
+    const RunLimits defaults;
+    const std::pair<LimitKind, int RunLimits::*> fields[] = {
+        {LimitKind::AnswerTimeout, &RunLimits::answerTimeoutMs},
+        {LimitKind::GreetingTimeout, &RunLimits::greetingTimeoutMs},
+        {LimitKind::ConnectTimeout, &RunLimits::connectTimeoutMs},
+        {LimitKind::Attempts, &RunLimits::attempts}};
+    std::string text;
+    for (const auto& [kind, field] : fields) {
+        if (limits.*field != defaults.*field) {
+            text += std::string(" ") + BoundsOf(kind).name + "=" + std::to_string(limits.*field);
+        }
+    }
+    return text;
+}
+
 // Before a target's first change, --undo reads what its script sets.
 std::string undoStep(const CHostScript& script) {
     std::string step = "read for the undo:";
@@ -320,14 +338,14 @@ std::string counted(std::size_t count, const char* what) {
 
 }  // namespace
 
-void PrintTargets(const ScriptList& scripts) {
+void PrintTargets(const RunOptions& options, const ScriptList& scripts) {
     for (const auto& script : scripts) {
         std::string groups;
         for (const std::string& group : script->groups) {
             groups += (groups.empty() ? " groups=" : ",") + group;
         }
-        std::printf("%zu %s:%s%s\n", script->place, script->host.c_str(), script->port.c_str(),
-                    groups.c_str());
+        std::printf("%zu %s:%s%s%s\n", script->place, script->host.c_str(), script->port.c_str(),
+                    groups.c_str(), limitsText(*script, options.limits).c_str());
     }
     std::fflush(stdout);
 }
@@ -344,7 +362,8 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
         std::printf("group %s: %s\n", group.name.c_str(), targets.c_str());
     }
     for (const auto& script : scripts) {
-        std::printf("%s:%s\n", script->host.c_str(), script->port.c_str());
+        std::printf("%s:%s%s\n", script->host.c_str(), script->port.c_str(),
+                    limitsText(*script, options.limits).c_str());
         if (check.answersRead) {
             printStep("send FORCEREPLY");
         }

@@ -36,8 +36,9 @@ class LineNames {
 bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
                    ScriptCheck& check);
 
-// Prints on standard output one line per target: its place, host:port and groups.
-void PrintTargets(const ScriptList& scripts);
+// Prints on standard output one line per target: its place, host:port, groups and the limits it
+// runs with where they are not the defaults.
+void PrintTargets(const RunOptions& options, const ScriptList& scripts);
 
 // Prints on standard output, for each target, what it would do in order, then the problems.
 void PrintPlan(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,

@@ -158,9 +158,12 @@ std::string ProgressLine::text(std::size_t width) const {
     const Target& target = targets_[longest->place - 1];
     const int line = target.line.load();
     const std::string where = line > 0 ? names_(line) : std::string();
-    const std::string waiting =
-        "waiting: " + TargetName(*longest) + " attempt " + std::to_string(target.attempt.load()) +
-        "/" + std::to_string(attempts_) + (where.empty() ? std::string() : " at " + where);
+    // A target's own *attempts wins over the run's.
+    const int own = longest->ownLimits.of(LimitKind::Attempts);
+    const std::string waiting = "waiting: " + TargetName(*longest) + " attempt " +
+                                std::to_string(target.attempt.load()) + "/" +
+                                std::to_string(own > 0 ? own : attempts_) +
+                                (where.empty() ? std::string() : " at " + where);
     // The waiting target is what the person looks for: the counts give way first.
     for (const std::string* counts : {&whole, &counted}) {
         const std::string text = *counts + "; " + EscapedControls(waiting);

@@ -352,7 +352,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     ScriptCheck check;
     const bool analysed = analyseRun(options, openPath, scripts, check);
     if (options.listTargets && analysed) {
-        PrintTargets(scripts);
+        PrintTargets(options, scripts);
         return 0;
     }
     if (options.dryRun) {

@@ -19,6 +19,12 @@
 
 namespace {
 
+// What the script gives a target where it starts.
+struct TargetTraits {
+    std::vector<std::string> groups;
+    TargetLimits limits;
+};
+
 // State of one analysis; nothing of it outlives analyseScript.
 struct Analysis {
     Analysis(const std::shared_ptr<const std::string>& analysed, const std::string& host,
@@ -45,12 +51,14 @@ struct Analysis {
     std::string_view bodyInText;
     // Objects named by the lines of the current segment, one entry per line.
     std::vector<CBaseSynchro*> collected;
-    // Targets of the "multihost" lines that the current segment goes to, and their groups.
+    // Targets of the "multihost" lines that the current segment goes to, and what the script
+    // gave each where it started.
     std::vector<CMultiHostTarget> targets;
-    std::vector<std::vector<std::string>> targetGroups;
-    // The groups of the *group line in force, and those of the current host segment's target.
-    std::vector<std::string> groups;
-    std::vector<std::string> segmentGroups;
+    std::vector<TargetTraits> targetTraits;
+    // What the *group and limit lines in force give a target started now, and what they gave
+    // the current host segment's target.
+    TargetTraits traits;
+    TargetTraits segmentTraits;
     // What the checks before the run learn of each line, and the problems found; may be null.
     ScriptCheck* check = nullptr;
     int segment = 0;
@@ -304,6 +312,11 @@ void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
     }
 }
 
+void giveTraits(CHostScript& script, const TargetTraits& traits) {
+    script.groups = traits.groups;
+    script.ownLimits = traits.limits;
+}
+
 // Every target of a multihost segment lists the segment's objects, so that each one that
 // fails for good releases what it was to serve.
 void endSegment(Analysis& analysis) {
@@ -321,18 +334,18 @@ void endSegment(Analysis& analysis) {
         analysis.scripts.back()->lineOrigins = std::move(analysis.lineOrigins);
         analysis.scripts.back()->directives = std::move(analysis.directives);
         analysis.scripts.back()->segment = analysis.segment;
-        analysis.scripts.back()->groups = analysis.segmentGroups;
+        giveTraits(*analysis.scripts.back(), analysis.segmentTraits);
     }
     for (std::size_t i = 0; i < analysis.targets.size(); ++i) {
         adoptTargetScript(analysis, analysis.targets[i]);
-        analysis.scripts.back()->groups = analysis.targetGroups[i];
+        giveTraits(*analysis.scripts.back(), analysis.targetTraits[i]);
     }
     analysis.lineOrigins = BodyLineOrigins();
     analysis.directives.clear();
     analysis.bodyLines = 0;
     analysis.untilLine = 0;
     analysis.targets.clear();
-    analysis.targetGroups.clear();
+    analysis.targetTraits.clear();
     analysis.collected.clear();
     analysis.body = std::string();
     analysis.bodyInText = std::string_view();
@@ -414,7 +427,7 @@ std::string_view bodyLine(std::string_view line, const DirectiveView& directive)
 void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     endSegment(analysis);
     const std::string argument(directive.argument);
-    analysis.segmentGroups = analysis.groups;
+    analysis.segmentTraits = analysis.traits;
     if (directive.entry->kind == DirectiveKind::Host) {
         analysis.host = argument;
         noteProblem(analysis, hostProblem(argument));
@@ -424,7 +437,7 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     } else {
         analysis.targets.push_back(
             parseMultiHostTarget(argument, analysis.defaultHost, analysis.defaultPort));
-        analysis.targetGroups.push_back(analysis.groups);
+        analysis.targetTraits.push_back(analysis.traits);
         noteProblem(analysis, multihostProblem(analysis.targets.back(), argument));
         for (std::string& name : loginValueNames(analysis.targets.back())) {
             noteFact(analysis, FactKind::LoginTemplate, name);
@@ -504,10 +517,37 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
     return true;
 }
 
-// The groups of the targets started after a *group line; "*group=" alone ends them.
+// A limit of the targets started after its line; with no value, theirs is the run's again.
+void limitTargets(Analysis& analysis, LimitKind kind, const std::string& argument) {
+    int& value = analysis.traits.limits.values[static_cast<std::size_t>(kind)];
+    if (argument.empty()) {
+        value = -1;
+        return;
+    }
+    const std::string why = ReadLimit(kind, argument, value);
+    if (!why.empty()) {
+        noteProblem(analysis, std::string("*") + BoundsOf(kind).name + "=" +
+                                  EscapedControls(argument) + ": " + why);
+    }
+}
+
+// The groups of the targets started after a *group line ("*group=" alone ends them), or one of
+// their limits.
 void nameTargets(Analysis& analysis, const DirectiveView& directive) {
-    analysis.groups.clear();
     const std::string argument(directive.argument);
+    switch (directive.entry->kind) {
+        case DirectiveKind::AnswerTimeout:
+            return limitTargets(analysis, LimitKind::AnswerTimeout, argument);
+        case DirectiveKind::GreetingTimeout:
+            return limitTargets(analysis, LimitKind::GreetingTimeout, argument);
+        case DirectiveKind::ConnectTimeout:
+            return limitTargets(analysis, LimitKind::ConnectTimeout, argument);
+        case DirectiveKind::Attempts:
+            return limitTargets(analysis, LimitKind::Attempts, argument);
+        default:
+            break;
+    }
+    analysis.traits.groups.clear();
     for (std::size_t start = 0; !argument.empty() && start <= argument.size();) {
         const auto comma = std::min(argument.find(',', start), argument.size());
         const std::string name = trimBoth(argument.substr(start, comma - start), " \t");
@@ -518,7 +558,7 @@ void nameTargets(Analysis& analysis, const DirectiveView& directive) {
                                       EscapedControls(name) + ")");
             continue;
         }
-        analysis.groups.push_back(name);
+        analysis.traits.groups.push_back(name);
         noteFact(analysis, FactKind::Group, name);
     }
 }

@@ -21,6 +21,13 @@ const DirectiveEntry kDirectives[] = {
     {DirectiveKind::Expect, "expect", DirectiveStage::Run, "PATTERN", "expect", false},
     {DirectiveKind::Until, "until", DirectiveStage::Run, "PATTERN,WITHIN[,EVERY]", "until", false},
     {DirectiveKind::Group, "group", DirectiveStage::Naming, "NAME[,NAME...]", nullptr, false},
+    {DirectiveKind::AnswerTimeout, "answer-timeout", DirectiveStage::Naming, "MILLISECONDS",
+     nullptr, false},
+    {DirectiveKind::GreetingTimeout, "greeting-timeout", DirectiveStage::Naming, "MILLISECONDS",
+     nullptr, false},
+    {DirectiveKind::ConnectTimeout, "connect-timeout", DirectiveStage::Naming, "MILLISECONDS",
+     nullptr, false},
+    {DirectiveKind::Attempts, "attempts", DirectiveStage::Naming, "N", nullptr, false},
 };
 
 const DirectiveEntry kUnknownDirective{

@@ -24,6 +24,10 @@ enum class DirectiveKind {
     Expect,
     Until,
     Group,
+    AnswerTimeout,
+    GreetingTimeout,
+    ConnectTimeout,
+    Attempts,
 };
 
 // When a directive acts.

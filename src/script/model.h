@@ -11,6 +11,7 @@
 
 #include "script/directive.h"
 #include "script/synchro.h"
+#include "script/target_limits.h"
 
 // The analysed line of each line of a host script's body, kept as runs: a script's lines mostly
 // come one to one from consecutive analysed lines, so a whole segment costs one entry.
@@ -105,9 +106,11 @@ struct CHostScript {
     // The target, read once where the script is built.
     std::string host;
     std::string port;
-    std::vector<std::string> groups;  // of the *group line in force where the target starts
-    std::size_t place = 0;            // in the script's order of targets, from 1
-    int segment = 0;  // the part of the script it runs; a multihost segment has several
+    // Of the *group line in force where the target starts, and the limits the script set there.
+    std::vector<std::string> groups;
+    TargetLimits ownLimits;
+    std::size_t place = 0;  // in the script's order of targets, from 1
+    int segment = 0;        // the part of the script it runs; a multihost segment has several
     // Objects this host signals or fills, one entry per line that names one; released when its
     // run fails for good. Every target of a multihost segment lists that segment's objects.
     // Not owned.
