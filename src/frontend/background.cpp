@@ -76,7 +76,7 @@ ChildLaunch buildChildLaunch(const std::vector<std::string>& arguments,
         if (hasScript && argument == scriptArgument) {
             argument = tempPath;
             child.replaced = true;
-        } else if (CopyGets(argument) == ToCopy::Never ||
+        } else if (argument == kEndOfOptions || CopyGets(argument) == ToCopy::Never ||
                    (handedOver && CopyGets(argument) == ToCopy::UnlessHandedOver)) {
             continue;
         }
@@ -141,6 +141,9 @@ int LaunchBackground(const RunOptions& options, const std::string& openPath,
     // The copy starts in the script's folder: a report goes where the caller named it.
     std::vector<std::string> passedOn = arguments;
     for (std::string& argument : passedOn) {
+        if (argument == kEndOfOptions) {
+            break;
+        }
         if (CopyGets(argument) == ToCopy::PathInFull) {
             argument = OptionName(argument) + "=" + InCallerFolder(options, OptionValue(argument));
         }

@@ -393,6 +393,13 @@ std::string InCallerFolder(const RunOptions& options, const std::string& path) {
 
 ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& options) {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
+        // "--" ends the options: what follows is the script, whatever it begins with.
+        if (arguments[i] == kEndOfOptions) {
+            for (++i; i < arguments.size(); ++i) {
+                options.scriptFile = arguments[i];
+            }
+            break;
+        }
         switch (applyArgument(arguments[i], options)) {
             case Step::Next:
                 break;

@@ -94,6 +94,8 @@ ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& o
 // The option an argument names: the text before its first "=" without edge blanks, or the
 // whole argument when it has no "=".
 std::string OptionName(const std::string& argument);
+// The argument after which every one is the script file.
+constexpr const char* kEndOfOptions = "--";
 // An argument as the log may show it: a LOGIN in a command list without its password, a --set
 // without its value ("--set=NAME=...").
 std::string MaskedArgument(const std::string& argument);
