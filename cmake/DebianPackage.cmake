@@ -1,6 +1,7 @@
 # The Debian package (cpack -G DEB, from the release preset): transmitter and orvane-sim in
 # /usr/bin, their manual pages, the README, the sample scripts, the changelog and the copyright file under
-# /usr/share/doc/transmitter, the Ansible module under /usr/share/transmitter/ansible, and the
+# /usr/share/doc/transmitter, the Ansible collection tessaly.transmitter where ansible-core finds
+# collections (its module also under /usr/share/transmitter/ansible, for one release), and the
 # machine-wide log folder, made shareable by the
 # maintainer scripts. Dependencies come from dpkg-shlibdeps.
 set(debian_folder ${PROJECT_SOURCE_DIR}/packaging/debian)
@@ -10,8 +11,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/guide.m
     ${PROJECT_SOURCE_DIR}/docs/report.schema.json ${PROJECT_SOURCE_DIR}/docs/stream.schema.json
     ${debian_folder}/copyright DESTINATION ${doc_folder})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION ${doc_folder}/samples)
-# The Ansible module, where ANSIBLE_LIBRARY may point.
-install(FILES ${PROJECT_SOURCE_DIR}/ansible/transmitter.py
+# The Ansible collection, in ansible-core's own collections path; its module also where
+# ANSIBLE_LIBRARY pointed before, for one release.
+set(collection ${PROJECT_SOURCE_DIR}/ansible/ansible_collections/tessaly/transmitter)
+install(DIRECTORY ${collection}/
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/ansible/collections/ansible_collections/tessaly/transmitter
+    PATTERN tests/output EXCLUDE)
+install(FILES ${collection}/plugins/modules/transmitter.py
     DESTINATION ${CMAKE_INSTALL_DATADIR}/transmitter/ansible)
 install(FILES ${debian_folder}/transmitter.logrotate DESTINATION /etc/logrotate.d
     RENAME transmitter)

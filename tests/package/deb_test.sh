@@ -45,6 +45,9 @@ installs_with_apt_get() {
     done
     ansible-doc -M /usr/share/transmitter/ansible transmitter | grep -q '^> TRANSMITTER' ||
         fail "ansible-doc does not show the module"
+    # Found with no setting at all, as a collection.
+    ansible-doc tessaly.transmitter.transmitter | grep -q 'TESSALY.TRANSMITTER.TRANSMITTER' ||
+        fail "ansible-doc does not show the collection's module"
     for page in transmitter orvane-sim; do
         man -w "$page" >/dev/null 2>&1 || [ -f "/usr/share/man/man1/$page.1.gz" ] ||
             fail "no manual page $page(1)"

@@ -40,7 +40,7 @@ run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SI
 With --dry-run-scripts, every script file an example writes must pass `transmitter --dry-run`.
 The commands run in bash with `transmitter`, `orvane-sim`, `adopt` (support/adopt.py) and
 `on-terminal` (support/on_terminal.py) on the
-PATH, DOCS the project's docs/ folder, TEST_STATE the program's
+PATH, DOCS the project's docs/ folder, the project's Ansible collection found by ansible-core, TEST_STATE the program's
 machine-wide state folder (as the environment gives it) and the desktop's data folders in the scratch folder. With --wine,
 TRANSMITTER is a Windows program that WINE_RUN runs, with the line ends of its output made LF
 as the texts have them, and the examples that only Linux can play are skipped.
@@ -60,6 +60,8 @@ STAMP = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d : ")
 UNDO_STAMP = re.compile(r"undo-\d{8}-\d{6}")
 COMMAND_DEADLINE = 90
 DOCS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs")
+# The project's Ansible collection, found as the package installs it.
+COLLECTIONS = os.path.join(DOCS, "..", "ansible")
 DRY_RUN_SCRIPTS = False  # --dry-run-scripts: every script an example writes has no problem
 RECEIVE_DEADLINE = 20
 
@@ -212,7 +214,7 @@ class Run:
             self.files.clear()
             # A registration publishes to the desktop: to a scratch one.
             environment = dict(os.environ, PATH=self.bin + ":" + os.environ["PATH"],
-                               DOCS=DOCS,
+                               DOCS=DOCS, ANSIBLE_COLLECTIONS_PATH=COLLECTIONS,
                                XDG_DATA_HOME=os.path.join(self.folder, ".desktop-home"),
                                XDG_DATA_DIRS=os.path.join(self.folder, ".desktop-machine"))
             # A line the program printed for pasting names the folder in full.
