@@ -15,6 +15,9 @@ run in order:
                          (other messages may come between them); "log exact": all of them;
                          "log counts": every message it writes, each line "N MESSAGE" (exactly
                          N times) or "any MESSAGE" (any number of times, timing decides);
+  <!-- hidden console   a block the reader does not see, played as the fenced one of that
+  ...                    kind; it ends with a line "-->". Checks a reader would not type live
+  -->                    there;
   ```text received=PORT  the exact bytes the simulator on that port received, over all its
                          connections (awaited, since the default mode returns at once); with
                          "connections=N", each of exactly N connections received the text
@@ -38,8 +41,8 @@ is skipped where those are not at hand. One that only the Windows program plays 
 
 run_examples.py [--wine=WINE_RUN] [--dry-run-scripts] TEXT TRANSMITTER ORVANE_SIM
 With --dry-run-scripts, every script file an example writes must pass `transmitter --dry-run`.
-The commands run in bash with `transmitter`, `orvane-sim`, `adopt` (support/adopt.py) and
-`on-terminal` (support/on_terminal.py) on the
+The commands run in bash with `transmitter`, `orvane-sim`, `adopt` (support/adopt.py),
+`on-terminal` (support/on_terminal.py) and `matches-schema` (support/matches_schema.py) on the
 PATH, DOCS the project's docs/ folder, the project's Ansible collection found by ansible-core, TEST_STATE the program's
 machine-wide state folder (as the environment gives it) and the desktop's data folders in the scratch folder. With --wine,
 TRANSMITTER is a Windows program that WINE_RUN runs, with the line ends of its output made LF
@@ -93,14 +96,18 @@ class Example:
 
 
 def parse_examples(text):
-    examples, current, block, info = [], None, None, ""
+    examples, current, block, info, closer = [], None, None, "", ""
     for number, line in enumerate(text.split("\n"), 1):
         if block is not None:
-            if line.startswith("```"):
+            if line.startswith(closer):
                 current.blocks.append((info, "".join(l + "\n" for l in block)))
                 block = None
             else:
                 block.append(line)
+            continue
+        hidden = re.match(r"<!-- hidden (.+)$", line)
+        if hidden and current is not None:
+            info, block, closer = hidden.group(1).strip(), [], "-->"
             continue
         start = re.match(r"<!-- example: (\S+)( linux(?: root)?| windows)? -->", line)
         if start:
@@ -109,7 +116,7 @@ def parse_examples(text):
         elif line.strip() == "<!-- end -->":
             current = None
         elif line.startswith("```") and current is not None:
-            info, block = line[3:].strip(), []
+            info, block, closer = line[3:].strip(), [], "```"
     return examples
 
 
@@ -134,7 +141,7 @@ class Run:
             os.chmod(program, 0o755)
         else:
             os.symlink(transmitter, program)
-        for helper in ("adopt", "on_terminal"):
+        for helper in ("adopt", "on_terminal", "matches_schema"):
             os.symlink(os.path.join(os.path.dirname(os.path.abspath(__file__)), helper + ".py"),
                        os.path.join(self.bin, helper.replace("_", "-")))
         os.symlink(sim, os.path.join(self.bin, "orvane-sim"))
