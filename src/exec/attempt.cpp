@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "common/deadline.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "exec/directives.h"
@@ -474,13 +475,13 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
     }
     std::string problem;
     const AnswerPattern pattern(check.pattern, problem);
-    const auto start = std::chrono::steady_clock::now();
+    const Deadline::Clock::time_point start = Deadline::Clock::now();
     AnswerReader answers(connection_.get(), settings_.limits.answerTimeoutMs,
                          HeardBy(script_, settings_));
     std::string last;
     for (long long round = 0;; ++round) {
         const long long offset = std::min(round * check.everyMs, check.withinMs);
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(offset));
+        std::this_thread::sleep_until(Deadline(offset, start).at());
         batch_.add(std::string_view(command), DueAnswer{});  // answered here
         ++report_.commandsSent;
         const AttemptResult sent = flushCommands();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/deadline.h"
 #include "common/strings.h"
 #include "exec/limits.h"
 #include "files/log.h"
@@ -20,17 +21,6 @@ bool isPassedOverByte(int firstByte) {
 }
 
 using Clock = std::chrono::steady_clock;
-
-bool olderThan(Clock::time_point moment, int milliseconds) {
-    return Clock::now() - moment >= std::chrono::milliseconds(milliseconds);
-}
-
-// What is left of `milliseconds` since `moment`; 0 once it has passed.
-int millisecondsLeft(Clock::time_point moment, int milliseconds) {
-    const auto left = std::chrono::milliseconds(milliseconds) - (Clock::now() - moment);
-    const auto count = std::chrono::duration_cast<std::chrono::milliseconds>(left).count();
-    return count > 0 ? static_cast<int>(count) : 0;
-}
 
 enum class Arrived { Open, Ended, Broken };
 
@@ -108,7 +98,8 @@ bool SendText(Connection connection, const std::string& text, const BlockedSendH
         return false;
     }
     bool watchReads = static_cast<bool>(whenBlocked);
-    auto lastMove = Clock::now();
+    // A send that moves nothing, and reads nothing, for the stall limit has stalled.
+    Deadline stalled(kStallLimitMs);
     while (sent < text.size()) {
         const long count = SocketSendNoWait(connection, text.data() + sent, text.size() - sent);
         if (count < 0) {
@@ -117,11 +108,11 @@ bool SendText(Connection connection, const std::string& text, const BlockedSendH
         if (count > 0) {
             sent += static_cast<std::size_t>(count);
             watchReads = static_cast<bool>(whenBlocked);
-            lastMove = Clock::now();
+            stalled = Deadline(kStallLimitMs);
             continue;
         }
         // One wait for as long as the stall limit leaves, as a wait without limit would.
-        const int waitMs = millisecondsLeft(lastMove, kStallLimitMs);
+        const int waitMs = stalled.millisecondsLeft();
         if (waitMs <= 0) {
             return false;  // the server takes nothing and sends nothing to take
         }
@@ -138,7 +129,7 @@ bool SendText(Connection connection, const std::string& text, const BlockedSendH
         }
         watchReads = action == BlockedSend::Drained;
         if (watchReads) {
-            lastMove = Clock::now();
+            stalled = Deadline(kStallLimitMs);
         }
     }
     return true;
@@ -155,7 +146,7 @@ bool SetReceiveTimeout(Connection connection, int milliseconds) {
 std::string AnswerReader::next(std::size_t due) {
     due = due == 0 ? 1 : due;
     // Read only when the line has to be waited for: most answers are already taken.
-    std::optional<Clock::time_point> waitStart;
+    std::optional<Deadline> stalled;
     for (;;) {
         const auto end = taken_.find('\n', scanned_);
         scanned_ = end == std::string::npos ? taken_.size() : end;
@@ -166,9 +157,9 @@ std::string AnswerReader::next(std::size_t due) {
             return std::string();
         }
         if (end == std::string::npos) {
-            if (!waitStart) {
-                waitStart = Clock::now();
-            } else if (olderThan(*waitStart, kStallLimitMs)) {
+            if (!stalled) {
+                stalled.emplace(kStallLimitMs);
+            } else if (stalled->passed()) {
                 LogMessage("SOCKET_ERROR: %d", SocketTimedOutError());
                 missing_ = Missing::Stalled;
                 return std::string();
@@ -435,11 +426,10 @@ class BlindClose {
           answers_(answers),
           commands_(commands),
           answerTimeout_(limits.answerTimeoutMs),
-          greetingDue_(connectedAt + std::chrono::milliseconds(limits.greetingTimeoutMs)),
+          greetingDue_(limits.greetingTimeoutMs, connectedAt),
           lastAnswer_(start_),
-          bound_(start_ +
-                 std::chrono::milliseconds(kStallLimitMs + static_cast<long long>(unanswered()) *
-                                                               kBlindAnswerAllowanceMs)) {}
+          bound_(kStallLimitMs + static_cast<long long>(unanswered()) * kBlindAnswerAllowanceMs,
+                 start_) {}
 
     // The end, once there is one.
     std::optional<BlindEnd> look();
@@ -457,9 +447,9 @@ class BlindClose {
     const std::size_t commands_;
     const std::chrono::milliseconds answerTimeout_;
     const Clock::time_point start_ = Clock::now();
-    const Clock::time_point greetingDue_;
+    const Deadline greetingDue_;
     Clock::time_point lastAnswer_;
-    const Clock::time_point bound_;
+    const Deadline bound_;
     std::optional<Clock::time_point> acknowledgedAt_;
     std::optional<Clock::time_point> endedAt_;
 };
@@ -493,7 +483,7 @@ std::optional<BlindEnd> BlindClose::look() {
     if (answers_.heardMore() && now - lastAnswer_ >= std::chrono::milliseconds(kStallLimitMs)) {
         return BlindEnd::Quiet;
     }
-    return now >= bound_ ? std::optional<BlindEnd>(BlindEnd::TooLong) : std::nullopt;
+    return now >= bound_.at() ? std::optional<BlindEnd>(BlindEnd::TooLong) : std::nullopt;
 }
 
 // The server read what it wanted and ended its stream: the close is clean once every byte
@@ -508,7 +498,7 @@ std::optional<BlindEnd> BlindClose::afterStreamEnd(Clock::time_point now) const 
     if (acknowledgedAt_ && now - std::max(*acknowledgedAt_, *endedAt_) >= answerTimeout_) {
         return BlindEnd::StreamEnded;
     }
-    return now >= bound_ ? std::optional<BlindEnd>(BlindEnd::TooLong) : std::nullopt;
+    return now >= bound_.at() ? std::optional<BlindEnd>(BlindEnd::TooLong) : std::nullopt;
 }
 
 // A port that answers only when asked has nothing to say: once the greeting is settled and the
@@ -517,7 +507,7 @@ bool BlindClose::quietSinceAcknowledged(Clock::time_point now) const {
     if (answers_.heardMore() || !acknowledgedAt_) {
         return false;
     }
-    const bool greetingSettled = answers_.greeted() || now >= greetingDue_;
+    const bool greetingSettled = answers_.greeted() || now >= greetingDue_.at();
     return greetingSettled && now - *acknowledgedAt_ >= answerTimeout_;
 }
 

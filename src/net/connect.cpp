@@ -1,18 +1,11 @@
 #include "net/connect.h"
 
 #include <algorithm>
-#include <chrono>
 #include <vector>
 
+#include "common/deadline.h"
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int millisecondsLeft(Clock::time_point moment, int milliseconds) {
-    const auto left = std::chrono::milliseconds(milliseconds) - (Clock::now() - moment);
-    const auto count = std::chrono::duration_cast<std::chrono::milliseconds>(left).count();
-    return count > 0 ? static_cast<int>(count) : 0;
-}
 
 // The sockets still trying, each with the address it tries; closed unless one is taken.
 class Attempts {
@@ -68,13 +61,13 @@ HostConnection ConnectToHost(const std::string& host, std::uint16_t port, int ti
     }
     Attempts trying;
     std::size_t next = 0;
-    const auto start = Clock::now();
-    auto lastStart = start;
+    const Deadline end(timeoutMs);
+    // The next address is tried once the one before has had its head start.
+    Deadline headStart(0);
     while (made.socket == kNoSocket) {
-        if (next < addresses.size() &&
-            (trying.empty() || millisecondsLeft(lastStart, headStartMs) == 0)) {
+        if (next < addresses.size() && (trying.empty() || headStart.millisecondsLeft() == 0)) {
             const SocketHandle socket = SocketStartConnect(addresses[next]);
-            lastStart = Clock::now();
+            headStart = Deadline(headStartMs);
             if (socket != kNoSocket) {
                 trying.add(socket, next);
             } else {
@@ -83,12 +76,12 @@ HostConnection ConnectToHost(const std::string& host, std::uint16_t port, int ti
             ++next;
             continue;
         }
-        if (trying.empty() || millisecondsLeft(start, timeoutMs) == 0) {
+        if (trying.empty() || end.millisecondsLeft() == 0) {
             break;
         }
-        int wait = millisecondsLeft(start, timeoutMs);
+        int wait = end.millisecondsLeft();
         if (next < addresses.size()) {
-            wait = std::min(wait, millisecondsLeft(lastStart, headStartMs));
+            wait = std::min(wait, headStart.millisecondsLeft());
         }
         bool connected = false;
         const int index = SocketWaitConnect(trying.sockets(), wait, connected);
