@@ -301,10 +301,8 @@ AttemptResult HostAttempt::untilOnce(const std::string& command, std::string_vie
     if (lastAnswer_.empty()) {
         return NoAnswerTo(script_, settings_, command, lineCount_, answers, report_);
     }
-    std::string problem;
     const bool matched =
-        lastAnswer_[0] != '*' &&
-        AnswerPattern(check.pattern, problem).match(lastAnswer_) == AnswerPattern::Match::Yes;
+        lastAnswer_[0] != '*' && check.compiled->match(lastAnswer_) == AnswerPattern::Match::Yes;
     settings_.tell().judged(script_, line(), command, lastAnswer_,
                             matched ? Verdict::Matched : Verdict::Differs);
     showAnswer(lastAnswer_);
@@ -428,8 +426,7 @@ AttemptResult HostAttempt::checkAnswered() {
 }
 
 AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::string& command) {
-    std::string problem;
-    const AnswerPattern::Match match = AnswerPattern(check.pattern, problem).match(lastAnswer_);
+    const AnswerPattern::Match match = check.compiled->match(lastAnswer_);
     settings_.tell().judged(
         script_, line(), command, lastAnswer_,
         match == AnswerPattern::Match::Yes ? Verdict::Matched : Verdict::Mismatch);
@@ -473,8 +470,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
     if (before != AttemptResult::Done) {
         return before;
     }
-    std::string problem;
-    const AnswerPattern pattern(check.pattern, problem);
+    const AnswerPattern& pattern = *check.compiled;
     const Deadline::Clock::time_point start = Deadline::Clock::now();
     AnswerReader answers(connection_.get(), settings_.limits.answerTimeoutMs,
                          HeardBy(script_, settings_));

@@ -104,7 +104,7 @@ AttemptResult repeatUntil(DirectiveSite& attempt, const std::string& line,
         return AttemptResult::Done;
     }
     const UntilValue& until = directive.until;
-    attempt.setAnswerCheck({true, until.pattern, until.withinMs, until.everyMs});
+    attempt.setAnswerCheck({true, until.pattern, until.withinMs, until.everyMs, directive.pattern});
     return AttemptResult::Done;
 }
 
@@ -130,7 +130,7 @@ AttemptResult RunDirective(DirectiveSite& attempt, const BodyDirective& directiv
         case DirectiveKind::SaveNext:
             return saveNext(attempt, line, value);
         case DirectiveKind::Expect:
-            attempt.setAnswerCheck({false, value, 0, 0});
+            attempt.setAnswerCheck({false, value, 0, 0, directive.pattern});
             return AttemptResult::Done;
         case DirectiveKind::Until:
             return repeatUntil(attempt, line, directive);

@@ -2,10 +2,12 @@
 // The directives that act while a host script runs: wait, waitfor, event, rendezvous,
 // savenext, set, expect, until.
 
+#include <memory>
 #include <string>
 
 #include "exec/attempt_result.h"
 #include "exec/run_observer.h"
+#include "script/answer_pattern.h"
 #include "script/synchro.h"
 
 // A check of the next command's answer: it must match (*expect), or the command, a query, is
@@ -15,6 +17,7 @@ struct AnswerCheck {
     std::string pattern;
     long long withinMs = 0;
     long long everyMs = 0;
+    std::shared_ptr<const AnswerPattern> compiled;  // the analyser's, shared by the targets
 };
 
 // What a directive needs of the attempt it runs in.

@@ -467,10 +467,8 @@ void noteAnswerCheck(Analysis& analysis, const BodyDirective& directive,
         pattern = directive.until.pattern;
         analysis.untilLine = analysis.lineNumber;
     }
-    std::string problem;
-    const AnswerPattern compiled(pattern, problem);
-    if (!problem.empty()) {
-        noteProblem(analysis, name + " pattern " + pattern + ": " + problem);
+    if (!directive.patternProblem.empty()) {
+        noteProblem(analysis, name + " pattern " + pattern + ": " + directive.patternProblem);
     }
 }
 

@@ -104,5 +104,10 @@ BodyDirective readBodyDirective(const DirectiveView& view, int bodyLine, std::st
     } else if (kind == DirectiveKind::Until) {
         directive.readable = readUntil(directive.value, directive.until, problem);
     }
+    if (kind == DirectiveKind::Expect || (kind == DirectiveKind::Until && directive.readable)) {
+        directive.pattern = std::make_shared<const AnswerPattern>(
+            kind == DirectiveKind::Expect ? directive.value : directive.until.pattern,
+            directive.patternProblem);
+    }
     return directive;
 }

@@ -2,6 +2,7 @@
 // The directives (lines that begin with "*"): one table of what each is and needs, read by the
 // preprocessor, the analyser and the executor, and the splitting of a directive line.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,6 +90,10 @@ struct BodyDirective {
     bool readable = true;   // false for a *wait or *until value that does not read
     long long pauseMs = 0;  // *wait
     UntilValue until;       // *until
+    // *expect's or *until's pattern, compiled once for every target that runs the line; null
+    // for another directive. `patternProblem` says why it does not compile.
+    std::shared_ptr<const AnswerPattern> pattern;
+    std::string patternProblem;
 };
 
 // `problem` says why an *until value does not read.
