@@ -3,5 +3,3 @@
 std::string g_scriptName;
 std::string g_programPath;
 bool g_checkAnswers = true;
-bool g_printAnswers = true;
-bool g_keepAnswers = false;

@@ -9,7 +9,3 @@ extern std::string g_scriptName;
 extern std::string g_programPath;
 // True unless the check mode is None.
 extern bool g_checkAnswers;
-// False when answers to queries go into the report only (--report=-).
-extern bool g_printAnswers;
-// True when a report keeps the answers to queries.
-extern bool g_keepAnswers;

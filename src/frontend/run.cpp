@@ -94,7 +94,8 @@ bool readPreparedCopy(const std::string& path, RunOptions& options) {
 RunSettings runSettings(const RunOptions& options, RunObserver& observer) {
     RunSettings settings;
     settings.checkAnswers = g_checkAnswers;
-    settings.keepAnswers = g_keepAnswers;
+    // A report keeps the answers to queries.
+    settings.keepAnswers = !options.reportPath.empty();
     settings.readBack = options.readBack;
     settings.stepwise = options.stepwise;
     settings.limits = options.limits;
@@ -256,8 +257,6 @@ void settleOutputs(RunOptions& options, const std::vector<std::string>& argument
     options.undoDir = InCallerFolder(options, options.undoDir);
     options.rerunPath = InCallerFolder(options, options.rerunPath);
     options.userArguments = usersCommand(options, arguments);
-    g_keepAnswers = !options.reportPath.empty();
-    g_printAnswers = options.reportPath != "-" && options.streamPath != "-";
 }
 
 // The script file's text behind the command list, included files and loaded files in place, or

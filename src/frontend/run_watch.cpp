@@ -37,7 +37,8 @@ bool RunWatch::begin(const ScriptList& scripts) {
             return false;
         }
     }
-    if (g_printAnswers) {
+    // Standard output that carries the report or the stream carries nothing else.
+    if (options_.reportPath != "-" && options_.streamPath != "-") {
         listeners_.add(printer_);
     }
     if (!options_.streamPath.empty()) {
