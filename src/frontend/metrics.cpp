@@ -9,7 +9,7 @@
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "frontend/listeners.h"
-#include "frontend/outcome.h"
+#include "frontend/run_words.h"
 
 namespace {
 

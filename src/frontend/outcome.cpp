@@ -22,37 +22,13 @@
 #include "frontend/metrics.h"
 #include "frontend/preflight.h"
 #include "frontend/rerun.h"
+#include "frontend/run_words.h"
 #include "frontend/system.h"
 #include "frontend/transcripts.h"
 #include "script/preprocessor.h"
 #include "script/selection.h"
 
 using End = TargetOutcome::End;
-
-const char* OutcomeName(End end) {
-    switch (end) {
-        case End::Succeeded:
-            return "succeeded";
-        case End::Refused:
-            return "refused";
-        case End::Mismatch:
-            return "mismatch";
-        case End::NotReady:
-            return "not ready";
-        case End::NotStarted:
-            return "not started";
-        case End::Interrupted:
-            return "interrupted";
-        case End::GaveUp:
-            return "gave up";
-        case End::Differs:
-            return "differs";
-        case End::DidNotStick:
-            return "did not stick";
-        default:
-            return "not run";
-    }
-}
 
 namespace {
 

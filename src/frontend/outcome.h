@@ -24,5 +24,3 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
 // copy, and not by both). False after saying why.
 bool OutputsCanBeWritten(const RunOptions& options, const std::string& openPath);
 
-// How a target ended, as the report and the stream name it ("succeeded", "refused", ...).
-const char* OutcomeName(TargetOutcome::End end);

@@ -9,7 +9,7 @@
 #include "frontend/clock_text.h"
 #include "frontend/help.h"
 #include "frontend/listeners.h"
-#include "frontend/outcome.h"
+#include "frontend/run_words.h"
 #include "script/host_script.h"
 
 namespace {
@@ -89,39 +89,6 @@ void appendCommand(std::string& out, std::string_view command) {
 
 }  // namespace
 
-const char* WaitKindName(WaitKind kind) {
-    switch (kind) {
-        case WaitKind::Pause:
-            return "pause";
-        case WaitKind::Event:
-            return "event";
-        case WaitKind::RaiseEvent:
-            return "raise";
-        case WaitKind::RendezVous:
-            return "rendezvous";
-        default:
-            return "buffer";
-    }
-}
-
-const char* VerdictName(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::Good:
-            return "good";
-        case Verdict::Refused:
-            return "refused";
-        case Verdict::Matched:
-            return "matched";
-        case Verdict::Same:
-            return "same";
-        case Verdict::Differs:
-            return "differs";
-        case Verdict::NotCompared:
-            return "not compared";
-        default:
-            return "mismatch";
-    }
-}
 
 RecordStream::RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
                            const LineNames& names)

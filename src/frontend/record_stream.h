@@ -63,7 +63,3 @@ class RecordStream : public RunObserver {
     std::atomic<bool> failed_{false};
 };
 
-// The name of a wait's kind, as the stream and the transcripts write it.
-const char* WaitKindName(WaitKind kind);
-// The name of a verdict, as the stream and the transcripts write it.
-const char* VerdictName(Verdict verdict);

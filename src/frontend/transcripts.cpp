@@ -11,8 +11,7 @@
 #include "files/private_files.h"
 #include "frontend/clock_text.h"
 #include "frontend/listeners.h"
-#include "frontend/outcome.h"
-#include "frontend/record_stream.h"
+#include "frontend/run_words.h"
 #include "script/host_script.h"
 
 namespace {

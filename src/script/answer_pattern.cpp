@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "script/script_check.h"
+#include "common/strings.h"
 
 namespace {
 
@@ -137,6 +137,19 @@ AnswerPattern::Match AnswerPattern::match(const std::string& answer) const {
     }
     return result == PCRE2_ERROR_NOMATCH || result == PCRE2_ERROR_PARTIAL ? Match::No
                                                                           : Match::TooManySteps;
+}
+
+bool readPause(const std::string& value, long long& milliseconds) {
+    std::size_t digits = 0;
+    while (digits < value.size() && value[digits] >= '0' && value[digits] <= '9') {
+        ++digits;
+    }
+    const std::string unit = value.substr(digits);
+    if (digits == 0 || digits > 9 || (unit != "" && unit != "ms" && unit != "s")) {
+        return false;
+    }
+    milliseconds = readDecimal(value.substr(0, digits)) * (unit == "s" ? 1000 : 1);
+    return milliseconds > 0;
 }
 
 bool readUntil(const std::string& value, UntilValue& until, std::string& problem) {

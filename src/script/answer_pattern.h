@@ -23,6 +23,10 @@ class AnswerPattern {
     std::shared_ptr<AnswerPatternCode> code_;
 };
 
+// A pause as written: a whole number of milliseconds, with "ms" or "s" as its unit. False
+// for anything else.
+bool readPause(const std::string& value, long long& milliseconds);
+
 // *until's value, read from the right: "PATTERN,WITHIN[,EVERY]", each time with its unit.
 struct UntilValue {
     std::string pattern;

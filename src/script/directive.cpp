@@ -1,7 +1,6 @@
 #include "script/directive.h"
 
 #include "common/strings.h"
-#include "script/script_check.h"
 
 namespace {
 

@@ -151,19 +151,6 @@ std::string hostProblem(const std::string& host) {
     return name ? std::string() : EscapedControls(host) + " is not a host name";
 }
 
-bool readPause(const std::string& value, long long& milliseconds) {
-    std::size_t digits = 0;
-    while (digits < value.size() && value[digits] >= '0' && value[digits] <= '9') {
-        ++digits;
-    }
-    const std::string unit = value.substr(digits);
-    if (digits == 0 || digits > 9 || (unit != "" && unit != "ms" && unit != "s")) {
-        return false;
-    }
-    milliseconds = readDecimal(value.substr(0, digits)) * (unit == "s" ? 1000 : 1);
-    return milliseconds > 0;
-}
-
 std::vector<std::string> templateBuffers(std::string_view line) {
     std::vector<std::string> names;
     for (auto open = line.find('$', 1); open != std::string_view::npos;) {

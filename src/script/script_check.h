@@ -60,6 +60,3 @@ std::string hostProblem(const std::string& host);
 // The buffers a template line ("$...") names between pairs of "$" signs, as the worker fills
 // them.
 std::vector<std::string> templateBuffers(std::string_view line);
-// A pause as written: a whole number of milliseconds, with "ms" or "s" as its unit. False
-// for anything else.
-bool readPause(const std::string& value, long long& milliseconds);

@@ -1,0 +1,11 @@
+#pragma once
+// The run's words: how a target ended, how an answer was judged and what a wait was, as the
+// summary, the report, the stream and the transcripts all write them.
+
+#include "exec/run_observer.h"
+#include "script/model.h"
+
+// "succeeded", "refused", ...
+const char* OutcomeName(TargetOutcome::End end);
+const char* VerdictName(Verdict verdict);
+const char* WaitKindName(WaitKind kind);
