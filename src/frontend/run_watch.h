@@ -7,13 +7,13 @@
 #include <memory>
 #include <string>
 
-#include "frontend/listeners.h"
-#include "frontend/options.h"
-#include "frontend/preflight.h"
-#include "frontend/progress_line.h"
-#include "frontend/record_stream.h"
-#include "frontend/transcripts.h"
-#include "frontend/write_behind.h"
+#include "telling/listeners.h"
+#include "cli/options.h"
+#include "plan/preflight.h"
+#include "telling/progress_line.h"
+#include "telling/record_stream.h"
+#include "telling/transcripts.h"
+#include "telling/write_behind.h"
 
 class RunWatch {
   public:

@@ -1,5 +1,7 @@
 #include "script/host_script.h"
 
+#include <algorithm>
+
 #include <memory>
 
 namespace {
@@ -44,4 +46,16 @@ void viewHostScript(const std::shared_ptr<const std::string>& text, std::string_
 
 int AnalysedLine(const CHostScript& script, int scriptLine) {
     return scriptLine >= 1 ? script.lineOrigins.at(static_cast<std::size_t>(scriptLine) - 1) : 0;
+}
+
+std::string TargetName(const CHostScript& target) {
+    return target.host + ":" + target.port;
+}
+
+std::size_t LastPlace(const ScriptList& scripts) {
+    std::size_t last = 0;
+    for (const auto& script : scripts) {
+        last = std::max(last, script->place);
+    }
+    return last;
 }

@@ -9,6 +9,12 @@
 
 #include "script/model.h"
 
+// "host:port", as the script writes them: how messages, reports and records name a target.
+std::string TargetName(const CHostScript& target);
+
+// The highest place among the targets of a run, which may run only some of the script's.
+std::size_t LastPlace(const ScriptList& scripts);
+
 // The analysed line a host script's line (from 1) came from; 0 for line 0 (the greeting and
 // FORCEREPLY) or a line the program added.
 int AnalysedLine(const CHostScript& script, int scriptLine);

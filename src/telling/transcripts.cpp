@@ -1,0 +1,312 @@
+#include "telling/transcripts.h"
+
+#include <cstdio>
+
+#include "common/globals.h"
+#include "common/script_encoding.h"
+#include "common/shown_command.h"
+#include "common/strings.h"
+#include "files/folders.h"
+#include "files/log.h"
+#include "files/private_files.h"
+#include "telling/clock_text.h"
+#include "telling/listeners.h"
+#include "telling/run_words.h"
+#include "script/host_script.h"
+
+namespace {
+
+// A received line is cut here, its length noted.
+constexpr std::size_t kLongestLineShown = 4096;
+// Past this, a transcript goes to its file before the attempt ends.
+constexpr std::size_t kPendingBytes = 64 * 1024;
+
+bool nameByte(char byte) {
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+           (byte >= '0' && byte <= '9') || byte == '.' || byte == '-';
+}
+
+std::string nameSafe(const std::string& text) {
+    std::string safe = text;
+    for (char& byte : safe) {
+        byte = nameByte(byte) ? byte : '_';
+    }
+    return safe;
+}
+
+// Text as it may stand in a line of its own (see EscapedControls).
+void appendPrintable(std::string& out, std::string_view text) {
+    bool plain = true;
+    for (const char byte : text) {
+        const auto code = static_cast<unsigned char>(byte);
+        plain = plain && code >= 0x20 && code < 0x7f;
+    }
+    if (plain) {
+        out += text;
+    } else {
+        out += EscapedControls(text);
+    }
+}
+
+// A command of the script, in the encoding the script was read in.
+void appendScriptLine(std::string& out, std::string_view line) {
+    if (ScriptLinesNeedConverting()) {
+        appendPrintable(out, ScriptLineAsUtf8(line));
+    } else {
+        appendPrintable(out, line);
+    }
+}
+
+const char* resultText(AttemptResult result) {
+    switch (result) {
+        case AttemptResult::Done:
+            return "done";
+        case AttemptResult::Retry:
+            return "failed, worth another attempt";
+        default:
+            return "failed for good";
+    }
+}
+
+}  // namespace
+
+bool TranscriptFolderCanBeUsed(const RunOptions& options) {
+    if (options.transcriptDir.empty()) {
+        return true;
+    }
+    const std::string problem = PreparePrivateFolder(options.transcriptDir);
+    if (problem.empty()) {
+        return true;
+    }
+    LogMessage("--transcript=%s: %s", options.transcriptNamed.c_str(), problem.c_str());
+    return false;
+}
+
+std::string TranscriptName(const CHostScript& target, std::size_t targets) {
+    std::string place = std::to_string(target.place);
+    const std::size_t width = std::max<std::size_t>(2, std::to_string(targets).size());
+    place.insert(0, width - std::min(width, place.size()), '0');
+    return place + "-" + nameSafe(target.host) + "-" + nameSafe(target.port) + ".txt";
+}
+
+Transcripts::Transcripts(const std::string& folder, WriteBehind& writes, const ScriptList& scripts,
+                         const LineNames& names)
+    : transcripts_(LastPlace(scripts)), writes_(writes), names_(names) {
+    for (const auto& script : scripts) {
+        Transcript& transcript = transcripts_[script->place - 1];
+        transcript.name = TranscriptName(*script, LastPlace(scripts));
+        transcript.path = folder + kPathSeparator + transcript.name;
+    }
+}
+
+std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool sameMoment) {
+    if (!sameMoment) {
+        transcript.now.clear();
+        AppendIsoTimeNow(transcript.now);
+    }
+    transcript.pending += transcript.now;
+    transcript.pending += ' ';
+    transcript.pending += direction;
+    transcript.pending += ' ';
+    return transcript.pending;
+}
+
+void Transcripts::endLine(Transcript& transcript) {
+    transcript.pending += '\n';
+    if (transcript.pending.size() >= kPendingBytes) {
+        // A target that writes this much will write more: room is kept for it.
+        write(transcript, 2 * kPendingBytes);
+    }
+}
+
+void Transcripts::add(Transcript& transcript, char direction, const std::string& text) {
+    appendPrintable(beginLine(transcript, direction), text);
+    endLine(transcript);
+}
+
+void Transcripts::write(Transcript& transcript, std::size_t room) {
+    std::string lines = TakePending(transcript.pending, room);
+    writes_.post([this, &transcript, lines = std::move(lines)] { writeOut(transcript, lines); });
+}
+
+// On the writing thread. The first write of a run makes the file afresh; the later ones add to
+// it.
+void Transcripts::writeOut(Transcript& transcript, const std::string& lines) const {
+    std::FILE* file =
+        transcript.written ? folder_.append(transcript.name) : folder_.create(transcript.name);
+    const bool written =
+        file != nullptr && std::fwrite(lines.data(), 1, lines.size(), file) == lines.size();
+    const bool closed = file != nullptr && std::fclose(file) == 0;
+    if ((!written || !closed) && !transcript.failed) {
+        LogMessage("%s: Can not write the transcript %s", g_scriptName.c_str(),
+                   transcript.path.c_str());
+        transcript.failed = true;
+    }
+    transcript.written = true;
+}
+
+std::string Transcripts::where(int line) const {
+    std::string text;
+    appendWhere(text, line);
+    return text;
+}
+
+void Transcripts::appendWhere(std::string& text, int line) const {
+    if (line > 0) {
+        std::string name;
+        names_.append(name, line);
+        if (!name.empty()) {
+            text += " at ";
+            appendPrintable(text, name);
+        }
+    }
+}
+
+void Transcripts::attemptBegins(const CHostScript& target, int attempt) {
+    Held held = hold(target);
+    add(held.transcript, '#', "attempt " + std::to_string(attempt) + " to " + TargetName(target));
+}
+
+void Transcripts::connected(const CHostScript& target, const std::string& address) {
+    Held held = hold(target);
+    add(held.transcript, '#', "connected to " + address);
+}
+
+void Transcripts::sent(const CHostScript& target, std::string_view commands) {
+    Held held = hold(target);
+    Transcript& transcript = held.transcript;
+    // The commands went out together, at one moment.
+    std::size_t start = 0;
+    while (start < commands.size()) {
+        const auto end = std::min(commands.find('\n', start), commands.size());
+        const std::string_view command = commands.substr(start, end - start);
+        std::string& line = beginLine(transcript, '>', start > 0);
+        if (IsLoginCommand(command)) {
+            transcript.login = std::string(command);
+            transcript.loginAnswered = false;
+            appendPrintable(line, ShownCommand(command));
+        } else {
+            appendScriptLine(line, command);
+        }
+        endLine(transcript);
+        start = end + 1;
+    }
+}
+
+void Transcripts::received(const CHostScript& target, std::string_view bytes) {
+    Held held = hold(target);
+    Transcript& transcript = held.transcript;
+    // The lines of one read came at one moment.
+    for (bool sameMoment = false; !bytes.empty(); sameMoment = true) {
+        const auto end = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, end);
+        if (end != std::string_view::npos && transcript.partialBytes == 0) {
+            // A whole line at hand: written from where it lies.
+            writeReceivedLine(transcript, piece.substr(0, kLongestLineShown + 1), piece.size(),
+                              sameMoment);
+        } else {
+            const std::size_t room =
+                kLongestLineShown + 1 - std::min(kLongestLineShown + 1, transcript.partial.size());
+            transcript.partial.append(piece.substr(0, room));
+            transcript.partialBytes += piece.size();
+            if (end == std::string_view::npos) {
+                return;
+            }
+            endReceivedLine(transcript, sameMoment);
+        }
+        bytes.remove_prefix(end + 1);
+    }
+}
+
+void Transcripts::endReceivedLine(Transcript& transcript, bool sameMoment) {
+    writeReceivedLine(transcript, transcript.partial, transcript.partialBytes, sameMoment);
+    transcript.partial.clear();
+    transcript.partialBytes = 0;
+}
+
+// A line as the server sent it, without its LF and one CR before it: `line` holds its first
+// bytes, up to one past what is shown, of `length` in all.
+void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view line,
+                                    std::size_t length, bool sameMoment) {
+    if (length <= kLongestLineShown && !line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+        --length;
+    }
+    std::string masked;
+    std::string_view shown = line;
+    // A password too short to be masked withholds the lines that hold it, until its LOGIN's
+    // answer has come.
+    if (!transcript.loginAnswered && HasShortPassword(transcript.login) &&
+        HoldsWholeField(line, LoginPassword(transcript.login))) {
+        shown = kWithheldAnswer;
+    } else if (!transcript.login.empty() || PasswordsKnown()) {
+        masked = MaskedEcho(line);
+        shown = masked;
+    }
+    std::string& text = beginLine(transcript, '<', sameMoment);
+    appendPrintable(text, shown.substr(0, kLongestLineShown));
+    if (length > kLongestLineShown) {
+        text += " ... (" + std::to_string(length) + " bytes)";
+    }
+    endLine(transcript);
+}
+
+void Transcripts::judged(const CHostScript& target, int line, std::string_view command,
+                         const std::string&, Verdict verdict) {
+    Held held = hold(target);
+    std::string& text = beginLine(held.transcript, '=');
+    text += VerdictName(verdict);
+    text += ": the answer to ";
+    if (IsLoginCommand(command)) {
+        held.transcript.loginAnswered = true;
+        appendPrintable(text, ShownCommand(command));
+    } else {
+        appendScriptLine(text, command);
+    }
+    appendWhere(text, line);
+    endLine(held.transcript);
+}
+
+void Transcripts::waitBegins(const CHostScript& target, int line, WaitKind kind,
+                             const std::string& what) {
+    Held held = hold(target);
+    add(held.transcript, '#',
+        std::string(WaitKindName(kind)) + " " + what + where(line) + " begins");
+}
+
+void Transcripts::waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
+    Held held = hold(target);
+    add(held.transcript, '#', std::string(WaitKindName(kind)) + " " + what + " ends");
+}
+
+void Transcripts::attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
+                              const AttemptReport& report) {
+    Held held = hold(target);
+    Transcript& transcript = held.transcript;
+    if (transcript.partialBytes > 0 || !transcript.partial.empty()) {
+        endReceivedLine(transcript);
+    }
+    std::string text = "attempt " + std::to_string(attempt) + " " + resultText(result);
+    if (!report.reason.empty()) {
+        text += ": " + report.reason + where(AnalysedLine(target, report.scriptLine));
+    }
+    add(transcript, '#', text);
+    write(transcript);
+}
+
+void Transcripts::targetEnds(const CHostScript& target) {
+    Held held = hold(target);
+    add(held.transcript, '#', std::string("target ") + OutcomeName(target.outcome.end));
+    held.transcript.ended = true;
+    write(held.transcript);
+}
+
+void Transcripts::runEnds(int status) {
+    for (Transcript& transcript : transcripts_) {
+        const std::lock_guard<std::mutex> lock(transcript.mutex);
+        if (!transcript.ended) {
+            add(transcript, '#', "run stopped with status " + std::to_string(status));
+            write(transcript);
+        }
+    }
+}
