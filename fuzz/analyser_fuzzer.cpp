@@ -34,7 +34,7 @@ void checkHostScript(const CHostScript& script) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ScriptList scripts;
-    analyseSharedScript(std::make_shared<const std::string>(InputBytes(data, size)), "localhost",
+    AnalyseSharedScript(std::make_shared<const std::string>(InputBytes(data, size)), "localhost",
                         "3004", scripts);
     for (const auto& script : scripts) {
         checkHostScript(*script);

@@ -12,17 +12,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.insert(file.begin(), kFormatByte);
     }
     std::string plain = "untouched";
-    if (decipherFileBytes(file, plain)) {
+    if (DecipherFileBytes(file, plain)) {
         FUZZ_CHECK(plain.size() + kEncipheredOverhead <= file.size());
     } else {
         FUZZ_CHECK(plain == "untouched");
     }
 
     // As plain text: enciphering and deciphering give back every byte.
-    const std::string enciphered = encipherFileBytes(bytes);
+    const std::string enciphered = EncipherFileBytes(bytes);
     FUZZ_CHECK(enciphered.size() == bytes.size() + kEncipheredOverhead);
     std::string back;
-    FUZZ_CHECK(decipherFileBytes(enciphered, back));
+    FUZZ_CHECK(DecipherFileBytes(enciphered, back));
     FUZZ_CHECK(back == bytes);
     return 0;
 }

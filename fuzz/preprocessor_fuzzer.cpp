@@ -10,7 +10,7 @@ namespace {
 void writeNamedFiles() {
     WriteScratchFile("inc.qvtrx",
                      "# included\r\n  MUTE=1  \n*include=inc.qvtrx\n*loadfile=b,x.bin\n");
-    WriteScratchFile("crypt.qvtrxc", encipherFileBytes("GAIN=2\n*include=inc.qvtrx\n"));
+    WriteScratchFile("crypt.qvtrxc", EncipherFileBytes("GAIN=2\n*include=inc.qvtrx\n"));
     WriteScratchFile("x.bin", std::string("\x00\x01\xAB\xFF\n\r", 6));
     WriteScratchFile("empty.bin", "");
     WriteScratchFile("comments.qvtrx", "# only\n## comments\n");

@@ -30,7 +30,7 @@ void checkCleaned(const std::string& cleaned) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes = InputBytes(data, size);
-    const std::string cleaned = cleanScriptLines(bytes);
+    const std::string cleaned = CleanScriptLines(bytes);
     checkCleaned(cleaned);
     FUZZ_CHECK(cleaned.size() <= bytes.size() + 1);
 
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // refusal leaves the output alone.
         int line = 0;
         FUZZ_CHECK((!bytes.empty() && bytes[0] == '\x01') ||
-                   !textEncodingProblem(bytes, line).empty());
+                   !TextEncodingProblem(bytes, line).empty());
         FUZZ_CHECK(read == "untouched");
     }
     return 0;

@@ -14,11 +14,11 @@ namespace {
 
 void defineBuffer(const std::string& line) {
     if (!line.empty() && line[0] == '!') {
-        findOrCreate(g_buffers, line.substr(1)).Release();
+        FindOrCreate(g_buffers, line.substr(1)).Release();
         return;
     }
     const auto comma = line.find(',');
-    CBufferShared& buffer = findOrCreate(g_buffers, line.substr(0, comma));
+    CBufferShared& buffer = FindOrCreate(g_buffers, line.substr(0, comma));
     buffer.SetValue(comma == std::string::npos ? std::string() : line.substr(comma + 1));
     buffer.Raise();
 }

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     SimOptions options;
     bool help = false;
     std::string error;
-    if (!parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, help, error)) {
+    if (!ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, help, error)) {
         std::fprintf(stderr, "orvane-sim: %s\n%s", error.c_str(), SimUsage().c_str());
         return 2;
     }

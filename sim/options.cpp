@@ -266,7 +266,7 @@ bool applyArgument(const std::string& argument, SimOptions& options) {
 
 }  // namespace
 
-bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, bool& help,
+bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, bool& help,
                      std::string& error) {
     help = false;
     for (const std::string& argument : arguments) {

@@ -55,7 +55,7 @@ struct SimOptions {
 };
 
 // False with `error` set for an unknown option or a bad number; `help` for --help.
-bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, bool& help,
+bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, bool& help,
                      std::string& error);
 
 // The help: every option with its value and what it does.

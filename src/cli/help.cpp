@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "common/strings.h"
 #include "cli/options.h"
+#include "common/strings.h"
 
 namespace {
 
@@ -146,7 +146,7 @@ void PrintHelp(const std::string& programPath) {
             }
         }
         // The name is inserted as text: a per-cent sign in a program path stays a character.
-        text += replaceAll(line, "%s", shortName) + "\n";
+        text += ReplaceAll(line, "%s", shortName) + "\n";
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -156,8 +156,8 @@ std::string UsageText(const std::string& programPath) {
     const std::string shortName = programShortName(programPath);
     std::string text;
     for (const char* line : kHelpLines) {
-        if (startsWith(line, "    %s [-h]")) {
-            text += replaceAll(line, "%s", shortName) + "\n";
+        if (StartsWith(line, "    %s [-h]")) {
+            text += ReplaceAll(line, "%s", shortName) + "\n";
         }
     }
     return text;

@@ -19,8 +19,8 @@ NameValue splitArgument(const std::string& argument) {
     if (equals == std::string::npos) {
         return {argument, std::string()};
     }
-    return {trimBoth(argument.substr(0, equals), " \t"),
-            trimBoth(argument.substr(equals + 1), " \t")};
+    return {TrimBoth(argument.substr(0, equals), " \t"),
+            TrimBoth(argument.substr(equals + 1), " \t")};
 }
 
 enum class Step { Next, Stop, Help, Version, Unknown };
@@ -47,7 +47,7 @@ bool readBounded(const std::string& text, long long lowest, long long highest, i
         text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
-    const long long number = readDecimal(text);
+    const long long number = ReadDecimal(text);
     if (number < lowest || number > highest) {
         return false;
     }
@@ -75,7 +75,7 @@ Step applySet(const std::string& argument, const NameValue&, RunOptions& options
     const std::string given = argument.substr(argument.find('=') + 1);
     const auto equals = given.find('=');
     options.outsideValues.push_back(
-        {trimBoth(given.substr(0, equals), " \t"),
+        {TrimBoth(given.substr(0, equals), " \t"),
          equals == std::string::npos ? std::string() : given.substr(equals + 1), "", ""});
     if (equals == std::string::npos || options.outsideValues.back().name.empty()) {
         options.badSet = argument;
@@ -136,7 +136,7 @@ Step applyChosenTargets(const std::string&, const NameValue& given, RunOptions& 
     std::size_t start = 0;
     for (;;) {
         const auto comma = given.value.find(',', start);
-        options.chosenTargets.push_back(trimBoth(given.value.substr(start, comma - start), " \t"));
+        options.chosenTargets.push_back(TrimBoth(given.value.substr(start, comma - start), " \t"));
         if (comma == std::string::npos) {
             return Step::Next;
         }
@@ -369,7 +369,7 @@ std::string MaskedArgument(const std::string& argument) {
 
 std::string ShownArgument(const std::string& argument) {
     const std::string shown = MaskedArgument(argument);
-    return contains(shown, " ") ? "\"" + shown + "\"" : shown;
+    return Contains(shown, " ") ? "\"" + shown + "\"" : shown;
 }
 
 std::string ShownCommandLine(const std::vector<std::string>& argv) {
@@ -391,7 +391,7 @@ std::string InCallerFolder(const RunOptions& options, const std::string& path) {
     return options.callerFolder + kPathSeparator + path;
 }
 
-ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& options) {
+ParseEnd ParseArguments(const std::vector<std::string>& arguments, RunOptions& options) {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         // "--" ends the options: what follows is the script, whatever it begins with.
         if (arguments[i] == kEndOfOptions) {
@@ -427,7 +427,7 @@ std::string NearestOption(const std::string& name) {
         }
         names.emplace_back(rule.name);
     }
-    return nearestName(name, names);
+    return NearestName(name, names);
 }
 
 ToCopy CopyGets(const std::string& argument) {

@@ -89,7 +89,7 @@ enum class ParseEnd {
 
 // Reads argv[1] onwards into `options`, testing each argument against the options in the
 // fixed order; an argument that names no option is the script file, unless it begins with "-".
-ParseEnd parseArguments(const std::vector<std::string>& arguments, RunOptions& options);
+ParseEnd ParseArguments(const std::vector<std::string>& arguments, RunOptions& options);
 
 // The option an argument names: the text before its first "=" without edge blanks, or the
 // whole argument when it has no "=".

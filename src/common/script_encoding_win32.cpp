@@ -21,7 +21,7 @@ bool beyondAscii(std::string_view text) {
 }  // namespace
 
 void NoteScriptText(std::string_view text) {
-    g_ansiScript = beyondAscii(text) && !isUtf8Text(text);
+    g_ansiScript = beyondAscii(text) && !IsUtf8Text(text);
 }
 
 bool ScriptLinesNeedConverting() {

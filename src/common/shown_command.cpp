@@ -29,7 +29,7 @@ std::size_t skipBlanks(std::string_view text, std::size_t at) {
 // Whether "LOGIN" and a blank stand at `at`, in any case.
 bool loginAt(std::string_view text, std::size_t at) {
     return text.size() - at > kLogin.size() &&
-           equalsIgnoringAsciiCase(text.substr(at, kLogin.size()), kLogin) &&
+           EqualsIgnoringAsciiCase(text.substr(at, kLogin.size()), kLogin) &&
            isBlank(text[at + kLogin.size()]);
 }
 

@@ -20,11 +20,11 @@ std::string trimRight(const std::string& text, const std::string& set) {
 
 }  // namespace
 
-std::string trimBoth(const std::string& text, const std::string& set) {
+std::string TrimBoth(const std::string& text, const std::string& set) {
     return trimLeft(trimRight(text, set), set);
 }
 
-std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
     if (from.empty()) {
         return text;
     }
@@ -48,7 +48,7 @@ char lowerAscii(char c) {
 
 }  // namespace
 
-std::string toLowerAscii(const std::string& text) {
+std::string ToLowerAscii(const std::string& text) {
     std::string result = text;
     for (char& c : result) {
         c = lowerAscii(c);
@@ -56,13 +56,13 @@ std::string toLowerAscii(const std::string& text) {
     return result;
 }
 
-bool equalsIgnoringAsciiCase(std::string_view first, std::string_view second) {
+bool EqualsIgnoringAsciiCase(std::string_view first, std::string_view second) {
     return first.size() == second.size() &&
            std::equal(first.begin(), first.end(), second.begin(),
                       [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
 }
 
-long long readDecimal(const std::string& text) {
+long long ReadDecimal(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
         ++i;
@@ -83,7 +83,7 @@ long long readDecimal(const std::string& text) {
     return negative ? -value : value;
 }
 
-std::string formatStringV(const char* format, va_list args) {
+std::string FormatStringV(const char* format, va_list args) {
     if (format == nullptr) {
         return std::string();
     }
@@ -108,13 +108,13 @@ std::string formatStringV(const char* format, va_list args) {
     }
 }
 
-void appendDecimal(std::string& output, long long number) {
+void AppendDecimal(std::string& output, long long number) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
     output.append(digits, end);
 }
 
-void appendHex(std::string_view bytes, std::string& output) {
+void AppendHex(std::string_view bytes, std::string& output) {
     static const char kDigits[] = "0123456789ABCDEF";
     const std::size_t start = output.size();
     output.resize(start + bytes.size() * 2);
@@ -126,7 +126,7 @@ void appendHex(std::string_view bytes, std::string& output) {
     }
 }
 
-int hexDigitValue(char digit) {
+int HexDigitValue(char digit) {
     if (digit >= '0' && digit <= '9') {
         return digit - '0';
     }
@@ -136,10 +136,10 @@ int hexDigitValue(char digit) {
     return -1;
 }
 
-std::string bytesOfHex(std::string_view hex) {
+std::string BytesOfHex(std::string_view hex) {
     std::string bytes;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(hexDigitValue(hex[i]) * 16 + hexDigitValue(hex[i + 1]));
+        bytes += static_cast<char>(HexDigitValue(hex[i]) * 16 + HexDigitValue(hex[i + 1]));
     }
     return bytes;
 }
@@ -166,7 +166,7 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string nearestName(const std::string& word, const std::vector<std::string>& names) {
+std::string NearestName(const std::string& word, const std::vector<std::string>& names) {
     std::string nearest;
     std::size_t best = 3;
     for (const std::string& name : names) {
@@ -224,7 +224,7 @@ std::string EscapedControls(std::string_view text) {
         const std::size_t length = utf8Sequence(text, at, code);
         if (length == 0 || (length == 1 && actsOnDisplay(code))) {
             escaped += "\\x";
-            appendHex(text.substr(at, 1), escaped);
+            AppendHex(text.substr(at, 1), escaped);
             at += 1;
         } else if (actsOnDisplay(code)) {
             char written[16];
@@ -239,7 +239,7 @@ std::string EscapedControls(std::string_view text) {
     return escaped;
 }
 
-bool isUtf8Text(std::string_view text) {
+bool IsUtf8Text(std::string_view text) {
     bool beyondAscii = false;
     for (std::size_t at = 0; at < text.size();) {
         char32_t code = 0;

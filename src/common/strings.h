@@ -14,32 +14,32 @@
 
 // Removes the leading and trailing characters that belong to `set`; a text made only of them
 // becomes empty.
-std::string trimBoth(const std::string& text, const std::string& set);
+std::string TrimBoth(const std::string& text, const std::string& set);
 
 // Replaces every occurrence of `from`, scanning from the start and resuming just after each
 // inserted text, so the inserted text is never matched again. An empty `from` changes nothing.
-std::string replaceAll(const std::string& text, const std::string& from, const std::string& to);
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to);
 
 // ASCII A..Z to a..z only; every other byte unchanged.
-std::string toLowerAscii(const std::string& text);
+std::string ToLowerAscii(const std::string& text);
 // Whether two texts are the same but for the case of ASCII letters.
-bool equalsIgnoringAsciiCase(std::string_view first, std::string_view second);
+bool EqualsIgnoringAsciiCase(std::string_view first, std::string_view second);
 
 // Inline: the executor and the line walkers call these for every line.
-inline bool startsWith(std::string_view text, std::string_view prefix) {
+inline bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
-inline bool endsWith(std::string_view text, std::string_view suffix) {
+inline bool EndsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
-inline bool contains(std::string_view text, std::string_view part) {
+inline bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
 // The line of `text` that starts at `position`: up to the next LF or the end of the text, the
 // LF not included; `position` moves to the start of the next line. False once `position` has
 // reached the end. The one way every part of the program walks the lines of a text.
-inline bool nextLine(std::string_view text, std::size_t& position, std::string_view& line) {
+inline bool NextLine(std::string_view text, std::size_t& position, std::string_view& line) {
     if (position >= text.size()) {
         return false;
     }
@@ -51,25 +51,25 @@ inline bool nextLine(std::string_view text, std::size_t& position, std::string_v
 }
 
 // A number in decimal digits, appended.
-void appendDecimal(std::string& output, long long number);
+void AppendDecimal(std::string& output, long long number);
 
 // Two hexadecimal digits per byte, high four bits first, "0"-"9" and "A"-"F", appended.
-void appendHex(std::string_view bytes, std::string& output);
+void AppendHex(std::string_view bytes, std::string& output);
 // The value of one digit appendHex writes; -1 for any other byte.
-int hexDigitValue(char digit);
+int HexDigitValue(char digit);
 // The bytes of appendHex's digits.
-std::string bytesOfHex(std::string_view hex);
+std::string BytesOfHex(std::string_view hex);
 
 // Reads a decimal integer as the C runtime's atoi does: leading blanks skipped, optional sign,
 // digits up to the first other byte, no digits giving 0. Saturates instead of overflowing.
-long long readDecimal(const std::string& text);
+long long ReadDecimal(const std::string& text);
 
 // printf-style formatting into a string of any length.
-std::string formatStringV(const char* format, va_list args);
+std::string FormatStringV(const char* format, va_list args);
 
 // The name of `names` that `word` is a typo of (at most two edits: a letter added, dropped,
 // changed, or two neighbours swapped), or empty.
-std::string nearestName(const std::string& word, const std::vector<std::string>& names);
+std::string NearestName(const std::string& word, const std::vector<std::string>& names);
 
 // Text as a message, the log or a terminal may show it, taken as UTF-8: C0 controls but tab
 // (line breaks among them) and DEL written \xNN, C1 controls and the bidirectional embeddings,
@@ -78,4 +78,4 @@ std::string nearestName(const std::string& word, const std::vector<std::string>&
 // start a line of its own nor act on the terminal.
 std::string EscapedControls(std::string_view text);
 // True for valid UTF-8 that holds at least one byte outside ASCII.
-bool isUtf8Text(std::string_view text);
+bool IsUtf8Text(std::string_view text);

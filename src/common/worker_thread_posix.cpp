@@ -8,7 +8,7 @@
 
 namespace {
 
-extern "C" void* runBody(void* argument) {
+extern "C" void* RunBody(void* argument) {
     const std::unique_ptr<std::function<void()>> body(
         static_cast<std::function<void()>*>(argument));
     (*body)();
@@ -26,7 +26,7 @@ bool StartWorkerThread(std::function<void()> body, WorkerHandle& handle) {
     const auto smallest = static_cast<std::size_t>(PTHREAD_STACK_MIN);
     pthread_attr_setstacksize(&attributes, std::max(kWorkerStackBytes, smallest));
     pthread_t thread;
-    const bool started = pthread_create(&thread, &attributes, runBody, owned.get()) == 0;
+    const bool started = pthread_create(&thread, &attributes, RunBody, owned.get()) == 0;
     pthread_attr_destroy(&attributes);
     if (!started) {
         return false;

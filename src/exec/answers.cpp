@@ -48,14 +48,14 @@ AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsD
         context.report.reason = "no greeting: the server is too old or is down";
         return AttemptResult::Retry;
     }
-    if (!startsWith(reply, "OK") && !startsWith(reply, "*")) {
+    if (!StartsWith(reply, "OK") && !StartsWith(reply, "*")) {
         if (reply != "READY") {
             LogMessage("%s: Host (%s:%s) greeted with \"%s\", not READY", context.name(),
                        context.host(), context.port(), reply.c_str());
         }
         reply = context.answers.next(1 + commandsDue);
     }
-    const bool expected = startsWith(reply, "OK") || startsWith(reply, "*");
+    const bool expected = StartsWith(reply, "OK") || StartsWith(reply, "*");
     if (!expected) {
         LogMessage("%s: Host (%s:%s) did not reply as expected to FORCEREPLY ! (%s)",
                    context.name(), context.host(), context.port(), reply.c_str());
@@ -88,7 +88,7 @@ AttemptResult judgeCommand(const CheckContext& context, std::string_view line, i
     // What a repair sends is a setting, even when it ends in "?": its answer is no reading.
     const bool repaired = context.settings.readBack != ReadBack::None &&
                           ReadCommand(command).kind == CommandKind::Setting;
-    if (endsWith(command, "?") && !repaired) {
+    if (EndsWith(command, "?") && !repaired) {
         ShowQueryAnswer(context.script, context.settings, lastAnswer, context.report);
     }
     return AttemptResult::Done;

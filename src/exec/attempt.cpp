@@ -91,7 +91,7 @@ AttemptResult HostAttempt::repair() {
                 sent = RunDirective(*this, *directive, std::string(line));
             }
             if (sent == AttemptResult::Done && answerCheck_ && nextLine(line)) {
-                sent = runUntil(startsWith(line, "$") ? FillTemplate(std::string(line), *this)
+                sent = runUntil(StartsWith(line, "$") ? FillTemplate(std::string(line), *this)
                                                       : std::string(line));
                 markReady(sent);
             }
@@ -179,7 +179,7 @@ const BodyDirective* HostAttempt::directiveOfLine() {
 // The view stays valid as long as the script text.
 bool HostAttempt::nextLine(std::string_view& line) {
     lineStart_ = readCursor_;
-    if (!::nextLine(text_, readCursor_, line)) {
+    if (!::NextLine(text_, readCursor_, line)) {
         return false;
     }
     ++lineCount_;
@@ -210,7 +210,7 @@ AttemptResult HostAttempt::connect() {
 AttemptResult HostAttempt::handleLine(std::string_view line) {
     const BodyDirective* directive = directiveOfLine();
     const bool isDirective = directive != nullptr;
-    const bool isTemplate = !isDirective && startsWith(line, "$");
+    const bool isTemplate = !isDirective && StartsWith(line, "$");
     if (isDirective || isTemplate) {
         const AttemptResult flushed = flushCommands();
         if (flushed != AttemptResult::Done) {

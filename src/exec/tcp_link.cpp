@@ -40,7 +40,7 @@ Arrived dropArrived(Connection connection, AnswerCount& answers, std::size_t& by
 
 // The port text read as the C runtime's atoi reads it, taken modulo 65536.
 std::uint16_t portNumber(const std::string& port) {
-    return static_cast<std::uint16_t>(static_cast<unsigned long long>(readDecimal(port)));
+    return static_cast<std::uint16_t>(static_cast<unsigned long long>(ReadDecimal(port)));
 }
 
 // How long each address of a name has before the next one is tried too.

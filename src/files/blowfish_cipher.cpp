@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-std::string blowfishCfb64(const std::string& key, const std::string& input,
+std::string BlowfishCfb64(const std::string& key, const std::string& input,
                           CipherDirection direction) {
     BF_KEY schedule;
     BF_set_key(&schedule, static_cast<int>(key.size()),

@@ -28,7 +28,7 @@ std::uint32_t readLittleEndian32(const std::string& bytes, std::size_t offset) {
 
 }  // namespace
 
-const std::string& scriptFileKey() {
+const std::string& ScriptFileKey() {
     // UTF-8 of  m w q t z é ù â & " - k d b v p ô _ & - " ) & ë _ r n  (27 characters).
     static const unsigned char kKeyBytes[32] = {
         0x6D, 0x77, 0x71, 0x74, 0x7A, 0xC3, 0xA9, 0xC3, 0xB9, 0xC3, 0xA2,
@@ -39,17 +39,17 @@ const std::string& scriptFileKey() {
     return key;
 }
 
-std::string encipherFileBytes(const std::string& plain) {
+std::string EncipherFileBytes(const std::string& plain) {
     std::string file;
     file.reserve(plain.size() + kEncipheredOverhead);
     file.append(kHead, kHeadSize);
-    file += blowfishCfb64(scriptFileKey(), plain, CipherDirection::Encipher);
+    file += BlowfishCfb64(ScriptFileKey(), plain, CipherDirection::Encipher);
     file += littleEndian32(static_cast<std::uint32_t>(plain.size()));
     file.append(kMagic, kMagicSize);
     return file;
 }
 
-bool decipherFileBytes(const std::string& file, std::string& plain) {
+bool DecipherFileBytes(const std::string& file, std::string& plain) {
     if (file.size() < kEncipheredOverhead || file.compare(0, kHeadSize, kHead, kHeadSize) != 0 ||
         file.compare(file.size() - kMagicSize, kMagicSize, kMagic, kMagicSize) != 0) {
         return false;
@@ -61,6 +61,6 @@ bool decipherFileBytes(const std::string& file, std::string& plain) {
         return false;
     }
     plain =
-        blowfishCfb64(scriptFileKey(), file.substr(kHeadSize, length), CipherDirection::Decipher);
+        BlowfishCfb64(ScriptFileKey(), file.substr(kHeadSize, length), CipherDirection::Decipher);
     return true;
 }

@@ -13,12 +13,12 @@ constexpr std::size_t kEncipheredOverhead = 16;
 constexpr std::uint64_t kLargestScriptFile = 0x7FFFFFFF;
 
 // The built-in Blowfish key: the 32 bytes of its text's UTF-8 encoding, no terminating zero.
-const std::string& scriptFileKey();
+const std::string& ScriptFileKey();
 
 // The whole enciphered file for `plain` (at most kLargestScriptFile bytes).
-std::string encipherFileBytes(const std::string& plain);
+std::string EncipherFileBytes(const std::string& plain);
 
 // Deciphers the whole bytes of a file that begins with kFormatByte. False, `plain` untouched,
 // when the head or tail is wrong, the file is shorter than head and tail together, or the
 // stored length exceeds the bytes between them.
-bool decipherFileBytes(const std::string& file, std::string& plain);
+bool DecipherFileBytes(const std::string& file, std::string& plain);

@@ -44,7 +44,7 @@ bool IsOwnTemporaryFile(const std::string& path) {
     if (separator == std::string::npos) {
         return false;
     }
-    const std::string name = toLowerAscii(path.substr(separator + 1));
+    const std::string name = ToLowerAscii(path.substr(separator + 1));
     const std::size_t digits = name.size() - std::min(name.size(), sizeof "kqt.tmp" - 1);
     if (digits < 1 || digits > 4 || name.compare(0, 3, "kqt") != 0 ||
         name.compare(3 + digits, 4, ".tmp") != 0 ||

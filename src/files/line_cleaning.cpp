@@ -19,7 +19,7 @@ bool isTrailingBlank(char byte) {
 
 // The kept part of one line, as a view into the line; empty when nothing of it is kept.
 std::string_view cleanLine(std::string_view line, bool firstLine) {
-    if (firstLine && startsWith(line, kByteOrderMark)) {
+    if (firstLine && StartsWith(line, kByteOrderMark)) {
         line.remove_prefix(kByteOrderMark.size());
     }
     if (!line.empty() && line[0] == '#') {
@@ -37,11 +37,11 @@ std::string_view cleanLine(std::string_view line, bool firstLine) {
 
 }  // namespace
 
-std::string cleanScriptLines(const std::string& text) {
-    return cleanScriptLines(std::string(text));
+std::string CleanScriptLines(const std::string& text) {
+    return CleanScriptLines(std::string(text));
 }
 
-std::string cleanScriptLines(std::string&& text) {
+std::string CleanScriptLines(std::string&& text) {
     // With a final LF, every kept line and its LF fit where the line was.
     if (!text.empty() && text.back() != '\n') {
         text += '\n';
@@ -51,7 +51,7 @@ std::string cleanScriptLines(std::string&& text) {
     std::size_t position = 0;
     bool firstLine = true;
     std::string_view read;
-    while (nextLine(whole, position, read)) {
+    while (NextLine(whole, position, read)) {
         const std::string_view line = cleanLine(read, firstLine);
         if (!line.empty()) {
             const std::size_t from = static_cast<std::size_t>(line.data() - whole.data());
@@ -67,12 +67,12 @@ std::string cleanScriptLines(std::string&& text) {
     return std::move(text);
 }
 
-std::vector<int> keptLineNumbers(const std::string& text) {
+std::vector<int> KeptLineNumbers(const std::string& text) {
     std::vector<int> numbers;
     const std::string_view whole(text);
     std::size_t position = 0;
     std::string_view read;
-    for (int number = 1; nextLine(whole, position, read); ++number) {
+    for (int number = 1; NextLine(whole, position, read); ++number) {
         if (!cleanLine(read, number == 1).empty()) {
             numbers.push_back(number);
         }

@@ -8,8 +8,8 @@
 // without comment lines (first byte "#"), without "##" tails, without leading blanks and
 // tabs and without trailing blanks, tabs, CR and LF; lines left empty are dropped and every
 // kept line ends with one LF.
-std::string cleanScriptLines(const std::string& text);
+std::string CleanScriptLines(const std::string& text);
 // The same, in the text's own memory: cleaning only ever removes bytes.
-std::string cleanScriptLines(std::string&& text);
+std::string CleanScriptLines(std::string&& text);
 // The numbers (from 1) of the lines of `text` that cleaning keeps, in order.
-std::vector<int> keptLineNumbers(const std::string& text);
+std::vector<int> KeptLineNumbers(const std::string& text);

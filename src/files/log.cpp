@@ -78,7 +78,7 @@ void LogMessage(const char* format, ...) {
     }
     va_list args;
     va_start(args, format);
-    const std::string message = formatStringV(format, args);
+    const std::string message = FormatStringV(format, args);
     va_end(args);
     writeLine(message);
 }

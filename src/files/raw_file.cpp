@@ -18,7 +18,7 @@ constexpr std::size_t kChunkSize = 64 * 1024;
 // Reads until the end of the file; the size told by seeking is only a hint, since the file may
 // change while it is read and some files (folders, devices) tell no true size.
 RawRead readPieces(std::FILE* file, std::uint64_t limit, const RawPieceTaker& take) {
-    const long long size = openFileSize(file);
+    const long long size = OpenFileSize(file);
     // A folder opens but cannot be read: find that out before trusting its size.
     const int first = std::fgetc(file);
     if (first == EOF) {
@@ -50,11 +50,11 @@ RawRead readPieces(std::FILE* file, std::uint64_t limit, const RawPieceTaker& ta
 
 }  // namespace
 
-RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t limit) {
+RawRead ReadRawFile(const std::string& path, std::string& bytes, std::uint64_t limit) {
     try {
         std::string content;
         const RawRead result =
-            readRawPieces(path, limit, [&content](std::string_view piece, std::uint64_t told) {
+            ReadRawPieces(path, limit, [&content](std::string_view piece, std::uint64_t told) {
                 if (content.empty()) {
                     // Read into room for the told size: a whole file never grows by copies.
                     content.reserve(static_cast<std::size_t>(told));
@@ -70,7 +70,7 @@ RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t l
     }
 }
 
-RawRead readRawPieces(const std::string& path, std::uint64_t limit, const RawPieceTaker& take) {
+RawRead ReadRawPieces(const std::string& path, std::uint64_t limit, const RawPieceTaker& take) {
     FileHandle file(OpenRegularFile(path));
     if (!file) {
         return RawRead::CannotOpen;
@@ -78,7 +78,7 @@ RawRead readRawPieces(const std::string& path, std::uint64_t limit, const RawPie
     return readPieces(file.get(), limit, take);
 }
 
-RawWrite writeRawFile(const std::string& path, const std::string& bytes) {
+RawWrite WriteRawFile(const std::string& path, const std::string& bytes) {
     std::FILE* file = CreateRegularFile(path);
     if (file == nullptr) {
         return RawWrite::CannotCreate;
@@ -88,7 +88,7 @@ RawWrite writeRawFile(const std::string& path, const std::string& bytes) {
     return allWritten && closed ? RawWrite::Done : RawWrite::WriteFailed;
 }
 
-RawWrite replaceRawFile(const std::string& path, const std::string& bytes) {
+RawWrite ReplaceRawFile(const std::string& path, const std::string& bytes) {
     // A name no one else is likely to have taken; one that is taken is not written into.
     constexpr int kNamesTried = 16;
     std::random_device random;

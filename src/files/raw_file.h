@@ -15,13 +15,13 @@ enum class RawRead {
 
 // Reads the whole file into `bytes` (replaced only on Done). Other programs may read and write
 // the file meanwhile. Files with more than `limit` bytes are refused before they are held.
-RawRead readRawFile(const std::string& path, std::string& bytes, std::uint64_t limit);
+RawRead ReadRawFile(const std::string& path, std::string& bytes, std::uint64_t limit);
 
 // Reads the file in pieces of up to 64 KiB, each handed to `take` with the size the file told
 // before the read (0 when it told none), for a caller that keeps only what it makes of them.
 // Pieces handed out before a failure stay handed out.
 using RawPieceTaker = std::function<void(std::string_view piece, std::uint64_t told)>;
-RawRead readRawPieces(const std::string& path, std::uint64_t limit, const RawPieceTaker& take);
+RawRead ReadRawPieces(const std::string& path, std::uint64_t limit, const RawPieceTaker& take);
 
 enum class RawWrite {
     Done,
@@ -30,10 +30,10 @@ enum class RawWrite {
 };
 
 // Creates or truncates the file and writes `bytes`.
-RawWrite writeRawFile(const std::string& path, const std::string& bytes);
+RawWrite WriteRawFile(const std::string& path, const std::string& bytes);
 // Writes `bytes` to a new file beside `path` and then renames it to `path`: whatever stood
 // there (a file another user made meanwhile, a link) is replaced, never written into.
-RawWrite replaceRawFile(const std::string& path, const std::string& bytes);
+RawWrite ReplaceRawFile(const std::string& path, const std::string& bytes);
 
 // Opens a regular file for reading as raw bytes; null for anything else (a folder, a FIFO, a
 // device), which is refused without blocking on it. Platform file.
@@ -52,4 +52,4 @@ bool MoveFileOver(const std::string& from, const std::string& to);
 
 // Size of an open stream in bytes, from seeking to its end (the position is restored); -1 when
 // it cannot be told. Platform file: 64-bit offsets on every platform.
-long long openFileSize(std::FILE* file);
+long long OpenFileSize(std::FILE* file);

@@ -7,7 +7,7 @@
 
 #include "files/raw_file.h"
 
-long long openFileSize(std::FILE* file) {
+long long OpenFileSize(std::FILE* file) {
     const off_t start = ::ftello(file);
     if (start < 0 || ::fseeko(file, 0, SEEK_END) != 0) {
         return -1;

@@ -8,7 +8,7 @@
 #include "files/wide_win32.h"
 
 // ftell's long is 32 bits wide on Windows: the 64-bit calls tell sizes past 2 GiB.
-long long openFileSize(std::FILE* file) {
+long long OpenFileSize(std::FILE* file) {
     const long long start = ::_ftelli64(file);
     if (start < 0 || ::_fseeki64(file, 0, SEEK_END) != 0) {
         return -1;

@@ -26,16 +26,16 @@ void logTooLarge(const std::string& path) {
 
 // Reads the file, or its enciphered twin when the file itself cannot be opened.
 RawRead readScriptBytes(const std::string& path, std::string& bytes) {
-    const RawRead result = readRawFile(path, bytes, kLargestScriptFile);
-    if (result != RawRead::CannotOpen || !hasScriptExtension(path)) {
+    const RawRead result = ReadRawFile(path, bytes, kLargestScriptFile);
+    if (result != RawRead::CannotOpen || !HasScriptExtension(path)) {
         return result;
     }
-    return readRawFile(encipheredName(path), bytes, kLargestScriptFile);
+    return ReadRawFile(EncipheredName(path), bytes, kLargestScriptFile);
 }
 
 bool writeEncipheredFile(const std::string& path, const std::string& plain) {
-    const std::string outputPath = encipheredName(path);
-    const RawWrite written = writeRawFile(outputPath, encipherFileBytes(plain));
+    const std::string outputPath = EncipheredName(path);
+    const RawWrite written = WriteRawFile(outputPath, EncipherFileBytes(plain));
     if (written == RawWrite::CannotCreate) {
         logCryptError(outputPath, ": can not create file");
         return false;
@@ -53,7 +53,7 @@ bool writeEncipheredFile(const std::string& path, const std::string& plain) {
 
 bool encipherScriptFile(const std::string& path) {
     std::string plain;
-    const RawRead read = readRawFile(path, plain, kLargestScriptFile);
+    const RawRead read = ReadRawFile(path, plain, kLargestScriptFile);
     if (read == RawRead::CannotOpen) {
         logCryptError(path, ": Cannot open file or does not exist");
         return false;
@@ -66,7 +66,7 @@ bool encipherScriptFile(const std::string& path) {
         logCryptError(path, ": Empty File");
         return false;
     }
-    if (!hasScriptExtension(path)) {
+    if (!HasScriptExtension(path)) {
         logCryptError(path, "");
         return false;
     }
@@ -99,21 +99,21 @@ bool readScriptContent(const std::string& path, std::string& text) {
         return true;
     }
     try {
-        return decipherFileBytes(bytes, text);
+        return DecipherFileBytes(bytes, text);
     } catch (const std::bad_alloc&) {
         logTooLarge(path);
         return false;
     }
 }
 
-std::string textEncodingProblem(const std::string& text, int& line) {
+std::string TextEncodingProblem(const std::string& text, int& line) {
     static const char kSaveAs[] = ": save it as ANSI or UTF-8 (in Notepad: Save as, Encoding)";
     line = 1;
     for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\0\0\xFE\xFF"}) {
         const std::string_view bom(mark, mark[0] == '\0' ? 4 : 2);
-        if (startsWith(text, bom)) {
+        if (StartsWith(text, bom)) {
             return std::string("the script is saved as UTF-") +
-                   (bom.size() == 4 || startsWith(text, std::string_view("\xFF\xFE\0\0", 4))
+                   (bom.size() == 4 || StartsWith(text, std::string_view("\xFF\xFE\0\0", 4))
                         ? "32"
                         : "16") +
                    kSaveAs;
@@ -137,14 +137,14 @@ bool readScriptFile(const std::string& path, std::string* output, const std::str
         return false;
     }
     int line = 0;
-    const std::string problem = textEncodingProblem(content, line);
+    const std::string problem = TextEncodingProblem(content, line);
     if (!problem.empty()) {
         LogMessage("%s:%d: %s", (shownName.empty() ? path : shownName).c_str(), line,
                    problem.c_str());
         return false;
     }
     if (output != nullptr) {
-        *output = cleanScriptLines(std::move(content));
+        *output = CleanScriptLines(std::move(content));
     }
     return true;
 }

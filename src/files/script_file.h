@@ -14,7 +14,7 @@ bool readScriptContent(const std::string& path, std::string& text);
 
 // What makes a script's plain text unreadable as 8-bit text (UTF-16 or UTF-32, NUL bytes,
 // lines ended by CR alone), with the line it shows in; empty when it is readable.
-std::string textEncodingProblem(const std::string& text, int& line);
+std::string TextEncodingProblem(const std::string& text, int& line);
 
 // readScriptContent, then line cleaning; `output` (when given) replaced on success only. Text
 // that is not 8-bit text is refused with "NAME:LINE: problem", NAME `shownName` or the path.

@@ -7,10 +7,10 @@ const char kPlainExtension[] = ".qvtrx";
 const char kEncipheredExtension[] = ".qvtrxc";
 }  // namespace
 
-bool hasScriptExtension(const std::string& path) {
-    return contains(path, kPlainExtension);
+bool HasScriptExtension(const std::string& path) {
+    return Contains(path, kPlainExtension);
 }
 
-std::string encipheredName(const std::string& path) {
-    return replaceAll(path, kPlainExtension, kEncipheredExtension);
+std::string EncipheredName(const std::string& path) {
+    return ReplaceAll(path, kPlainExtension, kEncipheredExtension);
 }

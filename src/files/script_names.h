@@ -5,7 +5,7 @@
 #include <string>
 
 // True when ".qvtrx" occurs anywhere in the path.
-bool hasScriptExtension(const std::string& path);
+bool HasScriptExtension(const std::string& path);
 // The path with every ".qvtrx" replaced by ".qvtrxc" ('show.qvtrx-preset' gives
 // 'show.qvtrxc-preset', 'show.qvtrxc' gives 'show.qvtrxcc').
-std::string encipheredName(const std::string& path);
+std::string EncipheredName(const std::string& path);

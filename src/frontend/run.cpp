@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "cli/help.h"
+#include "cli/options.h"
 #include "common/globals.h"
 #include "common/script_encoding.h"
 #include "common/strings.h"
@@ -12,24 +14,22 @@
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/script_file.h"
-#include "process/background.h"
-#include "cli/help.h"
-#include "process/interrupts.h"
-#include "cli/options.h"
-#include "telling/outcome.h"
+#include "frontend/run_watch.h"
+#include "net/socket.h"
 #include "plan/outside_values.h"
 #include "plan/preflight.h"
 #include "plan/rerun.h"
-#include "frontend/run_watch.h"
+#include "plan/target_choice.h"
+#include "process/background.h"
+#include "process/interrupts.h"
 #include "process/spawn.h"
 #include "process/system.h"
-#include "plan/target_choice.h"
-#include "telling/undo_file.h"
-#include "net/socket.h"
 #include "register/registration.h"
 #include "script/analyser.h"
 #include "script/preprocessor.h"
 #include "script/script_check.h"
+#include "telling/outcome.h"
+#include "telling/undo_file.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ std::string enterScriptFolder(const std::string& scriptFile) {
     if (scriptFile.empty()) {
         return scriptFile;
     }
-    const std::string slashed = replaceAll(scriptFile, "\\", "/");
+    const std::string slashed = ReplaceAll(scriptFile, "\\", "/");
     const auto lastSeparator = slashed.rfind('/');
     if (lastSeparator == std::string::npos) {
         return scriptFile;
@@ -63,7 +63,7 @@ bool readPreparedCopy(const std::string& path, RunOptions& options) {
     std::string text;
     CopyTail tail;
     if (!IsPreparedCopy(options) || !IsOwnTemporaryFile(path) ||
-        readRawFile(path, text, std::numeric_limits<std::uint64_t>::max()) != RawRead::Done ||
+        ReadRawFile(path, text, std::numeric_limits<std::uint64_t>::max()) != RawRead::Done ||
         !DecodeCopyTail(text, tail)) {
         LogMessage(
             "--removefile: %s is not a copy this program made for its background run: nothing "
@@ -173,8 +173,8 @@ int registerShell(const RunOptions& options) {
 
 // A target or a limit the command line gets wrong, said; nothing is read or sent then.
 bool refusesTargetOrLimit(const RunOptions& options) {
-    const std::string badHost = hostProblem(options.host);
-    const std::string badPort = portProblem(options.port);
+    const std::string badHost = HostProblem(options.host);
+    const std::string badPort = PortProblem(options.port);
     if (!badHost.empty() || !badPort.empty()) {
         // Empty: the one message the run has for it, as the connection would say it.
         if (options.host.empty() || options.port.empty()) {
@@ -386,7 +386,7 @@ void cleanUp() {
 }  // namespace
 
 int RunTransmitter(const std::vector<std::string>& arguments, const std::string& rawCommandLine) {
-    if (!contains(rawCommandLine, "--check-internal-callback")) {
+    if (!Contains(rawCommandLine, "--check-internal-callback")) {
         AttachParentConsole();
     }
     KeepStandardStreamsOpen();
@@ -398,7 +398,7 @@ int RunTransmitter(const std::vector<std::string>& arguments, const std::string&
         LogMessage("Error starting winsock2 socket");
         return 1;
     }
-    const ParseEnd end = parseArguments(arguments, options);
+    const ParseEnd end = ParseArguments(arguments, options);
     if (end == ParseEnd::UnknownOption) {
         refuseOption(options.unknownOption);
         cleanUp();

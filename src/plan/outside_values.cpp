@@ -26,7 +26,7 @@ bool breaksLine(const std::string& value) {
 bool readSetFile(const std::string& file, const std::string& path,
                  std::vector<OutsideValue>& values) {
     std::string text;
-    const RawRead read = readRawFile(path, text, kLargestSetFile);
+    const RawRead read = ReadRawFile(path, text, kLargestSetFile);
     if (read != RawRead::Done) {
         const char* why = FolderExists(path)          ? "is a folder, not a file of values"
                           : read == RawRead::TooLarge ? "is larger than a file of values can be"
@@ -37,18 +37,18 @@ bool readSetFile(const std::string& file, const std::string& path,
     }
     std::size_t position = 0;
     std::string_view line;
-    for (int number = 1; nextLine(text, position, line); ++number) {
+    for (int number = 1; NextLine(text, position, line); ++number) {
         std::string kept(line);
         if (!kept.empty() && kept.back() == '\r') {
             kept.pop_back();
         }
-        const std::string trimmed = trimBoth(kept, " \t");
+        const std::string trimmed = TrimBoth(kept, " \t");
         if (trimmed.empty() || trimmed[0] == '#') {
             continue;
         }
         const auto equals = kept.find('=');
         const std::string name =
-            equals == std::string::npos ? std::string() : trimBoth(kept.substr(0, equals), " \t");
+            equals == std::string::npos ? std::string() : TrimBoth(kept.substr(0, equals), " \t");
         if (name.empty()) {
             LogMessage("%s:%d: a NAME=VALUE line is expected", file.c_str(), number);
             return false;
@@ -117,7 +117,7 @@ bool SecretFilesAreOwn(const RunOptions& options, const ScriptCheck& check) {
 
 void ApplyOutsideValues(const RunOptions& options) {
     for (const OutsideValue& value : options.outsideValues) {
-        CBufferShared& buffer = findOrCreate(g_buffers, value.name);
+        CBufferShared& buffer = FindOrCreate(g_buffers, value.name);
         buffer.SetValue(value.value);
         buffer.Raise();
     }
@@ -126,19 +126,19 @@ void ApplyOutsideValues(const RunOptions& options) {
 std::string EncodeCopyTail(const CopyTail& tail) {
     std::string text;
     for (const OutsideValue& value : tail.values) {
-        appendHex(value.name, text);
+        AppendHex(value.name, text);
         text += '=';
-        appendHex(value.value, text);
+        AppendHex(value.value, text);
         text += '\n';
     }
     if (tail.originKnown) {
         text += '@' + std::to_string(tail.commandLines) + ':';
-        appendHex(tail.originPath, text);
+        AppendHex(tail.originPath, text);
         text += '\n';
     }
     for (const std::string& argument : tail.arguments) {
         text += '&';
-        appendHex(argument, text);
+        AppendHex(argument, text);
         text += '\n';
     }
     return text.empty() ? text : '\0' + text;
@@ -148,7 +148,7 @@ namespace {
 
 bool isHex(std::string_view text) {
     for (const char digit : text) {
-        if (hexDigitValue(digit) < 0) {
+        if (HexDigitValue(digit) < 0) {
             return false;
         }
     }
@@ -157,20 +157,20 @@ bool isHex(std::string_view text) {
 
 // One line of a tail, read into `tail`; false for a line EncodeCopyTail does not write.
 bool readTailLine(std::string_view line, CopyTail& tail) {
-    if (startsWith(line, "&") && isHex(line.substr(1))) {
-        tail.arguments.push_back(bytesOfHex(line.substr(1)));
+    if (StartsWith(line, "&") && isHex(line.substr(1))) {
+        tail.arguments.push_back(BytesOfHex(line.substr(1)));
         return true;
     }
     const auto colon = line.find(':');
-    if (startsWith(line, "@") && colon != std::string_view::npos) {
+    if (StartsWith(line, "@") && colon != std::string_view::npos) {
         const std::string_view count = line.substr(1, colon - 1);
         const std::string_view path = line.substr(colon + 1);
         if (count.empty() || count.find_first_not_of("0123456789") != std::string_view::npos ||
             !isHex(path)) {
             return false;
         }
-        tail.commandLines = static_cast<std::size_t>(readDecimal(std::string(count)));
-        tail.originPath = bytesOfHex(path);
+        tail.commandLines = static_cast<std::size_t>(ReadDecimal(std::string(count)));
+        tail.originPath = BytesOfHex(path);
         tail.originKnown = true;
         return true;
     }
@@ -180,7 +180,7 @@ bool readTailLine(std::string_view line, CopyTail& tail) {
         return false;
     }
     tail.values.push_back(
-        {bytesOfHex(line.substr(0, equals)), bytesOfHex(line.substr(equals + 1)), "", ""});
+        {BytesOfHex(line.substr(0, equals)), BytesOfHex(line.substr(equals + 1)), "", ""});
     return true;
 }
 
@@ -194,7 +194,7 @@ bool DecodeCopyTail(std::string& text, CopyTail& tail) {
     CopyTail read;
     std::size_t position = nul + 1;
     std::string_view line;
-    while (nextLine(text, position, line)) {
+    while (NextLine(text, position, line)) {
         if (!readTailLine(line, read)) {
             return false;
         }

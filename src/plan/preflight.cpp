@@ -39,7 +39,7 @@ std::string fillerOf(const ScriptCheck& check, const LineNames& names, const std
 
 std::string templateStep(std::string_view line, const ScriptCheck& check, const LineNames& names) {
     std::string step = "send " + ShownCommand(line.substr(1));
-    for (const std::string& name : templateBuffers(line)) {
+    for (const std::string& name : TemplateBuffers(line)) {
         step += "  ($" + name + "$ from " + fillerOf(check, names, name) + ")";
     }
     return step;
@@ -140,7 +140,7 @@ void LineNames::append(std::string& out, int line) const {
     // Traced once; from then on only read, so that workers may ask at the same time.
     if (!traced_) {
         if (!openPath_.empty()) {
-            origins_ = traceScriptOrigins(openPath_, scriptFile_);
+            origins_ = TraceScriptOrigins(openPath_, scriptFile_);
         }
         traced_ = true;
     }
@@ -150,11 +150,11 @@ void LineNames::append(std::string& out, int line) const {
         const ScriptOrigins::Line& origin = origins_.lines[index];
         out += origins_.files[origin.file];
         out += ':';
-        appendDecimal(out, origin.line);
+        AppendDecimal(out, origin.line);
         return;
     }
     out += "--cmd:";
-    appendDecimal(out, line);
+    AppendDecimal(out, line);
 }
 
 namespace {
@@ -163,11 +163,11 @@ bool sendsACommand(const ScriptList& scripts) {
     for (const auto& script : scripts) {
         std::size_t position = 0;
         std::string_view line;
-        while (nextLine(script->text, position, line)) {
+        while (NextLine(script->text, position, line)) {
             for (std::size_t start = 0; start <= line.size();) {
                 const auto caret = std::min(line.find('^', start), line.size());
                 const std::string_view piece = line.substr(start, caret - start);
-                if (!piece.empty() && !isDirectiveLine(piece)) {
+                if (!piece.empty() && !IsDirectiveLine(piece)) {
                     return true;
                 }
                 start = caret + 1;
@@ -187,7 +187,7 @@ bool saysNothingToSend(const RunOptions& options, const ScriptList& scripts) {
         LogMessage("--cmd: nothing to send: %s",
                    !text.empty() && text[0] == '*'
                        ? ("a list that begins with a directive is that directive alone (" +
-                          EscapedControls(trimBoth(text, " ")) +
+                          EscapedControls(TrimBoth(text, " ")) +
                           "): give the target with --host and --port")
                              .c_str()
                        : "the list holds no command");
@@ -227,13 +227,13 @@ bool commandAfter(const CHostScript& script, int after, std::string_view& comman
     std::size_t position = 0;
     std::string_view line;
     auto directive = script.directives.begin();
-    for (int number = 1; nextLine(script.text, position, line); ++number) {
+    for (int number = 1; NextLine(script.text, position, line); ++number) {
         while (directive != script.directives.end() && directive->line < number) {
             ++directive;
         }
         const bool isDirective = directive != script.directives.end() && directive->line == number;
         if (number > after && !isDirective && !line.empty()) {
-            command = startsWith(line, "$") ? line.substr(1) : line;
+            command = StartsWith(line, "$") ? line.substr(1) : line;
             return true;
         }
     }
@@ -282,10 +282,10 @@ void refuseNamesFilledLater(const RunOptions& options, const ScriptList& scripts
     std::set<std::pair<int, std::string>> found;
     for (const auto& script : scripts) {
         ForEachCommandLine(*script, [&](int number, std::string_view line) {
-            if (!startsWith(line, "$")) {
+            if (!StartsWith(line, "$")) {
                 return;
             }
-            for (const std::string& name : templateBuffers(line.substr(0, line.find('=')))) {
+            for (const std::string& name : TemplateBuffers(line.substr(0, line.find('=')))) {
                 if (filledLater.count(name) != 0) {
                     found.insert({AnalysedLine(*script, number), name});
                 }
@@ -308,7 +308,7 @@ bool AnalyseForRun(const RunOptions& options, const std::string& openPath, Scrip
     // The text is only lent: the buffers that share "set" values with it are cleared before
     // it goes.
     const std::shared_ptr<const std::string> text(std::shared_ptr<void>(), &options.commandText);
-    if (!analyseSharedScript(text, options.host, options.port, scripts, &check)) {
+    if (!AnalyseSharedScript(text, options.host, options.port, scripts, &check)) {
         LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
         return false;
     }
@@ -371,7 +371,7 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
         std::string_view line;
         auto directive = script->directives.begin();
         bool undoRead = options.undoDir.empty();
-        for (int number = 1; nextLine(script->text, position, line); ++number) {
+        for (int number = 1; NextLine(script->text, position, line); ++number) {
             if (!undoRead && options.readBack == ReadBack::None && !line.empty() &&
                 (directive == script->directives.end() || directive->line != number) &&
                 ChangesTarget(line)) {
@@ -380,7 +380,7 @@ void PrintPlan(const RunOptions& options, const std::string& openPath, const Scr
             }
             if (directive != script->directives.end() && directive->line == number) {
                 printStep(directiveStep(*directive++, line));
-            } else if (startsWith(line, "$")) {
+            } else if (StartsWith(line, "$")) {
                 printStep(templateStep(line, check, names));
                 ++commands;
             } else if (!line.empty()) {

@@ -21,7 +21,7 @@ std::string sha256Hex(const std::string& bytes) {
     unsigned int length = 0;
     EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
     std::string hex;
-    appendHex(std::string_view(reinterpret_cast<const char*>(digest), length), hex);
+    AppendHex(std::string_view(reinterpret_cast<const char*>(digest), length), hex);
     return hex;
 }
 
@@ -37,7 +37,7 @@ std::string ShowDigest(const ScriptList& scripts, const RunOptions& options) {
         show += script->host + ":" + script->port + "\n";
         std::size_t position = 0;
         std::string_view line;
-        while (nextLine(script->text, position, line)) {
+        while (NextLine(script->text, position, line)) {
             show += IsLoginCommand(line) ? ShownCommand(line) : std::string(line);
             show += '\n';
         }

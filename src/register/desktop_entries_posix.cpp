@@ -66,7 +66,7 @@ bool isPublishableType(const std::string& type) {
 }
 
 std::string mimeType(const std::string& type) {
-    return "application/x-" + toLowerAscii(type);
+    return "application/x-" + ToLowerAscii(type);
 }
 
 std::string iconName(const std::string& type) {
@@ -273,7 +273,7 @@ std::string desktopEntry(const std::string& openCommand, const std::string& cryp
 }
 
 bool writeFile(const std::string& path, const std::string& bytes) {
-    if (writeRawFile(path, bytes) == RawWrite::Done) {
+    if (WriteRawFile(path, bytes) == RawWrite::Done) {
         return true;
     }
     reportFailure("Write desktop file " + path);
@@ -286,7 +286,7 @@ void removeOwnFiles(const std::string& folder) {
     FolderEntries(folder, names);
     for (const std::string& name : names) {
         const std::string path = folder + "/" + name;
-        if (startsWith(name, kOwnName) && ::unlink(path.c_str()) != 0) {
+        if (StartsWith(name, kOwnName) && ::unlink(path.c_str()) != 0) {
             reportFailure("Delete desktop file " + path);
         }
     }
@@ -408,7 +408,7 @@ void publishIcons(const std::string& data, const std::vector<PublishedType>& typ
     for (const PublishedType& entry : types) {
         std::string drawing;
         if (!entry.iconFile.empty() &&
-            readRawFile(entry.iconFile, drawing, 1 << 20) == RawRead::Done &&
+            ReadRawFile(entry.iconFile, drawing, 1 << 20) == RawRead::Done &&
             MakeFolderPath(icons, 0755)) {
             writeFile(icons + "/" + iconName(entry.type) + ".svg", drawing);
         }

@@ -206,7 +206,7 @@ void applyAttribute(const std::string& name, const std::string& value, FileTypeE
     } else if (name == "icon") {
         entry.icon = value;
     } else if (name == "crypt") {
-        entry.crypt = readDecimal(value) == 1;
+        entry.crypt = ReadDecimal(value) == 1;
     }
 }
 
@@ -288,7 +288,7 @@ std::string declaredEncoding(const std::string& bytes) {
 // is not well-formed XML.
 bool loadConfiguration(const std::string& configPath, TiXmlDocument& document) {
     std::string bytes;
-    const RawRead read = readRawFile(configPath, bytes, kLargestConfigurationBytes);
+    const RawRead read = ReadRawFile(configPath, bytes, kLargestConfigurationBytes);
     if (read != RawRead::Done) {
         reportConfiguration(configPath, read == RawRead::TooLarge
                                             ? "too large to be a configuration"

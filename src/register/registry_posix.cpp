@@ -38,10 +38,10 @@ std::string escaped(char c) {
 std::string keyName(const std::string& folder) {
     std::string name;
     for (std::size_t i = 0; i < folder.size(); ++i) {
-        if (folder[i] == '%' && i + 2 < folder.size() && hexDigitValue(folder[i + 1]) >= 0 &&
-            hexDigitValue(folder[i + 2]) >= 0) {
+        if (folder[i] == '%' && i + 2 < folder.size() && HexDigitValue(folder[i + 1]) >= 0 &&
+            HexDigitValue(folder[i + 2]) >= 0) {
             name +=
-                static_cast<char>(hexDigitValue(folder[i + 1]) * 16 + hexDigitValue(folder[i + 2]));
+                static_cast<char>(HexDigitValue(folder[i + 1]) * 16 + HexDigitValue(folder[i + 2]));
             i += 2;
         } else {
             name += folder[i];
@@ -221,7 +221,7 @@ bool AnnounceAssociationsChanged() {
 bool ReadRegistryDefault(const RegistryKey& key, std::string& value) {
     // A default value is a text of a few hundred bytes; a larger one was not written by us.
     const std::uint64_t kLargestValue = 64 * 1024;
-    return key.isOpen() && readRawFile(key.state().folder + "/" + kDefaultValueFile, value,
+    return key.isOpen() && ReadRawFile(key.state().folder + "/" + kDefaultValueFile, value,
                                        kLargestValue) == RawRead::Done;
 }
 
@@ -241,7 +241,7 @@ std::vector<std::string> RegistrySubkeys(const RegistryKey& key) {
 
 bool TextForKeys(const std::string& bytes, const std::string& encoding, std::string& text,
                  std::string& problem) {
-    const std::string name = toLowerAscii(encoding);
+    const std::string name = ToLowerAscii(encoding);
     if (name.empty() || name == "utf-8" || name == "utf8" || name == "us-ascii") {
         text = bytes;
         return true;

@@ -142,7 +142,7 @@ namespace {
 
 // The Windows code page of an encoding name of the XML declaration; 0 for one not known.
 UINT codePageOf(const std::string& encoding) {
-    const std::string name = toLowerAscii(encoding);
+    const std::string name = ToLowerAscii(encoding);
     if (name.empty() || name == "utf-8" || name == "utf8") {
         return CP_UTF8;
     }
@@ -150,11 +150,11 @@ UINT codePageOf(const std::string& encoding) {
         return 20127;
     }
     if (name.rfind("iso-8859-", 0) == 0) {
-        const long long part = readDecimal(name.substr(9));
+        const long long part = ReadDecimal(name.substr(9));
         return part >= 1 && part <= 15 ? static_cast<UINT>(28590 + part) : 0;
     }
     if (name.rfind("windows-125", 0) == 0 && name.size() == 12) {
-        const long long part = readDecimal(name.substr(11));
+        const long long part = ReadDecimal(name.substr(11));
         return part >= 0 && part <= 8 ? static_cast<UINT>(1250 + part) : 0;
     }
     return 0;

@@ -89,7 +89,7 @@ void noteProblem(Analysis& analysis, std::string message) {
 // password.
 void noteTemplate(Analysis& analysis, std::string_view line) {
     const bool login = IsLoginCommand(line);
-    for (std::string& name : templateBuffers(line)) {
+    for (std::string& name : TemplateBuffers(line)) {
         if (login) {
             noteFact(analysis, FactKind::LoginTemplate, name);
         }
@@ -105,7 +105,7 @@ void noteDirectivesInList(Analysis& analysis, std::string_view line) {
          caret = line.find("^*", caret + 1)) {
         const std::string_view piece =
             line.substr(caret + 1, line.find('^', caret + 1) - caret - 1);
-        const DirectiveStage stage = splitDirectiveView(piece).entry->stage;
+        const DirectiveStage stage = SplitDirectiveView(piece).entry->stage;
         if (stage == DirectiveStage::Target || stage == DirectiveStage::Naming ||
             stage == DirectiveStage::Expanded) {
             noteProblem(analysis, std::string(piece.substr(0, piece.find('='))) +
@@ -192,7 +192,7 @@ std::string multihostProblem(const CMultiHostTarget& target, const std::string& 
         return "*multihost=" + EscapedControls(argument.substr(0, argument.find(','))) +
                ": write an IPv6 address as [ADDRESS] or [ADDRESS]:PORT";
     }
-    const std::string badHost = hostProblem(target.host);
+    const std::string badHost = HostProblem(target.host);
     if (!badHost.empty()) {
         return badHost;
     }
@@ -200,7 +200,7 @@ std::string multihostProblem(const CMultiHostTarget& target, const std::string& 
         return shownMultihost(target) + " has a " +
                (target.loginUser.empty() ? "password without a user" : "user without a password");
     }
-    return portProblem(target.port);
+    return PortProblem(target.port);
 }
 
 constexpr std::size_t kLargeSegmentBytes = 64 * 1024;
@@ -213,9 +213,9 @@ void readBodyDirectives(std::string_view line, int& bodyLines,
         const auto caret = std::min(line.find('^', start), line.size());
         const std::string_view piece = line.substr(start, caret - start);
         ++bodyLines;
-        if (isDirectiveLine(piece)) {
+        if (IsDirectiveLine(piece)) {
             std::string problem;
-            directives.push_back(readBodyDirective(splitDirectiveView(piece), bodyLines, problem));
+            directives.push_back(ReadBodyDirective(SplitDirectiveView(piece), bodyLines, problem));
         }
         start = caret + 1;
     }
@@ -284,17 +284,17 @@ void appendToBody(Analysis& analysis, std::string_view line, std::size_t caret,
 // A multihost target's host script: its login line, then the segment's body. A "^" in the
 // login makes further lines of it, and may make directives.
 void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
-    const std::string login = loginLine(target);
+    const std::string login = LoginLine(target);
     if (!login.empty() && login[0] != '$') {
         KnowLoginPassword(login.substr(0, login.size() - 1));
     }
     if (login.empty() && !analysis.bodyInText.empty()) {
-        viewHostScript(analysis.text, analysis.bodyInText, target.host, target.port,
+        ViewHostScript(analysis.text, analysis.bodyInText, target.host, target.port,
                        analysis.collected, analysis.scripts);
     } else {
         const std::string_view body =
             analysis.bodyInText.empty() ? std::string_view(analysis.body) : analysis.bodyInText;
-        adoptHostScript(login + std::string(body), target.host, target.port, analysis.collected,
+        AdoptHostScript(login + std::string(body), target.host, target.port, analysis.collected,
                         analysis.scripts);
     }
     CHostScript& script = *analysis.scripts.back();
@@ -325,10 +325,10 @@ void endSegment(Analysis& analysis) {
     }
     if (analysis.targets.empty()) {
         if (!analysis.bodyInText.empty()) {
-            viewHostScript(analysis.text, analysis.bodyInText, analysis.host, analysis.port,
+            ViewHostScript(analysis.text, analysis.bodyInText, analysis.host, analysis.port,
                            analysis.collected, analysis.scripts);
         } else {
-            adoptHostScript(std::move(analysis.body), analysis.host, analysis.port,
+            AdoptHostScript(std::move(analysis.body), analysis.host, analysis.port,
                             analysis.collected, analysis.scripts);
         }
         analysis.scripts.back()->lineOrigins = std::move(analysis.lineOrigins);
@@ -364,14 +364,14 @@ void checkGroups(const ScriptList& scripts, ScriptCheck& check) {
     std::set<std::string> hosts;
     std::set<std::string> held;
     for (const auto& script : scripts) {
-        hosts.insert(toLowerAscii(script->host));
+        hosts.insert(ToLowerAscii(script->host));
         for (const std::string& group : script->groups) {
-            held.insert(toLowerAscii(group));
+            held.insert(ToLowerAscii(group));
         }
     }
     std::set<std::string> told;
     for (const LineFact& fact : check.facts) {
-        const std::string name = toLowerAscii(fact.name);
+        const std::string name = ToLowerAscii(fact.name);
         if (fact.kind != FactKind::Group || !told.insert(name).second) {
             continue;
         }
@@ -405,7 +405,7 @@ bool storeSetValue(Analysis& analysis, std::string_view argument) {
     if (comma == std::string_view::npos) {
         return false;
     }
-    CBufferShared& buffer = findOrCreate(g_buffers, std::string(argument.substr(0, comma)));
+    CBufferShared& buffer = FindOrCreate(g_buffers, std::string(argument.substr(0, comma)));
     analysis.collected.push_back(&buffer);
     noteFact(analysis, FactKind::Set, std::string(argument.substr(0, comma)));
     buffer.SetValue(SharedBytes{analysis.text, argument.substr(comma + 1)});
@@ -430,16 +430,16 @@ void changeTarget(Analysis& analysis, const DirectiveView& directive) {
     analysis.segmentTraits = analysis.traits;
     if (directive.entry->kind == DirectiveKind::Host) {
         analysis.host = argument;
-        noteProblem(analysis, hostProblem(argument));
+        noteProblem(analysis, HostProblem(argument));
     } else if (directive.entry->kind == DirectiveKind::Port) {
         analysis.port = argument;
-        noteProblem(analysis, portProblem(argument));
+        noteProblem(analysis, PortProblem(argument));
     } else {
         analysis.targets.push_back(
-            parseMultiHostTarget(argument, analysis.defaultHost, analysis.defaultPort));
+            ParseMultiHostTarget(argument, analysis.defaultHost, analysis.defaultPort));
         analysis.targetTraits.push_back(analysis.traits);
         noteProblem(analysis, multihostProblem(analysis.targets.back(), argument));
-        for (std::string& name : loginValueNames(analysis.targets.back())) {
+        for (std::string& name : LoginValueNames(analysis.targets.back())) {
             noteFact(analysis, FactKind::LoginTemplate, name);
             noteFact(analysis, FactKind::Template, std::move(name));
         }
@@ -480,21 +480,21 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
     const DirectiveKind kind = directive.entry->kind;
     const std::string name(kind == DirectiveKind::Set ? std::string_view() : directive.argument);
     if (kind == DirectiveKind::WaitFor) {
-        findOrCreate(g_events, name);
+        FindOrCreate(g_events, name);
         noteFact(analysis, FactKind::Await, name);
     } else if (kind == DirectiveKind::Event) {
-        analysis.collected.push_back(&findOrCreate(g_events, name));
+        analysis.collected.push_back(&FindOrCreate(g_events, name));
         noteFact(analysis, FactKind::Raise, name);
     } else if (kind == DirectiveKind::RendezVous) {
         noteFact(analysis, FactKind::Meet, name);
-        CRendezVousShared& point = findOrCreate(g_rendezVous, name);
+        CRendezVousShared& point = FindOrCreate(g_rendezVous, name);
         // Every worker of the segment arrives, so each one is expected.
         for (int worker = 0; worker < workersOfSegment(analysis); ++worker) {
             point.AddParticipant();
         }
         analysis.collected.push_back(&point);
     } else if (kind == DirectiveKind::SaveNext) {
-        analysis.collected.push_back(&findOrCreate(g_buffers, name));
+        analysis.collected.push_back(&FindOrCreate(g_buffers, name));
         noteFact(analysis, FactKind::SaveNext, name);
     } else if (kind == DirectiveKind::Wait) {
         if (!parsed.readable) {
@@ -505,7 +505,7 @@ bool prepareObjects(Analysis& analysis, const DirectiveView& directive, std::str
     } else if (kind == DirectiveKind::Unknown ||
                directive.entry->stage == DirectiveStage::Expanded) {
         const std::size_t equals = line.find('=');
-        noteProblem(analysis, unknownDirectiveProblem(std::string(line.substr(
+        noteProblem(analysis, UnknownDirectiveProblem(std::string(line.substr(
                                   1, equals == std::string_view::npos ? equals : equals - 1))));
     } else if (kind == DirectiveKind::Set) {
         return storeSetValue(analysis, directive.argument);
@@ -548,7 +548,7 @@ void nameTargets(Analysis& analysis, const DirectiveView& directive) {
     analysis.traits.groups.clear();
     for (std::size_t start = 0; !argument.empty() && start <= argument.size();) {
         const auto comma = std::min(argument.find(',', start), argument.size());
-        const std::string name = trimBoth(argument.substr(start, comma - start), " \t");
+        const std::string name = TrimBoth(argument.substr(start, comma - start), " \t");
         start = comma + 1;
         if (!isGroupName(name)) {
             noteProblem(analysis, "*group=" + EscapedControls(argument) +
@@ -562,7 +562,7 @@ void nameTargets(Analysis& analysis, const DirectiveView& directive) {
 }
 
 bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber) {
-    const DirectiveView directive = splitDirectiveView(line);
+    const DirectiveView directive = SplitDirectiveView(line);
     const char* errorName = directive.entry->syntaxName;
     if (errorName != nullptr && directive.argument.empty()) {
         logSyntaxError(errorName, lineNumber, line);
@@ -577,7 +577,7 @@ bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber)
         return true;
     }
     std::string untilProblem;
-    const BodyDirective parsed = readBodyDirective(directive, 0, untilProblem);
+    const BodyDirective parsed = ReadBodyDirective(directive, 0, untilProblem);
     if (!prepareObjects(analysis, directive, line, parsed, untilProblem)) {
         logSyntaxError(errorName, lineNumber, line);
         return false;
@@ -591,7 +591,7 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
     if (line.empty()) {
         return true;
     }
-    if (!isDirectiveLine(line)) {
+    if (!IsDirectiveLine(line)) {
         const std::size_t caret = line.find('^');
         noteCommand(analysis, line, caret);
         appendToBody(analysis, line, caret);
@@ -602,7 +602,7 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
 
 }  // namespace
 
-bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
+bool AnalyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
                          ScriptList& scriptList, ScriptCheck* check) {
     Analysis analysis(text, defaultHost, defaultPort, scriptList, check);
@@ -611,7 +611,7 @@ bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
     int lineNumber = 0;
     std::size_t position = 0;
     std::string_view line;
-    while (nextLine(script, position, line)) {
+    while (NextLine(script, position, line)) {
         analysis.lineNumber = ++lineNumber;
         if (!analyseLine(analysis, line, lineNumber)) {
             return false;
@@ -620,7 +620,7 @@ bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
     endSegment(analysis);
     if (check != nullptr) {
         checkGroups(scriptList, *check);
-        checkWholeRun(*check);
+        CheckWholeRun(*check);
     }
     return true;
 }

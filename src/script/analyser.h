@@ -13,6 +13,6 @@
 // their values with it.
 // With `check`, what the checks before the run need is noted in it, and the problems found
 // (the analysis goes on past them).
-bool analyseSharedScript(const std::shared_ptr<const std::string>& text,
+bool AnalyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
                          ScriptList& scriptList, ScriptCheck* check = nullptr);

@@ -29,7 +29,7 @@ constexpr std::uint32_t kHeapLimitKib = 256u << 10;
 // a deadline that far ahead still fits the clock.
 bool readTime(const std::string& text, long long& milliseconds) {
     const std::size_t digits = text.find_first_not_of("0123456789");
-    return digits != std::string::npos && digits <= 7 && readPause(text, milliseconds);
+    return digits != std::string::npos && digits <= 7 && ReadPause(text, milliseconds);
 }
 
 // The repeats without an upper bound ("*", "+", "{N,}") outside escapes and classes.
@@ -139,7 +139,7 @@ AnswerPattern::Match AnswerPattern::match(const std::string& answer) const {
                                                                           : Match::TooManySteps;
 }
 
-bool readPause(const std::string& value, long long& milliseconds) {
+bool ReadPause(const std::string& value, long long& milliseconds) {
     std::size_t digits = 0;
     while (digits < value.size() && value[digits] >= '0' && value[digits] <= '9') {
         ++digits;
@@ -148,11 +148,11 @@ bool readPause(const std::string& value, long long& milliseconds) {
     if (digits == 0 || digits > 9 || (unit != "" && unit != "ms" && unit != "s")) {
         return false;
     }
-    milliseconds = readDecimal(value.substr(0, digits)) * (unit == "s" ? 1000 : 1);
+    milliseconds = ReadDecimal(value.substr(0, digits)) * (unit == "s" ? 1000 : 1);
     return milliseconds > 0;
 }
 
-bool readUntil(const std::string& value, UntilValue& until, std::string& problem) {
+bool ReadUntil(const std::string& value, UntilValue& until, std::string& problem) {
     const auto last = value.rfind(',');
     long long first = 0;
     if (last == std::string::npos || !readTime(value.substr(last + 1), first)) {

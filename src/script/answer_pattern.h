@@ -25,7 +25,7 @@ class AnswerPattern {
 
 // A pause as written: a whole number of milliseconds, with "ms" or "s" as its unit. False
 // for anything else.
-bool readPause(const std::string& value, long long& milliseconds);
+bool ReadPause(const std::string& value, long long& milliseconds);
 
 // *until's value, read from the right: "PATTERN,WITHIN[,EVERY]", each time with its unit.
 struct UntilValue {
@@ -34,4 +34,4 @@ struct UntilValue {
     long long everyMs = 500;
 };
 // False, with `problem` set, when the value has no WITHIN with its unit.
-bool readUntil(const std::string& value, UntilValue& until, std::string& problem);
+bool ReadUntil(const std::string& value, UntilValue& until, std::string& problem);

@@ -35,13 +35,13 @@ const DirectiveEntry kUnknownDirective{
 std::string keywordOf(std::string_view line) {
     const std::size_t start = line.empty() ? 0 : 1;
     const auto equals = line.find('=', start);
-    return toLowerAscii(std::string(
+    return ToLowerAscii(std::string(
         line.substr(start, equals == std::string_view::npos ? equals : equals - start)));
 }
 
 }  // namespace
 
-const DirectiveEntry& findDirective(std::string_view keyword) {
+const DirectiveEntry& FindDirective(std::string_view keyword) {
     for (const DirectiveEntry& entry : kDirectives) {
         if (keyword == entry.name) {
             return entry;
@@ -50,7 +50,7 @@ const DirectiveEntry& findDirective(std::string_view keyword) {
     return kUnknownDirective;
 }
 
-std::vector<std::string> directiveNames() {
+std::vector<std::string> DirectiveNames() {
     std::vector<std::string> names;
     for (const DirectiveEntry& entry : kDirectives) {
         names.emplace_back(entry.name);
@@ -58,17 +58,17 @@ std::vector<std::string> directiveNames() {
     return names;
 }
 
-bool isDirectiveLine(std::string_view line) {
+bool IsDirectiveLine(std::string_view line) {
     return !line.empty() && line[0] == '*';
 }
 
-const DirectiveEntry& directiveOf(std::string_view line) {
-    return findDirective(keywordOf(line));
+const DirectiveEntry& DirectiveOf(std::string_view line) {
+    return FindDirective(keywordOf(line));
 }
 
-DirectiveView splitDirectiveView(std::string_view line) {
+DirectiveView SplitDirectiveView(std::string_view line) {
     std::string keyword = keywordOf(line);
-    const DirectiveEntry* entry = &findDirective(keyword);
+    const DirectiveEntry* entry = &FindDirective(keyword);
     const std::size_t start = line.empty() ? 0 : 1;
     const auto equals = line.find('=', start);
     if (equals == std::string_view::npos) {
@@ -83,12 +83,12 @@ DirectiveView splitDirectiveView(std::string_view line) {
     return {std::move(keyword), line.substr(first, last - first + 1), entry};
 }
 
-Directive splitDirective(std::string_view line) {
-    DirectiveView view = splitDirectiveView(line);
+Directive SplitDirective(std::string_view line) {
+    DirectiveView view = SplitDirectiveView(line);
     return {std::move(view.keyword), std::string(view.argument), view.entry};
 }
 
-BodyDirective readBodyDirective(const DirectiveView& view, int bodyLine, std::string& problem) {
+BodyDirective ReadBodyDirective(const DirectiveView& view, int bodyLine, std::string& problem) {
     BodyDirective directive;
     directive.line = bodyLine;
     directive.entry = view.entry;
@@ -99,9 +99,9 @@ BodyDirective readBodyDirective(const DirectiveView& view, int bodyLine, std::st
                                        : view.argument;
     directive.value = std::string(value);
     if (kind == DirectiveKind::Wait) {
-        directive.readable = readPause(directive.value, directive.pauseMs);
+        directive.readable = ReadPause(directive.value, directive.pauseMs);
     } else if (kind == DirectiveKind::Until) {
-        directive.readable = readUntil(directive.value, directive.until, problem);
+        directive.readable = ReadUntil(directive.value, directive.until, problem);
     }
     if (kind == DirectiveKind::Expect || (kind == DirectiveKind::Until && directive.readable)) {
         directive.pattern = std::make_shared<const AnswerPattern>(

@@ -54,9 +54,9 @@ struct DirectiveEntry {
 };
 
 // The entry of a keyword as splitDirective gives it; the Unknown entry for any other.
-const DirectiveEntry& findDirective(std::string_view keyword);
+const DirectiveEntry& FindDirective(std::string_view keyword);
 // The name of every directive of the table.
-std::vector<std::string> directiveNames();
+std::vector<std::string> DirectiveNames();
 
 struct Directive {
     // Text between the "*" and the first "=" (all of it without "="), ASCII lower-cased and
@@ -74,12 +74,12 @@ struct DirectiveView {
     const DirectiveEntry* entry = nullptr;
 };
 
-bool isDirectiveLine(std::string_view line);
+bool IsDirectiveLine(std::string_view line);
 // `line` must begin with "*".
-Directive splitDirective(std::string_view line);
-DirectiveView splitDirectiveView(std::string_view line);
+Directive SplitDirective(std::string_view line);
+DirectiveView SplitDirectiveView(std::string_view line);
 // The table's entry for the line's keyword, without copying the argument.
-const DirectiveEntry& directiveOf(std::string_view line);
+const DirectiveEntry& DirectiveOf(std::string_view line);
 
 // A directive of a host script's body as the analyser read it: the worker and the dry run's
 // plan use it and never read its line again.
@@ -97,4 +97,4 @@ struct BodyDirective {
 };
 
 // `problem` says why an *until value does not read.
-BodyDirective readBodyDirective(const DirectiveView& view, int bodyLine, std::string& problem);
+BodyDirective ReadBodyDirective(const DirectiveView& view, int bodyLine, std::string& problem);

@@ -19,7 +19,7 @@ CHostScript& appendHostScript(const std::string& host, const std::string& port,
 
 }  // namespace
 
-void adoptHostScript(std::string body, const std::string& host, const std::string& port,
+void AdoptHostScript(std::string body, const std::string& host, const std::string& port,
                      const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
     for (auto mark = body.find('^'); mark != std::string::npos; mark = body.find('^', mark + 1)) {
         body[mark] = '\n';
@@ -36,7 +36,7 @@ void adoptHostScript(std::string body, const std::string& host, const std::strin
     script.text = script.heldText;
 }
 
-void viewHostScript(const std::shared_ptr<const std::string>& text, std::string_view body,
+void ViewHostScript(const std::shared_ptr<const std::string>& text, std::string_view body,
                     const std::string& host, const std::string& port,
                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
     CHostScript& script = appendHostScript(host, port, objects, scriptList);

@@ -21,10 +21,10 @@ int AnalysedLine(const CHostScript& script, int scriptLine);
 
 // Turns every "^" of the body into a line break, ends the body with LF and appends the new host
 // script for that host and port, the body taken over without a copy, with a copy of `objects`.
-void adoptHostScript(std::string body, const std::string& host, const std::string& port,
+void AdoptHostScript(std::string body, const std::string& host, const std::string& port,
                      const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList);
 // The same for a body that stands in `text` as it is, lines ended by LF and free of "^": the
 // host script is a view of the text, which it keeps.
-void viewHostScript(const std::shared_ptr<const std::string>& text, std::string_view body,
+void ViewHostScript(const std::shared_ptr<const std::string>& text, std::string_view body,
                     const std::string& host, const std::string& port,
                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList);

@@ -135,7 +135,7 @@ extern SharedTable<CBufferShared> g_buffers;
 
 // The object of that name, entered in the table on first use.
 template <class T>
-T& findOrCreate(SharedTable<T>& table, const std::string& name) {
+T& FindOrCreate(SharedTable<T>& table, const std::string& name) {
     auto& slot = table[name];
     if (!slot) {
         slot = std::make_unique<T>();

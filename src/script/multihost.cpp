@@ -17,7 +17,7 @@ bool takeLastField(std::string& rest, std::string& field) {
 
 }  // namespace
 
-bool splitBracketedHost(const std::string& text, std::string& host, std::string& port) {
+bool SplitBracketedHost(const std::string& text, std::string& host, std::string& port) {
     const auto bracket = text.find(']');
     if (text.empty() || text[0] != '[' || bracket == std::string::npos) {
         return false;
@@ -29,7 +29,7 @@ bool splitBracketedHost(const std::string& text, std::string& host, std::string&
     return true;
 }
 
-CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
+CMultiHostTarget ParseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
                                       const std::string& defaultPort) {
     CMultiHostTarget target{defaultHost, defaultPort, "", "", ""};
     std::string rest = argument;
@@ -47,7 +47,7 @@ CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::st
     target.bracketsMalformed =
         !rest.empty() && rest[0] == '[' &&
         (bracket == std::string::npos || (bracket + 1 < rest.size() && rest[bracket + 1] != ':'));
-    if (splitBracketedHost(rest, target.host, target.port)) {
+    if (SplitBracketedHost(rest, target.host, target.port)) {
         return target;
     }
     const auto colon = rest.find(':');
@@ -60,22 +60,22 @@ CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::st
     return target;
 }
 
-std::vector<std::string> loginValueNames(const CMultiHostTarget& target) {
+std::vector<std::string> LoginValueNames(const CMultiHostTarget& target) {
     std::vector<std::string> names;
     for (const std::string* field :
          {&target.loginPrefix, &target.loginUser, &target.loginPassword}) {
-        for (std::string& name : templateBuffers("$" + *field)) {
+        for (std::string& name : TemplateBuffers("$" + *field)) {
             names.push_back(std::move(name));
         }
     }
     return names;
 }
 
-std::string loginLine(const CMultiHostTarget& target) {
+std::string LoginLine(const CMultiHostTarget& target) {
     if (target.loginUser.empty() || target.loginPassword.empty()) {
         return std::string();
     }
-    std::string line = loginValueNames(target).empty() ? "LOGIN " : "$LOGIN ";
+    std::string line = LoginValueNames(target).empty() ? "LOGIN " : "$LOGIN ";
     if (!target.loginPrefix.empty()) {
         line += target.loginPrefix + ",";
     }

@@ -20,14 +20,14 @@ struct CMultiHostTarget {
 // "[v6]" or "[v6]:port": an IPv6 address stands in brackets, its own colons separating no port.
 // True with the address and the port (left as it was when none is written); false for a text
 // that does not begin with a closed bracket.
-bool splitBracketedHost(const std::string& text, std::string& host, std::string& port);
+bool SplitBracketedHost(const std::string& text, std::string& host, std::string& port);
 
-CMultiHostTarget parseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
+CMultiHostTarget ParseMultiHostTarget(const std::string& argument, const std::string& defaultHost,
                                       const std::string& defaultPort);
 
 // The values the login fields name between "$" signs ("eng,$pw_a$"), field by field, so that a
 // "," or "^" in a value stays inside its field.
-std::vector<std::string> loginValueNames(const CMultiHostTarget& target);
+std::vector<std::string> LoginValueNames(const CMultiHostTarget& target);
 // "LOGIN [prefix,]user,password" and LF, or empty unless both user and password are set. With
 // values named in its fields, it is a template line ("$LOGIN eng,$pw_a$"), filled when sent.
-std::string loginLine(const CMultiHostTarget& target);
+std::string LoginLine(const CMultiHostTarget& target);

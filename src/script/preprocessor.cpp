@@ -51,7 +51,7 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
     const std::string shownName = name.substr(0, name.find('\0'));
     const std::size_t lineStart = output.size();
     std::uint64_t bytes = 0;
-    const RawRead read = readRawPieces(
+    const RawRead read = ReadRawPieces(
         PathFromScriptName(file, line.utf8Names), kLargestLoadedFile,
         [&](std::string_view piece, std::uint64_t told) {
             if (bytes == 0) {
@@ -61,7 +61,7 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
                 output += "*set=" + shownName + ",";
             }
             bytes += piece.size();
-            appendHex(piece, output);
+            AppendHex(piece, output);
         });
     if (read == RawRead::TooLarge || 2 * bytes + name.size() + 6 > kLargestSetLine) {
         output.resize(lineStart);
@@ -94,7 +94,7 @@ bool expandInclude(const std::string& argument, const ScriptLine& line, std::str
 }
 
 bool preprocessDirective(const ScriptLine& line, std::string& output) {
-    const Directive directive = splitDirective(line.text);
+    const Directive directive = SplitDirective(line.text);
     if (directive.entry->kind == DirectiveKind::LoadFile) {
         return expandLoadFile(directive.argument, line, output);
     }
@@ -108,7 +108,7 @@ bool preprocessDirective(const ScriptLine& line, std::string& output) {
 
 bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter, bool utf8Names,
                     std::string& output) {
-    if (isDirectiveLine(text)) {
+    if (IsDirectiveLine(text)) {
         const std::string line(text);
         return preprocessDirective(ScriptLine{line, number, bytesAfter, utf8Names}, output);
     }
@@ -125,7 +125,7 @@ bool expandsFiles(const std::string& text) {
          star = whole.find('*', star + 1)) {
         if (star == 0 || whole[star - 1] == '\n') {
             const std::string_view line = whole.substr(star, whole.find('\n', star) - star);
-            if (directiveOf(line).stage == DirectiveStage::Expanded) {
+            if (DirectiveOf(line).stage == DirectiveStage::Expanded) {
                 return true;
             }
         }
@@ -140,7 +140,7 @@ bool mayInclude(std::string_view text) {
     constexpr std::string_view kWord = "include";
     for (auto star = text.find('*'); star != std::string_view::npos;
          star = text.find('*', star + 1)) {
-        if (equalsIgnoringAsciiCase(text.substr(star + 1, kWord.size()), kWord)) {
+        if (EqualsIgnoringAsciiCase(text.substr(star + 1, kWord.size()), kWord)) {
             return true;
         }
     }
@@ -150,12 +150,12 @@ bool mayInclude(std::string_view text) {
 bool preprocessText(const std::string& text, std::string& output) {
     const std::string_view whole(text);
     // Today's Notepad saves UTF-8; older scripts are in the ANSI code page.
-    const bool utf8Names = isUtf8Text(whole);
+    const bool utf8Names = IsUtf8Text(whole);
     output.reserve(output.size() + whole.size());
     int number = 0;
     std::size_t position = 0;
     std::string_view line;
-    while (nextLine(whole, position, line)) {
+    while (NextLine(whole, position, line)) {
         if (line.empty()) {
             continue;
         }
@@ -193,13 +193,13 @@ bool preprocessScript(const std::string& path, std::string* output) {
     }
 }
 
-ScriptOrigins traceScriptOrigins(const std::string& path, const std::string& shownName) {
+ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName) {
     ScriptOrigins origins{{shownName}, {}};
     std::string raw;
     if (!readScriptContent(path, raw)) {
         return origins;
     }
-    const std::vector<int> numbers = keptLineNumbers(raw);
+    const std::vector<int> numbers = KeptLineNumbers(raw);
     origins.lines.reserve(numbers.size());
     if (!mayInclude(raw)) {
         for (int number : numbers) {
@@ -207,18 +207,18 @@ ScriptOrigins traceScriptOrigins(const std::string& path, const std::string& sho
         }
         return origins;
     }
-    const std::string cleaned = cleanScriptLines(std::move(raw));
-    const bool utf8Names = isUtf8Text(cleaned);
+    const std::string cleaned = CleanScriptLines(std::move(raw));
+    const bool utf8Names = IsUtf8Text(cleaned);
     std::size_t position = 0;
     std::string_view line;
-    for (std::size_t index = 0; nextLine(cleaned, position, line) && index < numbers.size();
+    for (std::size_t index = 0; NextLine(cleaned, position, line) && index < numbers.size();
          ++index) {
-        if (isDirectiveLine(line) && directiveOf(line).kind == DirectiveKind::Include) {
+        if (IsDirectiveLine(line) && DirectiveOf(line).kind == DirectiveKind::Include) {
             // The included lines, then the line break that follows them.
-            origins.files.push_back(splitDirective(line).argument);
+            origins.files.push_back(SplitDirective(line).argument);
             std::string text;
             readScriptContent(PathFromScriptName(origins.files.back(), utf8Names), text);
-            for (int number : keptLineNumbers(text)) {
+            for (int number : KeptLineNumbers(text)) {
                 origins.lines.push_back({origins.files.size() - 1, number});
             }
         }
@@ -227,19 +227,19 @@ ScriptOrigins traceScriptOrigins(const std::string& path, const std::string& sho
     return origins;
 }
 
-std::vector<std::string> scriptFiles(const std::string& path) {
+std::vector<std::string> ScriptFiles(const std::string& path) {
     std::vector<std::string> files{path};
     std::string raw;
     if (!readScriptContent(path, raw) || !mayInclude(raw)) {
         return files;
     }
-    const std::string cleaned = cleanScriptLines(std::move(raw));
-    const bool utf8Names = isUtf8Text(cleaned);
+    const std::string cleaned = CleanScriptLines(std::move(raw));
+    const bool utf8Names = IsUtf8Text(cleaned);
     std::size_t position = 0;
     std::string_view line;
-    while (nextLine(cleaned, position, line)) {
-        if (isDirectiveLine(line) && directiveOf(line).kind == DirectiveKind::Include) {
-            files.push_back(PathFromScriptName(splitDirective(line).argument, utf8Names));
+    while (NextLine(cleaned, position, line)) {
+        if (IsDirectiveLine(line) && DirectiveOf(line).kind == DirectiveKind::Include) {
+            files.push_back(PathFromScriptName(SplitDirective(line).argument, utf8Names));
         }
     }
     return files;

@@ -20,7 +20,7 @@ struct ScriptOrigins {
 };
 // The origin of every line of the text preprocessScript gives for `path`, which messages name
 // `shownName`; read again only when a message needs it.
-ScriptOrigins traceScriptOrigins(const std::string& path, const std::string& shownName);
+ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName);
 // The files the text of the script at `path` comes from: the script itself, then the files its
 // *include lines name, each as a path to open.
-std::vector<std::string> scriptFiles(const std::string& path);
+std::vector<std::string> ScriptFiles(const std::string& path);

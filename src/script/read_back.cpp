@@ -52,7 +52,7 @@ std::vector<bool> SettingsSetAgain(const CHostScript& script) {
     std::map<std::string_view, std::size_t> lastOfName;
     std::size_t position = 0;
     std::string_view line;
-    for (int number = 1; nextLine(script.text, position, line); ++number) {
+    for (int number = 1; NextLine(script.text, position, line); ++number) {
         setAgain.push_back(false);
     }
     ForEachCommandLine(script, [&](int number, std::string_view line) {
@@ -74,7 +74,7 @@ void ForEachCommandLine(const CHostScript& script,
     std::size_t position = 0;
     std::string_view line;
     auto directive = script.directives.begin();
-    for (int number = 1; nextLine(script.text, position, line); ++number) {
+    for (int number = 1; NextLine(script.text, position, line); ++number) {
         while (directive != script.directives.end() && directive->line < number) {
             ++directive;
         }
@@ -85,7 +85,7 @@ void ForEachCommandLine(const CHostScript& script,
 }
 
 CommandSense ReadScriptLine(std::string_view line) {
-    return ReadCommand(startsWith(line, "$") ? line.substr(1) : line);
+    return ReadCommand(StartsWith(line, "$") ? line.substr(1) : line);
 }
 
 bool ChangesTarget(std::string_view line) {
@@ -122,7 +122,7 @@ std::vector<std::string> SettingNames(const CHostScript& script,
         if (sense.kind != CommandKind::Setting) {
             return;
         }
-        std::string name = startsWith(line, "$") && sense.name.find('$') != std::string_view::npos
+        std::string name = StartsWith(line, "$") && sense.name.find('$') != std::string_view::npos
                                ? fill(sense.name)
                                : std::string(sense.name);
         if (!name.empty() && seen.insert(name).second) {

@@ -97,7 +97,7 @@ void checkSaveNext(ScriptCheck& check) {
 
 }  // namespace
 
-void checkWholeRun(ScriptCheck& check) {
+void CheckWholeRun(ScriptCheck& check) {
     checkWaits(check);
     checkTemplates(check);
     checkMeetings(check);
@@ -107,9 +107,9 @@ void checkWholeRun(ScriptCheck& check) {
         [](const ScriptProblem& a, const ScriptProblem& b) { return a.line < b.line; });
 }
 
-std::string unknownDirectiveProblem(const std::string& written) {
-    const std::string keyword = toLowerAscii(written);
-    const DirectiveKind kind = findDirective(keyword).kind;
+std::string UnknownDirectiveProblem(const std::string& written) {
+    const std::string keyword = ToLowerAscii(written);
+    const DirectiveKind kind = FindDirective(keyword).kind;
     if (kind == DirectiveKind::Include || kind == DirectiveKind::LoadFile) {
         return "*" + written + " inside an included file is not expanded: only the main " +
                "script's *include and *loadfile lines are";
@@ -117,30 +117,30 @@ std::string unknownDirectiveProblem(const std::string& written) {
     if (kind != DirectiveKind::Unknown) {
         return std::string();
     }
-    const std::string trimmed = trimBoth(keyword, " \t");
-    if (trimmed != keyword && findDirective(trimmed).kind != DirectiveKind::Unknown) {
+    const std::string trimmed = TrimBoth(keyword, " \t");
+    if (trimmed != keyword && FindDirective(trimmed).kind != DirectiveKind::Unknown) {
         return "a blank between *" + trimmed + " and \"=\": write *" + trimmed + "=VALUE";
     }
-    const std::string nearest = nearestName(trimmed, directiveNames());
+    const std::string nearest = NearestName(trimmed, DirectiveNames());
     return "unknown directive *" + written +
            (nearest.empty() ? std::string() : "; did you mean *" + nearest + "?");
 }
 
-std::string portProblem(const std::string& port) {
+std::string PortProblem(const std::string& port) {
     if (port.empty()) {
         return kHostOrPortEmpty;
     }
     const bool digits =
         !port.empty() && port.size() <= 5 &&
         std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const long long number = digits ? readDecimal(port) : 0;
+    const long long number = digits ? ReadDecimal(port) : 0;
     if (number >= 1 && number <= 65535) {
         return std::string();
     }
     return "port " + port + " is not a number from 1 to 65535";
 }
 
-std::string hostProblem(const std::string& host) {
+std::string HostProblem(const std::string& host) {
     if (host.empty()) {
         return kHostOrPortEmpty;
     }
@@ -151,7 +151,7 @@ std::string hostProblem(const std::string& host) {
     return name ? std::string() : EscapedControls(host) + " is not a host name";
 }
 
-std::vector<std::string> templateBuffers(std::string_view line) {
+std::vector<std::string> TemplateBuffers(std::string_view line) {
     std::vector<std::string> names;
     for (auto open = line.find('$', 1); open != std::string_view::npos;) {
         const auto close = line.find('$', open + 1);

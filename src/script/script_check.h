@@ -44,19 +44,19 @@ struct ScriptCheck {
 
 // Adds the problems that only the whole run shows: waits nothing can end, templates of
 // buffers nothing stores, a point met twice by one host, a *savenext with nothing after it.
-void checkWholeRun(ScriptCheck& check);
+void CheckWholeRun(ScriptCheck& check);
 
 // The problem with a directive's keyword as written (between "*" and the first "="), or empty
 // when it names a directive that acts in a run. An include or loadfile line that reaches the
 // analyser is one the preprocessor left in place: one inside an included file.
-std::string unknownDirectiveProblem(const std::string& written);
+std::string UnknownDirectiveProblem(const std::string& written);
 // The message for a target without a host or a port.
 constexpr const char* kHostOrPortEmpty = "Error : Host or Port empty";
 // The problem with a port as written, or empty for a decimal number from 1 to 65535.
-std::string portProblem(const std::string& port);
+std::string PortProblem(const std::string& port);
 // The problem with a host as written, or empty for one that may be a name or an address: no
 // blank, no line break or other control character.
-std::string hostProblem(const std::string& host);
+std::string HostProblem(const std::string& host);
 // The buffers a template line ("$...") names between pairs of "$" signs, as the worker fills
 // them.
-std::vector<std::string> templateBuffers(std::string_view line);
+std::vector<std::string> TemplateBuffers(std::string_view line);

@@ -37,7 +37,7 @@ int segmentCount(const ScriptList& scripts) {
 
 NamedTarget ReadTargetName(const std::string& written) {
     NamedTarget name;
-    if (splitBracketedHost(written, name.host, name.port)) {
+    if (SplitBracketedHost(written, name.host, name.port)) {
         return name;
     }
     // Two colons or more: an IPv6 address without a port.
@@ -81,14 +81,14 @@ bool wildcardMatch(std::string_view pattern, std::string_view text) {
 }  // namespace
 
 bool NamesTarget(const NamedTarget& name, const CHostScript& target) {
-    return wildcardMatch(toLowerAscii(name.host), toLowerAscii(target.host)) &&
+    return wildcardMatch(ToLowerAscii(name.host), ToLowerAscii(target.host)) &&
            (name.port.empty() || name.port == target.port);
 }
 
 bool ItemNamesTarget(const std::string& item, const CHostScript& target) {
-    const std::string lowered = toLowerAscii(item);
+    const std::string lowered = ToLowerAscii(item);
     for (const std::string& group : target.groups) {
-        if (toLowerAscii(group) == lowered) {
+        if (ToLowerAscii(group) == lowered) {
             return true;
         }
     }
@@ -100,7 +100,7 @@ std::vector<TargetGroup> GroupsOf(const ScriptList& scripts) {
     std::map<std::string, std::size_t> byName;
     for (const auto& script : scripts) {
         for (const std::string& name : script->groups) {
-            const auto found = byName.emplace(toLowerAscii(name), groups.size()).first;
+            const auto found = byName.emplace(ToLowerAscii(name), groups.size()).first;
             if (found->second == groups.size()) {
                 groups.push_back({name, {}});
             }

@@ -21,7 +21,7 @@ std::string ReadLimit(LimitKind kind, const std::string& text, int& value) {
     const LimitBounds& bounds = BoundsOf(kind);
     if (!text.empty() && text.size() <= 9 &&
         text.find_first_not_of("0123456789") == std::string::npos) {
-        const long long number = readDecimal(text);
+        const long long number = ReadDecimal(text);
         if (number >= bounds.lowest && number <= bounds.highest) {
             value = static_cast<int>(number);
             return std::string();

@@ -47,7 +47,7 @@ void addMetric(std::string& text, const char* name, const char* help,
 // The last success the file already tells, as it wrote it; empty when none.
 std::string lastSuccessBefore(const std::string& path) {
     std::string text;
-    if (readRawFile(path, text, kLongestMetricsBytes) != RawRead::Done) {
+    if (ReadRawFile(path, text, kLongestMetricsBytes) != RawRead::Done) {
         return std::string();
     }
     const std::string start = std::string(kLastSuccess) + " ";
@@ -107,7 +107,7 @@ bool WriteMetrics(const RunOptions& options, const ScriptList& scripts, int stat
     if (!last.empty()) {
         addMetric(text, kLastSuccess, "When a run last ended with status 0.", {{"", last}});
     }
-    if (replaceRawFile(options.metricsPath, text) == RawWrite::Done) {
+    if (ReplaceRawFile(options.metricsPath, text) == RawWrite::Done) {
         return true;
     }
     LogMessage("%s: Can not write the metrics %s", g_scriptName.c_str(),

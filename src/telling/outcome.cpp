@@ -174,7 +174,7 @@ std::string rerunCommand(const RunOptions& options, std::size_t failed) {
         if (name == "--rerun" || (options.ranAsService && name == "--check-back")) {
             continue;
         }
-        checkGiven = checkGiven || startsWith(name, "--check-");
+        checkGiven = checkGiven || StartsWith(name, "--check-");
         // What a compare found is put right by a repair of the same targets.
         again.push_back(name == "--report"    ? "--rerun=" + OptionValue(argument)
                         : name == "--compare" ? std::string("--repair")
@@ -350,7 +350,7 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
                    options.reportNamed.c_str());
         return false;
     }
-    if (replaceRawFile(options.reportPath, text) == RawWrite::Done) {
+    if (ReplaceRawFile(options.reportPath, text) == RawWrite::Done) {
         return true;
     }
     LogMessage("%s: Can not write the report %s", g_scriptName.c_str(), options.reportPath.c_str());
@@ -406,12 +406,12 @@ namespace {
 
 // The files the script is read from, found once for all the outputs (and only when one is a
 // file).
-class ScriptFiles {
+class ScriptSources {
   public:
-    explicit ScriptFiles(const std::string& openPath) : openPath_(openPath) {}
+    explicit ScriptSources(const std::string& openPath) : openPath_(openPath) {}
     const std::vector<std::string>& get() {
         if (!found_ && !openPath_.empty()) {
-            files_ = scriptFiles(openPath_);
+            files_ = ScriptFiles(openPath_);
         }
         found_ = true;
         return files_;
@@ -425,7 +425,7 @@ class ScriptFiles {
 
 // Whether a file the run writes when it is over (`named` as the option was given) can be
 // written, said before anything is sent.
-bool outputCanBeWritten(const RunOptions& options, ScriptFiles& sources, const std::string& path,
+bool outputCanBeWritten(const RunOptions& options, ScriptSources& sources, const std::string& path,
                         const std::string& named, const char* what) {
     if (path.empty()) {
         return true;
@@ -483,7 +483,7 @@ bool OutputsCanBeWritten(const RunOptions& options, const std::string& openPath)
         LogMessage("%s: the metrics go to a file a collector reads: name one", metrics.c_str());
         return false;
     }
-    ScriptFiles files(openPath);
+    ScriptSources files(openPath);
     return outputCanBeWritten(options, files, options.reportPath, report, "the report") &&
            outputCanBeWritten(options, files, options.streamPath, stream, "the stream") &&
            outputCanBeWritten(options, files, options.metricsPath, metrics, "the metrics") &&

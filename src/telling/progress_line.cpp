@@ -2,8 +2,8 @@
 
 #include "common/strings.h"
 #include "files/console.h"
-#include "telling/listeners.h"
 #include "script/directive.h"
+#include "telling/listeners.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ std::size_t commandLines(const CHostScript& script) {
     std::size_t count = 0;
     std::size_t position = 0;
     std::string_view line;
-    while (nextLine(script.text, position, line)) {
-        count += !line.empty() && !isDirectiveLine(line) ? 1 : 0;
+    while (NextLine(script.text, position, line)) {
+        count += !line.empty() && !IsDirectiveLine(line) ? 1 : 0;
     }
     return count;
 }

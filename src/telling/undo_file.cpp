@@ -6,8 +6,8 @@
 #include "files/folders.h"
 #include "files/log.h"
 #include "files/private_files.h"
-#include "telling/listeners.h"
 #include "process/system.h"
+#include "telling/listeners.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ bool UndoFile::hasBlock(const CHostScript& target) {
 // A value from outside stays a template that names it, so that no password given so reaches
 // the folder; a value the show itself holds is written as the show has it.
 std::string UndoFile::loginAsKept(const std::string& loginLine) const {
-    if (!startsWith(loginLine, "$")) {
+    if (!StartsWith(loginLine, "$")) {
         return loginLine;
     }
     std::string kept;

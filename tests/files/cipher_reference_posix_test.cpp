@@ -10,7 +10,7 @@ namespace {
 
 std::string toHex(std::string_view bytes) {
     std::string hex;
-    appendHex(bytes, hex);
+    AppendHex(bytes, hex);
     return hex;
 }
 
@@ -39,7 +39,7 @@ TEST(CipherReference, OpensslCommandAgreesWithASixteenByteKey) {
         reference.append(buffer, n);
     }
     ASSERT_EQ(::pclose(openssl), 0);
-    const std::string cipher = blowfishCfb64(key, plain, CipherDirection::Encipher);
+    const std::string cipher = BlowfishCfb64(key, plain, CipherDirection::Encipher);
     EXPECT_EQ(toHex(cipher), toHex(reference));
-    EXPECT_EQ(blowfishCfb64(key, cipher, CipherDirection::Decipher), plain);
+    EXPECT_EQ(BlowfishCfb64(key, cipher, CipherDirection::Decipher), plain);
 }

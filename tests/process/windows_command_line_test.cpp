@@ -101,7 +101,7 @@ TEST(WindowsCommandLine, ChildReceivesExactlyTheParentsArguments) {
 // What cmd hands the program of a line typed at its prompt: each "^" outside cmd's quoting
 // taken out, the character after it kept. Empty when a character cmd acts on stands there
 // unescaped (the line would run something else).
-std::string afterCmd(const std::string& line) {
+std::string AfterCmd(const std::string& line) {
     std::string passed;
     bool inQuotes = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
@@ -133,7 +133,7 @@ TEST(WindowsCommandLine, CmdPromptLinesPassEveryArgumentAndRunNothing) {
         const std::string line = CmdPromptArguments(c.arguments, percent);
         Args argv = {"transmitter.exe"};
         argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
-        EXPECT_EQ(splitLikeTheRuntime(afterCmd("transmitter.exe " + line)), argv) << line;
+        EXPECT_EQ(splitLikeTheRuntime(AfterCmd("transmitter.exe " + line)), argv) << line;
         EXPECT_EQ(percent, c.percent) << line;
     }
 }

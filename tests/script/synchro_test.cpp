@@ -51,10 +51,10 @@ class BackgroundCall {
             rescue.join();
         }
     }
-    bool StillBlocked() const {
+    bool stillBlocked() const {
         return done_.wait_for(kBlockWindow) == std::future_status::timeout;
     }
-    bool ReturnsInTime() const { return done_.wait_for(kDeadline) == std::future_status::ready; }
+    bool returnsInTime() const { return done_.wait_for(kDeadline) == std::future_status::ready; }
 
   private:
     std::function<void()> unblock_;
@@ -87,7 +87,7 @@ TEST(EventShared, RaisedBeforeTheWaitReturnsAtOnce) {
     CEventShared event;
     event.Raise();
     auto waiter = waitOn(event);
-    EXPECT_TRUE(waiter->ReturnsInTime());
+    EXPECT_TRUE(waiter->returnsInTime());
     EXPECT_FALSE(event.IsReleased());
 }
 
@@ -95,23 +95,23 @@ TEST(EventShared, OneRaiseWakesEveryWaiter) {
     CEventShared event;
     auto first = waitOn(event);
     auto second = waitOn(event);
-    EXPECT_TRUE(first->StillBlocked());
-    EXPECT_TRUE(second->StillBlocked());
+    EXPECT_TRUE(first->stillBlocked());
+    EXPECT_TRUE(second->stillBlocked());
     event.Raise();
-    EXPECT_TRUE(first->ReturnsInTime());
-    EXPECT_TRUE(second->ReturnsInTime());
+    EXPECT_TRUE(first->returnsInTime());
+    EXPECT_TRUE(second->returnsInTime());
     EXPECT_FALSE(event.IsReleased());
 }
 
 TEST(EventShared, ReleaseOfAnUnraisedEventFreesPresentAndLaterWaiters) {
     CEventShared event;
     auto early = waitOn(event);
-    EXPECT_TRUE(early->StillBlocked());
+    EXPECT_TRUE(early->stillBlocked());
     event.Release();
-    EXPECT_TRUE(early->ReturnsInTime());
+    EXPECT_TRUE(early->returnsInTime());
     EXPECT_TRUE(event.IsReleased());
     auto late = waitOn(event);
-    EXPECT_TRUE(late->ReturnsInTime());
+    EXPECT_TRUE(late->returnsInTime());
 }
 
 TEST(EventShared, NoRaiseIsLostWhenItMeetsTheWait) {
@@ -121,7 +121,7 @@ TEST(EventShared, NoRaiseIsLostWhenItMeetsTheWait) {
         std::thread raiser([&event] { event.Raise(); });
         auto waiter = waitOn(event);
         raiser.join();
-        ASSERT_TRUE(waiter->ReturnsInTime()) << "round " << round;
+        ASSERT_TRUE(waiter->returnsInTime()) << "round " << round;
     }
 }
 
@@ -132,12 +132,12 @@ TEST(RendezVousShared, OpensWhenTheLastOfThreeArrives) {
     }
     auto first = arriveAt(point);
     auto second = arriveAt(point);
-    EXPECT_TRUE(first->StillBlocked());
-    EXPECT_TRUE(second->StillBlocked());
+    EXPECT_TRUE(first->stillBlocked());
+    EXPECT_TRUE(second->stillBlocked());
     auto third = arriveAt(point);
-    EXPECT_TRUE(third->ReturnsInTime());
-    EXPECT_TRUE(first->ReturnsInTime());
-    EXPECT_TRUE(second->ReturnsInTime());
+    EXPECT_TRUE(third->returnsInTime());
+    EXPECT_TRUE(first->returnsInTime());
+    EXPECT_TRUE(second->returnsInTime());
     EXPECT_FALSE(point.IsReleased());
 }
 
@@ -145,9 +145,9 @@ TEST(RendezVousShared, AnOpenPointNeverBlocksAgain) {
     CRendezVousShared point;
     point.AddParticipant();
     auto only = arriveAt(point);
-    EXPECT_TRUE(only->ReturnsInTime());
+    EXPECT_TRUE(only->returnsInTime());
     auto again = arriveAt(point);
-    EXPECT_TRUE(again->ReturnsInTime());
+    EXPECT_TRUE(again->returnsInTime());
 }
 
 TEST(RendezVousShared, AReleaseCountsAsAnArrival) {
@@ -159,11 +159,11 @@ TEST(RendezVousShared, AReleaseCountsAsAnArrival) {
     // A worker that gave up before reaching the point passes on at once: it may still have
     // other objects to release that the present participant needs.
     BackgroundCall release([&point] { point.Release(); }, [&point] { point.Arrive(); });
-    EXPECT_TRUE(release.ReturnsInTime());
-    EXPECT_TRUE(present->StillBlocked());
+    EXPECT_TRUE(release.returnsInTime());
+    EXPECT_TRUE(present->stillBlocked());
     auto last = arriveAt(point);
-    EXPECT_TRUE(last->ReturnsInTime());
-    EXPECT_TRUE(present->ReturnsInTime());
+    EXPECT_TRUE(last->returnsInTime());
+    EXPECT_TRUE(present->returnsInTime());
     EXPECT_TRUE(point.IsReleased());
 }
 
@@ -171,9 +171,9 @@ TEST(RendezVousShared, AReleaseOfAnOpenPointPassesAtOnce) {
     CRendezVousShared point;
     point.AddParticipant();
     auto only = arriveAt(point);
-    ASSERT_TRUE(only->ReturnsInTime());
+    ASSERT_TRUE(only->returnsInTime());
     BackgroundCall release([&point] { point.Release(); }, [&point] { point.Arrive(); });
-    EXPECT_TRUE(release.ReturnsInTime());
+    EXPECT_TRUE(release.returnsInTime());
     EXPECT_TRUE(point.IsReleased());
 }
 
@@ -189,7 +189,7 @@ TEST(RendezVousShared, ManyParticipantsAllPassTogether) {
             arrivals.push_back(arriveAt(point));
         }
         for (const auto& arrival : arrivals) {
-            ASSERT_TRUE(arrival->ReturnsInTime()) << "round " << round;
+            ASSERT_TRUE(arrival->returnsInTime()) << "round " << round;
         }
     }
 }
@@ -198,9 +198,9 @@ TEST(BufferShared, ARaiseHandsTheValueToItsWaiter) {
     CBufferShared buffer;
     buffer.SetValue("abc");
     auto waiter = waitOn(buffer);
-    EXPECT_TRUE(waiter->StillBlocked()) << "SetValue alone must not raise";
+    EXPECT_TRUE(waiter->stillBlocked()) << "SetValue alone must not raise";
     buffer.Raise();
-    EXPECT_TRUE(waiter->ReturnsInTime());
+    EXPECT_TRUE(waiter->returnsInTime());
     EXPECT_FALSE(buffer.IsReleased());
     EXPECT_EQ(valueOf(buffer), "abc");
     const std::string bytes("a\0b\xff", 4);
@@ -211,9 +211,9 @@ TEST(BufferShared, ARaiseHandsTheValueToItsWaiter) {
 TEST(BufferShared, ReleaseWithoutAValueFreesWaitersEmptyHanded) {
     CBufferShared buffer;
     auto waiter = waitOn(buffer);
-    EXPECT_TRUE(waiter->StillBlocked());
+    EXPECT_TRUE(waiter->stillBlocked());
     buffer.Release();
-    EXPECT_TRUE(waiter->ReturnsInTime());
+    EXPECT_TRUE(waiter->returnsInTime());
     EXPECT_TRUE(buffer.IsReleased());
     EXPECT_EQ(valueOf(buffer), "");
 }
@@ -224,7 +224,7 @@ TEST(BufferShared, ReleaseAfterASetValueIsSeenAsReleased) {
     buffer.Raise();
     buffer.Release();
     auto waiter = waitOn(buffer);
-    EXPECT_TRUE(waiter->ReturnsInTime());
+    EXPECT_TRUE(waiter->returnsInTime());
     EXPECT_TRUE(buffer.IsReleased());
 }
 

@@ -10,7 +10,7 @@ const char kNoRegistryValue[] = "(no value)";
 namespace {
 
 std::string registryPath(const std::string& path) {
-    return replaceAll(path, "/", "\\");
+    return ReplaceAll(path, "/", "\\");
 }
 
 // An open key, closed at the end of the scope.
