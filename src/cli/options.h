@@ -54,15 +54,12 @@ struct RunOptions {
     std::string maxParallelProblem;          // a value out of its bounds
     std::string rerunPath;                   // --rerun: a report of a run of the same show
     std::string rerunNamed;                  // as given, for messages
-    std::vector<std::size_t> rerunPlaces;    // the places of its targets that did not succeed
-    std::string showDigest;                  // of this run's show, for the report
     // The user's own arguments (argv[1] onwards), masked as the log shows them and with paths
     // in full: what the line that sends again is made of. A background copy has them from the
     // launch's.
     std::vector<std::string> userArguments;
-    bool ranAsService = false;       // the default mode ran in the foreground, as --check-full
-    std::vector<int> linkedTargets;  // with --max-parallel: each target's set of linked ones
-    std::string callerFolder;        // the folder the program was started in
+    bool ranAsService = false;  // the default mode ran in the foreground, as --check-full
+    std::string callerFolder;   // the folder the program was started in
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
     std::size_t commandLines = 0;  // lines of a command list in front of the script's

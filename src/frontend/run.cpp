@@ -104,7 +104,8 @@ RunSettings runSettings(const RunOptions& options, RunObserver& observer) {
     return settings;
 }
 
-int runForeground(RunOptions& options, const std::string& openPath, ScriptList& scripts) {
+int runForeground(RunOptions& options, const RunPlan& plan, const std::string& openPath,
+                  ScriptList& scripts) {
     g_checkAnswers = options.checkMode != CheckMode::None;
     if (options.commandText.empty()) {
         PrintHelp(g_programPath);
@@ -125,14 +126,14 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     const auto undoLines = [&options, &undo] {
         return options.undoDir.empty() ? std::vector<std::string>() : undo.summaryLines();
     };
-    WatchForStop([&options, &openPath, &scripts, &watch, &undoLines](int stopStatus) {
+    WatchForStop([&options, &plan, &openPath, &scripts, &watch, &undoLines](int stopStatus) {
         watch.hideProgress();
-        TellInterruptedOutcome(options, openPath, scripts, stopStatus, undoLines());
+        TellInterruptedOutcome(options, plan, openPath, scripts, stopStatus, undoLines());
         watch.end(stopStatus, scripts);
     });
     int status = 0;
     if (options.maxParallel > 0) {
-        status = RunAtMost(scripts, options.linkedTargets,
+        status = RunAtMost(scripts, plan.linkedTargets,
                            static_cast<std::size_t>(options.maxParallel), settings);
     } else {
         for (auto& script : scripts) {
@@ -144,21 +145,21 @@ int runForeground(RunOptions& options, const std::string& openPath, ScriptList& 
     status = status < 0 ? 256 + status : status;
     const bool watched = watch.end(status, scripts);
     status = WorseStatus(status, watched ? 0 : 1);
-    const bool told = TellOutcome(options, openPath, scripts, status, undoLines());
+    const bool told = TellOutcome(options, plan, openPath, scripts, status, undoLines());
     return WorseStatus(status, told ? 0 : 1);
 }
 
 // The show's digest, for a report or a rerun, then the targets the run takes and the sets of
 // linked targets they start in; false after saying why not.
-bool chooseTargets(RunOptions& options, const std::string& openPath, ScriptList& scripts,
-                   const ScriptCheck& check) {
+bool chooseTargets(const RunOptions& options, RunPlan& plan, const std::string& openPath,
+                   ScriptList& scripts, const ScriptCheck& check) {
     // Only a report keeps the digest, and only a rerun compares it.
     if (!options.reportPath.empty() || !options.rerunPath.empty()) {
-        options.showDigest = ShowDigest(scripts, options);
+        plan.showDigest = ShowDigest(scripts, options);
     }
-    return ReadRerunReport(options, scripts) &&
-           KeepChosenTargets(options, openPath, scripts, check) &&
-           LinkTargets(options, openPath, scripts, check);
+    return ReadRerunReport(options, scripts, plan) &&
+           KeepChosenTargets(options, plan, openPath, scripts, check) &&
+           LinkTargets(options, plan, openPath, scripts, check);
 }
 
 // The shell starts the program by the path registered here: it must be the full path of the
@@ -284,15 +285,15 @@ bool readScript(RunOptions& options, const std::string& openPath) {
 
 // The whole run is checked before anything is sent, also by a launch that leaves the sending
 // to its background copy.
-bool analyseRun(RunOptions& options, const std::string& openPath, ScriptList& scripts,
-                ScriptCheck& check) {
+bool analyseRun(RunOptions& options, RunPlan& plan, const std::string& openPath,
+                ScriptList& scripts, ScriptCheck& check) {
     for (const OutsideValue& value : options.outsideValues) {
         check.outsideBuffers[value.name] =
             value.file.empty() ? "--set" : "--set-file=" + value.file;
     }
     const bool analysed =
         (options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check)) &&
-        SecretFilesAreOwn(options, check) && chooseTargets(options, openPath, scripts, check);
+        SecretFilesAreOwn(options, check) && chooseTargets(options, plan, openPath, scripts, check);
     ApplyOutsideValues(options);
     return analysed;
 }
@@ -312,12 +313,12 @@ void settleServiceMode(RunOptions& options) {
 }
 
 // Sends the show here or from a background copy.
-int send(RunOptions& options, const std::string& openPath,
+int send(RunOptions& options, const RunPlan& plan, const std::string& openPath,
          const std::vector<std::string>& arguments, ScriptList& scripts) {
     if (options.checkMode == CheckMode::Back) {
         return LaunchBackground(options, openPath, arguments);
     }
-    return runForeground(options, openPath, scripts);
+    return runForeground(options, plan, openPath, scripts);
 }
 
 // Everything after parsing, in the order of the run modes.
@@ -349,7 +350,8 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     }
     ScriptList scripts;
     ScriptCheck check;
-    const bool analysed = analyseRun(options, openPath, scripts, check);
+    RunPlan plan;
+    const bool analysed = analyseRun(options, plan, openPath, scripts, check);
     if (options.listTargets && analysed) {
         PrintTargets(options, scripts);
         return 0;
@@ -365,7 +367,7 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (!OutputsCanBeWritten(options, openPath)) {
         return 1;
     }
-    return send(options, openPath, arguments, scripts);
+    return send(options, plan, openPath, arguments, scripts);
 }
 
 // Nothing is run: a mistyped option would otherwise change what the run does unseen.

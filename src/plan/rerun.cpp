@@ -160,7 +160,7 @@ class ReportReader : public nlohmann::json_sax<nlohmann::json> {
 
 }  // namespace
 
-bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
+bool ReadRerunReport(const RunOptions& options, const ScriptList& scripts, RunPlan& plan) {
     if (options.rerunPath.empty()) {
         return true;
     }
@@ -176,7 +176,7 @@ bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
         refuse(options, "it is not a report of this program (--report writes one)");
         return false;
     }
-    if (*report.digest != options.showDigest) {
+    if (*report.digest != plan.showDigest) {
         refuse(options,
                "the show has changed since the report was written: its script, its "
                "targets or the names of the values given from outside");
@@ -191,7 +191,7 @@ bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
         byPlace[script->place] = script.get();
     }
     std::vector<bool> named(byPlace.size(), false);
-    options.rerunPlaces.clear();
+    plan.rerunPlaces.clear();
     for (const ReportReader::Target& target : report.targets) {
         const CHostScript* found =
             target.hasPlace && target.place < byPlace.size() ? byPlace[target.place] : nullptr;
@@ -207,7 +207,7 @@ bool ReadRerunReport(RunOptions& options, const ScriptList& scripts) {
         }
         named[target.place] = true;
         if (*target.outcome != "succeeded") {
-            options.rerunPlaces.push_back(target.place);
+            plan.rerunPlaces.push_back(target.place);
         }
     }
     return true;

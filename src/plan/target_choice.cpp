@@ -4,8 +4,8 @@
 
 #include "files/log.h"
 #include "plan/preflight.h"
-#include "script/selection.h"
 #include "script/host_script.h"
+#include "script/selection.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ std::string linkText(const TargetLink& link, const LineNames& names) {
 // Which targets the run takes: those --limit names (all without it) that did not succeed in the
 // report of --rerun (all without it). False after saying why not.
 // The union of the items without "!" (every target when there is none), less those with one.
-bool pickTargets(const RunOptions& options, const ScriptList& scripts, std::vector<bool>& picked) {
+bool pickTargets(const RunOptions& options, const RunPlan& plan, const ScriptList& scripts,
+                 std::vector<bool>& picked) {
     const bool anyPositive =
         std::any_of(options.chosenTargets.begin(), options.chosenTargets.end(),
                     [](const std::string& item) { return item.empty() || item[0] != '!'; });
@@ -59,7 +60,7 @@ bool pickTargets(const RunOptions& options, const ScriptList& scripts, std::vect
         return true;
     }
     std::vector<bool> failed(LastPlace(scripts) + 1, false);
-    for (const std::size_t place : options.rerunPlaces) {
+    for (const std::size_t place : plan.rerunPlaces) {
         failed[place] = true;  // a place of the script's targets: the report was read against them
     }
     for (std::size_t i = 0; i < scripts.size(); ++i) {
@@ -70,13 +71,13 @@ bool pickTargets(const RunOptions& options, const ScriptList& scripts, std::vect
 
 }  // namespace
 
-bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
-                       const ScriptCheck& check) {
+bool KeepChosenTargets(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
+                       ScriptList& scripts, const ScriptCheck& check) {
     if (options.chosenTargets.empty() && options.rerunPath.empty()) {
         return true;
     }
     std::vector<bool> picked;
-    if (!pickTargets(options, scripts, picked)) {
+    if (!pickTargets(options, plan, scripts, picked)) {
         return false;
     }
     TargetLink link;
@@ -104,14 +105,14 @@ bool KeepChosenTargets(const RunOptions& options, const std::string& openPath, S
     return true;
 }
 
-bool LinkTargets(RunOptions& options, const std::string& openPath, const ScriptList& scripts,
-                 const ScriptCheck& check) {
+bool LinkTargets(const RunOptions& options, RunPlan& plan, const std::string& openPath,
+                 const ScriptList& scripts, const ScriptCheck& check) {
     if (options.maxParallel == 0) {
         return true;
     }
-    options.linkedTargets = LinkedTargetSets(scripts, check);
+    plan.linkedTargets = LinkedTargetSets(scripts, check);
     std::vector<std::size_t> sizes;
-    for (const int set : options.linkedTargets) {
+    for (const int set : plan.linkedTargets) {
         sizes.resize(std::max(sizes.size(), static_cast<std::size_t>(set) + 1));
         ++sizes[static_cast<std::size_t>(set)];
     }
@@ -122,7 +123,7 @@ bool LinkTargets(RunOptions& options, const std::string& openPath, const ScriptL
         const LineNames names(options, openPath);
         std::string members;
         for (std::size_t i = 0; i < scripts.size(); ++i) {
-            if (options.linkedTargets[i] == static_cast<int>(set)) {
+            if (plan.linkedTargets[i] == static_cast<int>(set)) {
                 members += (members.empty() ? "" : ", ") + TargetName(*scripts[i]);
             }
         }

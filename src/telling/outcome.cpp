@@ -319,8 +319,8 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
     return report;
 }
 
-bool writeReport(const RunOptions& options, const ScriptList& scripts, const LineNames& names,
-                 int status) {
+bool writeReport(const RunOptions& options, const RunPlan& plan, const ScriptList& scripts,
+                 const LineNames& names, int status) {
     nlohmann::ordered_json targets = nlohmann::ordered_json::array();
     for (const auto& script : scripts) {
         targets.push_back(targetReport(*script, names, options.readBack != ReadBack::None));
@@ -333,10 +333,10 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
     const auto started = RunStartedAt();
     const double seconds =
         std::chrono::duration<double>(std::chrono::system_clock::now() - started).count();
-    const nlohmann::ordered_json report = {{"version", VersionText()},     {"script", g_scriptName},
-                                           {"digest", options.showDigest}, {"status", status},
-                                           {"started", IsoTime(started)},  {"seconds", seconds},
-                                           {"outcomes", outcomes},         {"targets", targets}};
+    const nlohmann::ordered_json report = {{"version", VersionText()},    {"script", g_scriptName},
+                                           {"digest", plan.showDigest},   {"status", status},
+                                           {"started", IsoTime(started)}, {"seconds", seconds},
+                                           {"outcomes", outcomes},        {"targets", targets}};
     // Invalid bytes in an answer are replaced, so that the report stays valid JSON.
     const std::string text =
         report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
@@ -359,8 +359,9 @@ bool writeReport(const RunOptions& options, const ScriptList& scripts, const Lin
 
 }  // namespace
 
-bool TellOutcome(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
-                 int status, const std::vector<std::string>& afterwords) {
+bool TellOutcome(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
+                 const ScriptList& scripts, int status,
+                 const std::vector<std::string>& afterwords) {
     const LineNames names(options, openPath);
     const DesktopNotice notice = logSummary(options, scripts, names);
     for (const std::string& line : afterwords) {
@@ -368,7 +369,7 @@ bool TellOutcome(const RunOptions& options, const std::string& openPath, const S
     }
     // The metrics are written also when the report cannot be: a collector still learns of it.
     const bool reportWritten =
-        options.reportPath.empty() || writeReport(options, scripts, names, status);
+        options.reportPath.empty() || writeReport(options, plan, scripts, names, status);
     const bool reported = WriteMetrics(options, scripts, status) && reportWritten;
     // Told once the summary and the report are written, and never waited for: a copy stopped
     // while the notice shows has lost nothing.
@@ -378,8 +379,8 @@ bool TellOutcome(const RunOptions& options, const std::string& openPath, const S
     return reported;
 }
 
-void TellInterruptedOutcome(const RunOptions& options, const std::string& openPath,
-                            const ScriptList& scripts, int status,
+void TellInterruptedOutcome(const RunOptions& options, const RunPlan& plan,
+                            const std::string& openPath, const ScriptList& scripts, int status,
                             const std::vector<std::string>& afterwords) {
     ReadOutcomesLocked([&] {
         for (const auto& script : scripts) {
@@ -397,7 +398,7 @@ void TellInterruptedOutcome(const RunOptions& options, const std::string& openPa
                 outcome.queryAnswers = outcome.live.queryAnswers;
             }
         }
-        TellOutcome(options, openPath, scripts, status, afterwords);
+        TellOutcome(options, plan, openPath, scripts, status, afterwords);
     });
     std::fflush(stdout);
 }
