@@ -27,20 +27,6 @@ enum class Step { Next, Stop, Help, Version, Unknown };
 
 using Apply = Step (*)(const std::string& argument, const NameValue& given, RunOptions& options);
 
-// A limit of the run: its value is read where it is given, and its problem kept until a later
-// value of the same option replaces it.
-struct LimitRule {
-    LimitKind kind;
-    int RunLimits::*value;
-};
-
-constexpr LimitRule kLimitRules[] = {
-    {LimitKind::AnswerTimeout, &RunLimits::answerTimeoutMs},
-    {LimitKind::GreetingTimeout, &RunLimits::greetingTimeoutMs},
-    {LimitKind::ConnectTimeout, &RunLimits::connectTimeoutMs},
-    {LimitKind::Attempts, &RunLimits::attempts},
-};
-
 // A whole number from `lowest` to `highest`, as written; false for anything else.
 bool readBounded(const std::string& text, long long lowest, long long highest, int& value) {
     if (text.empty() || text.size() > 9 ||
@@ -55,17 +41,18 @@ bool readBounded(const std::string& text, long long lowest, long long highest, i
     return true;
 }
 
-template <std::size_t Row>
+// A limit of the run: its value is read where it is given, and its problem kept until a later
+// value of the same option replaces it.
+template <LimitKind Kind>
 Step applyLimit(const std::string&, const NameValue& given, RunOptions& options) {
-    const LimitRule& rule = kLimitRules[Row];
-    std::string& problem = options.limitProblems[Row];
+    std::string& problem = options.limitProblems[static_cast<std::size_t>(Kind)];
     problem.clear();
     // An empty value keeps the default.
     const std::string why = given.value.empty()
                                 ? std::string()
-                                : ReadLimit(rule.kind, given.value, options.limits.*rule.value);
+                                : ReadLimit(Kind, given.value, LimitOf(options.limits, Kind));
     if (!why.empty()) {
-        problem = std::string("--") + BoundsOf(rule.kind).name + "=" + given.value + ": " + why;
+        problem = std::string("--") + BoundsOf(Kind).name + "=" + given.value + ": " + why;
     }
     return Step::Next;
 }
@@ -240,13 +227,17 @@ const std::vector<OptionRule>& optionRules() {
          {"--report=FILE : Write a JSON report of the run to FILE (- for standard output)"}},
         {"--answer-timeout",
          nullptr,
-         applyLimit<0>,
+         applyLimit<LimitKind::AnswerTimeout>,
          ToCopy::AsGiven,
          {"--answer-timeout=MS (500), --greeting-timeout=MS (2000), --connect-timeout=MS",
           "(20000), --attempts=N (7) : Limits of this run"}},
-        {"--greeting-timeout", nullptr, applyLimit<1>, ToCopy::AsGiven, {}},
-        {"--connect-timeout", nullptr, applyLimit<2>, ToCopy::AsGiven, {}},
-        {"--attempts", nullptr, applyLimit<3>, ToCopy::AsGiven, {}},
+        {"--greeting-timeout",
+         nullptr,
+         applyLimit<LimitKind::GreetingTimeout>,
+         ToCopy::AsGiven,
+         {}},
+        {"--connect-timeout", nullptr, applyLimit<LimitKind::ConnectTimeout>, ToCopy::AsGiven, {}},
+        {"--attempts", nullptr, applyLimit<LimitKind::Attempts>, ToCopy::AsGiven, {}},
         {"--set",
          nullptr,
          applySet,

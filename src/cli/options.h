@@ -37,7 +37,7 @@ struct RunOptions {
     // --answer-timeout, --greeting-timeout, --connect-timeout, --attempts, read; a value out of
     // its bounds leaves the default and its problem, in that order.
     RunLimits limits;
-    std::array<std::string, 4> limitProblems;
+    std::array<std::string, kLimitKinds> limitProblems;
     bool label = false;           // --label: every printed answer begins with its target
     std::string streamPath;       // --stream: where the run's records go ("-": standard output)
     std::string streamNamed;      // --stream as given, for messages

@@ -13,14 +13,27 @@ struct RunLimits {
     int attempts = 7;  // per host script
 };
 
+// The limit of that kind among `limits`: where an option, a script line and a listing meet it.
+inline int& LimitOf(RunLimits& limits, LimitKind kind) {
+    switch (kind) {
+        case LimitKind::AnswerTimeout:
+            return limits.answerTimeoutMs;
+        case LimitKind::GreetingTimeout:
+            return limits.greetingTimeoutMs;
+        case LimitKind::ConnectTimeout:
+            return limits.connectTimeoutMs;
+        default:
+            return limits.attempts;
+    }
+}
+
 // The run's limits, with those the target's script sets in their place.
 inline RunLimits LimitsFor(const TargetLimits& own, RunLimits run) {
-    const auto take = [&own](LimitKind kind, int& value) {
-        value = own.of(kind) >= 0 ? own.of(kind) : value;
-    };
-    take(LimitKind::AnswerTimeout, run.answerTimeoutMs);
-    take(LimitKind::GreetingTimeout, run.greetingTimeoutMs);
-    take(LimitKind::ConnectTimeout, run.connectTimeoutMs);
-    take(LimitKind::Attempts, run.attempts);
+    for (std::size_t i = 0; i < kLimitKinds; ++i) {
+        const auto kind = static_cast<LimitKind>(i);
+        if (own.of(kind) >= 0) {
+            LimitOf(run, kind) = own.of(kind);
+        }
+    }
     return run;
 }

@@ -87,17 +87,14 @@ std::string compareStep(std::string_view line) {
 
 // " answer-timeout=1000 attempts=3": the limits the target runs with that are not the defaults.
 std::string limitsText(const CHostScript& target, const RunLimits& run) {
-    const RunLimits limits = LimitsFor(target.ownLimits, run);
-    const RunLimits defaults;
-    const std::pair<LimitKind, int RunLimits::*> fields[] = {
-        {LimitKind::AnswerTimeout, &RunLimits::answerTimeoutMs},
-        {LimitKind::GreetingTimeout, &RunLimits::greetingTimeoutMs},
-        {LimitKind::ConnectTimeout, &RunLimits::connectTimeoutMs},
-        {LimitKind::Attempts, &RunLimits::attempts}};
+    RunLimits limits = LimitsFor(target.ownLimits, run);
+    RunLimits defaults;
     std::string text;
-    for (const auto& [kind, field] : fields) {
-        if (limits.*field != defaults.*field) {
-            text += std::string(" ") + BoundsOf(kind).name + "=" + std::to_string(limits.*field);
+    for (std::size_t i = 0; i < kLimitKinds; ++i) {
+        const auto kind = static_cast<LimitKind>(i);
+        if (LimitOf(limits, kind) != LimitOf(defaults, kind)) {
+            text += std::string(" ") + BoundsOf(kind).name + "=" +
+                    std::to_string(LimitOf(limits, kind));
         }
     }
     return text;

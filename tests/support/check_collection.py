@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the Ansible collection as ansible-core's own tools see it, offline: the sanity tests
-that need no download, ansible-doc, and that the module's argument spec and its DOCUMENTATION
-name the same options with the same types and choices.
+that need no download, ansible-doc, and that the options the module declares to AnsibleModule
+and those its DOCUMENTATION names agree in name, type and choices.
 
 check_collection.py COLLECTION_FOLDER (the folder that holds ansible_collections/)"""
 import importlib.util
@@ -22,10 +22,10 @@ SANITY = ["action-plugin-docs", "compile", "empty-init", "future-import-boilerpl
 NAME = "tessaly.transmitter.transmitter"
 
 
-def argument_spec(module_path):
-    spec = importlib.util.spec_from_file_location("collection_module", module_path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+def declared_options(module_path):
+    found = importlib.util.spec_from_file_location("collection_module", module_path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     taken = {}
 
     class Taken(Exception):
@@ -57,17 +57,17 @@ def main():
                                timeout=120).stdout
         if "> " + NAME.upper() not in shown:
             sys.exit("ansible-doc does not show " + NAME)
-    spec, documented = argument_spec(
+    declared, documented = declared_options(
         os.path.join(source, "ansible_collections/tessaly/transmitter/plugins/modules/transmitter.py"))
-    for name in sorted(set(spec) | set(documented)):
-        given, said = spec.get(name), documented.get(name)
+    for name in sorted(set(declared) | set(documented)):
+        given, said = declared.get(name), documented.get(name)
         if given is None or said is None:
-            sys.exit("option %s: in the %s only" % (name, "spec" if said is None else "DOCUMENTATION"))
+            sys.exit("option %s: only %s" % (name, "declared" if said is None else "documented"))
         for key in ("type", "choices", "default", "elements"):
             if given.get(key) != said.get(key):
-                sys.exit("option %s: %s is %r in the spec, %r in DOCUMENTATION"
+                sys.exit("option %s: %s is %r where declared, %r in DOCUMENTATION"
                          % (name, key, given.get(key), said.get(key)))
-    print("collection: %d sanity tests, ansible-doc and %d options agree" % (len(SANITY), len(spec)))
+    print("collection: %d sanity tests, ansible-doc and %d options agree" % (len(SANITY), len(declared)))
 
 
 if __name__ == "__main__":
