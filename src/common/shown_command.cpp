@@ -36,6 +36,10 @@ bool loginAt(std::string_view text, std::size_t at) {
 // Where the fields of a LOGIN command begin; npos when the command is no LOGIN.
 std::size_t loginFields(std::string_view command) {
     std::size_t at = skipBlanks(command, 0);
+    // Most commands are told apart by their first letter.
+    if (at < command.size() && command[at] != '$' && command[at] != 'L' && command[at] != 'l') {
+        return std::string_view::npos;
+    }
     if (at < command.size() && command[at] == '$') {
         at = skipBlanks(command, at + 1);
     }

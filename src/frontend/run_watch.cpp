@@ -47,7 +47,8 @@ bool RunWatch::begin(const ScriptList& scripts) {
             LogMessage("--stream=%s: Can not write the file", options_.streamNamed.c_str());
             return false;
         }
-        stream_ = std::make_unique<RecordStream>(streamFile_, *writes_, scripts, names_);
+        stream_ =
+            std::make_unique<RecordStream>(streamFile_, *writes_, scripts, names_, g_checkAnswers);
         stream_->runBegins(g_scriptName, scripts.size());
         listeners_.add(*stream_);
     }

@@ -1,12 +1,14 @@
 #include "plan/preflight.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <set>
 #include <string_view>
 
 #include "common/globals.h"
+#include "common/pieces.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "files/log.h"
@@ -145,9 +147,10 @@ void LineNames::append(std::string& out, int line) const {
     if (line >= 1 && static_cast<std::size_t>(line) > commandLines_ &&
         index < origins_.lines.size()) {
         const ScriptOrigins::Line& origin = origins_.lines[index];
-        out += origins_.files[origin.file];
-        out += ':';
-        AppendDecimal(out, origin.line);
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, origin.line).ptr;
+        AppendPieces(out, origins_.files[origin.file], ":",
+                     std::string_view(digits, static_cast<std::size_t>(end - digits)));
         return;
     }
     out += "--cmd:";

@@ -4,20 +4,21 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/help.h"
+#include "common/pieces.h"
 #include "common/shown_command.h"
 #include "exec/worker.h"
+#include "script/host_script.h"
 #include "telling/clock_text.h"
-#include "cli/help.h"
 #include "telling/listeners.h"
 #include "telling/run_words.h"
-#include "script/host_script.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
 // Past this, the records go to the file without waiting for the end of a checkpoint.
-constexpr std::size_t kPendingBytes = 64 * 1024;
+constexpr std::size_t kPendingBytes = 256 * 1024;
 
 // Printable ASCII but for the quote and the backslash: what a JSON string holds as it is.
 constexpr auto kPlainInJson = [] {
@@ -40,6 +41,18 @@ void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
     out += text;
     out += '"';
+}
+
+// What stands between a JSON string's quotes for `text`: `text` itself when it is plain, else
+// its escaped form, put in `room`.
+std::string_view jsonInner(std::string_view text, std::string& room) {
+    for (const char byte : text) {
+        if (!kPlainInJson[static_cast<unsigned char>(byte)]) {
+            room = Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
+            return std::string_view(room).substr(1, room.size() - 2);
+        }
+    }
+    return text;
 }
 
 void appendField(std::string& out, const char* name, std::string_view text) {
@@ -77,22 +90,16 @@ const char* resultName(AttemptResult result) {
     }
 }
 
-// A command as it may be shown: only a LOGIN needs masking.
-void appendCommand(std::string& out, std::string_view command) {
-    out += ",\"command\":";
-    if (IsLoginCommand(command)) {
-        appendJsonString(out, ShownCommand(command));
-    } else {
-        appendJsonString(out, command);
-    }
-}
-
 }  // namespace
 
-
 RecordStream::RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
-                           const LineNames& names)
-    : file_(file), writes_(writes), names_(names), targets_(LastPlace(scripts)) {
+                           const LineNames& names, bool judging)
+    : file_(file),
+      writes_(writes),
+      names_(names),
+      judging_(judging),
+      targets_(LastPlace(scripts)),
+      unjudged_(judging ? targets_.size() : 0) {
     for (const auto& script : scripts) {
         std::string& fields = targets_[script->place - 1];
         appendField(fields, "target", TargetName(*script));
@@ -127,6 +134,10 @@ void RecordStream::appendLine(int line) {
 
 void RecordStream::end() {
     pending_ += "}\n";
+    flushWhenFull();
+}
+
+void RecordStream::flushWhenFull() {
     if (pending_.size() >= kPendingBytes) {
         flush();
     }
@@ -205,30 +216,95 @@ void RecordStream::connected(const CHostScript& target, const std::string& addre
 
 void RecordStream::sent(const CHostScript& target, std::string_view commands) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    // The commands went out together, at one moment.
+    now_.clear();
+    AppendIsoTimeNow(now_);
+    if (judging_) {
+        // Told with their answers, or when the attempt ends if none comes.
+        unjudged_[target.place - 1].push_back({now_, std::string(commands)});
+        return;
+    }
     std::size_t start = 0;
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
-        begin("command sent", target, start > 0);
-        appendCommand(pending_, commands.substr(start, end - start));
-        this->end();
+        writeSent(target, now_, commands.substr(start, end - start));
         start = end + 1;
     }
+}
+
+void RecordStream::writeSent(const CHostScript& target, std::string_view time,
+                             std::string_view command) {
+    const bool login = IsLoginCommand(command);
+    const std::string shown = login ? ShownCommand(command) : std::string();
+    AppendPieces(pending_, R"({"record":"command sent","time":")", time, "\"",
+                 targets_[target.place - 1], R"(,"command":")",
+                 jsonInner(login ? shown : command, commandRoom_), "\"}\n");
+    flushWhenFull();
+}
+
+// Called with the mutex held.
+std::string_view RecordStream::takeSent(const CHostScript& target, std::string_view command) {
+    auto& batches = unjudged_[target.place - 1];
+    while (!batches.empty()) {
+        SentBatch& batch = batches.front();
+        const std::string_view commands = batch.commands;
+        const auto end = std::min(commands.find('\n', batch.next), commands.size());
+        std::string_view line = commands.substr(batch.next, end - batch.next);
+        batch.next = end + 1;
+        const bool judgedLine = line.substr(0, command.size()) == command &&
+                                line.find_first_not_of(' ', command.size()) == line.npos;
+        if (judgedLine) {
+            sentTime_ = batch.time;
+        } else {
+            writeSent(target, batch.time, line);
+        }
+        if (batch.next >= commands.size()) {
+            batches.pop_front();
+        }
+        if (judgedLine) {
+            return sentTime_;
+        }
+    }
+    return {};
+}
+
+// Called with the mutex held.
+void RecordStream::writeUnjudged(const CHostScript& target) {
+    auto& batches = unjudged_[target.place - 1];
+    for (SentBatch& batch : batches) {
+        const std::string_view commands = batch.commands;
+        while (batch.next < commands.size()) {
+            const auto end = std::min(commands.find('\n', batch.next), commands.size());
+            writeSent(target, batch.time, commands.substr(batch.next, end - batch.next));
+            batch.next = end + 1;
+        }
+    }
+    batches.clear();
 }
 
 void RecordStream::judged(const CHostScript& target, int line, std::string_view command,
                           const std::string& answer, Verdict verdict) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    begin("answer judged", target);
-    appendLine(line);
-    appendCommand(pending_, command);
-    if (IsLoginCommand(command) || PasswordsKnown()) {
-        appendField(pending_, "answer", ShownAnswer(command, answer));
-    } else {
-        appendField(pending_, "answer", answer);
+    const std::string_view sentAt = takeSent(target, command);
+    now_.clear();
+    AppendIsoTimeNow(now_);
+    lineName_.clear();
+    if (line > 0) {
+        names_.append(lineName_, line);
     }
-    appendField(pending_, "verdict", VerdictName(verdict));
-    end();
+    const bool login = IsLoginCommand(command);
+    const std::string shownCommand = login ? ShownCommand(command) : std::string();
+    const bool masked = login || PasswordsKnown();
+    const std::string shownAnswer = masked ? ShownAnswer(command, answer) : std::string();
+    const std::string_view quote = "\"";
+    const std::string_view lineName = jsonInner(lineName_, lineRoom_);
+    AppendPieces(pending_, R"({"record":"answer judged","time":")", now_, quote,
+                 targets_[target.place - 1], R"(,"line":)", lineName_.empty() ? "null" : quote,
+                 lineName, lineName_.empty() ? "" : quote, R"(,"command":")",
+                 jsonInner(login ? shownCommand : command, commandRoom_), R"(","sent":)",
+                 sentAt.empty() ? "null" : quote, sentAt, sentAt.empty() ? "" : quote,
+                 R"(,"answer":")", jsonInner(masked ? shownAnswer : answer, answerRoom_),
+                 R"(","verdict":")", VerdictName(verdict), "\"}\n");
+    flushWhenFull();
 }
 
 void RecordStream::answersTaken(const CHostScript&) {
@@ -259,6 +335,9 @@ void RecordStream::waitEnds(const CHostScript& target, WaitKind kind, const std:
 void RecordStream::attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                                const AttemptReport& report) {
     const std::lock_guard<std::mutex> lock(mutex_);
+    if (judging_) {
+        writeUnjudged(target);
+    }
     begin("attempt ends", target);
     appendNumber(pending_, "attempt", static_cast<std::size_t>(attempt));
     appendField(pending_, "result", resultName(result));

@@ -9,10 +9,10 @@
 #include "files/folders.h"
 #include "files/log.h"
 #include "files/private_files.h"
+#include "script/host_script.h"
 #include "telling/clock_text.h"
 #include "telling/listeners.h"
 #include "telling/run_words.h"
-#include "script/host_script.h"
 
 namespace {
 
@@ -254,11 +254,19 @@ void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view lin
 void Transcripts::judged(const CHostScript& target, int line, std::string_view command,
                          const std::string&, Verdict verdict) {
     Held held = hold(target);
+    // Only a LOGIN sent makes the transcript's login.
+    const bool login = !held.transcript.login.empty() && IsLoginCommand(command);
+    if (login) {
+        held.transcript.loginAnswered = true;
+    }
+    // The answer line above says enough when all is well.
+    if (verdict == Verdict::Good || verdict == Verdict::Same) {
+        return;
+    }
     std::string& text = beginLine(held.transcript, '=');
     text += VerdictName(verdict);
     text += ": the answer to ";
-    if (IsLoginCommand(command)) {
-        held.transcript.loginAnswered = true;
+    if (login) {
         appendPrintable(text, ShownCommand(command));
     } else {
         appendScriptLine(text, command);
