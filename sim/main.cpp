@@ -31,9 +31,8 @@ void serve(SocketHandle listener, const SimOptions& options) {
         SocketSetBuffers(client, options.socketBufferBytes);
         const bool faulty = options.faultsOn == 0 || number <= options.faultsOn;
         // Small stacks: a fan-out of thousands of targets must not wait for the simulator.
-        WorkerHandle thread = 0;
-        const bool started = StartWorkerThread(
-            [client, &options, &sharedValues, number, faulty] {
+        const bool started =
+            StartDetachedWorkerThread([client, &options, &sharedValues, number, faulty] {
                 if (faulty && IsHostile(options)) {
                     Recorder recorder(options.recordFolder, number, client);
                     RunHostileSession(client, options, recorder, accepted);
@@ -43,11 +42,8 @@ void serve(SocketHandle listener, const SimOptions& options) {
                 Session session(client, options, options.sharedValues ? sharedValues : ownValues,
                                 number, faulty);
                 session.run();
-            },
-            thread);
-        if (started) {
-            DetachWorkerThread(thread);
-        } else {
+            });
+        if (!started) {
             SocketClose(client);
         }
     }

@@ -15,5 +15,6 @@ constexpr std::size_t kWorkerStackBytes = 256 * 1024;
 bool StartWorkerThread(std::function<void()> body, WorkerHandle& handle);
 // Waits for the thread to end and releases its handle.
 void JoinWorkerThread(WorkerHandle& handle);
-// Lets the thread run on its own: it releases what it holds when it ends.
-void DetachWorkerThread(WorkerHandle& handle);
+// Starts `body` on a thread of its own that no one joins: it releases what it holds when it
+// ends.
+bool StartDetachedWorkerThread(std::function<void()> body);

@@ -37,9 +37,11 @@ void JoinWorkerThread(WorkerHandle& handle) {
     }
 }
 
-void DetachWorkerThread(WorkerHandle& handle) {
-    if (handle != 0) {
-        CloseHandle(reinterpret_cast<HANDLE>(handle));
-        handle = 0;
+bool StartDetachedWorkerThread(std::function<void()> body) {
+    WorkerHandle handle = 0;
+    if (!StartWorkerThread(std::move(body), handle)) {
+        return false;
     }
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+    return true;
 }
