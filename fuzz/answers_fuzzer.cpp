@@ -104,15 +104,16 @@ void checkAnswers(const std::string& body, const std::string& stream) {
     RunSettings settings;
     settings.observer = &silent;
     queueAnswers(body, true, progress.due);
+    AnswerReader answers(peer.connection(), settings.limits.answerTimeoutMs);
     int result = ExitStatusOf(CheckAnswers(script, settings, progress, AnswersTaken::Arrived,
-                                           peer.connection(), lastAnswer, report));
+                                           answers, peer.connection(), lastAnswer, report));
     FUZZ_CHECK(result == 0 || result == 1 || result == -1);
     FUZZ_CHECK(progress.greeted);
     if (result != 0) {
         return;
     }
     queueAnswers(body, false, progress.due);
-    result = ExitStatusOf(CheckAnswers(script, settings, progress, AnswersTaken::All,
+    result = ExitStatusOf(CheckAnswers(script, settings, progress, AnswersTaken::All, answers,
                                        peer.connection(), lastAnswer, report));
     FUZZ_CHECK(result == 0 || result == 1 || result == -1);
     FUZZ_CHECK(result != 0 || progress.due.empty());

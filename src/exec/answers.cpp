@@ -35,13 +35,13 @@ std::string_view commandOf(std::string_view line) {
 // The greeting and the answer to FORCEREPLY, once per attempt. A first line that reads as an
 // answer ("OK..." or "*...") is FORCEREPLY's: the server sent no greeting. Any other first line
 // is the greeting, whatever its words, so that the answers after it stay in step.
-AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsDue) {
+AttemptResult receiveGreeting(const CheckContext& context) {
     const RunLimits& limits = context.settings.limits;
     if (!SetReceiveTimeout(context.connection, limits.greetingTimeoutMs)) {
         context.report.reason = "the socket's time-out could not be set";
         return AttemptResult::GiveUp;
     }
-    std::string reply = context.answers.next(1);
+    std::string reply = context.answers.next();
     if (reply.empty()) {
         LogMessage("%s: No answer (%s:%s): server is too old or is down", context.name(),
                    context.host(), context.port());
@@ -53,7 +53,7 @@ AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsD
             LogMessage("%s: Host (%s:%s) greeted with \"%s\", not READY", context.name(),
                        context.host(), context.port(), reply.c_str());
         }
-        reply = context.answers.next(1 + commandsDue);
+        reply = context.answers.next();
     }
     const bool expected = StartsWith(reply, "OK") || StartsWith(reply, "*");
     if (!expected) {
@@ -67,9 +67,9 @@ AttemptResult receiveGreeting(const CheckContext& context, std::size_t commandsD
 }
 
 AttemptResult judgeCommand(const CheckContext& context, std::string_view line, int number,
-                           std::size_t answersDue, std::string& lastAnswer) {
+                           std::string& lastAnswer) {
     const std::string_view command = commandOf(line);
-    lastAnswer = context.answers.next(answersDue);
+    lastAnswer = context.answers.next();
     if (lastAnswer.empty()) {
         return NoAnswerTo(context.script, context.settings, command, number, context.answers,
                           context.report);
@@ -119,10 +119,10 @@ AttemptResult judgeRepaired(const CheckContext& context, const CommandSense& sen
 // The answer to a compare's NAME?, compared with the setting the show has on that line; a
 // read-back that is refused, or names something else, leaves the setting not compared.
 AttemptResult judgeReadBack(const CheckContext& context, const std::string& setting, int number,
-                            std::size_t answersDue, std::string& lastAnswer) {
+                            std::string& lastAnswer) {
     const CommandSense sense = ReadCommand(setting);
     const std::string query = std::string(sense.name) + "?";
-    lastAnswer = context.answers.next(answersDue);
+    lastAnswer = context.answers.next();
     if (lastAnswer.empty()) {
         return NoAnswerTo(context.script, context.settings, query, number, context.answers,
                           context.report);
@@ -157,25 +157,24 @@ AttemptResult takeAnswers(CheckProgress& progress, AnswersTaken taken, const Che
     bool await = taken == AnswersTaken::All || !progress.greeted;
     if (!progress.greeted) {
         progress.greeted = true;
-        const AttemptResult greeted = receiveGreeting(context, progress.due.size());
+        const AttemptResult greeted = receiveGreeting(context);
         if (greeted != AttemptResult::Done) {
             return greeted;
         }
     }
     while (!progress.due.empty()) {
-        if (!await && !context.answers.lineArrived(progress.due.size())) {
+        if (!await && !context.answers.lineArrived()) {
             break;
         }
         await = taken == AnswersTaken::All;
-        const std::size_t answersDue = progress.due.size();
         const auto [line, number] = progress.due.take();
         const auto readBack = progress.readBacks.find(number);
         AttemptResult judged = AttemptResult::Done;
         if (readBack != progress.readBacks.end()) {
-            judged = judgeReadBack(context, readBack->second, number, answersDue, lastAnswer);
+            judged = judgeReadBack(context, readBack->second, number, lastAnswer);
             progress.readBacks.erase(readBack);
         } else {
-            judged = judgeCommand(context, line, number, answersDue, lastAnswer);
+            judged = judgeCommand(context, line, number, lastAnswer);
         }
         if (judged != AttemptResult::Done) {
             return judged;
@@ -187,9 +186,8 @@ AttemptResult takeAnswers(CheckProgress& progress, AnswersTaken taken, const Che
 }  // namespace
 
 AttemptResult CheckAnswers(const CHostScript& script, const RunSettings& settings,
-                           CheckProgress& progress, AnswersTaken taken, Connection connection,
-                           std::string& lastAnswer, AttemptReport& report) {
-    AnswerReader answers(connection, settings.limits.answerTimeoutMs, HeardBy(script, settings));
+                           CheckProgress& progress, AnswersTaken taken, AnswerReader& answers,
+                           Connection connection, std::string& lastAnswer, AttemptReport& report) {
     const AttemptResult result = takeAnswers(
         progress, taken, CheckContext{answers, progress, connection, script, settings, report},
         lastAnswer);

@@ -46,8 +46,8 @@ enum class AnswersTaken {
 // last answer read (empty when none). Every answer is told to the run's observer as it is
 // judged.
 AttemptResult CheckAnswers(const CHostScript& script, const RunSettings& settings,
-                           CheckProgress& progress, AnswersTaken taken, Connection connection,
-                           std::string& lastAnswer, AttemptReport& report);
+                           CheckProgress& progress, AnswersTaken taken, AnswerReader& answers,
+                           Connection connection, std::string& lastAnswer, AttemptReport& report);
 
 // The answer to a query: told to be shown, and kept when the report asks for answers.
 void ShowQueryAnswer(const CHostScript& script, const RunSettings& settings,

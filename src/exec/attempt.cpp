@@ -161,7 +161,7 @@ AttemptResult HostAttempt::checkpoint() {
         return flushed;
     }
     const AttemptResult checked = CheckAnswers(script_, settings_, progress_, AnswersTaken::All,
-                                               connection_.get(), lastAnswer_, report_);
+                                               *answers_, connection_.get(), lastAnswer_, report_);
     report_.tellProgress();
     return checked;
 }
@@ -197,6 +197,8 @@ AttemptResult HostAttempt::connect() {
         report_.reason = "no connection: " + why;
         return AttemptResult::Retry;
     }
+    answers_.emplace(connection_.get(), settings_.limits.answerTimeoutMs,
+                     HeardBy(script_, settings_));
     report_.tellProgress();
     settings_.tell().connected(script_, report_.address);
     if (checking_) {
@@ -289,15 +291,14 @@ AttemptResult HostAttempt::untilOnce(const std::string& command, std::string_vie
     if (before != AttemptResult::Done) {
         return before;
     }
-    AnswerReader answers(connection_.get(), settings_.limits.answerTimeoutMs,
-                         HeardBy(script_, settings_));
     batch_.add(std::string_view(command), DueAnswer{});  // answered here
     ++report_.commandsSent;
     const AttemptResult sent = flushCommands();
     if (sent != AttemptResult::Done) {
         return sent;
     }
-    lastAnswer_ = answers.next(1);
+    AnswerReader& answers = *answers_;
+    lastAnswer_ = answers.next();
     if (lastAnswer_.empty()) {
         return NoAnswerTo(script_, settings_, command, lineCount_, answers, report_);
     }
@@ -335,8 +336,6 @@ AttemptResult HostAttempt::keepOldValues() {
     constexpr std::size_t kReadsAtOnce = 256;
     for (std::size_t first = 0; first < names.size(); first += kReadsAtOnce) {
         const std::size_t end = std::min(names.size(), first + kReadsAtOnce);
-        AnswerReader answers(connection_.get(), settings_.limits.answerTimeoutMs,
-                             HeardBy(script_, settings_));
         for (std::size_t i = first; i < end; ++i) {
             batch_.add(names[i] + "?", DueAnswer{});  // answered here
         }
@@ -347,9 +346,10 @@ AttemptResult HostAttempt::keepOldValues() {
             return sent;
         }
         for (std::size_t i = first; i < end; ++i) {
-            const std::string answer = answers.next(end - i);
+            const std::string answer = answers_->next();
             if (answer.empty()) {
-                return NoAnswerTo(script_, settings_, names[i] + "?", lineCount_, answers, report_);
+                return NoAnswerTo(script_, settings_, names[i] + "?", lineCount_, *answers_,
+                                  report_);
             }
             values.push_back(OldValueOf(names[i], answer));
         }
@@ -472,8 +472,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
     }
     const AnswerPattern& pattern = *check.compiled;
     const Deadline::Clock::time_point start = Deadline::Clock::now();
-    AnswerReader answers(connection_.get(), settings_.limits.answerTimeoutMs,
-                         HeardBy(script_, settings_));
+    AnswerReader& answers = *answers_;
     std::string last;
     for (long long round = 0;; ++round) {
         const long long offset = std::min(round * check.everyMs, check.withinMs);
@@ -487,7 +486,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
         if (!AnswerLineWithin(answers, connection_.get(), settings_.limits.answerTimeoutMs)) {
             break;
         }
-        last = answers.next(1);
+        last = answers.next();
         if (last.empty()) {
             return NoAnswerTo(script_, settings_, command, lineCount_, answers, report_);
         }
@@ -578,10 +577,10 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     // checkpoint does.
     std::string answer;
     const std::size_t before = progress_.due.size();
-    drainResult_ = CheckAnswers(script_, settings_, progress_, AnswersTaken::Arrived,
+    drainResult_ = CheckAnswers(script_, settings_, progress_, AnswersTaken::Arrived, *answers_,
                                 connection_.get(), answer, report_);
     if (drainResult_ == AttemptResult::Done && progress_.due.size() == before) {
-        drainResult_ = CheckAnswers(script_, settings_, progress_, AnswersTaken::All,
+        drainResult_ = CheckAnswers(script_, settings_, progress_, AnswersTaken::All, *answers_,
                                     connection_.get(), answer, report_);
     }
     return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;

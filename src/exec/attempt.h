@@ -85,6 +85,7 @@ class HostAttempt : public DirectiveSite {
     const std::string_view text_;
     const bool checking_;
     HeldConnection connection_;
+    std::optional<AnswerReader> answers_;  // the connection's, once it is made
     CommandBatch batch_;
     std::size_t batchTold_ = 0;  // bytes of the batch the observer has heard of
     std::size_t readCursor_ = 0;

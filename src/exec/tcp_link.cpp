@@ -143,8 +143,7 @@ bool SetReceiveTimeout(Connection connection, int milliseconds) {
     return true;
 }
 
-std::string AnswerReader::next(std::size_t due) {
-    due = due == 0 ? 1 : due;
+std::string AnswerReader::next() {
     // Read only when the line has to be waited for: most answers are already taken.
     std::optional<Deadline> stalled;
     for (;;) {
@@ -164,7 +163,7 @@ std::string AnswerReader::next(std::size_t due) {
                 missing_ = Missing::Stalled;
                 return std::string();
             }
-            if (!takeMore(due)) {
+            if (!takeMore()) {
                 return std::string();
             }
             continue;
@@ -221,7 +220,12 @@ void AnswerReader::appendTaken(const char* data, std::size_t size) {
 // Lines handed out or passed over are not kept: a server that floods progress lines without
 // ever answering costs no more memory than its longest line.
 void AnswerReader::dropHandedOut() {
+    constexpr std::size_t kKeptRoomBytes = 16 * 1024;
     if (start_ == taken_.size()) {
+        // The reader lives as long as its connection: a thousand targets keep little each.
+        if (taken_.capacity() > kKeptRoomBytes) {
+            std::string().swap(taken_);
+        }
         taken_.clear();
     } else if (start_ < taken_.size() / 2) {
         return;
@@ -232,96 +236,38 @@ void AnswerReader::dropHandedOut() {
     start_ = 0;
 }
 
-namespace {
-
-// Of `size` peeked bytes that follow a line beginning with `firstByte` (-1: at a line start),
-// how many end at the LF of the `due`-th answer line (lines passed over do not count); when
-// fewer answer lines are there, `complete` is false and the count ends at the last LF (0 when
-// there is none).
-std::size_t wholeLines(const char* peeked, std::size_t size, int firstByte, std::size_t due,
-                       bool& complete) {
-    std::size_t lastEnd = 0;
-    std::size_t answers = 0;
-    complete = false;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (firstByte < 0) {
-            firstByte = static_cast<unsigned char>(peeked[i]);
-        }
-        if (peeked[i] != '\n') {
-            continue;
-        }
-        const bool passedOver = isPassedOverByte(firstByte);
-        firstByte = -1;
-        lastEnd = i + 1;
-        if (!passedOver && ++answers == due) {
-            complete = true;
-            break;
-        }
-    }
-    return lastEnd;
-}
-
-}  // namespace
-
-// Peeks at what has arrived and takes it up to the LF that ends the `due`-th answer line
-// (lines passed over do not count), or all of it when fewer lines are there.
-bool AnswerReader::takeMore(std::size_t due) {
+// Takes what has come, waiting for it up to the receive time-out.
+bool AnswerReader::takeMore() {
     SocketAckPromptly(connection_);
-    char peeked[kReceiveChunkBytes];
-    const long available = SocketReceive(connection_, peeked, sizeof peeked, true);
-    if (available <= 0) {
+    char received[kReceiveChunkBytes];
+    const long count = SocketReceive(connection_, received, sizeof received, false);
+    if (count <= 0) {
         missing_ = Missing::Closed;
-        if (available < 0) {
+        if (count < 0) {
             const int error = SocketLastError();
             LogMessage("SOCKET_ERROR: %d", error);
             missing_ = error == SocketTimedOutError() ? Missing::TimedOut : Missing::Broken;
         }
         return false;
     }
-    const std::size_t size = static_cast<std::size_t>(available);
-    // The first byte of the line being scanned: of the part already taken, if any.
-    const int firstByte = start_ < taken_.size() ? static_cast<unsigned char>(taken_[start_]) : -1;
-    bool complete = false;
-    const std::size_t lines = wholeLines(peeked, size, firstByte, due, complete);
-    const std::size_t wanted = complete ? lines : size;
-    const long count = SocketReceive(connection_, peeked, wanted, false);
-    if (count <= 0) {
-        if (count < 0) {
-            LogMessage("SOCKET_ERROR: %d", SocketLastError());
-        }
-        return false;
-    }
-    appendTaken(peeked, static_cast<std::size_t>(count));
+    appendTaken(received, static_cast<std::size_t>(count));
     return true;
 }
 
-AnswerReader::Arrival AnswerReader::takeArrivedLines(std::size_t due, bool holdParts) {
-    if (!SocketWait(connection_, true, false, 0).readable) {
+AnswerReader::Arrival AnswerReader::takeArrived() {
+    char received[kReceiveChunkBytes];
+    const long count = SocketReceiveNoWait(connection_, received, sizeof received);
+    if (count == 0) {
         return Arrival::Nothing;
     }
-    char peeked[kReceiveChunkBytes];
-    const long available = SocketReceive(connection_, peeked, sizeof peeked, true);
-    if (available <= 0) {
+    if (count < 0) {
         return Arrival::Ended;  // next() meets the end or the error and reports it
     }
-    const int firstByte = start_ < taken_.size() ? static_cast<unsigned char>(taken_[start_]) : -1;
-    bool complete = false;
-    const std::size_t lines =
-        wholeLines(peeked, static_cast<std::size_t>(available), firstByte, due, complete);
-    const std::size_t wanted = complete || !holdParts ? lines : static_cast<std::size_t>(available);
-    if (wanted == 0) {
-        return Arrival::Nothing;
-    }
-    const long count = SocketReceive(connection_, peeked, wanted, false);
-    if (count <= 0) {
-        return Arrival::Ended;
-    }
-    appendTaken(peeked, static_cast<std::size_t>(count));
-    return Arrival::Lines;
+    appendTaken(received, static_cast<std::size_t>(count));
+    return Arrival::Bytes;
 }
 
-bool AnswerReader::lineArrived(std::size_t due, bool holdParts) {
-    due = due == 0 ? 1 : due;
+bool AnswerReader::lineArrived() {
     for (;;) {
         const auto end = taken_.find('\n', scanned_);
         if (end == std::string::npos) {
@@ -329,8 +275,8 @@ bool AnswerReader::lineArrived(std::size_t due, bool holdParts) {
             if (scanned_ - start_ > kMaxAnswerLineBytes) {
                 return true;  // next() fails at once: the line is too long
             }
-            const Arrival arrival = takeArrivedLines(due, holdParts);
-            if (arrival != Arrival::Lines) {
+            const Arrival arrival = takeArrived();
+            if (arrival != Arrival::Bytes) {
                 return arrival == Arrival::Ended;
             }
             continue;
@@ -349,7 +295,7 @@ bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long mi
     constexpr long long kLookEveryMs = 100;
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-        if (answers.lineArrived(1, true)) {
+        if (answers.lineArrived()) {
             return true;
         }
         const long long left =

@@ -55,9 +55,8 @@ bool SendText(Connection connection, const std::string& text,
 // False after logging "Can not set socket timeout !".
 bool SetReceiveTimeout(Connection connection, int milliseconds);
 
-// Answer lines of one checkpoint. Several lines may be taken off the socket at once, but
-// never more than the answers still due, so nothing read beyond them is left over when the
-// reader goes.
+// The answer lines of one connection, taken off the socket as they come, in the order the
+// server sent them.
 class AnswerReader {
   public:
     // `answerTimeoutMs`: the receive time-out set on the connection, as the reasons name it.
@@ -66,23 +65,21 @@ class AnswerReader {
     // One answer line without its LF and without one CR before it; lines that begin with "!"
     // or "+" are passed over (and not kept). Empty when the server closed the connection, on a
     // logged receive error or time-out, when the line has not come whole within kStallLimitMs,
-    // and for a line beyond kMaxAnswerLineBytes. `due`: answer lines still to come to this
-    // reader, this one included (at least 1).
-    std::string next(std::size_t due);
+    // and for a line beyond kMaxAnswerLineBytes.
+    std::string next();
     // True when next() can hand out an answer line without waiting, or will fail at once (the
-    // connection ended or broke). Takes only whole lines, so that nothing is lost when the
-    // reader goes before next() is called, unless `holdParts`: a reader that stays until the
-    // line is handed out also takes the parts of a line longer than one receive.
-    bool lineArrived(std::size_t due, bool holdParts = false);
+    // connection ended or broke).
+    bool lineArrived();
     // Why the last next() handed out nothing, for the summary, with the command it was due to:
     // the limit it ran into ("no answer within 500 ms (--answer-timeout) to X"), or what became
     // of the connection ("no answer to X (the server closed the connection)").
     std::string missingReason(const std::string& command) const;
 
   private:
-    enum class Arrival { Lines, Nothing, Ended };
-    bool takeMore(std::size_t due);
-    Arrival takeArrivedLines(std::size_t due, bool holdParts);
+    enum class Arrival { Bytes, Nothing, Ended };
+    // Waits for bytes (up to the receive time-out) and takes what has come.
+    bool takeMore();
+    Arrival takeArrived();
     void dropHandedOut();
     void appendTaken(const char* data, std::size_t size);
 

@@ -1,5 +1,4 @@
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -90,8 +89,8 @@ int SocketWaitConnect(const std::vector<SocketHandle>& sockets, int timeoutMs, b
 }
 
 void SocketSetBlocking(SocketHandle socket) {
-    const int flags = ::fcntl(raw(socket), F_GETFL);
-    ::fcntl(raw(socket), F_SETFL, flags & ~O_NONBLOCK);
+    int nonBlocking = 0;
+    ::ioctl(raw(socket), FIONBIO, &nonBlocking);
 }
 
 long SocketSendNoWait(SocketHandle socket, const char* data, std::size_t size) {
