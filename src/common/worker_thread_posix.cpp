@@ -69,6 +69,14 @@ StackPool& stacks() {
     return *pool;
 }
 
+// The sanitizers keep their own data on a thread's stack and want more room than a worker
+// needs: there the system's stacks serve.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooledStacks = false;
+#else
+constexpr bool kPooledStacks = true;
+#endif
+
 struct Worker {
     pthread_t thread{};
     char* stack = nullptr;
@@ -87,19 +95,25 @@ bool startOn(pthread_attr_t& attributes, std::function<void()>& body, pthread_t&
 
 bool StartWorkerThread(std::function<void()> body, WorkerHandle& handle) {
     auto worker = std::make_unique<Worker>();
-    worker->stack = stacks().take();
+    worker->stack = kPooledStacks ? stacks().take() : nullptr;
     pthread_attr_t attributes;
-    if (worker->stack == nullptr || pthread_attr_init(&attributes) != 0) {
+    if ((kPooledStacks && worker->stack == nullptr) || pthread_attr_init(&attributes) != 0) {
         if (worker->stack != nullptr) {
             stacks().give(worker->stack);
         }
         return false;
     }
-    pthread_attr_setstack(&attributes, worker->stack, stackBytes());
+    if (kPooledStacks) {
+        pthread_attr_setstack(&attributes, worker->stack, stackBytes());
+    } else {
+        pthread_attr_setstacksize(&attributes, stackBytes());
+    }
     const bool started = startOn(attributes, body, worker->thread);
     pthread_attr_destroy(&attributes);
     if (!started) {
-        stacks().give(worker->stack);
+        if (worker->stack != nullptr) {
+            stacks().give(worker->stack);
+        }
         return false;
     }
     handle = reinterpret_cast<WorkerHandle>(worker.release());
@@ -110,7 +124,9 @@ void JoinWorkerThread(WorkerHandle& handle) {
     if (handle != 0) {
         const std::unique_ptr<Worker> worker(reinterpret_cast<Worker*>(handle));
         pthread_join(worker->thread, nullptr);
-        stacks().give(worker->stack);
+        if (worker->stack != nullptr) {
+            stacks().give(worker->stack);
+        }
         handle = 0;
     }
 }
