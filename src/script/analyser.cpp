@@ -124,11 +124,12 @@ void noteMaskedLogin(Analysis& analysis, std::string_view line) {
         while (!part.empty() && part.back() == ' ') {
             part.remove_suffix(1);
         }
-        if (IsLoginCommand(part) && ShownCommand(part) == part) {
+        const bool login = IsLoginCommand(part);
+        if (login && ShownCommand(part) == part) {
             noteProblem(analysis,
                         "the password *** of this LOGIN stands in for one the program does not "
                         "show: give the real password");
-        } else if (IsLoginCommand(part) && part[0] != '$') {
+        } else if (login && part[0] != '$') {
             KnowLoginPassword(part);
         }
         start = caret + 1;
