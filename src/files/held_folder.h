@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 class HeldFolder {
   public:
@@ -18,15 +19,15 @@ class HeldFolder {
     // else why not: a link, no folder, another user's, or others may add, change or delete
     // files in it.
     std::string hold(const std::string& path);
-    // Makes the file `name` in the held folder afresh, for this user alone: a file of this
-    // user's of that name is removed first, another user's stays and is refused. Null when it
-    // cannot be made.
-    std::FILE* create(const std::string& name) const;
-    // The same, but null when anything stands there already: nothing is written over.
+    // Writes `bytes` into the file `name` of the held folder from `at` on, and the file ends
+    // there. At 0 the file is made afresh for this user alone: a file of this user's of that
+    // name is written over when it is this user's alone and has no other name (a folder written
+    // run after run keeps its files), else removed first; another user's stays and is refused.
+    // From further on, it must be the file this wrote. False when it cannot be written whole.
+    bool write(const std::string& name, std::size_t at, std::string_view bytes) const;
+    // The file `name`, made for this user alone; null when anything stands there already:
+    // nothing is written over.
     std::FILE* createNew(const std::string& name) const;
-    // Opens the file `name` that create made, to add to it; null when what stands there is not
-    // a file of this user's.
-    std::FILE* append(const std::string& name) const;
 
   private:
     std::intptr_t handle_ = -1;

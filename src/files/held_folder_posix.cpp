@@ -26,6 +26,48 @@ std::FILE* ownFileStream(int fd, const char* mode) {
     return file;
 }
 
+// A file of ours that only we can read, with no other name: written over in place, so that a
+// folder written run after run keeps its files (emptying or remaking a file costs the file
+// system far more than writing over it).
+int reusedFile(int folder, const std::string& name) {
+    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    const bool ours = fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                      status.st_uid == ::geteuid() && status.st_nlink == 1 &&
+                      (status.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+    if (!ours && fd >= 0) {
+        ::close(fd);
+    }
+    return ours ? fd : -1;  // O_NONBLOCK does nothing to a regular file
+}
+
+// A file of this run's: the first write makes it (or takes one of ours over), the later ones
+// open what the first made.
+int fileToWrite(int folder, const std::string& name, bool first) {
+    if (!first) {
+        const int fd =
+            ::openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat status {};
+        if (fd >= 0 && (::fstat(fd, &status) != 0 || !isOwnFile(status))) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+    struct stat status {};
+    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        const int fd = reusedFile(folder, name);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (status.st_uid != ::geteuid() || ::unlinkat(folder, name.c_str(), 0) != 0) {
+            return -1;
+        }
+    }
+    return ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+}
+
 }  // namespace
 
 HeldFolder::~HeldFolder() {
@@ -55,31 +97,29 @@ std::string HeldFolder::hold(const std::string& path) {
     return std::string();
 }
 
-std::FILE* HeldFolder::create(const std::string& name) const {
-    const int folder = static_cast<int>(handle_);
-    struct stat status {};
-    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (status.st_uid != ::geteuid() || ::unlinkat(folder, name.c_str(), 0) != 0) {
-            return nullptr;
-        }
+bool HeldFolder::write(const std::string& name, std::size_t at, std::string_view bytes) const {
+    const int fd = fileToWrite(static_cast<int>(handle_), name, at == 0);
+    if (fd < 0) {
+        return false;
     }
-    return ownFileStream(
-        ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600),
-        "wb");
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    const bool cut = ::ftruncate(fd, static_cast<off_t>(at + done)) == 0;
+    return ::close(fd) == 0 && cut && done == bytes.size();
 }
 
 std::FILE* HeldFolder::createNew(const std::string& name) const {
     return ownFileStream(::openat(static_cast<int>(handle_), name.c_str(),
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600),
                          "wb");
-}
-
-std::FILE* HeldFolder::append(const std::string& name) const {
-    // Never a FIFO that would wait for a reader.
-    const int fd = ::openat(static_cast<int>(handle_), name.c_str(),
-                            O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    }
-    return ownFileStream(fd, "ab");
 }

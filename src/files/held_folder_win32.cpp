@@ -101,16 +101,6 @@ std::string HeldFolder::hold(const std::string& path) {
     return std::string();
 }
 
-std::FILE* HeldFolder::create(const std::string& name) const {
-    const std::string path = fileIn(path_, name);
-    const std::wstring wide = WideText(path);
-    if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        (!OwnedHere(wide) || !DeleteFileW(wide.c_str()))) {
-        return nullptr;
-    }
-    return CreatePrivateFile(path, false);
-}
-
 // The folder grants this user alone: nobody else can make the name between the look and the
 // making.
 std::FILE* HeldFolder::createNew(const std::string& name) const {
@@ -120,7 +110,20 @@ std::FILE* HeldFolder::createNew(const std::string& name) const {
                : nullptr;
 }
 
-std::FILE* HeldFolder::append(const std::string& name) const {
+bool HeldFolder::write(const std::string& name, std::size_t at, std::string_view bytes) const {
+    // The whole file is this run's: what is written from `at` on ends it.
     const std::string path = fileIn(path_, name);
-    return OwnedHere(WideText(path)) ? CreatePrivateFile(path, true) : nullptr;
+    const std::wstring wide = WideText(path);
+    std::FILE* file = nullptr;
+    if (at > 0) {
+        file = OwnedHere(wide) ? CreatePrivateFile(path, true) : nullptr;
+    } else if (GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES ||
+               (OwnedHere(wide) && DeleteFileW(wide.c_str()))) {
+        file = CreatePrivateFile(path, false);
+    }
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }

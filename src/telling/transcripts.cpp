@@ -126,23 +126,20 @@ void Transcripts::add(Transcript& transcript, char direction, const std::string&
 
 void Transcripts::write(Transcript& transcript, std::size_t room) {
     std::string lines = TakePending(transcript.pending, room);
-    writes_.post([this, &transcript, lines = std::move(lines)] { writeOut(transcript, lines); });
+    const std::size_t bytes = lines.size();
+    writes_.post([this, &transcript, lines = std::move(lines)] { writeOut(transcript, lines); },
+                 bytes);
 }
 
 // On the writing thread. The first write of a run makes the file afresh; the later ones add to
 // it.
 void Transcripts::writeOut(Transcript& transcript, const std::string& lines) const {
-    std::FILE* file =
-        transcript.written ? folder_.append(transcript.name) : folder_.create(transcript.name);
-    const bool written =
-        file != nullptr && std::fwrite(lines.data(), 1, lines.size(), file) == lines.size();
-    const bool closed = file != nullptr && std::fclose(file) == 0;
-    if ((!written || !closed) && !transcript.failed) {
+    if (!folder_.write(transcript.name, transcript.bytesWritten, lines) && !transcript.failed) {
         LogMessage("%s: Can not write the transcript %s", g_scriptName.c_str(),
                    transcript.path.c_str());
         transcript.failed = true;
     }
-    transcript.written = true;
+    transcript.bytesWritten += lines.size();
 }
 
 std::string Transcripts::where(int line) const {
@@ -299,7 +296,10 @@ void Transcripts::attemptEnds(const CHostScript& target, int attempt, AttemptRes
         text += ": " + report.reason + where(AnalysedLine(target, report.scriptLine));
     }
     add(transcript, '#', text);
-    write(transcript);
+    // The target's end follows a last attempt at once, and writes both.
+    if (result == AttemptResult::Retry) {
+        write(transcript);
+    }
 }
 
 void Transcripts::targetEnds(const CHostScript& target) {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "exec/run_observer.h"
 #include "files/held_folder.h"
-#include "cli/options.h"
 #include "plan/preflight.h"
 #include "telling/write_behind.h"
 
@@ -60,8 +60,8 @@ class Transcripts : public RunObserver {
         std::string now;               // the time of the line being written
         bool ended = false;            // the target's last line is handed on
         // Only the writing thread reads and sets these two.
-        bool written = false;  // the file has been made afresh by this run
-        bool failed = false;   // a write failed, and was said
+        std::size_t bytesWritten = 0;  // to the file, which this run made afresh
+        bool failed = false;           // a write failed, and was said
         // Only the target's worker writes, but a run that is stopped writes what is pending.
         std::mutex mutex;
     };

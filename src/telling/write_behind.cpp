@@ -4,8 +4,8 @@
 
 namespace {
 
-// Each job holds up to about 64 KiB of text: a few MiB at most wait for the disk.
-constexpr std::size_t kMostWaiting = 64;
+// At most this much waits for the disk (a job longer than it waits alone).
+constexpr std::size_t kMostWaitingBytes = 4 * 1024 * 1024;
 // What is shorter than this is copied by TakePending.
 constexpr std::size_t kCopiedBytes = 4 * 1024;
 
@@ -19,11 +19,11 @@ WriteBehind::~WriteBehind() {
         }
         ending_ = true;
     }
-    changed_.notify_all();
+    jobPosted_.notify_one();
     JoinWorkerThread(thread_);
 }
 
-void WriteBehind::post(std::function<void()> job) {
+void WriteBehind::post(std::function<void()> job, std::size_t bytes) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!started_) {
         started_ = true;
@@ -34,33 +34,40 @@ void WriteBehind::post(std::function<void()> job) {
         job();
         return;
     }
-    changed_.wait(lock, [this] { return jobs_.size() < kMostWaiting; });
-    jobs_.push_back(std::move(job));
+    // A thousand targets may wait here at once: each job taken wakes one of them.
+    roomMade_.wait(lock, [this, bytes] {
+        return jobs_.empty() || waitingBytes_ + bytes <= kMostWaitingBytes;
+    });
+    jobs_.push_back({std::move(job), bytes});
+    waitingBytes_ += bytes;
     lock.unlock();
-    changed_.notify_all();
+    jobPosted_.notify_one();
 }
 
 void WriteBehind::drain() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+    allDone_.wait(lock, [this] { return jobs_.empty() && !busy_; });
 }
 
 void WriteBehind::serve() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return !jobs_.empty() || ending_; });
+        jobPosted_.wait(lock, [this] { return !jobs_.empty() || ending_; });
         if (jobs_.empty()) {
             return;
         }
-        std::function<void()> job = std::move(jobs_.front());
+        std::function<void()> job = std::move(jobs_.front().run);
+        waitingBytes_ -= jobs_.front().bytes;
         jobs_.pop_front();
         busy_ = true;
         lock.unlock();
-        changed_.notify_all();
+        roomMade_.notify_one();
         job();
         lock.lock();
         busy_ = false;
-        changed_.notify_all();
+        if (jobs_.empty()) {
+            allDone_.notify_all();
+        }
     }
 }
 

@@ -19,12 +19,13 @@ class WriteBehind {
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;
 
-    // Jobs run one at a time, in the order posted. Past a number waiting, the poster waits too,
-    // so that a slow disk holds back the run instead of filling the memory. The first job starts
+    // Jobs run one at a time, in the order posted; `bytes`: what the job writes. Past a few MiB
+    // waiting, the poster waits too, so that a slow disk holds back the run instead of filling
+    // the memory. The first job starts
     // the writing thread: it then has the signal mask of the run's threads, which leave the
     // stop signals to their watcher. Where the system has no thread to give, each job runs at
     // once on the thread that posts it.
-    void post(std::function<void()> job);
+    void post(std::function<void()> job, std::size_t bytes);
     // Returns once every job posted before has run.
     void drain();
 
@@ -32,9 +33,16 @@ class WriteBehind {
     void serve();
 
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::function<void()>> jobs_;
-    bool busy_ = false;  // a job taken from jobs_ is running
+    std::condition_variable jobPosted_;  // the writing thread waits for a job
+    std::condition_variable roomMade_;   // posters wait for room
+    std::condition_variable allDone_;    // drain() waits for the end of every job
+    struct Job {
+        std::function<void()> run;
+        std::size_t bytes;
+    };
+    std::deque<Job> jobs_;
+    std::size_t waitingBytes_ = 0;  // what the jobs waiting write
+    bool busy_ = false;             // a job taken from jobs_ is running
     bool ending_ = false;
     bool started_ = false;  // the thread was asked for
     bool running_ = false;  // and runs
