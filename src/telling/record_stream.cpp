@@ -19,6 +19,8 @@ using Json = nlohmann::ordered_json;
 
 // Past this, the records go to the file without waiting for the end of a checkpoint.
 constexpr std::size_t kPendingBytes = 256 * 1024;
+// Past this, a target's records join the stream's before its checkpoint ends.
+constexpr std::size_t kTargetPendingBytes = 64 * 1024;
 
 // Printable ASCII but for the quote and the backslash: what a JSON string holds as it is.
 constexpr auto kPlainInJson = [] {
@@ -94,71 +96,78 @@ const char* resultName(AttemptResult result) {
 
 RecordStream::RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
                            const LineNames& names, bool judging)
-    : file_(file),
-      writes_(writes),
-      names_(names),
-      judging_(judging),
-      targets_(LastPlace(scripts)),
-      unjudged_(judging ? targets_.size() : 0) {
+    : file_(file), writes_(writes), names_(names), judging_(judging) {
+    targets_.resize(LastPlace(scripts));
     for (const auto& script : scripts) {
-        std::string& fields = targets_[script->place - 1];
-        appendField(fields, "target", TargetName(*script));
-        appendNumber(fields, "place", script->place);
+        auto target = std::make_unique<Target>();
+        appendField(target->fields, "target", TargetName(*script));
+        appendNumber(target->fields, "place", script->place);
+        targets_[script->place - 1] = std::move(target);
     }
 }
 
-void RecordStream::begin(std::string_view name, const CHostScript& target, bool sameMoment) {
+RecordStream::Target& RecordStream::hold(const CHostScript& target, Held& lock) {
+    Target& state = *targets_[target.place - 1];
+    lock = Held(state.mutex);
+    return state;
+}
+
+void RecordStream::begin(Target& target, std::string_view name, bool sameMoment) {
     if (!sameMoment) {
-        now_.clear();
-        AppendIsoTimeNow(now_);
+        target.now.clear();
+        AppendIsoTimeNow(target.now);
     }
-    pending_ += R"({"record":")";
-    pending_ += name;
-    pending_ += R"(","time":")";
-    pending_ += now_;
-    pending_ += '"';
-    pending_ += targets_[target.place - 1];
+    AppendPieces(target.pending, R"({"record":")", name, R"(","time":")", target.now, "\"",
+                 target.fields);
 }
 
-void RecordStream::appendLine(int line) {
-    lineName_.clear();
+void RecordStream::appendLine(Target& target, int line) {
+    target.lineName.clear();
     if (line > 0) {
-        names_.append(lineName_, line);
+        names_.append(target.lineName, line);
     }
-    if (lineName_.empty()) {
-        pending_ += ",\"line\":null";
+    if (target.lineName.empty()) {
+        target.pending += ",\"line\":null";
     } else {
-        appendField(pending_, "line", lineName_);
+        appendField(target.pending, "line", target.lineName);
     }
 }
 
-void RecordStream::end() {
-    pending_ += "}\n";
-    flushWhenFull();
+void RecordStream::end(Target& target) {
+    target.pending += "}\n";
+    handOn(target, false);
 }
 
-void RecordStream::flushWhenFull() {
+void RecordStream::handOn(Target& target, bool always) {
+    if (target.pending.empty() || (!always && target.pending.size() < kTargetPendingBytes)) {
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (pending_.empty()) {
+        pending_.swap(target.pending);
+    } else {
+        pending_ += target.pending;
+        target.pending.clear();
+    }
     if (pending_.size() >= kPendingBytes) {
         flush();
     }
 }
-
 void RecordStream::writeWhole(std::string record) {
     const std::lock_guard<std::mutex> lock(mutex_);
     pending_ += record;
-    end();
+    pending_ += "}\n";
 }
 
-// Called with the mutex held.
 void RecordStream::flush() {
     if (pending_.empty()) {
         return;
     }
     std::string records = TakePending(pending_, 2 * kPendingBytes);
-    writes_.post([this, records = std::move(records)] { writeOut(records); });
+    const std::size_t bytes = records.size();
+    writes_.post([this, records = std::move(records)] { writeOut(records); }, bytes);
 }
 
-// On the writing thread.
 void RecordStream::writeOut(const std::string& records) {
     const bool written = std::fwrite(records.data(), 1, records.size(), file_) == records.size();
     if (std::fflush(file_) != 0 || !written) {
@@ -173,7 +182,7 @@ void RecordStream::runBegins(const std::string& script, std::size_t targets) {
         {"version", VersionText()},
         {"script", script},
         {"targets", targets}}.dump(-1, ' ', false, Json::error_handler_t::replace);
-    record.pop_back();  // end() closes it
+    record.pop_back();  // writeWhole closes it
     writeWhole(std::move(record));
 }
 
@@ -186,6 +195,13 @@ void RecordStream::runEnds(int status, const ScriptList& scripts) {
             count = count.is_null() ? 1 : count.get<int>() + 1;
         }
     });
+    // What the targets of a stopped run still hold goes before the end.
+    for (const auto& target : targets_) {
+        if (target) {
+            const std::lock_guard<std::mutex> lock(target->mutex);
+            handOn(*target, true);
+        }
+    }
     std::string record = Json{
         {"record", "run ends"},
         {"time", IsoTimeNow()},
@@ -200,50 +216,51 @@ void RecordStream::runEnds(int status, const ScriptList& scripts) {
 }
 
 void RecordStream::attemptBegins(const CHostScript& target, int attempt) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    begin("attempt begins", target);
-    appendGroups(pending_, target);
-    appendNumber(pending_, "attempt", static_cast<std::size_t>(attempt));
-    end();
+    Held lock;
+    Target& state = hold(target, lock);
+    begin(state, "attempt begins");
+    appendGroups(state.pending, target);
+    appendNumber(state.pending, "attempt", static_cast<std::size_t>(attempt));
+    end(state);
 }
 
 void RecordStream::connected(const CHostScript& target, const std::string& address) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    begin("connected", target);
-    appendField(pending_, "address", address);
-    end();
+    Held lock;
+    Target& state = hold(target, lock);
+    begin(state, "connected");
+    appendField(state.pending, "address", address);
+    end(state);
 }
 
 void RecordStream::sent(const CHostScript& target, std::string_view commands) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    now_.clear();
-    AppendIsoTimeNow(now_);
+    Held lock;
+    Target& state = hold(target, lock);
+    state.now.clear();
+    AppendIsoTimeNow(state.now);
     if (judging_) {
         // Told with their answers, or when the attempt ends if none comes.
-        unjudged_[target.place - 1].push_back({now_, std::string(commands)});
+        state.unjudged.push_back({state.now, std::string(commands)});
         return;
     }
     std::size_t start = 0;
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
-        writeSent(target, now_, commands.substr(start, end - start));
+        writeSent(state, state.now, commands.substr(start, end - start));
         start = end + 1;
     }
 }
 
-void RecordStream::writeSent(const CHostScript& target, std::string_view time,
-                             std::string_view command) {
+void RecordStream::writeSent(Target& target, std::string_view time, std::string_view command) {
     const bool login = IsLoginCommand(command);
     const std::string shown = login ? ShownCommand(command) : std::string();
-    AppendPieces(pending_, R"({"record":"command sent","time":")", time, "\"",
-                 targets_[target.place - 1], R"(,"command":")",
-                 jsonInner(login ? shown : command, commandRoom_), "\"}\n");
-    flushWhenFull();
+    AppendPieces(target.pending, R"({"record":"command sent","time":")", time, "\"", target.fields,
+                 R"(,"command":")", jsonInner(login ? shown : command, target.commandRoom),
+                 "\"}\n");
+    handOn(target, false);
 }
 
-// Called with the mutex held.
-std::string_view RecordStream::takeSent(const CHostScript& target, std::string_view command) {
-    auto& batches = unjudged_[target.place - 1];
+std::string_view RecordStream::takeSent(Target& target, std::string_view command) {
+    auto& batches = target.unjudged;
     while (!batches.empty()) {
         SentBatch& batch = batches.front();
         const std::string_view commands = batch.commands;
@@ -253,7 +270,7 @@ std::string_view RecordStream::takeSent(const CHostScript& target, std::string_v
         const bool judgedLine = line.substr(0, command.size()) == command &&
                                 line.find_first_not_of(' ', command.size()) == line.npos;
         if (judgedLine) {
-            sentTime_ = batch.time;
+            target.sentTime = batch.time;
         } else {
             writeSent(target, batch.time, line);
         }
@@ -261,16 +278,14 @@ std::string_view RecordStream::takeSent(const CHostScript& target, std::string_v
             batches.pop_front();
         }
         if (judgedLine) {
-            return sentTime_;
+            return target.sentTime;
         }
     }
     return {};
 }
 
-// Called with the mutex held.
-void RecordStream::writeUnjudged(const CHostScript& target) {
-    auto& batches = unjudged_[target.place - 1];
-    for (SentBatch& batch : batches) {
+void RecordStream::writeUnjudged(Target& target) {
+    for (SentBatch& batch : target.unjudged) {
         const std::string_view commands = batch.commands;
         while (batch.next < commands.size()) {
             const auto end = std::min(commands.find('\n', batch.next), commands.size());
@@ -278,85 +293,95 @@ void RecordStream::writeUnjudged(const CHostScript& target) {
             batch.next = end + 1;
         }
     }
-    batches.clear();
+    target.unjudged.clear();
 }
 
 void RecordStream::judged(const CHostScript& target, int line, std::string_view command,
                           const std::string& answer, Verdict verdict) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const std::string_view sentAt = takeSent(target, command);
-    now_.clear();
-    AppendIsoTimeNow(now_);
-    lineName_.clear();
+    Held lock;
+    Target& state = hold(target, lock);
+    const std::string_view sentAt = takeSent(state, command);
+    state.now.clear();
+    AppendIsoTimeNow(state.now);
+    state.lineName.clear();
     if (line > 0) {
-        names_.append(lineName_, line);
+        names_.append(state.lineName, line);
     }
     const bool login = IsLoginCommand(command);
     const std::string shownCommand = login ? ShownCommand(command) : std::string();
     const bool masked = login || PasswordsKnown();
     const std::string shownAnswer = masked ? ShownAnswer(command, answer) : std::string();
     const std::string_view quote = "\"";
-    const std::string_view lineName = jsonInner(lineName_, lineRoom_);
-    AppendPieces(pending_, R"({"record":"answer judged","time":")", now_, quote,
-                 targets_[target.place - 1], R"(,"line":)", lineName_.empty() ? "null" : quote,
-                 lineName, lineName_.empty() ? "" : quote, R"(,"command":")",
-                 jsonInner(login ? shownCommand : command, commandRoom_), R"(","sent":)",
+    const bool named = !state.lineName.empty();
+    AppendPieces(state.pending, R"({"record":"answer judged","time":")", state.now, quote,
+                 state.fields, R"(,"line":)", named ? quote : "null",
+                 jsonInner(state.lineName, state.lineRoom), named ? quote : "", R"(,"command":")",
+                 jsonInner(login ? shownCommand : command, state.commandRoom), R"(","sent":)",
                  sentAt.empty() ? "null" : quote, sentAt, sentAt.empty() ? "" : quote,
-                 R"(,"answer":")", jsonInner(masked ? shownAnswer : answer, answerRoom_),
+                 R"(,"answer":")", jsonInner(masked ? shownAnswer : answer, state.answerRoom),
                  R"(","verdict":")", VerdictName(verdict), "\"}\n");
-    flushWhenFull();
+    handOn(state, false);
 }
 
-void RecordStream::answersTaken(const CHostScript&) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    flush();
+void RecordStream::answersTaken(const CHostScript& target) {
+    Held lock;
+    handOn(hold(target, lock), true);
 }
 
 void RecordStream::waitBegins(const CHostScript& target, int line, WaitKind kind,
                               const std::string& what) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    begin("wait", target);
-    appendField(pending_, "phase", "begins");
-    appendField(pending_, "kind", WaitKindName(kind));
-    appendField(pending_, "name", what);
-    appendLine(line);
-    end();
+    Held lock;
+    Target& state = hold(target, lock);
+    begin(state, "wait");
+    appendField(state.pending, "phase", "begins");
+    appendField(state.pending, "kind", WaitKindName(kind));
+    appendField(state.pending, "name", what);
+    appendLine(state, line);
+    end(state);
+    // A dashboard sees the wait while it lasts.
+    handOn(state, true);
 }
 
 void RecordStream::waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    begin("wait", target);
-    appendField(pending_, "phase", "ends");
-    appendField(pending_, "kind", WaitKindName(kind));
-    appendField(pending_, "name", what);
-    end();
+    Held lock;
+    Target& state = hold(target, lock);
+    begin(state, "wait");
+    appendField(state.pending, "phase", "ends");
+    appendField(state.pending, "kind", WaitKindName(kind));
+    appendField(state.pending, "name", what);
+    end(state);
 }
 
 void RecordStream::attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                                const AttemptReport& report) {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    Held lock;
+    Target& state = hold(target, lock);
     if (judging_) {
-        writeUnjudged(target);
+        writeUnjudged(state);
     }
-    begin("attempt ends", target);
-    appendNumber(pending_, "attempt", static_cast<std::size_t>(attempt));
-    appendField(pending_, "result", resultName(result));
+    begin(state, "attempt ends");
+    appendNumber(state.pending, "attempt", static_cast<std::size_t>(attempt));
+    appendField(state.pending, "result", resultName(result));
     if (report.reason.empty()) {
-        pending_ += ",\"reason\":null";
+        state.pending += ",\"reason\":null";
     } else {
-        appendField(pending_, "reason", report.reason);
+        appendField(state.pending, "reason", report.reason);
     }
-    appendLine(AnalysedLine(target, report.scriptLine));
-    appendNumber(pending_, "commandsSent", report.commandsSent);
-    end();
+    appendLine(state, AnalysedLine(target, report.scriptLine));
+    appendNumber(state.pending, "commandsSent", report.commandsSent);
+    end(state);
+    handOn(state, true);
 }
 
 void RecordStream::targetEnds(const CHostScript& target) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    begin("target ends", target);
-    appendGroups(pending_, target);
-    appendField(pending_, "outcome", OutcomeName(target.outcome.end));
-    appendNumber(pending_, "attempts", target.outcome.attempts.size());
-    end();
+    Held lock;
+    Target& state = hold(target, lock);
+    begin(state, "target ends");
+    appendGroups(state.pending, target);
+    appendField(state.pending, "outcome", OutcomeName(target.outcome.end));
+    appendNumber(state.pending, "attempts", target.outcome.attempts.size());
+    end(state);
+    handOn(state, true);
+    const std::lock_guard<std::mutex> streamLock(mutex_);
     flush();
 }

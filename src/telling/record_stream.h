@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -41,43 +42,52 @@ class RecordStream : public RunObserver {
     bool failed() const { return failed_; }
 
   private:
-    // Records are written straight into pending_, the mutex held. A record's first fields:
-    // its name, its time and its target.
-    // `sameMoment`: at the time of the record before.
-    void begin(std::string_view name, const CHostScript& target, bool sameMoment = false);
-    void appendLine(int line);
-    // Ends the record; past a size, what is pending goes to the file.
-    void end();
-    void flushWhenFull();
-    // A record made whole by the JSON library, without its closing brace.
-    void writeWhole(std::string record);
-    // Hands what is pending to the writing thread.
-    void flush();
-    void writeOut(const std::string& records);
     // Commands that went out and whose answers have not been judged, with when they went out.
     struct SentBatch {
         std::string time;
         std::string commands;
         std::size_t next = 0;  // the first command not yet told
     };
+    // What one target's records are put together in. Only the target's worker writes here, but
+    // a run that is stopped takes what is pending: hence the lock, which nothing else contends.
+    struct Target {
+        std::mutex mutex;
+        std::string fields;   // "target" and "place"
+        std::string pending;  // records not yet handed on
+        std::deque<SentBatch> unjudged;
+        std::string now;       // the time of the record being written
+        std::string lineName;  // room for a line's name on its way into a record
+        std::string sentTime;  // when a judged command went out, while its record is written
+        std::string commandRoom, answerRoom, lineRoom;  // an escaped field's room
+    };
+    using Held = std::unique_lock<std::mutex>;
+    Target& hold(const CHostScript& target, Held& lock);
+
+    // A record's first fields: its name, its time and its target. `sameMoment`: at the time of
+    // the record before.
+    void begin(Target& target, std::string_view name, bool sameMoment = false);
+    void appendLine(Target& target, int line);
+    void end(Target& target);
     // The time the next judged command went out; commands before it that are judged by no one
     // (the reads of an undo) are written as sent first.
-    std::string_view takeSent(const CHostScript& target, std::string_view command);
+    std::string_view takeSent(Target& target, std::string_view command);
     // Every command of the target that went out and was never judged, as sent.
-    void writeUnjudged(const CHostScript& target);
-    void writeSent(const CHostScript& target, std::string_view time, std::string_view command);
+    void writeUnjudged(Target& target);
+    void writeSent(Target& target, std::string_view time, std::string_view command);
+    // Hands the target's records on to the stream's, which go to the file past a size.
+    void handOn(Target& target, bool always);
+    // A record made whole by the JSON library, without its closing brace.
+    void writeWhole(std::string record);
+    // Hands what is pending to the writing thread; called with mutex_ held.
+    void flush();
+    void writeOut(const std::string& records);
 
     std::FILE* file_;
     WriteBehind& writes_;
     const LineNames& names_;
     const bool judging_;
-    std::vector<std::string> targets_;                 // each target's fields, by place
-    std::vector<std::deque<SentBatch>> unjudged_;      // by place
-    std::string commandRoom_, answerRoom_, lineRoom_;  // an escaped field's room
-    std::string sentTime_;  // the time a judged command went out, while its record is written
+    std::vector<std::unique_ptr<Target>> targets_;  // by place
     std::mutex mutex_;
-    std::string pending_;   // records not yet handed to the file
-    std::string lineName_;  // room for a line's name on its way into a record
-    std::string now_;       // the time of the record being written
+    std::string pending_;  // records not yet handed to the file
     std::atomic<bool> failed_{false};
 };
