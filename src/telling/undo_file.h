@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "exec/run_observer.h"
 #include "files/held_folder.h"
-#include "cli/options.h"
 
 class UndoFile : public UndoBook {
   public:
