@@ -1,8 +1,11 @@
 #include "telling/transcripts.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "common/globals.h"
+#include "common/pieces.h"
 #include "common/script_encoding.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
@@ -34,14 +37,36 @@ std::string nameSafe(const std::string& text) {
     return safe;
 }
 
+// Whether each of 8 bytes is printable ASCII (0x20 to 0x7e), all at once.
+bool plainWord(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    const std::uint64_t below = (word - 0x20 * kOnes) & ~word;  // a byte under 0x20
+    const std::uint64_t above = (word + 0x01 * kOnes) | word;   // a byte over 0x7e
+    return ((below | above) & kHighs) == 0;
+}
+
+bool plainText(std::string_view text) {
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        if (!plainWord(word)) {
+            return false;
+        }
+    }
+    for (; at < text.size(); ++at) {
+        const auto code = static_cast<unsigned char>(text[at]);
+        if (code < 0x20 || code >= 0x7f) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Text as it may stand in a line of its own (see EscapedControls).
 void appendPrintable(std::string& out, std::string_view text) {
-    bool plain = true;
-    for (const char byte : text) {
-        const auto code = static_cast<unsigned char>(byte);
-        plain = plain && code >= 0x20 && code < 0x7f;
-    }
-    if (plain) {
+    if (plainText(text)) {
         out += text;
     } else {
         out += EscapedControls(text);
@@ -104,10 +129,8 @@ std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool
         transcript.now.clear();
         AppendIsoTimeNow(transcript.now);
     }
-    transcript.pending += transcript.now;
-    transcript.pending += ' ';
-    transcript.pending += direction;
-    transcript.pending += ' ';
+    const char marks[] = {' ', direction, ' '};
+    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks));
     return transcript.pending;
 }
 
