@@ -41,7 +41,7 @@ std::string CleanScriptLines(const std::string& text) {
     return CleanScriptLines(std::string(text));
 }
 
-std::string CleanScriptLines(std::string&& text) {
+std::string CleanScriptLines(std::string&& text, std::vector<int>* keptNumbers) {
     // With a final LF, every kept line and its LF fit where the line was.
     if (!text.empty() && text.back() != '\n') {
         text += '\n';
@@ -50,10 +50,15 @@ std::string CleanScriptLines(std::string&& text) {
     std::size_t kept = 0;
     std::size_t position = 0;
     bool firstLine = true;
+    int number = 0;
     std::string_view read;
     while (NextLine(whole, position, read)) {
+        ++number;
         const std::string_view line = cleanLine(read, firstLine);
         if (!line.empty()) {
+            if (keptNumbers != nullptr) {
+                keptNumbers->push_back(number);
+            }
             const std::size_t from = static_cast<std::size_t>(line.data() - whole.data());
             if (from != kept) {
                 std::memmove(&text[kept], line.data(), line.size());

@@ -131,7 +131,8 @@ std::string TextEncodingProblem(const std::string& text, int& line) {
     return std::string();
 }
 
-bool readScriptFile(const std::string& path, std::string* output, const std::string& shownName) {
+bool readScriptFile(const std::string& path, std::string* output, const std::string& shownName,
+                    std::vector<int>* keptNumbers) {
     std::string content;
     if (!readScriptContent(path, content)) {
         return false;
@@ -144,7 +145,7 @@ bool readScriptFile(const std::string& path, std::string* output, const std::str
         return false;
     }
     if (output != nullptr) {
-        *output = CleanScriptLines(std::move(content));
+        *output = CleanScriptLines(std::move(content), keptNumbers);
     }
     return true;
 }

@@ -146,7 +146,7 @@ void LineNames::append(std::string& out, int line) const {
     const std::size_t index = static_cast<std::size_t>(line) - commandLines_ - 1;
     if (line >= 1 && static_cast<std::size_t>(line) > commandLines_ &&
         index < origins_.lines.size()) {
-        const ScriptOrigins::Line& origin = origins_.lines[index];
+        const LineOrigins::Line origin = origins_.lines.at(index);
         char digits[24];
         const auto end = std::to_chars(digits, digits + sizeof digits, origin.line).ptr;
         AppendPieces(out, origins_.files[origin.file], ":",

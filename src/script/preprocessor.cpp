@@ -1,6 +1,8 @@
 #include "script/preprocessor.h"
 
+#include <algorithm>
 #include <climits>
+#include <mutex>
 #include <new>
 #include <string_view>
 
@@ -78,28 +80,36 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
 }
 
 // "*include=file": the cleaned text of the file, not scanned again in this pass.
-bool expandInclude(const std::string& argument, const ScriptLine& line, std::string& output) {
+bool expandInclude(const std::string& argument, const ScriptLine& line, std::string& output,
+                   ScriptOrigins& origins) {
     if (argument.empty()) {
         logLineError("%s: Error in include syntax (line %d): %s", line);
         return false;
     }
     std::string included;
-    if (!readScriptFile(PathFromScriptName(argument, line.utf8Names), &included, argument)) {
+    std::vector<int> numbers;
+    if (!readScriptFile(PathFromScriptName(argument, line.utf8Names), &included, argument,
+                        &numbers)) {
         logFileError("%s: Error in include invalid file \"%s\" (line %d): %s", argument, line);
         return false;
+    }
+    // The included lines, then the line break that follows them.
+    origins.files.push_back(argument);
+    for (const int number : numbers) {
+        origins.lines.add(origins.files.size() - 1, number);
     }
     output += included;
     output += '\n';
     return true;
 }
 
-bool preprocessDirective(const ScriptLine& line, std::string& output) {
+bool preprocessDirective(const ScriptLine& line, std::string& output, ScriptOrigins& origins) {
     const Directive directive = SplitDirective(line.text);
     if (directive.entry->kind == DirectiveKind::LoadFile) {
         return expandLoadFile(directive.argument, line, output);
     }
     if (directive.entry->kind == DirectiveKind::Include) {
-        return expandInclude(directive.argument, line, output);
+        return expandInclude(directive.argument, line, output, origins);
     }
     output += line.text;
     output += '\n';
@@ -107,10 +117,11 @@ bool preprocessDirective(const ScriptLine& line, std::string& output) {
 }
 
 bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter, bool utf8Names,
-                    std::string& output) {
+                    std::string& output, ScriptOrigins& origins) {
     if (IsDirectiveLine(text)) {
         const std::string line(text);
-        return preprocessDirective(ScriptLine{line, number, bytesAfter, utf8Names}, output);
+        return preprocessDirective(ScriptLine{line, number, bytesAfter, utf8Names}, output,
+                                   origins);
     }
     output += text;
     output += '\n';
@@ -147,7 +158,8 @@ bool mayInclude(std::string_view text) {
     return false;
 }
 
-bool preprocessText(const std::string& text, std::string& output) {
+bool preprocessText(const std::string& text, const std::vector<int>& numbers, std::string& output,
+                    ScriptOrigins& origins) {
     const std::string_view whole(text);
     // Today's Notepad saves UTF-8; older scripts are in the ANSI code page.
     const bool utf8Names = IsUtf8Text(whole);
@@ -160,11 +172,33 @@ bool preprocessText(const std::string& text, std::string& output) {
             continue;
         }
         const std::size_t bytesAfter = whole.size() - position;
-        if (!preprocessLine(line, ++number, bytesAfter, utf8Names, output)) {
+        if (!preprocessLine(line, ++number, bytesAfter, utf8Names, output, origins)) {
             return false;
         }
+        const auto index = static_cast<std::size_t>(number) - 1;
+        origins.lines.add(0, index < numbers.size() ? numbers[index] : 0);
     }
     return true;
+}
+
+// What the last preprocessScript recorded: the line names of a run read them instead of
+// reading the files again.
+struct RecordedOrigins {
+    std::mutex mutex;
+    std::string path;
+    ScriptOrigins origins;
+};
+
+RecordedOrigins& recorded() {
+    static RecordedOrigins record;
+    return record;
+}
+
+void record(const std::string& path, ScriptOrigins origins) {
+    RecordedOrigins& last = recorded();
+    const std::lock_guard<std::mutex> lock(last.mutex);
+    last.path = path;
+    last.origins = std::move(origins);
 }
 
 }  // namespace
@@ -175,17 +209,27 @@ bool preprocessScript(const std::string& path, std::string* output) {
     }
     try {
         std::string text;
-        if (!readScriptFile(path, &text, g_scriptName)) {
+        std::vector<int> numbers;
+        if (!readScriptFile(path, &text, g_scriptName, &numbers)) {
             LogMessage("Failed to read file %s", path.c_str());
             return false;
         }
+        ScriptOrigins origins{{std::string()}, {}};
         // A cleaned text without includes or loaded files is its own result: no empty lines,
         // one LF after every line.
         if (output->empty() && !expandsFiles(text)) {
             output->swap(text);
+            for (const int number : numbers) {
+                origins.lines.add(0, number);
+            }
+            record(path, std::move(origins));
             return true;
         }
-        return preprocessText(text, *output);
+        const bool preprocessed = preprocessText(text, numbers, *output, origins);
+        if (preprocessed) {
+            record(path, std::move(origins));
+        }
+        return preprocessed;
     } catch (const std::bad_alloc&) {
         LogMessage("%s: Not enough memory to preprocess file %s", g_scriptName.c_str(),
                    path.c_str());
@@ -193,17 +237,41 @@ bool preprocessScript(const std::string& path, std::string* output) {
     }
 }
 
+void LineOrigins::add(std::size_t file, int line) {
+    if (runs_.empty() || runs_.back().origin.file != file ||
+        runs_.back().origin.line + static_cast<int>(size_ - runs_.back().first) != line) {
+        runs_.push_back({size_, {file, line}});
+    }
+    ++size_;
+}
+
+LineOrigins::Line LineOrigins::at(std::size_t index) const {
+    const auto after =
+        std::upper_bound(runs_.begin(), runs_.end(), index,
+                         [](std::size_t i, const Run& run) { return i < run.first; });
+    const Run& run = *(after - 1);
+    return {run.origin.file, run.origin.line + static_cast<int>(index - run.first)};
+}
+
 ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName) {
+    {
+        RecordedOrigins& last = recorded();
+        const std::lock_guard<std::mutex> lock(last.mutex);
+        if (!path.empty() && last.path == path) {
+            ScriptOrigins origins = last.origins;
+            origins.files[0] = shownName;
+            return origins;
+        }
+    }
     ScriptOrigins origins{{shownName}, {}};
     std::string raw;
     if (!readScriptContent(path, raw)) {
         return origins;
     }
     const std::vector<int> numbers = KeptLineNumbers(raw);
-    origins.lines.reserve(numbers.size());
     if (!mayInclude(raw)) {
         for (int number : numbers) {
-            origins.lines.push_back({0, number});
+            origins.lines.add(0, number);
         }
         return origins;
     }
@@ -219,10 +287,10 @@ ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& sho
             std::string text;
             readScriptContent(PathFromScriptName(origins.files.back(), utf8Names), text);
             for (int number : KeptLineNumbers(text)) {
-                origins.lines.push_back({origins.files.size() - 1, number});
+                origins.lines.add(origins.files.size() - 1, number);
             }
         }
-        origins.lines.push_back({0, numbers[index]});
+        origins.lines.add(0, numbers[index]);
     }
     return origins;
 }

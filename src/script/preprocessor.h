@@ -9,17 +9,34 @@
 bool preprocessScript(const std::string& path, std::string* output);
 
 // Where each line of the preprocessed text came from: the file as the script names it (an index
-// in `files`), and its line there (from 1).
-struct ScriptOrigins {
+// in `files`), and its line there (from 1). Kept as runs of consecutive lines of one file, so
+// that a script of a million lines costs a few entries.
+class LineOrigins {
+  public:
     struct Line {
         std::size_t file;
         int line;
     };
+    void add(std::size_t file, int line);
+    std::size_t size() const { return size_; }
+    // The origin of the preprocessed line at `index` (from 0), which is below size().
+    Line at(std::size_t index) const;
+
+  private:
+    struct Run {
+        std::size_t first;  // the index of its first line
+        Line origin;        // of its first line
+    };
+    std::vector<Run> runs_;
+    std::size_t size_ = 0;
+};
+struct ScriptOrigins {
     std::vector<std::string> files;
-    std::vector<Line> lines;
+    LineOrigins lines;
 };
 // The origin of every line of the text preprocessScript gives for `path`, which messages name
-// `shownName`; read again only when a message needs it.
+// `shownName`: as preprocessScript recorded them when it prepared that file, else read again
+// (the background copy's script was prepared by the launch).
 ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName);
 // The files the text of the script at `path` comes from: the script itself, then the files its
 // *include lines name, each as a path to open.
