@@ -16,7 +16,9 @@ void AppendPieces(std::string& out, const Pieces&... pieces) {
     }
     out.resize(total);
     for (const std::string_view view : views) {
-        std::memcpy(&out[at], view.data(), view.size());
-        at += view.size();
+        if (!view.empty()) {  // an empty view may have no bytes at all to point to
+            std::memcpy(&out[at], view.data(), view.size());
+            at += view.size();
+        }
     }
 }

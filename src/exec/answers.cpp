@@ -192,6 +192,7 @@ AttemptResult CheckAnswers(const CHostScript& script, const RunSettings& setting
         progress, taken, CheckContext{answers, progress, connection, script, settings, report},
         lastAnswer);
     settings.tell().answersTaken(script);
+    answers.release();
     return result;
 }
 

@@ -182,6 +182,14 @@ std::string AnswerReader::next() {
     }
 }
 
+void AnswerReader::release() {
+    constexpr std::size_t kKeptRoomBytes = 16 * 1024;
+    if (start_ == taken_.size() && taken_.capacity() > kKeptRoomBytes) {
+        std::string().swap(taken_);
+        start_ = scanned_ = 0;
+    }
+}
+
 std::string AnswerReader::missingReason(const std::string& command) const {
     const auto within = [&command](long long milliseconds, const std::string& limit) {
         return "no answer within " + std::to_string(milliseconds) + " ms (" + limit + ") to " +
@@ -220,12 +228,7 @@ void AnswerReader::appendTaken(const char* data, std::size_t size) {
 // Lines handed out or passed over are not kept: a server that floods progress lines without
 // ever answering costs no more memory than its longest line.
 void AnswerReader::dropHandedOut() {
-    constexpr std::size_t kKeptRoomBytes = 16 * 1024;
     if (start_ == taken_.size()) {
-        // The reader lives as long as its connection: a thousand targets keep little each.
-        if (taken_.capacity() > kKeptRoomBytes) {
-            std::string().swap(taken_);
-        }
         taken_.clear();
     } else if (start_ < taken_.size() / 2) {
         return;

@@ -70,6 +70,9 @@ class AnswerReader {
     // True when next() can hand out an answer line without waiting, or will fail at once (the
     // connection ended or broke).
     bool lineArrived();
+    // Between checkpoints: the room a long line needed goes, when nothing waits in it. The
+    // reader lives as long as its connection, and a thousand targets keep little each.
+    void release();
     // Why the last next() handed out nothing, for the summary, with the command it was due to:
     // the limit it ran into ("no answer within 500 ms (--answer-timeout) to X"), or what became
     // of the connection ("no answer to X (the server closed the connection)").
