@@ -12,7 +12,7 @@ constexpr std::size_t kFloodChunkBytes = 65536;
 // Reads what has come and records it; false once the client has ended its stream or is gone.
 bool takeArrived(SocketHandle socket, Recorder& recorder) {
     char buffer[65536];
-    const long count = SocketReceive(socket, buffer, sizeof buffer, false);
+    const long count = SocketReceive(socket, buffer, sizeof buffer);
     if (count <= 0) {
         return false;
     }

@@ -72,7 +72,7 @@ bool Session::exchange() {
     }
     char buffer[65536];
     const std::size_t most = std::min(sizeof buffer, static_cast<std::size_t>(options_.readBytes));
-    const long count = SocketReceive(socket_, buffer, most, false);
+    const long count = SocketReceive(socket_, buffer, most);
     if (count <= 0) {
         clientEnded_ = count == 0;
         return false;

@@ -243,7 +243,7 @@ void AnswerReader::dropHandedOut() {
 bool AnswerReader::takeMore() {
     SocketAckPromptly(connection_);
     char received[kReceiveChunkBytes];
-    const long count = SocketReceive(connection_, received, sizeof received, false);
+    const long count = SocketReceive(connection_, received, sizeof received);
     if (count <= 0) {
         missing_ = Missing::Closed;
         if (count < 0) {

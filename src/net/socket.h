@@ -50,8 +50,7 @@ SocketReady SocketWait(SocketHandle socket, bool reads, bool writes, int timeout
 
 bool SocketSetReceiveTimeout(SocketHandle socket, int milliseconds);
 // Blocking, within the receive time-out. >0 bytes, 0 the peer closed, -1 error or time-out.
-// With `peek` the bytes stay queued for the next call.
-long SocketReceive(SocketHandle socket, char* buffer, std::size_t size, bool peek);
+long SocketReceive(SocketHandle socket, char* buffer, std::size_t size);
 // Acknowledges arriving data at once for a while instead of delaying the acknowledgement: a
 // server whose last answers wait for it (small segments under Nagle's rule) sends them on
 // without a pause. Not every platform can; there it does nothing.

@@ -132,9 +132,9 @@ bool SocketSetReceiveTimeout(SocketHandle socket, int milliseconds) {
     return ::setsockopt(raw(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0;
 }
 
-long SocketReceive(SocketHandle socket, char* buffer, std::size_t size, bool peek) {
+long SocketReceive(SocketHandle socket, char* buffer, std::size_t size) {
     for (;;) {
-        const ssize_t count = ::recv(raw(socket), buffer, size, peek ? MSG_PEEK : 0);
+        const ssize_t count = ::recv(raw(socket), buffer, size, 0);
         if (count >= 0 || errno != EINTR) {
             return static_cast<long>(count);
         }

@@ -131,8 +131,8 @@ bool SocketSetReceiveTimeout(SocketHandle socket, int milliseconds) {
                         sizeof limit) == 0;
 }
 
-long SocketReceive(SocketHandle socket, char* buffer, std::size_t size, bool peek) {
-    const int count = ::recv(raw(socket), buffer, static_cast<int>(size), peek ? MSG_PEEK : 0);
+long SocketReceive(SocketHandle socket, char* buffer, std::size_t size) {
+    const int count = ::recv(raw(socket), buffer, static_cast<int>(size), 0);
     return count == SOCKET_ERROR ? -1 : count;
 }
 
