@@ -31,22 +31,9 @@ constexpr auto kPlainInJson = [] {
     return plain;
 }();
 
-// `text` as a JSON string: plain printable ASCII as it is, the rest through the JSON library,
-// which escapes it and replaces what is not UTF-8, as in the report.
-void appendJsonString(std::string& out, std::string_view text) {
-    for (const char byte : text) {
-        if (!kPlainInJson[static_cast<unsigned char>(byte)]) {
-            out += Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
-            return;
-        }
-    }
-    out += '"';
-    out += text;
-    out += '"';
-}
-
-// What stands between a JSON string's quotes for `text`: `text` itself when it is plain, else
-// its escaped form, put in `room`.
+// What stands between a JSON string's quotes for `text`: plain printable ASCII as it is, the
+// rest through the JSON library, which escapes it and replaces what is not UTF-8, as in the
+// report; an escaped form is put in `room`.
 std::string_view jsonInner(std::string_view text, std::string& room) {
     for (const char byte : text) {
         if (!kPlainInJson[static_cast<unsigned char>(byte)]) {
@@ -55,6 +42,11 @@ std::string_view jsonInner(std::string_view text, std::string& room) {
         }
     }
     return text;
+}
+
+void appendJsonString(std::string& out, std::string_view text) {
+    std::string room;
+    AppendPieces(out, "\"", jsonInner(text, room), "\"");
 }
 
 void appendField(std::string& out, const char* name, std::string_view text) {
@@ -112,20 +104,22 @@ RecordStream::Target& RecordStream::hold(const CHostScript& target, Held& lock) 
     return state;
 }
 
-void RecordStream::begin(Target& target, std::string_view name, bool sameMoment) {
-    if (!sameMoment) {
-        target.now.clear();
-        AppendIsoTimeNow(target.now);
-    }
+void RecordStream::begin(Target& target, std::string_view name) {
+    target.now.clear();
+    AppendIsoTimeNow(target.now);
     AppendPieces(target.pending, R"({"record":")", name, R"(","time":")", target.now, "\"",
                  target.fields);
 }
 
-void RecordStream::appendLine(Target& target, int line) {
+void RecordStream::nameLine(Target& target, int line) {
     target.lineName.clear();
     if (line > 0) {
         names_.append(target.lineName, line);
     }
+}
+
+void RecordStream::appendLine(Target& target, int line) {
+    nameLine(target, line);
     if (target.lineName.empty()) {
         target.pending += ",\"line\":null";
     } else {
@@ -153,6 +147,7 @@ void RecordStream::handOn(Target& target, bool always) {
         flush();
     }
 }
+
 void RecordStream::writeWhole(std::string record) {
     const std::lock_guard<std::mutex> lock(mutex_);
     pending_ += record;
@@ -259,14 +254,19 @@ void RecordStream::writeSent(Target& target, std::string_view time, std::string_
     handOn(target, false);
 }
 
+std::string_view RecordStream::SentBatch::take() {
+    const std::string_view all = commands;
+    const auto end = std::min(all.find('\n', next), all.size());
+    const std::string_view command = all.substr(next, end - next);
+    next = end + 1;
+    return command;
+}
+
 std::string_view RecordStream::takeSent(Target& target, std::string_view command) {
     auto& batches = target.unjudged;
     while (!batches.empty()) {
         SentBatch& batch = batches.front();
-        const std::string_view commands = batch.commands;
-        const auto end = std::min(commands.find('\n', batch.next), commands.size());
-        std::string_view line = commands.substr(batch.next, end - batch.next);
-        batch.next = end + 1;
+        const std::string_view line = batch.take();
         const bool judgedLine = line.substr(0, command.size()) == command &&
                                 line.find_first_not_of(' ', command.size()) == line.npos;
         if (judgedLine) {
@@ -274,7 +274,7 @@ std::string_view RecordStream::takeSent(Target& target, std::string_view command
         } else {
             writeSent(target, batch.time, line);
         }
-        if (batch.next >= commands.size()) {
+        if (batch.spent()) {
             batches.pop_front();
         }
         if (judgedLine) {
@@ -286,11 +286,8 @@ std::string_view RecordStream::takeSent(Target& target, std::string_view command
 
 void RecordStream::writeUnjudged(Target& target) {
     for (SentBatch& batch : target.unjudged) {
-        const std::string_view commands = batch.commands;
-        while (batch.next < commands.size()) {
-            const auto end = std::min(commands.find('\n', batch.next), commands.size());
-            writeSent(target, batch.time, commands.substr(batch.next, end - batch.next));
-            batch.next = end + 1;
+        while (!batch.spent()) {
+            writeSent(target, batch.time, batch.take());
         }
     }
     target.unjudged.clear();
@@ -303,10 +300,7 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
     const std::string_view sentAt = takeSent(state, command);
     state.now.clear();
     AppendIsoTimeNow(state.now);
-    state.lineName.clear();
-    if (line > 0) {
-        names_.append(state.lineName, line);
-    }
+    nameLine(state, line);
     const bool login = IsLoginCommand(command);
     const std::string shownCommand = login ? ShownCommand(command) : std::string();
     const bool masked = login || PasswordsKnown();
@@ -328,14 +322,19 @@ void RecordStream::answersTaken(const CHostScript& target) {
     handOn(hold(target, lock), true);
 }
 
+void RecordStream::beginWait(Target& target, const char* phase, WaitKind kind,
+                             const std::string& what) {
+    begin(target, "wait");
+    appendField(target.pending, "phase", phase);
+    appendField(target.pending, "kind", WaitKindName(kind));
+    appendField(target.pending, "name", what);
+}
+
 void RecordStream::waitBegins(const CHostScript& target, int line, WaitKind kind,
                               const std::string& what) {
     Held lock;
     Target& state = hold(target, lock);
-    begin(state, "wait");
-    appendField(state.pending, "phase", "begins");
-    appendField(state.pending, "kind", WaitKindName(kind));
-    appendField(state.pending, "name", what);
+    beginWait(state, "begins", kind, what);
     appendLine(state, line);
     end(state);
     // A dashboard sees the wait while it lasts.
@@ -345,10 +344,7 @@ void RecordStream::waitBegins(const CHostScript& target, int line, WaitKind kind
 void RecordStream::waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
     Held lock;
     Target& state = hold(target, lock);
-    begin(state, "wait");
-    appendField(state.pending, "phase", "ends");
-    appendField(state.pending, "kind", WaitKindName(kind));
-    appendField(state.pending, "name", what);
+    beginWait(state, "ends", kind, what);
     end(state);
 }
 

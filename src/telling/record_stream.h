@@ -47,6 +47,9 @@ class RecordStream : public RunObserver {
         std::string time;
         std::string commands;
         std::size_t next = 0;  // the first command not yet told
+        // The next command, told.
+        std::string_view take();
+        bool spent() const { return next >= commands.size(); }
     };
     // What one target's records are put together in. Only the target's worker writes here, but
     // a run that is stopped takes what is pending: hence the lock, which nothing else contends.
@@ -63,10 +66,12 @@ class RecordStream : public RunObserver {
     using Held = std::unique_lock<std::mutex>;
     Target& hold(const CHostScript& target, Held& lock);
 
-    // A record's first fields: its name, its time and its target. `sameMoment`: at the time of
-    // the record before.
-    void begin(Target& target, std::string_view name, bool sameMoment = false);
+    // A record's first fields: its name, its time and its target.
+    void begin(Target& target, std::string_view name);
+    // The name of `line` into the target's lineName; empty when it has none.
+    void nameLine(Target& target, int line);
     void appendLine(Target& target, int line);
+    void beginWait(Target& target, const char* phase, WaitKind kind, const std::string& what);
     void end(Target& target);
     // The time the next judged command went out; commands before it that are judged by no one
     // (the reads of an undo) are written as sent first.
