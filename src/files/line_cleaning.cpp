@@ -71,16 +71,3 @@ std::string CleanScriptLines(std::string&& text, std::vector<int>* keptNumbers) 
     text.resize(kept);
     return std::move(text);
 }
-
-std::vector<int> KeptLineNumbers(const std::string& text) {
-    std::vector<int> numbers;
-    const std::string_view whole(text);
-    std::size_t position = 0;
-    std::string_view read;
-    for (int number = 1; NextLine(whole, position, read); ++number) {
-        if (!cleanLine(read, number == 1).empty()) {
-            numbers.push_back(number);
-        }
-    }
-    return numbers;
-}

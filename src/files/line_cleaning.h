@@ -12,5 +12,3 @@ std::string CleanScriptLines(const std::string& text);
 // The same, in the text's own memory: cleaning only ever removes bytes. `keptNumbers`, when
 // given, receives the number (from 1) of each line kept.
 std::string CleanScriptLines(std::string&& text, std::vector<int>* keptNumbers = nullptr);
-// The numbers (from 1) of the lines of `text` that cleaning keeps, in order.
-std::vector<int> KeptLineNumbers(const std::string& text);

@@ -1,7 +1,6 @@
 #include "plan/preflight.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -147,10 +146,8 @@ void LineNames::append(std::string& out, int line) const {
     if (line >= 1 && static_cast<std::size_t>(line) > commandLines_ &&
         index < origins_.lines.size()) {
         const LineOrigins::Line origin = origins_.lines.at(index);
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, origin.line).ptr;
-        AppendPieces(out, origins_.files[origin.file], ":",
-                     std::string_view(digits, static_cast<std::size_t>(end - digits)));
+        AppendPieces(out, origins_.files[origin.file], ":");
+        AppendDecimal(out, origin.line);
         return;
     }
     out += "--cmd:";

@@ -268,14 +268,14 @@ ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& sho
     if (!readScriptContent(path, raw)) {
         return origins;
     }
-    const std::vector<int> numbers = KeptLineNumbers(raw);
-    if (!mayInclude(raw)) {
+    std::vector<int> numbers;
+    const std::string cleaned = CleanScriptLines(std::move(raw), &numbers);
+    if (!mayInclude(cleaned)) {
         for (int number : numbers) {
             origins.lines.add(0, number);
         }
         return origins;
     }
-    const std::string cleaned = CleanScriptLines(std::move(raw));
     const bool utf8Names = IsUtf8Text(cleaned);
     std::size_t position = 0;
     std::string_view line;
@@ -286,7 +286,9 @@ ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& sho
             origins.files.push_back(SplitDirective(line).argument);
             std::string text;
             readScriptContent(PathFromScriptName(origins.files.back(), utf8Names), text);
-            for (int number : KeptLineNumbers(text)) {
+            std::vector<int> included;
+            CleanScriptLines(std::move(text), &included);
+            for (int number : included) {
                 origins.lines.add(origins.files.size() - 1, number);
             }
         }
