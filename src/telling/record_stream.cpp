@@ -158,9 +158,8 @@ void RecordStream::flush() {
     if (pending_.empty()) {
         return;
     }
-    std::string records = TakePending(pending_, 2 * kPendingBytes);
-    const std::size_t bytes = records.size();
-    writes_.post([this, records = std::move(records)] { writeOut(records); }, bytes);
+    writes_.post(TakePending(pending_, 2 * kPendingBytes),
+                 [this](const std::string& records) { writeOut(records); });
 }
 
 void RecordStream::writeOut(const std::string& records) {

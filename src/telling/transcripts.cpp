@@ -148,10 +148,8 @@ void Transcripts::add(Transcript& transcript, char direction, const std::string&
 }
 
 void Transcripts::write(Transcript& transcript, std::size_t room) {
-    std::string lines = TakePending(transcript.pending, room);
-    const std::size_t bytes = lines.size();
-    writes_.post([this, &transcript, lines = std::move(lines)] { writeOut(transcript, lines); },
-                 bytes);
+    writes_.post(TakePending(transcript.pending, room),
+                 [this, &transcript](const std::string& lines) { writeOut(transcript, lines); });
 }
 
 // On the writing thread. The first write of a run makes the file afresh; the later ones add to

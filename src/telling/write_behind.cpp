@@ -23,7 +23,7 @@ WriteBehind::~WriteBehind() {
     JoinWorkerThread(thread_);
 }
 
-void WriteBehind::post(std::function<void()> job, std::size_t bytes) {
+void WriteBehind::post(std::string text, std::function<void(const std::string&)> write) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!started_) {
         started_ = true;
@@ -31,14 +31,15 @@ void WriteBehind::post(std::function<void()> job, std::size_t bytes) {
     }
     if (!running_) {
         lock.unlock();
-        job();
+        write(text);
         return;
     }
     // A thousand targets may wait here at once: each job taken wakes one of them.
+    const std::size_t bytes = text.size();
     roomMade_.wait(lock, [this, bytes] {
         return jobs_.empty() || waitingBytes_ + bytes <= kMostWaitingBytes;
     });
-    jobs_.push_back({std::move(job), bytes});
+    jobs_.push_back({std::move(text), std::move(write)});
     waitingBytes_ += bytes;
     lock.unlock();
     jobPosted_.notify_one();
@@ -56,13 +57,13 @@ void WriteBehind::serve() {
         if (jobs_.empty()) {
             return;
         }
-        std::function<void()> job = std::move(jobs_.front().run);
-        waitingBytes_ -= jobs_.front().bytes;
+        Job job = std::move(jobs_.front());
+        waitingBytes_ -= job.text.size();
         jobs_.pop_front();
         busy_ = true;
         lock.unlock();
         roomMade_.notify_one();
-        job();
+        job.write(job.text);
         lock.lock();
         busy_ = false;
         if (jobs_.empty()) {

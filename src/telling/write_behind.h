@@ -19,13 +19,13 @@ class WriteBehind {
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;
 
-    // Jobs run one at a time, in the order posted; `bytes`: what the job writes. Past a few MiB
-    // waiting, the poster waits too, so that a slow disk holds back the run instead of filling
-    // the memory. The first job starts
-    // the writing thread: it then has the signal mask of the run's threads, which leave the
-    // stop signals to their watcher. Where the system has no thread to give, each job runs at
-    // once on the thread that posts it.
-    void post(std::function<void()> job, std::size_t bytes);
+    // Hands `text` to `write` on the writing thread. Jobs run one at a time, in the order
+    // posted. Past a few MiB of text waiting, the poster waits too, so that a slow disk holds
+    // back the run instead of filling the memory. The first job starts the writing thread: it
+    // then has the signal mask of the run's threads, which leave the stop signals to their
+    // watcher. Where the system has no thread to give, each job runs at once on the thread that
+    // posts it.
+    void post(std::string text, std::function<void(const std::string&)> write);
     // Returns once every job posted before has run.
     void drain();
 
@@ -37,8 +37,8 @@ class WriteBehind {
     std::condition_variable roomMade_;   // posters wait for room
     std::condition_variable allDone_;    // drain() waits for the end of every job
     struct Job {
-        std::function<void()> run;
-        std::size_t bytes;
+        std::string text;
+        std::function<void(const std::string&)> write;
     };
     std::deque<Job> jobs_;
     std::size_t waitingBytes_ = 0;  // what the jobs waiting write
