@@ -26,33 +26,37 @@ std::FILE* ownFileStream(int fd, const char* mode) {
     return file;
 }
 
+// The file `name` of `folder` opened to write when it is a regular file of this user's, its
+// `status` read; -1 otherwise. O_NONBLOCK: never a FIFO that would wait for a reader, and it
+// does nothing to a regular file.
+int ownFileToWrite(int folder, const std::string& name, struct stat& status) {
+    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && (::fstat(fd, &status) != 0 || !isOwnFile(status))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // A file of ours that only we can read, with no other name: written over in place, so that a
 // folder written run after run keeps its files (emptying or remaking a file costs the file
 // system far more than writing over it).
 int reusedFile(int folder, const std::string& name) {
-    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat status {};
-    const bool ours = fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-                      status.st_uid == ::geteuid() && status.st_nlink == 1 &&
-                      (status.st_mode & (S_IRWXG | S_IRWXO)) == 0;
-    if (!ours && fd >= 0) {
+    const int fd = ownFileToWrite(folder, name, status);
+    if (fd >= 0 && (status.st_nlink != 1 || (status.st_mode & (S_IRWXG | S_IRWXO)) != 0)) {
         ::close(fd);
+        return -1;
     }
-    return ours ? fd : -1;  // O_NONBLOCK does nothing to a regular file
+    return fd;
 }
 
 // A file of this run's: the first write makes it (or takes one of ours over), the later ones
 // open what the first made.
 int fileToWrite(int folder, const std::string& name, bool first) {
     if (!first) {
-        const int fd =
-            ::openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         struct stat status {};
-        if (fd >= 0 && (::fstat(fd, &status) != 0 || !isOwnFile(status))) {
-            ::close(fd);
-            return -1;
-        }
-        return fd;
+        return ownFileToWrite(folder, name, status);
     }
     struct stat status {};
     if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
