@@ -10,11 +10,10 @@
 
 namespace {
 
-// What a checkpoint works with: the connection and its reader, and the target.
+// What a checkpoint works with: the connection's reader, and the target.
 struct CheckContext {
     AnswerReader& answers;
     CheckProgress& progress;
-    Connection connection;
     const CHostScript& script;
     const RunSettings& settings;
     AttemptReport& report;
@@ -37,7 +36,7 @@ std::string_view commandOf(std::string_view line) {
 // is the greeting, whatever its words, so that the answers after it stay in step.
 AttemptResult receiveGreeting(const CheckContext& context) {
     const RunLimits& limits = context.settings.limits;
-    if (!SetReceiveTimeout(context.connection, limits.greetingTimeoutMs)) {
+    if (!context.answers.setWaitLimit(limits.greetingTimeoutMs)) {
         context.report.reason = "the socket's time-out could not be set";
         return AttemptResult::GiveUp;
     }
@@ -62,7 +61,7 @@ AttemptResult receiveGreeting(const CheckContext& context) {
     }
     context.settings.tell().judged(context.script, 0, "FORCEREPLY", reply,
                                    expected ? Verdict::Good : Verdict::Mismatch);
-    SetReceiveTimeout(context.connection, limits.answerTimeoutMs);
+    context.answers.setWaitLimit(limits.answerTimeoutMs);
     return AttemptResult::Done;
 }
 
@@ -187,10 +186,9 @@ AttemptResult takeAnswers(CheckProgress& progress, AnswersTaken taken, const Che
 
 AttemptResult CheckAnswers(const CHostScript& script, const RunSettings& settings,
                            CheckProgress& progress, AnswersTaken taken, AnswerReader& answers,
-                           Connection connection, std::string& lastAnswer, AttemptReport& report) {
+                           std::string& lastAnswer, AttemptReport& report) {
     const AttemptResult result = takeAnswers(
-        progress, taken, CheckContext{answers, progress, connection, script, settings, report},
-        lastAnswer);
+        progress, taken, CheckContext{answers, progress, script, settings, report}, lastAnswer);
     settings.tell().answersTaken(script);
     answers.release();
     return result;

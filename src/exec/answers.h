@@ -47,7 +47,7 @@ enum class AnswersTaken {
 // judged.
 AttemptResult CheckAnswers(const CHostScript& script, const RunSettings& settings,
                            CheckProgress& progress, AnswersTaken taken, AnswerReader& answers,
-                           Connection connection, std::string& lastAnswer, AttemptReport& report);
+                           std::string& lastAnswer, AttemptReport& report);
 
 // The answer to a query: told to be shown, and kept when the report asks for answers.
 void ShowQueryAnswer(const CHostScript& script, const RunSettings& settings,

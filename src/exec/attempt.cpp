@@ -161,7 +161,7 @@ AttemptResult HostAttempt::checkpoint() {
         return flushed;
     }
     const AttemptResult checked = CheckAnswers(script_, settings_, progress_, AnswersTaken::All,
-                                               *answers_, connection_.get(), lastAnswer_, report_);
+                                               *answers_, lastAnswer_, report_);
     report_.tellProgress();
     return checked;
 }
@@ -197,7 +197,7 @@ AttemptResult HostAttempt::connect() {
         report_.reason = "no connection: " + why;
         return AttemptResult::Retry;
     }
-    answers_.emplace(connection_.get(), settings_.limits.answerTimeoutMs,
+    answers_.emplace(SocketAnswerSource(connection_.get()), settings_.limits.answerTimeoutMs,
                      HeardBy(script_, settings_));
     report_.tellProgress();
     settings_.tell().connected(script_, report_.address);
@@ -483,7 +483,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
         if (sent != AttemptResult::Done) {
             return sent;
         }
-        if (!AnswerLineWithin(answers, connection_.get(), settings_.limits.answerTimeoutMs)) {
+        if (!answers.lineWithin(settings_.limits.answerTimeoutMs)) {
             break;
         }
         last = answers.next();
@@ -578,10 +578,10 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
     std::string answer;
     const std::size_t before = progress_.due.size();
     drainResult_ = CheckAnswers(script_, settings_, progress_, AnswersTaken::Arrived, *answers_,
-                                connection_.get(), answer, report_);
+                                answer, report_);
     if (drainResult_ == AttemptResult::Done && progress_.due.size() == before) {
         drainResult_ = CheckAnswers(script_, settings_, progress_, AnswersTaken::All, *answers_,
-                                    connection_.get(), answer, report_);
+                                    answer, report_);
     }
     return drainResult_ != AttemptResult::Done ? BlockedSend::GiveUp : BlockedSend::Drained;
 }

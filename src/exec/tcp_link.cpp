@@ -143,171 +143,47 @@ bool SetReceiveTimeout(Connection connection, int milliseconds) {
     return true;
 }
 
-std::string AnswerReader::next() {
-    // Read only when the line has to be waited for: most answers are already taken.
-    std::optional<Deadline> stalled;
-    for (;;) {
-        const auto end = taken_.find('\n', scanned_);
-        scanned_ = end == std::string::npos ? taken_.size() : end;
-        const std::size_t length = scanned_ - start_;
-        if (length > kMaxAnswerLineBytes) {
-            LogMessage("SOCKET_ERROR: %d", SocketMessageTooLongError());
-            missing_ = Missing::TooLong;
-            return std::string();
-        }
-        if (end == std::string::npos) {
-            if (!stalled) {
-                stalled.emplace(kStallLimitMs);
-            } else if (stalled->passed()) {
-                LogMessage("SOCKET_ERROR: %d", SocketTimedOutError());
-                missing_ = Missing::Stalled;
-                return std::string();
+namespace {
+
+class SocketAnswers final : public AnswerSource {
+  public:
+    explicit SocketAnswers(Connection connection) : connection_(connection) {}
+
+    Taken take(char* into, std::size_t room, bool wait) override {
+        if (!wait) {
+            const long count = SocketReceiveNoWait(connection_, into, room);
+            if (count <= 0) {
+                return {count == 0    ? Outcome::Nothing
+                        : count == -1 ? Outcome::Closed
+                                      : Outcome::Broken,
+                        0};
             }
-            if (!takeMore()) {
-                return std::string();
-            }
-            continue;
+            return {Outcome::Bytes, static_cast<std::size_t>(count)};
         }
-        const bool passedOver = end > start_ && isPassedOverByte(taken_[start_]);
-        std::string line = passedOver ? std::string() : taken_.substr(start_, end - start_);
-        start_ = scanned_ = end + 1;
-        dropHandedOut();
-        if (passedOver) {
-            continue;
+        SocketAckPromptly(connection_);
+        const long count = SocketReceive(connection_, into, room);
+        if (count >= 0) {
+            return {count > 0 ? Outcome::Bytes : Outcome::Closed, static_cast<std::size_t>(count)};
         }
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        return line;
+        const int error = SocketLastError();
+        LogMessage("SOCKET_ERROR: %d", error);
+        return {error == SocketTimedOutError() ? Outcome::TimedOut : Outcome::Broken, 0};
     }
-}
+    bool setWaitLimit(int milliseconds) override {
+        return SetReceiveTimeout(connection_, milliseconds);
+    }
+    void awaitBytes(int milliseconds) override {
+        SocketWait(connection_, true, false, milliseconds);
+    }
 
-void AnswerReader::release() {
-    constexpr std::size_t kKeptRoomBytes = 16 * 1024;
-    if (start_ == taken_.size() && taken_.capacity() > kKeptRoomBytes) {
-        std::string().swap(taken_);
-        start_ = scanned_ = 0;
-    }
-}
+  private:
+    Connection connection_;
+};
 
-std::string AnswerReader::missingReason(const std::string& command) const {
-    const auto within = [&command](long long milliseconds, const std::string& limit) {
-        return "no answer within " + std::to_string(milliseconds) + " ms (" + limit + ") to " +
-               command;
-    };
-    switch (missing_) {
-        case Missing::TimedOut:
-            return within(answerTimeoutMs_, "--answer-timeout");
-        case Missing::Stalled:
-            return within(kStallLimitMs, "the longest one answer may take to come whole");
-        case Missing::TooLong:
-            return "no answer to " + command + " (the answer is longer than " +
-                   std::to_string(kMaxAnswerLineBytes >> 20) + " MiB)";
-        case Missing::Broken:
-            return "no answer to " + command + " (the connection broke)";
-        default:
-            return "no answer to " + command + " (the server closed the connection)";
-    }
-}
+}  // namespace
 
-// A line long enough to be a flood gets room for the longest line at once: growing by
-// doubling would copy it into ever larger buffers, each copy holding the old one beside the new
-// and ending at twice the longest line.
-void AnswerReader::appendTaken(const char* data, std::size_t size) {
-    constexpr std::size_t kLongLineBytes = 1024u * 1024u;
-    const std::size_t needed = taken_.size() + size;
-    if (needed > taken_.capacity() && needed > kLongLineBytes) {
-        taken_.reserve(std::max(needed, start_ + kMaxAnswerLineBytes + kReceiveChunkBytes + 1));
-    }
-    taken_.append(data, size);
-    if (heard_) {
-        heard_(std::string_view(data, size));
-    }
-}
-
-// Lines handed out or passed over are not kept: a server that floods progress lines without
-// ever answering costs no more memory than its longest line.
-void AnswerReader::dropHandedOut() {
-    if (start_ == taken_.size()) {
-        taken_.clear();
-    } else if (start_ < taken_.size() / 2) {
-        return;
-    } else {
-        taken_.erase(0, start_);
-    }
-    scanned_ -= start_;
-    start_ = 0;
-}
-
-// Takes what has come, waiting for it up to the receive time-out.
-bool AnswerReader::takeMore() {
-    SocketAckPromptly(connection_);
-    char received[kReceiveChunkBytes];
-    const long count = SocketReceive(connection_, received, sizeof received);
-    if (count <= 0) {
-        missing_ = Missing::Closed;
-        if (count < 0) {
-            const int error = SocketLastError();
-            LogMessage("SOCKET_ERROR: %d", error);
-            missing_ = error == SocketTimedOutError() ? Missing::TimedOut : Missing::Broken;
-        }
-        return false;
-    }
-    appendTaken(received, static_cast<std::size_t>(count));
-    return true;
-}
-
-AnswerReader::Arrival AnswerReader::takeArrived() {
-    char received[kReceiveChunkBytes];
-    const long count = SocketReceiveNoWait(connection_, received, sizeof received);
-    if (count == 0) {
-        return Arrival::Nothing;
-    }
-    if (count < 0) {
-        return Arrival::Ended;  // next() meets the end or the error and reports it
-    }
-    appendTaken(received, static_cast<std::size_t>(count));
-    return Arrival::Bytes;
-}
-
-bool AnswerReader::lineArrived() {
-    for (;;) {
-        const auto end = taken_.find('\n', scanned_);
-        if (end == std::string::npos) {
-            scanned_ = taken_.size();
-            if (scanned_ - start_ > kMaxAnswerLineBytes) {
-                return true;  // next() fails at once: the line is too long
-            }
-            const Arrival arrival = takeArrived();
-            if (arrival != Arrival::Bytes) {
-                return arrival == Arrival::Ended;
-            }
-            continue;
-        }
-        if (end > start_ && isPassedOverByte(taken_[start_])) {
-            start_ = scanned_ = end + 1;
-            dropHandedOut();
-            continue;
-        }
-        scanned_ = end;
-        return true;
-    }
-}
-
-bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long milliseconds) {
-    constexpr long long kLookEveryMs = 100;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-    for (;;) {
-        if (answers.lineArrived()) {
-            return true;
-        }
-        const long long left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            return false;
-        }
-        SocketWait(connection, true, false, static_cast<int>(std::min(left, kLookEveryMs)));
-    }
+std::unique_ptr<AnswerSource> SocketAnswerSource(Connection connection) {
+    return std::make_unique<SocketAnswers>(connection);
 }
 
 void AnswerCount::addToFirstLine(char byte) {

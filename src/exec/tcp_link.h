@@ -1,13 +1,15 @@
 #pragma once
-// The TCP link: a client connection to a host and port given as texts, sending texts,
-// receiving answer lines. Nothing of the server's stream is held between two calls.
+// The TCP link: a client connection to a host and port given as texts, sending texts, the
+// connection's bytes as a source of answer lines, and the close of a run that reads no answers.
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "exec/answer_lines.h"
 #include "exec/limits.h"
 #include "net/socket.h"
 
@@ -15,25 +17,12 @@
 using Connection = SocketHandle;
 constexpr Connection kNoConnection = kNoSocket;
 
-// The longest answer line taken; a longer one is a failed receive.
-constexpr std::size_t kMaxAnswerLineBytes = 16u * 1024u * 1024u;
-// The most taken off a socket at once.
-constexpr std::size_t kReceiveChunkBytes = 65536;
-
-// The longest wait for one awaited line (greeting, answer to FORCEREPLY, answer to a command),
-// however the server trickles or floods it, and the longest a send may make no progress. No
-// healthy server comes near it; past it the line is missing, or the send failed.
-constexpr int kStallLimitMs = TRANSMITTER_STALL_LIMIT_MS;
-
 // Every address of the host, IPv4 and IPv6, tried as OpenConnection says, connected within
 // `connectTimeoutMs`. kNoConnection after a logged failure, with `why` (when given) saying
 // it for the summary: "no such host", "refused", "unreachable", "timed out after N ms
 // (--connect-timeout)". `address`, when given, receives the address that connected.
 Connection OpenConnection(const std::string& host, const std::string& port, int connectTimeoutMs,
                           std::string* address = nullptr, std::string* why = nullptr);
-
-// Told every byte taken off a connection, as it came.
-using HeardBytes = std::function<void(std::string_view)>;
 
 // What to do while a send cannot proceed because the server has stopped reading.
 enum class BlockedSend {
@@ -55,50 +44,8 @@ bool SendText(Connection connection, const std::string& text,
 // False after logging "Can not set socket timeout !".
 bool SetReceiveTimeout(Connection connection, int milliseconds);
 
-// The answer lines of one connection, taken off the socket as they come, in the order the
-// server sent them.
-class AnswerReader {
-  public:
-    // `answerTimeoutMs`: the receive time-out set on the connection, as the reasons name it.
-    AnswerReader(Connection connection, int answerTimeoutMs, HeardBytes heard = nullptr)
-        : connection_(connection), answerTimeoutMs_(answerTimeoutMs), heard_(std::move(heard)) {}
-    // One answer line without its LF and without one CR before it; lines that begin with "!"
-    // or "+" are passed over (and not kept). Empty when the server closed the connection, on a
-    // logged receive error or time-out, when the line has not come whole within kStallLimitMs,
-    // and for a line beyond kMaxAnswerLineBytes.
-    std::string next();
-    // True when next() can hand out an answer line without waiting, or will fail at once (the
-    // connection ended or broke).
-    bool lineArrived();
-    // Between checkpoints: the room a long line needed goes, when nothing waits in it. The
-    // reader lives as long as its connection, and a thousand targets keep little each.
-    void release();
-    // Why the last next() handed out nothing, for the summary, with the command it was due to:
-    // the limit it ran into ("no answer within 500 ms (--answer-timeout) to X"), or what became
-    // of the connection ("no answer to X (the server closed the connection)").
-    std::string missingReason(const std::string& command) const;
-
-  private:
-    enum class Arrival { Bytes, Nothing, Ended };
-    // Waits for bytes (up to the receive time-out) and takes what has come.
-    bool takeMore();
-    Arrival takeArrived();
-    void dropHandedOut();
-    void appendTaken(const char* data, std::size_t size);
-
-    enum class Missing { Closed, Broken, TimedOut, Stalled, TooLong };
-    Connection connection_;
-    int answerTimeoutMs_;
-    HeardBytes heard_;
-    Missing missing_ = Missing::Closed;
-    std::string taken_;  // taken off the socket, not yet handed out from start_ on
-    std::size_t start_ = 0;
-    std::size_t scanned_ = 0;  // taken_ holds no LF between start_ and here
-};
-
-// Waits at most `milliseconds` until `answers` can hand out a line without waiting (or will fail
-// at once: the connection ended). False when the time ran out first.
-bool AnswerLineWithin(AnswerReader& answers, Connection connection, long long milliseconds);
+// The connection's bytes as a reader of answer lines takes them.
+std::unique_ptr<AnswerSource> SocketAnswerSource(Connection connection);
 
 // What a blind run hears on a connection it reads only to drop: its answer lines (progress "+"
 // and event "!" lines say nothing about the commands being taken, and a first line that begins
