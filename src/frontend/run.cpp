@@ -77,6 +77,9 @@ bool readPreparedCopy(const std::string& path, RunOptions& options) {
     options.originKnown = tail.originKnown;
     options.originPath = tail.originPath;
     options.commandLines = tail.commandLines;
+    if (tail.origins.lines.size() > 0) {
+        RecordScriptOrigins(tail.originPath, std::move(tail.origins));
+    }
     if (!tail.arguments.empty()) {
         options.userArguments = tail.arguments;
     }

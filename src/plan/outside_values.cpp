@@ -123,6 +123,25 @@ void ApplyOutsideValues(const RunOptions& options) {
     }
 }
 
+namespace {
+
+void appendOrigins(const ScriptOrigins& origins, std::string& text) {
+    for (const std::string& file : origins.files) {
+        text += '%';
+        AppendHex(file, text);
+        text += '\n';
+    }
+    const std::vector<LineOrigins::Run>& runs = origins.lines.runs();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const std::size_t end = i + 1 < runs.size() ? runs[i + 1].first : origins.lines.size();
+        text += '>' + std::to_string(end - runs[i].first) + ':' +
+                std::to_string(runs[i].origin.file) + ':' + std::to_string(runs[i].origin.line) +
+                '\n';
+    }
+}
+
+}  // namespace
+
 std::string EncodeCopyTail(const CopyTail& tail) {
     std::string text;
     for (const OutsideValue& value : tail.values) {
@@ -135,6 +154,7 @@ std::string EncodeCopyTail(const CopyTail& tail) {
         text += '@' + std::to_string(tail.commandLines) + ':';
         AppendHex(tail.originPath, text);
         text += '\n';
+        appendOrigins(tail.origins, text);
     }
     for (const std::string& argument : tail.arguments) {
         text += '&';
@@ -155,8 +175,39 @@ bool isHex(std::string_view text) {
     return text.size() % 2 == 0;
 }
 
+std::size_t decimalOf(std::string_view text) {
+    const bool digits = !text.empty() && text.size() < 10 &&
+                        text.find_first_not_of("0123456789") == std::string_view::npos;
+    return digits ? static_cast<std::size_t>(ReadDecimal(std::string(text))) : 0;
+}
+
+// ">COUNT:FILE:LINE": a run of lines of one of the files named before it.
+bool readOriginRun(std::string_view run, ScriptOrigins& origins) {
+    const auto first = run.find(':');
+    const auto second = run.find(':', first + 1);
+    if (second == std::string_view::npos) {
+        return false;
+    }
+    const std::size_t count = decimalOf(run.substr(0, first));
+    const std::string_view file = run.substr(first + 1, second - first - 1);
+    const std::size_t line = decimalOf(run.substr(second + 1));
+    if (count == 0 || line == 0 || file.empty() || decimalOf(file) >= origins.files.size() ||
+        (file != "0" && decimalOf(file) == 0)) {
+        return false;
+    }
+    origins.lines.addRun({decimalOf(file), static_cast<int>(line)}, count);
+    return true;
+}
+
 // One line of a tail, read into `tail`; false for a line EncodeCopyTail does not write.
 bool readTailLine(std::string_view line, CopyTail& tail) {
+    if (StartsWith(line, "%") && isHex(line.substr(1))) {
+        tail.origins.files.push_back(BytesOfHex(line.substr(1)));
+        return true;
+    }
+    if (StartsWith(line, ">")) {
+        return readOriginRun(line.substr(1), tail.origins);
+    }
     if (StartsWith(line, "&") && isHex(line.substr(1))) {
         tail.arguments.push_back(BytesOfHex(line.substr(1)));
         return true;

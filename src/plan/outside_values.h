@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "script/preprocessor.h"
 #include "script/script_check.h"
 
 // Reads the --set-file files into options.outsideValues, after the --set values (a later one
@@ -28,6 +29,9 @@ struct CopyTail {
     bool originKnown = false;  // false in a copy made by an older launch
     std::string originPath;    // empty for a command list alone
     std::size_t commandLines = 0;
+    // The script's lines as the launch prepared them, so that the copy names the lines of the
+    // files it included without reading them again from another folder.
+    ScriptOrigins origins;
     std::vector<std::string> arguments;
 };
 std::string EncodeCopyTail(const CopyTail& tail);

@@ -12,8 +12,8 @@
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/system_log.h"
-#include "process/interrupts.h"
 #include "plan/outside_values.h"
+#include "process/interrupts.h"
 #include "process/spawn.h"
 #include "process/system.h"
 
@@ -132,7 +132,11 @@ int LaunchBackground(const RunOptions& options, const std::string& openPath,
     const std::string origin = openPath.empty() || IsAbsolutePath(openPath)
                                    ? openPath
                                    : CurrentFolder() + kPathSeparator + openPath;
-    const CopyTail tail{options.outsideValues, true, origin, options.commandLines,
+    const CopyTail tail{options.outsideValues,
+                        true,
+                        origin,
+                        options.commandLines,
+                        openPath.empty() ? ScriptOrigins() : TraceScriptOrigins(openPath, ""),
                         options.userArguments};
     if (!options.commandText.empty() &&
         !makeTemporaryCopy(options.commandText, EncodeCopyTail(tail), tempPath)) {

@@ -194,14 +194,14 @@ RecordedOrigins& recorded() {
     return record;
 }
 
-void record(const std::string& path, ScriptOrigins origins) {
+}  // namespace
+
+void RecordScriptOrigins(const std::string& path, ScriptOrigins origins) {
     RecordedOrigins& last = recorded();
     const std::lock_guard<std::mutex> lock(last.mutex);
     last.path = path;
     last.origins = std::move(origins);
 }
-
-}  // namespace
 
 bool preprocessScript(const std::string& path, std::string* output) {
     if (path.empty() || output == nullptr) {
@@ -222,12 +222,12 @@ bool preprocessScript(const std::string& path, std::string* output) {
             for (const int number : numbers) {
                 origins.lines.add(0, number);
             }
-            record(path, std::move(origins));
+            RecordScriptOrigins(path, std::move(origins));
             return true;
         }
         const bool preprocessed = preprocessText(text, numbers, *output, origins);
         if (preprocessed) {
-            record(path, std::move(origins));
+            RecordScriptOrigins(path, std::move(origins));
         }
         return preprocessed;
     } catch (const std::bad_alloc&) {
@@ -243,6 +243,13 @@ void LineOrigins::add(std::size_t file, int line) {
         runs_.push_back({size_, {file, line}});
     }
     ++size_;
+}
+
+void LineOrigins::addRun(Line origin, std::size_t count) {
+    if (count > 0) {
+        add(origin.file, origin.line);
+        size_ += count - 1;
+    }
 }
 
 LineOrigins::Line LineOrigins::at(std::size_t index) const {

@@ -18,15 +18,19 @@ class LineOrigins {
         int line;
     };
     void add(std::size_t file, int line);
+    // `count` consecutive lines of one file, the first at `origin`.
+    void addRun(Line origin, std::size_t count);
     std::size_t size() const { return size_; }
     // The origin of the preprocessed line at `index` (from 0), which is below size().
     Line at(std::size_t index) const;
 
-  private:
     struct Run {
         std::size_t first;  // the index of its first line
         Line origin;        // of its first line
     };
+    const std::vector<Run>& runs() const { return runs_; }
+
+  private:
     std::vector<Run> runs_;
     std::size_t size_ = 0;
 };
@@ -38,6 +42,9 @@ struct ScriptOrigins {
 // `shownName`: as preprocessScript recorded them when it prepared that file, else read again
 // (the background copy's script was prepared by the launch).
 ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName);
+// Keeps `origins` as those of the script at `path`: preprocessScript does so as it prepares a
+// file, and the background copy with the origins the launch recorded.
+void RecordScriptOrigins(const std::string& path, ScriptOrigins origins);
 // The files the text of the script at `path` comes from: the script itself, then the files its
 // *include lines name, each as a path to open.
 std::vector<std::string> ScriptFiles(const std::string& path);
