@@ -111,7 +111,7 @@ AttemptResult judgeRepaired(const CheckContext& context, const CommandSense& sen
                context.port(), what.c_str());
     context.report.reason = "the setting did not stick: " + what;
     context.report.scriptLine = number;
-    context.report.finalEnd = TargetOutcome::End::DidNotStick;
+    context.report.finalEnd = TargetEnd::DidNotStick;
     return AttemptResult::GiveUp;
 }
 

@@ -162,7 +162,7 @@ AttemptResult HostAttempt::checkpoint() {
     }
     const AttemptResult checked = CheckAnswers(script_, settings_, progress_, AnswersTaken::All,
                                                *answers_, lastAnswer_, report_);
-    report_.tellProgress();
+    settings_.tell().attemptProgressed(script_, report_);
     return checked;
 }
 
@@ -199,7 +199,7 @@ AttemptResult HostAttempt::connect() {
     }
     answers_.emplace(SocketAnswerSource(connection_.get()), settings_.limits.answerTimeoutMs,
                      HeardBy(script_, settings_));
-    report_.tellProgress();
+    settings_.tell().attemptProgressed(script_, report_);
     settings_.tell().connected(script_, report_.address);
     if (checking_) {
         batch_.add(std::string_view("FORCEREPLY"), DueAnswer{});
@@ -368,7 +368,7 @@ AttemptResult HostAttempt::writeUndoBlock(const std::vector<OldValue>& values) {
         name(), script_.host.c_str(), script_.port.c_str());
     report_.reason = "its old values could not be written to the undo file: nothing was changed";
     report_.scriptLine = lineCount_;
-    report_.finalEnd = TargetOutcome::End::GaveUp;
+    report_.finalEnd = TargetEnd::GaveUp;
     return AttemptResult::GiveUp;
 }
 
@@ -395,7 +395,7 @@ AttemptResult HostAttempt::afterQueued() {
 // with nothing after it sent, and says how far the show went.
 AttemptResult HostAttempt::stepAnswered() {
     const AttemptResult checked = checkpoint();
-    if (checked == AttemptResult::GiveUp && report_.finalEnd == TargetOutcome::End::Refused) {
+    if (checked == AttemptResult::GiveUp && report_.finalEnd == TargetEnd::Refused) {
         std::size_t commands = 0;
         ForEachCommandLine(script_, [&commands](int, std::string_view) { ++commands; });
         report_.reason += "; " + std::to_string(report_.commandsSent - undoReads_) + " of " +
@@ -435,7 +435,7 @@ AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::st
     }
     const std::string shown = ShownCommand(command);
     if (match == AnswerPattern::Match::TooManySteps) {
-        return patternTooCostly(check, shown, TargetOutcome::End::Mismatch);
+        return patternTooCostly(check, shown, TargetEnd::Mismatch);
     }
     const std::string answer = ShownAnswer(command, lastAnswer_);
     LogMessage("%s: Unexpected answer (%s:%s) to command %s (%s): it must match %s", name(),
@@ -443,12 +443,12 @@ AttemptResult HostAttempt::judgeExpected(const AnswerCheck& check, const std::st
                check.pattern.c_str());
     report_.reason = "answer " + answer + " to " + shown + " does not match " + check.pattern;
     report_.scriptLine = lineCount_;
-    report_.finalEnd = TargetOutcome::End::Mismatch;
+    report_.finalEnd = TargetEnd::Mismatch;
     return AttemptResult::GiveUp;
 }
 
 AttemptResult HostAttempt::patternTooCostly(const AnswerCheck& check, const std::string& shown,
-                                            TargetOutcome::End end) {
+                                            TargetEnd end) {
     LogMessage(
         "%s: The answer (%s:%s) to command %s could not be judged: the pattern %s needs "
         "more steps than allowed",
@@ -501,7 +501,7 @@ AttemptResult HostAttempt::runUntil(const std::string& command) {
             return storePendingAnswer();
         }
         if (match == AnswerPattern::Match::TooManySteps) {
-            return patternTooCostly(check, ShownCommand(command), TargetOutcome::End::NotReady);
+            return patternTooCostly(check, ShownCommand(command), TargetEnd::NotReady);
         }
         if (offset >= check.withinMs) {
             break;
@@ -526,7 +526,7 @@ AttemptResult HostAttempt::untilFailed(const AnswerCheck& check, const std::stri
     report_.reason = "no answer to " + shown + " matched " + check.pattern + " within " + within +
                      " (last answer: " + lastText + ")";
     report_.scriptLine = lineCount_;
-    report_.finalEnd = TargetOutcome::End::NotReady;
+    report_.finalEnd = TargetEnd::NotReady;
     return AttemptResult::GiveUp;
 }
 
@@ -546,7 +546,7 @@ AttemptResult HostAttempt::flushCommands() {
         }
         batch_.clear();
         batchTold_ = 0;
-        report_.tellProgress();
+        settings_.tell().attemptProgressed(script_, report_);
         return AttemptResult::Done;
     }
     batchTold_ = 0;

@@ -68,7 +68,7 @@ class HostAttempt : public DirectiveSite {
     // The answer could not be judged in the steps a match may take: said as such, never as a
     // mismatch.
     AttemptResult patternTooCostly(const AnswerCheck& check, const std::string& shown,
-                                   TargetOutcome::End end);
+                                   TargetEnd end);
     AttemptResult untilFailed(const AnswerCheck& check, const std::string& command,
                               const std::string& last);
     BlockedSend whileSendBlocked(std::size_t sent);

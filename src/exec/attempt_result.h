@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +26,20 @@ constexpr int WorseStatus(int status, int target) {
     return target == 0 || (target == kDiffersStatus && status != 0) ? status : target;
 }
 
+// How a target's run ended, as the summary, the report and the stream name it.
+enum class TargetEnd {
+    NotRun,
+    Succeeded,
+    GaveUp,
+    Refused,
+    Mismatch,
+    NotReady,
+    NotStarted,
+    Interrupted,
+    Differs,     // a compare found settings the show would change
+    DidNotStick  // a repaired setting still read back otherwise
+};
+
 // What an attempt tells the summary and the report besides its result.
 struct AttemptReport {
     std::string reason;  // why it failed, in a few words; empty when it did not
@@ -38,13 +51,5 @@ struct AttemptReport {
     std::vector<NotCompared> notCompared;
     // How the target ends when this attempt gives up: an answer refused the command, did not
     // match *expect, or *until's query never got the answer it waited for.
-    TargetOutcome::End finalEnd = TargetOutcome::End::Refused;
-    // Told, on the attempt's thread, what the attempt has done so far (connected, sent, judged),
-    // so that a run interrupted meanwhile can say it; may be empty.
-    std::function<void(const AttemptReport&)> progressed;
-    void tellProgress() const {
-        if (progressed) {
-            progressed(*this);
-        }
-    }
+    TargetEnd finalEnd = TargetEnd::Refused;
 };

@@ -72,13 +72,18 @@ class RunObserver {
     virtual void waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) {
         (void)target, (void)kind, (void)what;
     }
+    // What the attempt has done so far (connected, sent, judged), so that a run stopped
+    // meanwhile can say it.
+    virtual void attemptProgressed(const CHostScript& target, const AttemptReport& report) {
+        (void)target, (void)report;
+    }
     // `report.reason` says why it failed (empty when it did not).
     virtual void attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                              const AttemptReport& report) {
         (void)target, (void)attempt, (void)result, (void)report;
     }
-    // The target's outcome is final.
-    virtual void targetEnds(const CHostScript& target) { (void)target; }
+    // The target's outcome is final: no report about it follows.
+    virtual void targetEnds(const CHostScript& target, TargetEnd end) { (void)target, (void)end; }
 };
 
 // Where a run that keeps a way back (--undo) writes each target's old values before the first

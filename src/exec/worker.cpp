@@ -19,9 +19,6 @@ std::vector<WorkerThread> g_workerThreads;
 
 namespace {
 
-// Workers write their outcomes under it, so that a run being interrupted reads them whole.
-std::mutex g_outcomeMutex;
-
 using Clock = std::chrono::steady_clock;
 
 // When the first worker started: the report's times count from there.
@@ -45,65 +42,6 @@ void pauseFor(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-// What the attempt has done so far, where a run being interrupted can read it.
-void publishProgress(TargetOutcome::Live& live, const AttemptReport& report) {
-    const std::lock_guard<std::mutex> lock(g_outcomeMutex);
-    live.commandsSent = report.commandsSent;
-    live.address = report.address;
-    live.queryAnswers.insert(
-        live.queryAnswers.end(),
-        report.queryAnswers.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                          live.queryAnswers.size(), report.queryAnswers.size())),
-        report.queryAnswers.end());
-}
-
-AttemptResult recordedAttempt(CHostScript& script, const RunSettings& settings, int attempt,
-                              TargetOutcome::End& endIfFinal) {
-    AttemptReport report;
-    const Clock::time_point start = Clock::now();
-    {
-        const std::lock_guard<std::mutex> lock(g_outcomeMutex);
-        script.outcome.live =
-            TargetOutcome::Live{true, secondsBetween(runStart(), start), 0, {}, {}};
-    }
-    TargetOutcome::Live& live = script.outcome.live;
-    report.progressed = [&live](const AttemptReport& told) { publishProgress(live, told); };
-    settings.tell().attemptBegins(script, attempt);
-    const AttemptResult result = RunHostScript(script, settings, report);
-    settings.tell().attemptEnds(script, attempt, result, report);
-    const std::lock_guard<std::mutex> lock(g_outcomeMutex);
-    TargetOutcome& outcome = script.outcome;
-    outcome.live.begun = false;
-    outcome.attempts.push_back({report.reason, AnalysedLine(script, report.scriptLine),
-                                secondsBetween(runStart(), start),
-                                secondsBetween(start, Clock::now())});
-    outcome.commandsSent = report.commandsSent;
-    outcome.address = report.address;
-    outcome.queryAnswers = std::move(report.queryAnswers);
-    outcome.differences = std::move(report.differences);
-    outcome.notCompared = std::move(report.notCompared);
-    endIfFinal = result == AttemptResult::GiveUp ? report.finalEnd : TargetOutcome::End::GaveUp;
-    return result;
-}
-
-void endOutcome(CHostScript& script, const RunSettings& settings, TargetOutcome::End end) {
-    {
-        const std::lock_guard<std::mutex> lock(g_outcomeMutex);
-        script.outcome.end = end;
-    }
-    settings.tell().targetEnds(script);
-}
-
-int runGuarded(CHostScript& script, const RunSettings& settings) {
-    try {
-        const AttemptResult result = HostWorkerThread(script, settings);
-        const bool differs = script.outcome.end == TargetOutcome::End::Differs;
-        return result == AttemptResult::Done && differs ? kDiffersStatus : ExitStatusOf(result);
-    } catch (const std::exception&) {
-        return ExitStatusOf(AttemptResult::Retry);  // as for a worker whose result is unknown
-    }
-}
-
 // Hosts waiting on this one go on instead of waiting for ever.
 void releaseObjects(CHostScript& script) {
     for (CBaseSynchro* object : script.syncObjects) {
@@ -111,33 +49,60 @@ void releaseObjects(CHostScript& script) {
     }
 }
 
-}  // namespace
+// One attempt, told to the run's observer. `endIfFinal`: how the target ends when no attempt
+// follows this one.
+AttemptResult toldAttempt(CHostScript& script, const RunSettings& settings, int attempt,
+                          TargetEnd& endIfFinal) {
+    AttemptReport report;
+    settings.tell().attemptBegins(script, attempt);
+    const AttemptResult result = RunHostScript(script, settings, report);
+    settings.tell().attemptEnds(script, attempt, result, report);
+    if (result == AttemptResult::Done) {
+        const auto& found = report.differences;
+        const bool differs =
+            std::any_of(found.begin(), found.end(),
+                        [](const SettingDifference& difference) { return !difference.repaired; });
+        endIfFinal = differs ? TargetEnd::Differs : TargetEnd::Succeeded;
+    } else {
+        endIfFinal = result == AttemptResult::GiveUp ? report.finalEnd : TargetEnd::GaveUp;
+    }
+    return result;
+}
 
-AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings) {
+AttemptResult runTarget(CHostScript& script, const RunSettings& settings, TargetEnd& end) {
     int delay = kFirstRetryPauseMs;
-    AttemptResult result = AttemptResult::Done;
-    TargetOutcome::End end = TargetOutcome::End::GaveUp;
     for (int attempts = 1;; ++attempts) {
-        result = recordedAttempt(script, settings, attempts, end);
-        if (result == AttemptResult::Done) {
-            const auto& found = script.outcome.differences;
-            const bool differs = std::any_of(
-                found.begin(), found.end(),
-                [](const SettingDifference& difference) { return !difference.repaired; });
-            endOutcome(script, settings,
-                       differs ? TargetOutcome::End::Differs : TargetOutcome::End::Succeeded);
+        const AttemptResult result = toldAttempt(script, settings, attempts, end);
+        const bool last = result != AttemptResult::Retry ||
+                          attempts >= LimitsFor(script.ownLimits, settings.limits).attempts;
+        if (result == AttemptResult::Done || last) {
+            settings.tell().targetEnds(script, end);
+            if (result != AttemptResult::Done) {
+                releaseObjects(script);
+            }
             return result;
-        }
-        if (result != AttemptResult::Retry ||
-            attempts >= LimitsFor(script.ownLimits, settings.limits).attempts) {
-            break;
         }
         pauseFor(delay);
         delay = std::min(delay * 2, kRetryPauseCapMs);
     }
-    endOutcome(script, settings, end);
-    releaseObjects(script);
-    return result;
+}
+
+int runGuarded(CHostScript& script, const RunSettings& settings) {
+    try {
+        TargetEnd end = TargetEnd::GaveUp;
+        const AttemptResult result = runTarget(script, settings, end);
+        return result == AttemptResult::Done && end == TargetEnd::Differs ? kDiffersStatus
+                                                                          : ExitStatusOf(result);
+    } catch (const std::exception&) {
+        return ExitStatusOf(AttemptResult::Retry);  // as for a worker whose result is unknown
+    }
+}
+
+}  // namespace
+
+AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings) {
+    TargetEnd end = TargetEnd::GaveUp;
+    return runTarget(script, settings, end);
 }
 
 void StartHostWorker(CHostScript& script, const RunSettings& settings) {
@@ -154,7 +119,7 @@ void StartHostWorker(CHostScript& script, const RunSettings& settings) {
     if (!started) {
         LogMessage("%s: Can not start a worker for %s:%s !", settings.scriptName.c_str(),
                    script.host.c_str(), script.port.c_str());
-        endOutcome(script, settings, TargetOutcome::End::NotStarted);
+        settings.tell().targetEnds(script, TargetEnd::NotStarted);
         releaseObjects(script);
     }
     g_workerThreads.push_back(std::move(worker));
@@ -225,7 +190,7 @@ int RunAtMost(ScriptList& scripts, const std::vector<int>& links, std::size_t ca
                     LogMessage("%s: Can not start a worker for %s:%s !",
                                settings.scriptName.c_str(), script.host.c_str(),
                                script.port.c_str());
-                    endOutcome(script, settings, TargetOutcome::End::NotStarted);
+                    settings.tell().targetEnds(script, TargetEnd::NotStarted);
                     releaseObjects(script);
                     ended.tell(i);
                 }
@@ -251,11 +216,6 @@ std::chrono::system_clock::time_point RunStartedAt() {
 
 double SecondsSinceRunStart() {
     return secondsBetween(runStart(), Clock::now());
-}
-
-void ReadOutcomesLocked(const std::function<void()>& read) {
-    const std::lock_guard<std::mutex> lock(g_outcomeMutex);
-    read();
 }
 
 int WaitForWorkers() {

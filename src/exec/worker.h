@@ -2,7 +2,6 @@
 // Host workers: one thread per host script, with its retry policy, and the script executor.
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,8 +42,6 @@ AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings)
 std::chrono::system_clock::time_point RunStartedAt();
 // Seconds since then, as the report counts its times.
 double SecondsSinceRunStart();
-// Runs `read` while no worker changes an outcome: what a run being interrupted did so far.
-void ReadOutcomesLocked(const std::function<void()>& read);
 // Waits for every started worker in start order and empties the list. 0 when every worker
 // succeeded (or none ran), otherwise the result of the last worker in start order that failed.
 int WaitForWorkers();

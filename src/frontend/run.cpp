@@ -131,7 +131,9 @@ int runForeground(RunOptions& options, const RunPlan& plan, const std::string& o
     };
     WatchForStop([&options, &plan, &openPath, &scripts, &watch, &undoLines](int stopStatus) {
         watch.hideProgress();
-        TellInterruptedOutcome(options, plan, openPath, scripts, stopStatus, undoLines());
+        watch.outcomes().stop();
+        TellOutcome(options, plan, openPath, scripts, watch.outcomes(), stopStatus, undoLines());
+        std::fflush(stdout);
         watch.end(stopStatus, scripts);
     });
     int status = 0;
@@ -148,7 +150,8 @@ int runForeground(RunOptions& options, const RunPlan& plan, const std::string& o
     status = status < 0 ? 256 + status : status;
     const bool watched = watch.end(status, scripts);
     status = WorseStatus(status, watched ? 0 : 1);
-    const bool told = TellOutcome(options, plan, openPath, scripts, status, undoLines());
+    const bool told =
+        TellOutcome(options, plan, openPath, scripts, watch.outcomes(), status, undoLines());
     return WorseStatus(status, told ? 0 : 1);
 }
 

@@ -18,6 +18,8 @@ RunWatch::~RunWatch() {
 }
 
 bool RunWatch::begin(const ScriptList& scripts) {
+    outcomes_ = std::make_unique<OutcomeRecorder>(scripts);
+    listeners_.add(*outcomes_);
     const bool showProgress = options_.progress &&
                               options_.checkMode != CheckMode::InternalCallback &&
                               IsTerminal(stderr);
@@ -76,7 +78,7 @@ bool RunWatch::end(int status, const ScriptList& scripts) {
     }
     bool written = !printer_.failed();
     if (stream_) {
-        stream_->runEnds(status, scripts);
+        stream_->runEnds(status, scripts, *outcomes_);
     }
     if (writes_) {
         writes_->drain();

@@ -7,9 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "telling/listeners.h"
 #include "cli/options.h"
 #include "plan/preflight.h"
+#include "telling/listeners.h"
+#include "telling/outcome_recorder.h"
 #include "telling/progress_line.h"
 #include "telling/record_stream.h"
 #include "telling/transcripts.h"
@@ -26,6 +27,8 @@ class RunWatch {
     // one cannot be (the stream's file cannot be made).
     bool begin(const ScriptList& scripts);
     RunObserver& observer() { return listeners_; }
+    // What happened to each target, for the summary and the report.
+    OutcomeRecorder& outcomes() { return *outcomes_; }
     // The progress line goes, before a summary is told; workers still at work may report to it.
     void hideProgress();
     // The run is over, or was stopped: the progress line goes, the stream says how it ended.
@@ -36,6 +39,7 @@ class RunWatch {
     const RunOptions& options_;
     LineNames names_;
     RunListeners listeners_;
+    std::unique_ptr<OutcomeRecorder> outcomes_;
     AnswerPrinter printer_;
     std::FILE* streamFile_ = nullptr;
     std::unique_ptr<RecordStream> stream_;

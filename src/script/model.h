@@ -34,14 +34,6 @@ class BodyLineOrigins {
     std::size_t size_ = 0;
 };
 
-// One attempt at a host script as the summary and the report tell it.
-struct AttemptRecord {
-    std::string reason;       // why it failed; empty for the attempt that succeeded
-    int line = 0;             // the analysed line it failed at; 0 for none
-    double startSeconds = 0;  // since the run began
-    double seconds = 0;
-};
-
 // What a compare found of one setting: the processor has another value than the show sets, or
 // an *until's query has not the answer the show waits for.
 struct SettingDifference {
@@ -59,37 +51,6 @@ struct NotCompared {
     int line = 0;  // the analysed line
     std::string command;
     std::string answer;  // empty for an action
-};
-
-// What happened to a host script's target; written by its worker only, read once it ended.
-struct TargetOutcome {
-    enum class End {
-        NotRun,
-        Succeeded,
-        GaveUp,
-        Refused,
-        Mismatch,
-        NotReady,
-        NotStarted,
-        Interrupted,
-        Differs,     // a compare found settings the show would change
-        DidNotStick  // a repaired setting still read back otherwise
-    } end = End::NotRun;
-    std::vector<AttemptRecord> attempts;
-    std::size_t commandsSent = 0;           // by the last attempt
-    std::string address;                    // the address the last connection used
-    std::vector<std::string> queryAnswers;  // of the last attempt, kept for a report only
-    // Of the last attempt's compare.
-    std::vector<SettingDifference> differences;
-    std::vector<NotCompared> notCompared;
-    // The attempt at work, as far as its worker has told, for a run interrupted meanwhile.
-    struct Live {
-        bool begun = false;
-        double startSeconds = 0;
-        std::size_t commandsSent = 0;
-        std::string address;
-        std::vector<std::string> queryAnswers;
-    } live;
 };
 
 struct CHostScript {
@@ -120,7 +81,6 @@ struct CHostScript {
     // The analysed line each body line came from (0 for a LOGIN line a multihost target adds),
     // so that a failure names the line of the script.
     BodyLineOrigins lineOrigins;
-    TargetOutcome outcome;
 };
 
 using ScriptList = std::vector<std::unique_ptr<CHostScript>>;

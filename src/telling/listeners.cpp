@@ -73,9 +73,15 @@ void RunListeners::attemptEnds(const CHostScript& target, int attempt, AttemptRe
     }
 }
 
-void RunListeners::targetEnds(const CHostScript& target) {
+void RunListeners::attemptProgressed(const CHostScript& target, const AttemptReport& report) {
     for (RunObserver* listener : listeners_) {
-        listener->targetEnds(target);
+        listener->attemptProgressed(target, report);
+    }
+}
+
+void RunListeners::targetEnds(const CHostScript& target, TargetEnd end) {
+    for (RunObserver* listener : listeners_) {
+        listener->targetEnds(target, end);
     }
 }
 

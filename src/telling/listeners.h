@@ -24,9 +24,10 @@ class RunListeners : public RunObserver {
     void waitBegins(const CHostScript& target, int line, WaitKind kind,
                     const std::string& what) override;
     void waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) override;
+    void attemptProgressed(const CHostScript& target, const AttemptReport& report) override;
     void attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                      const AttemptReport& report) override;
-    void targetEnds(const CHostScript& target) override;
+    void targetEnds(const CHostScript& target, TargetEnd end) override;
 
   private:
     std::vector<RunObserver*> listeners_;

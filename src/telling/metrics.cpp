@@ -61,7 +61,8 @@ std::string lastSuccessBefore(const std::string& path) {
 
 }  // namespace
 
-bool WriteMetrics(const RunOptions& options, const ScriptList& scripts, int status) {
+bool WriteMetrics(const RunOptions& options, const ScriptList& scripts,
+                  const OutcomeRecorder& outcomes, int status) {
     if (options.metricsPath.empty()) {
         return true;
     }
@@ -74,26 +75,26 @@ bool WriteMetrics(const RunOptions& options, const ScriptList& scripts, int stat
               {{"", number(secondsSinceEpoch(now) - started)}});
     addMetric(text, "transmitter_run_status", "The run's exit status.",
               {{"", std::to_string(status)}});
-    std::map<std::string, std::string> outcomes;
+    std::map<std::string, std::string> ends;
     std::map<std::string, std::size_t> counts;
     for (const auto& script : scripts) {
-        ++counts[OutcomeName(script->outcome.end)];
+        ++counts[OutcomeName(outcomes.of(*script).end)];
     }
-    for (const auto& [outcome, count] : counts) {
-        outcomes["{outcome=\"" + labelValue(outcome) + "\"}"] = std::to_string(count);
+    for (const auto& [end, count] : counts) {
+        ends["{outcome=\"" + labelValue(end) + "\"}"] = std::to_string(count);
     }
-    addMetric(text, "transmitter_targets", "The targets that ended each way.", outcomes);
+    addMetric(text, "transmitter_targets", "The targets that ended each way.", ends);
     if (options.readBack != ReadBack::None) {
         std::map<std::string, std::string> differences;
         for (const auto& script : scripts) {
             // A target that could not be read back has no count to tell.
-            const TargetOutcome::End end = script->outcome.end;
-            if (end != TargetOutcome::End::Succeeded && end != TargetOutcome::End::Differs &&
-                end != TargetOutcome::End::DidNotStick) {
+            const TargetOutcome& outcome = outcomes.of(*script);
+            if (outcome.end != TargetEnd::Succeeded && outcome.end != TargetEnd::Differs &&
+                outcome.end != TargetEnd::DidNotStick) {
                 continue;
             }
             std::size_t left = 0;
-            for (const SettingDifference& difference : script->outcome.differences) {
+            for (const SettingDifference& difference : outcome.differences) {
                 left += difference.repaired ? 0 : 1;
             }
             differences["{target=\"" + labelValue(TargetName(*script)) + "\"}"] =

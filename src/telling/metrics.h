@@ -7,7 +7,9 @@
 
 #include "cli/options.h"
 #include "script/model.h"
+#include "telling/outcome_recorder.h"
 
 // Writes FILE anew (a new file beside it, renamed into place), carrying over the time of the
 // last run that succeeded when this one did not; false after saying why not.
-bool WriteMetrics(const RunOptions& options, const ScriptList& scripts, int status);
+bool WriteMetrics(const RunOptions& options, const ScriptList& scripts,
+                  const OutcomeRecorder& outcomes, int status);

@@ -28,7 +28,7 @@
 #include "telling/run_words.h"
 #include "telling/transcripts.h"
 
-using End = TargetOutcome::End;
+using End = TargetEnd;
 
 namespace {
 
@@ -37,15 +37,13 @@ std::string attemptsText(const TargetOutcome& outcome) {
     return std::to_string(count) + (count == 1 ? " attempt" : " attempts");
 }
 
-// The reason of the attempt that was at work when the run was interrupted.
-constexpr const char* kInterruptedAtWork = "interrupted at work";
-
 bool endsAtWork(const TargetOutcome& outcome) {
     return !outcome.attempts.empty() && outcome.attempts.back().reason == kInterruptedAtWork;
 }
 
-std::string failureLine(const CHostScript& script, const LineNames& names) {
-    const TargetOutcome& outcome = script.outcome;
+std::string failureLine(const CHostScript& script, const OutcomeRecorder& outcomes,
+                        const LineNames& names) {
+    const TargetOutcome& outcome = outcomes.of(script);
     if (outcome.end == End::Interrupted && outcome.attempts.size() <= 1 &&
         (outcome.attempts.empty() || endsAtWork(outcome))) {
         return TargetName(script) + " was interrupted during its first attempt";
@@ -109,16 +107,17 @@ std::string counted(std::size_t count, const char* one, const char* many) {
 
 // "3 compared: 2 differ in 3 settings; 1 command not compared", and after a repair how many
 // were put right.
-std::string comparedTotals(const ScriptList& scripts, bool repaired) {
+std::string comparedTotals(const ScriptList& scripts, const OutcomeRecorder& outcomes,
+                           bool repaired) {
     std::size_t differing = 0;
     std::size_t settings = 0;
     std::size_t putRight = 0;
     std::size_t notCompared = 0;
     for (const auto& script : scripts) {
-        const std::vector<SettingDifference>& found = script->outcome.differences;
+        const std::vector<SettingDifference>& found = outcomes.of(*script).differences;
         differing += found.empty() ? 0 : 1;
         settings += found.size();
-        notCompared += script->outcome.notCompared.size();
+        notCompared += outcomes.of(*script).notCompared.size();
         for (const SettingDifference& difference : found) {
             putRight += difference.repaired && difference.waitsFor.empty() ? 1 : 0;
         }
@@ -131,10 +130,10 @@ std::string comparedTotals(const ScriptList& scripts, bool repaired) {
 }
 
 // After a repair, what each target needed.
-void logRepairs(const ScriptList& scripts) {
+void logRepairs(const ScriptList& scripts, const OutcomeRecorder& outcomes) {
     for (const auto& script : scripts) {
         std::size_t putRight = 0;
-        for (const SettingDifference& difference : script->outcome.differences) {
+        for (const SettingDifference& difference : outcomes.of(*script).differences) {
             putRight += difference.repaired && difference.waitsFor.empty() ? 1 : 0;
         }
         if (putRight > 0) {
@@ -189,18 +188,19 @@ std::string rerunCommand(const RunOptions& options, std::size_t failed) {
 }
 
 DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
-                         const LineNames& names) {
+                         const OutcomeRecorder& outcomes, const LineNames& names) {
     std::size_t succeeded = 0;
     for (const auto& script : scripts) {
-        succeeded += script->outcome.end == End::Succeeded ? 1 : 0;
+        succeeded += outcomes.of(*script).end == End::Succeeded ? 1 : 0;
     }
     const bool background = options.checkMode == CheckMode::InternalCallback;
     const std::string all = std::to_string(scripts.size());
     const bool allSucceeded = succeeded == scripts.size();
     for (const TargetGroup& group : GroupsOf(scripts)) {
-        const auto good = std::count_if(
-            group.targets.begin(), group.targets.end(),
-            [](const CHostScript* target) { return target->outcome.end == End::Succeeded; });
+        const auto good = std::count_if(group.targets.begin(), group.targets.end(),
+                                        [&outcomes](const CHostScript* target) {
+                                            return outcomes.of(*target).end == End::Succeeded;
+                                        });
         const std::string line = group.name + ": " + std::to_string(good) + " of " +
                                  std::to_string(group.targets.size()) + " succeeded";
         if (allSucceeded && !background) {
@@ -210,14 +210,14 @@ DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
         }
     }
     if (options.readBack == ReadBack::Repair) {
-        logRepairs(scripts);
+        logRepairs(scripts, outcomes);
     }
     if (succeeded == scripts.size()) {
         const bool repaired = options.readBack == ReadBack::Repair;
-        const std::string line =
-            "all " + all + " targets succeeded" +
-            (options.readBack == ReadBack::None ? std::string()
-                                                : "; " + comparedTotals(scripts, repaired));
+        const std::string line = "all " + all + " targets succeeded" +
+                                 (options.readBack == ReadBack::None
+                                      ? std::string()
+                                      : "; " + comparedTotals(scripts, outcomes, repaired));
         if (background) {
             logLine(SystemLogLevel::Notice, line);
         } else {
@@ -231,16 +231,16 @@ DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
     logLine(SystemLogLevel::Error, counted);
     std::string failures;
     for (const auto& script : scripts) {
-        if (script->outcome.end != End::Succeeded) {
-            const std::string line = failureLine(*script, names);
+        if (outcomes.of(*script).end != End::Succeeded) {
+            const std::string line = failureLine(*script, outcomes, names);
             logLine(SystemLogLevel::Error, line);
-            logDifferences(script->outcome, names);
+            logDifferences(outcomes.of(*script), names);
             failures += (failures.empty() ? "" : "\n") + EscapedControls(line);
         }
     }
     if (options.readBack != ReadBack::None) {
         logLine(SystemLogLevel::Notice,
-                comparedTotals(scripts, options.readBack == ReadBack::Repair));
+                comparedTotals(scripts, outcomes, options.readBack == ReadBack::Repair));
     }
     // The targets that failed can be sent to again from the report.
     if (!options.reportPath.empty() && options.reportPath != "-") {
@@ -290,10 +290,10 @@ nlohmann::ordered_json notComparedReport(const TargetOutcome& outcome, const Lin
     return listed;
 }
 
-nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& names,
-                                    bool compared) {
+nlohmann::ordered_json targetReport(const CHostScript& script, const TargetOutcome& outcome,
+                                    const LineNames& names, bool compared) {
     nlohmann::ordered_json attempts = nlohmann::ordered_json::array();
-    for (const AttemptRecord& attempt : script.outcome.attempts) {
+    for (const AttemptRecord& attempt : outcome.attempts) {
         const std::string line = attempt.line > 0 ? names(attempt.line) : std::string();
         attempts.push_back(
             {{"reason", attempt.reason.empty() ? nullptr : nlohmann::ordered_json(attempt.reason)},
@@ -305,29 +305,29 @@ nlohmann::ordered_json targetReport(const CHostScript& script, const LineNames& 
         {"target", TargetName(script)},
         {"place", script.place},
         {"groups", script.groups},
-        {"address",
-         script.outcome.address.empty() ? nullptr : nlohmann::ordered_json(script.outcome.address)},
-        {"outcome", OutcomeName(script.outcome.end)},
+        {"address", outcome.address.empty() ? nullptr : nlohmann::ordered_json(outcome.address)},
+        {"outcome", OutcomeName(outcome.end)},
         {"attempts", attempts},
-        {"commandsSent", script.outcome.commandsSent},
-        {"answers", maskedAnswers(script.outcome.queryAnswers)}};
+        {"commandsSent", outcome.commandsSent},
+        {"answers", maskedAnswers(outcome.queryAnswers)}};
     // A compare tells what it found of the settings.
     if (compared) {
-        report["differences"] = differencesReport(script.outcome, names);
-        report["notCompared"] = notComparedReport(script.outcome, names);
+        report["differences"] = differencesReport(outcome, names);
+        report["notCompared"] = notComparedReport(outcome, names);
     }
     return report;
 }
 
 bool writeReport(const RunOptions& options, const RunPlan& plan, const ScriptList& scripts,
-                 const LineNames& names, int status) {
+                 const OutcomeRecorder& recorded, const LineNames& names, int status) {
     nlohmann::ordered_json targets = nlohmann::ordered_json::array();
     for (const auto& script : scripts) {
-        targets.push_back(targetReport(*script, names, options.readBack != ReadBack::None));
+        targets.push_back(
+            targetReport(*script, recorded.of(*script), names, options.readBack != ReadBack::None));
     }
     nlohmann::ordered_json outcomes = nlohmann::ordered_json::object();
     for (const auto& script : scripts) {
-        auto& count = outcomes[OutcomeName(script->outcome.end)];
+        auto& count = outcomes[OutcomeName(recorded.of(*script).end)];
         count = count.is_null() ? 1 : count.get<int>() + 1;
     }
     const auto started = RunStartedAt();
@@ -360,47 +360,23 @@ bool writeReport(const RunOptions& options, const RunPlan& plan, const ScriptLis
 }  // namespace
 
 bool TellOutcome(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
-                 const ScriptList& scripts, int status,
+                 const ScriptList& scripts, const OutcomeRecorder& outcomes, int status,
                  const std::vector<std::string>& afterwords) {
     const LineNames names(options, openPath);
-    const DesktopNotice notice = logSummary(options, scripts, names);
+    const DesktopNotice notice = logSummary(options, scripts, outcomes, names);
     for (const std::string& line : afterwords) {
         logLine(SystemLogLevel::Notice, line);
     }
     // The metrics are written also when the report cannot be: a collector still learns of it.
     const bool reportWritten =
-        options.reportPath.empty() || writeReport(options, plan, scripts, names, status);
-    const bool reported = WriteMetrics(options, scripts, status) && reportWritten;
+        options.reportPath.empty() || writeReport(options, plan, scripts, outcomes, names, status);
+    const bool reported = WriteMetrics(options, scripts, outcomes, status) && reportWritten;
     // Told once the summary and the report are written, and never waited for: a copy stopped
     // while the notice shows has lost nothing.
     if (!notice.title.empty()) {
         NotifyDesktop(notice.title, notice.text);
     }
     return reported;
-}
-
-void TellInterruptedOutcome(const RunOptions& options, const RunPlan& plan,
-                            const std::string& openPath, const ScriptList& scripts, int status,
-                            const std::vector<std::string>& afterwords) {
-    ReadOutcomesLocked([&] {
-        for (const auto& script : scripts) {
-            TargetOutcome& outcome = script->outcome;
-            if (outcome.end != End::NotRun) {
-                continue;
-            }
-            outcome.end = End::Interrupted;
-            // What the attempt at work did up to the signal.
-            if (outcome.live.begun) {
-                outcome.attempts.push_back({kInterruptedAtWork, 0, outcome.live.startSeconds,
-                                            SecondsSinceRunStart() - outcome.live.startSeconds});
-                outcome.commandsSent = outcome.live.commandsSent;
-                outcome.address = outcome.live.address;
-                outcome.queryAnswers = outcome.live.queryAnswers;
-            }
-        }
-        TellOutcome(options, plan, openPath, scripts, status, afterwords);
-    });
-    std::fflush(stdout);
 }
 
 namespace {

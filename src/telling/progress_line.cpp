@@ -128,9 +128,9 @@ void ProgressLine::waitBegins(const CHostScript& script, int line, WaitKind, con
     touch(of(script), line);
 }
 
-void ProgressLine::targetEnds(const CHostScript& script) {
+void ProgressLine::targetEnds(const CHostScript& script, TargetEnd end) {
     of(script).quietSinceMs.store(-1, std::memory_order_relaxed);
-    auto& count = script.outcome.end == TargetOutcome::End::Succeeded ? succeeded_ : failed_;
+    auto& count = end == TargetEnd::Succeeded ? succeeded_ : failed_;
     count.fetch_add(1, std::memory_order_relaxed);
 }
 

@@ -30,7 +30,7 @@ class ProgressLine : public RunObserver {
                 const std::string& answer, Verdict verdict) override;
     void waitBegins(const CHostScript& target, int line, WaitKind kind,
                     const std::string& what) override;
-    void targetEnds(const CHostScript& target) override;
+    void targetEnds(const CHostScript& target, TargetEnd end) override;
 
     // The line as it stands now, at most `width` characters wide.
     std::string text(std::size_t width) const;

@@ -180,15 +180,12 @@ void RecordStream::runBegins(const std::string& script, std::size_t targets) {
     writeWhole(std::move(record));
 }
 
-void RecordStream::runEnds(int status, const ScriptList& scripts) {
+void RecordStream::runEnds(int status, const ScriptList& scripts, const OutcomeRecorder& recorded) {
     Json outcomes = Json::object();
-    // Workers still at work when a run is stopped may change an outcome meanwhile.
-    ReadOutcomesLocked([&] {
-        for (const auto& script : scripts) {
-            auto& count = outcomes[OutcomeName(script->outcome.end)];
-            count = count.is_null() ? 1 : count.get<int>() + 1;
-        }
-    });
+    for (const auto& script : scripts) {
+        auto& count = outcomes[OutcomeName(recorded.of(*script).end)];
+        count = count.is_null() ? 1 : count.get<int>() + 1;
+    }
     // What the targets of a stopped run still hold goes before the end.
     for (const auto& target : targets_) {
         if (target) {
@@ -214,7 +211,8 @@ void RecordStream::attemptBegins(const CHostScript& target, int attempt) {
     Target& state = hold(target, lock);
     begin(state, "attempt begins");
     appendGroups(state.pending, target);
-    appendNumber(state.pending, "attempt", static_cast<std::size_t>(attempt));
+    state.attempts = static_cast<std::size_t>(attempt);
+    appendNumber(state.pending, "attempt", state.attempts);
     end(state);
 }
 
@@ -355,7 +353,8 @@ void RecordStream::attemptEnds(const CHostScript& target, int attempt, AttemptRe
         writeUnjudged(state);
     }
     begin(state, "attempt ends");
-    appendNumber(state.pending, "attempt", static_cast<std::size_t>(attempt));
+    state.attempts = static_cast<std::size_t>(attempt);
+    appendNumber(state.pending, "attempt", state.attempts);
     appendField(state.pending, "result", resultName(result));
     if (report.reason.empty()) {
         state.pending += ",\"reason\":null";
@@ -368,13 +367,13 @@ void RecordStream::attemptEnds(const CHostScript& target, int attempt, AttemptRe
     handOn(state, true);
 }
 
-void RecordStream::targetEnds(const CHostScript& target) {
+void RecordStream::targetEnds(const CHostScript& target, TargetEnd outcome) {
     Held lock;
     Target& state = hold(target, lock);
     begin(state, "target ends");
     appendGroups(state.pending, target);
-    appendField(state.pending, "outcome", OutcomeName(target.outcome.end));
-    appendNumber(state.pending, "attempts", target.outcome.attempts.size());
+    appendField(state.pending, "outcome", OutcomeName(outcome));
+    appendNumber(state.pending, "attempts", state.attempts);
     end(state);
     handOn(state, true);
     const std::lock_guard<std::mutex> streamLock(mutex_);

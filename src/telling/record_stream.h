@@ -12,6 +12,7 @@
 
 #include "exec/run_observer.h"
 #include "plan/preflight.h"
+#include "telling/outcome_recorder.h"
 #include "telling/write_behind.h"
 
 class RecordStream : public RunObserver {
@@ -23,7 +24,8 @@ class RecordStream : public RunObserver {
                  const LineNames& names, bool judging);
 
     void runBegins(const std::string& script, std::size_t targets);
-    void runEnds(int status, const ScriptList& scripts);
+    // The outcomes are `recorded`'s, read once the run is over or stopped.
+    void runEnds(int status, const ScriptList& scripts, const OutcomeRecorder& recorded);
 
     void attemptBegins(const CHostScript& target, int attempt) override;
     void connected(const CHostScript& target, const std::string& address) override;
@@ -36,7 +38,7 @@ class RecordStream : public RunObserver {
     void waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) override;
     void attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                      const AttemptReport& report) override;
-    void targetEnds(const CHostScript& target) override;
+    void targetEnds(const CHostScript& target, TargetEnd end) override;
 
     // True once a record could not be written whole; asked once the writes are drained.
     bool failed() const { return failed_; }
@@ -58,9 +60,10 @@ class RecordStream : public RunObserver {
         std::string fields;   // "target" and "place"
         std::string pending;  // records not yet handed on
         std::deque<SentBatch> unjudged;
-        std::string now;       // the time of the record being written
-        std::string lineName;  // room for a line's name on its way into a record
-        std::string sentTime;  // when a judged command went out, while its record is written
+        std::string now;           // the time of the record being written
+        std::string lineName;      // room for a line's name on its way into a record
+        std::size_t attempts = 0;  // begun so far
+        std::string sentTime;      // when a judged command went out, while its record is written
         std::string commandRoom, answerRoom, lineRoom;  // an escaped field's room
     };
     using Held = std::unique_lock<std::mutex>;

@@ -1,6 +1,6 @@
 #include "telling/run_words.h"
 
-using End = TargetOutcome::End;
+using End = TargetEnd;
 
 const char* OutcomeName(End end) {
     switch (end) {

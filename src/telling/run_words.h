@@ -3,9 +3,8 @@
 // summary, the report, the stream and the transcripts all write them.
 
 #include "exec/run_observer.h"
-#include "script/model.h"
 
 // "succeeded", "refused", ...
-const char* OutcomeName(TargetOutcome::End end);
+const char* OutcomeName(TargetEnd end);
 const char* VerdictName(Verdict verdict);
 const char* WaitKindName(WaitKind kind);

@@ -323,9 +323,9 @@ void Transcripts::attemptEnds(const CHostScript& target, int attempt, AttemptRes
     }
 }
 
-void Transcripts::targetEnds(const CHostScript& target) {
+void Transcripts::targetEnds(const CHostScript& target, TargetEnd end) {
     Held held = hold(target);
-    add(held.transcript, '#', std::string("target ") + OutcomeName(target.outcome.end));
+    add(held.transcript, '#', std::string("target ") + OutcomeName(end));
     held.transcript.ended = true;
     write(held.transcript);
 }

@@ -43,7 +43,7 @@ class Transcripts : public RunObserver {
     void waitEnds(const CHostScript& target, WaitKind kind, const std::string& what) override;
     void attemptEnds(const CHostScript& target, int attempt, AttemptResult result,
                      const AttemptReport& report) override;
-    void targetEnds(const CHostScript& target) override;
+    void targetEnds(const CHostScript& target, TargetEnd end) override;
     // The run is over; when it was stopped, what the targets still at work did so far is
     // handed on to be written, and said.
     void runEnds(int status);
