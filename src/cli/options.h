@@ -54,19 +54,9 @@ struct RunOptions {
     std::string maxParallelProblem;          // a value out of its bounds
     std::string rerunPath;                   // --rerun: a report of a run of the same show
     std::string rerunNamed;                  // as given, for messages
-    // The user's own arguments (argv[1] onwards), masked as the log shows them and with paths
-    // in full: what the line that sends again is made of. A background copy has them from the
-    // launch's.
-    std::vector<std::string> userArguments;
-    bool ranAsService = false;  // the default mode ran in the foreground, as --check-full
-    std::string callerFolder;   // the folder the program was started in
+    std::string callerFolder;                // the folder the program was started in
     CheckMode checkMode = CheckMode::Back;
     std::string originalFile;      // value of --originalfile, the display name of the script
-    std::size_t commandLines = 0;  // lines of a command list in front of the script's
-    // In a background copy: the script its text was prepared from, as the launch opened it
-    // (empty for a command list alone), when the launch said so.
-    bool originKnown = false;
-    std::string originPath;
     bool hasOriginalFile = false;  // it may be empty: a command list the launch handed over
     std::string unknownOption;     // the name of a refused option
     // --desktop-notice=TITLE<LF>TEXT: a helper copy that shows a background run's failure at

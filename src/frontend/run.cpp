@@ -59,7 +59,7 @@ std::string enterScriptFolder(const std::string& scriptFile) {
 // The temporary copy a launch made for this background copy: whole, with its tail, in the
 // temporary folder, this user's. Anything else named with --removefile (a user's own script
 // pasted into a background copy's command line) is neither run nor deleted.
-bool readPreparedCopy(const std::string& path, RunOptions& options) {
+bool readPreparedCopy(const std::string& path, RunOptions& options, RunPlan& plan) {
     std::string text;
     CopyTail tail;
     if (!IsPreparedCopy(options) || !IsOwnTemporaryFile(path) ||
@@ -74,14 +74,14 @@ bool readPreparedCopy(const std::string& path, RunOptions& options) {
     RemoveFile(path);
     options.outsideValues.insert(options.outsideValues.end(), tail.values.begin(),
                                  tail.values.end());
-    options.originKnown = tail.originKnown;
-    options.originPath = tail.originPath;
-    options.commandLines = tail.commandLines;
+    plan.originKnown = tail.originKnown;
+    plan.originPath = tail.originPath;
+    plan.commandLines = tail.commandLines;
     if (tail.origins.lines.size() > 0) {
         RecordScriptOrigins(tail.originPath, std::move(tail.origins));
     }
     if (!tail.arguments.empty()) {
-        options.userArguments = tail.arguments;
+        plan.userArguments = tail.arguments;
     }
     std::string& commandText = options.commandText;
     // A prepared copy is the whole text of the run, of any size: taken over, not copied.
@@ -114,14 +114,14 @@ int runForeground(RunOptions& options, const RunPlan& plan, const std::string& o
         PrintHelp(g_programPath);
         return 0;
     }
-    RunWatch watch(options, openPath);
+    RunWatch watch(options, plan, openPath);
     if (!watch.begin(scripts)) {
         return 1;
     }
     RunSettings settings = runSettings(options, watch.observer());
     UndoFile undo;
     if (!options.undoDir.empty()) {
-        if (!undo.open(options, std::chrono::system_clock::to_time_t(RunStartedAt()))) {
+        if (!undo.open(options, plan, std::chrono::system_clock::to_time_t(RunStartedAt()))) {
             return 1;
         }
         settings.undo = &undo;
@@ -255,7 +255,7 @@ bool settleReadBack(RunOptions& options) {
 
 // Files named relative to the caller's folder stay there, also for a background copy; what the
 // output options make of the answers.
-void settleOutputs(RunOptions& options, const std::vector<std::string>& arguments) {
+void settleOutputs(RunOptions& options, RunPlan& plan, const std::vector<std::string>& arguments) {
     options.callerFolder = CurrentFolder();
     options.reportPath = InCallerFolder(options, options.reportPath);
     options.streamPath = InCallerFolder(options, options.streamPath);
@@ -263,20 +263,20 @@ void settleOutputs(RunOptions& options, const std::vector<std::string>& argument
     options.metricsPath = InCallerFolder(options, options.metricsPath);
     options.undoDir = InCallerFolder(options, options.undoDir);
     options.rerunPath = InCallerFolder(options, options.rerunPath);
-    options.userArguments = usersCommand(options, arguments);
+    plan.userArguments = usersCommand(options, arguments);
 }
 
 // The script file's text behind the command list, included files and loaded files in place, or
 // a prepared copy's text; false after saying why not.
-bool readScript(RunOptions& options, const std::string& openPath) {
+bool readScript(RunOptions& options, RunPlan& plan, const std::string& openPath) {
     // A command list in front of a script ends with a line break: the script's first line
     // stays a line of its own, and the list goes to the default target.
     if (!options.commandText.empty() && options.commandText.back() != '\n') {
         options.commandText += '\n';
-        options.commandLines = 1;
+        plan.commandLines = 1;
     }
     if (options.removeFile) {
-        const bool read = readPreparedCopy(openPath, options);
+        const bool read = readPreparedCopy(openPath, options, plan);
         NoteScriptText(options.commandText);
         return read;
     }
@@ -298,7 +298,7 @@ bool analyseRun(RunOptions& options, RunPlan& plan, const std::string& openPath,
             value.file.empty() ? "--set" : "--set-file=" + value.file;
     }
     const bool analysed =
-        (options.commandText.empty() || AnalyseForRun(options, openPath, scripts, check)) &&
+        (options.commandText.empty() || AnalyseForRun(options, plan, openPath, scripts, check)) &&
         SecretFilesAreOwn(options, check) && chooseTargets(options, plan, openPath, scripts, check);
     ApplyOutsideValues(options);
     return analysed;
@@ -307,14 +307,14 @@ bool analyseRun(RunOptions& options, RunPlan& plan, const std::string& openPath,
 // The service manager ends a background copy with the service as soon as the launch returns:
 // the show is sent here instead, and the status is the run's. Settled before the outputs are
 // judged, since standard output is there to write to.
-void settleServiceMode(RunOptions& options) {
+void settleServiceMode(RunOptions& options, RunPlan& plan) {
     if (options.checkMode == CheckMode::Back && StartedAsService()) {
         LogMessage(
             "%s: started as a service: the run goes on in the foreground, as with "
             "--check-full",
             g_scriptName.c_str());
         options.checkMode = CheckMode::Full;
-        options.ranAsService = true;
+        plan.ranAsService = true;
     }
 }
 
@@ -322,7 +322,7 @@ void settleServiceMode(RunOptions& options) {
 int send(RunOptions& options, const RunPlan& plan, const std::string& openPath,
          const std::vector<std::string>& arguments, ScriptList& scripts) {
     if (options.checkMode == CheckMode::Back) {
-        return LaunchBackground(options, openPath, arguments);
+        return LaunchBackground(options, plan, openPath, arguments);
     }
     return runForeground(options, plan, openPath, scripts);
 }
@@ -345,31 +345,31 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
     if (refusesTargetOrLimit(options) || !settleReadBack(options) || !ReadSetFiles(options)) {
         return 1;
     }
-    settleOutputs(options, arguments);
+    RunPlan plan;
+    settleOutputs(options, plan, arguments);
     const std::string openPath = enterScriptFolder(options.scriptFile);
     if (options.encipher) {
         // 0 when the enciphered file was written and 1 when not, as for every other run.
         return encipherScriptFile(openPath) ? 0 : 1;
     }
-    if (!options.scriptFile.empty() && !readScript(options, openPath)) {
+    if (!options.scriptFile.empty() && !readScript(options, plan, openPath)) {
         return 1;
     }
     ScriptList scripts;
     ScriptCheck check;
-    RunPlan plan;
     const bool analysed = analyseRun(options, plan, openPath, scripts, check);
     if (options.listTargets && analysed) {
         PrintTargets(options, scripts);
         return 0;
     }
     if (options.dryRun) {
-        PrintPlan(options, openPath, scripts, check);
+        PrintPlan(options, plan, openPath, scripts, check);
         return analysed ? 0 : 1;
     }
     if (!analysed) {
         return 1;
     }
-    settleServiceMode(options);
+    settleServiceMode(options, plan);
     if (!OutputsCanBeWritten(options, openPath)) {
         return 1;
     }

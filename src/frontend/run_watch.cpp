@@ -5,8 +5,10 @@
 #include "files/log.h"
 #include "files/raw_file.h"
 
-RunWatch::RunWatch(const RunOptions& options, const std::string& openPath)
-    : options_(options), names_(options, openPath), printer_(options.label, IsTerminal(stdout)) {}
+RunWatch::RunWatch(const RunOptions& options, const RunPlan& plan, const std::string& openPath)
+    : options_(options),
+      names_(options, plan, openPath),
+      printer_(options.label, IsTerminal(stdout)) {}
 
 RunWatch::~RunWatch() {
     if (writes_) {

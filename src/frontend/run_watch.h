@@ -18,7 +18,7 @@
 
 class RunWatch {
   public:
-    RunWatch(const RunOptions& options, const std::string& openPath);
+    RunWatch(const RunOptions& options, const RunPlan& plan, const std::string& openPath);
     ~RunWatch();
     RunWatch(const RunWatch&) = delete;
     RunWatch& operator=(const RunWatch&) = delete;

@@ -119,11 +119,11 @@ void printStep(const std::string& step) {
 
 // A background copy names the lines of the script its text was prepared from, as the launch
 // would have.
-LineNames::LineNames(const RunOptions& options, const std::string& openPath)
-    : scriptFile_(options.originKnown ? options.originalFile : options.scriptFile),
-      openPath_(options.originKnown ? options.originPath : openPath),
-      commandLines_(options.commandLines),
-      prepared_(IsPreparedCopy(options) && !options.originKnown) {}
+LineNames::LineNames(const RunOptions& options, const RunPlan& plan, const std::string& openPath)
+    : scriptFile_(plan.originKnown ? options.originalFile : options.scriptFile),
+      openPath_(plan.originKnown ? plan.originPath : openPath),
+      commandLines_(plan.commandLines),
+      prepared_(IsPreparedCopy(options) && !plan.originKnown) {}
 
 std::string LineNames::operator()(int line) const {
     std::string name;
@@ -197,8 +197,8 @@ bool saysNothingToSend(const RunOptions& options, const ScriptList& scripts) {
 
 // Events, rendezvous points and buffers link the targets of a script; a command list goes to
 // one target, where they would wait for nothing or for ever.
-void refuseLinksInCommandList(const RunOptions& options, const ScriptList& scripts,
-                              ScriptCheck& check) {
+void refuseLinksInCommandList(const RunOptions& options, const RunPlan& plan,
+                              const ScriptList& scripts, ScriptCheck& check) {
     const bool listAlone = options.scriptFile.empty();
     std::set<std::pair<int, std::string>> found;
     for (const auto& script : scripts) {
@@ -207,7 +207,7 @@ void refuseLinksInCommandList(const RunOptions& options, const ScriptList& scrip
             const int line = AnalysedLine(*script, directive.line);
             if ((kind == DirectiveKind::Event || kind == DirectiveKind::WaitFor ||
                  kind == DirectiveKind::RendezVous || kind == DirectiveKind::SaveNext) &&
-                (listAlone || static_cast<std::size_t>(line) <= options.commandLines)) {
+                (listAlone || static_cast<std::size_t>(line) <= plan.commandLines)) {
                 found.insert({line, "*" + std::string(directive.entry->name)});
             }
         }
@@ -299,8 +299,8 @@ void refuseNamesFilledLater(const RunOptions& options, const ScriptList& scripts
 
 }  // namespace
 
-bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
-                   ScriptCheck& check) {
+bool AnalyseForRun(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
+                   ScriptList& scripts, ScriptCheck& check) {
     check.answersRead = options.checkMode != CheckMode::None;
     // The text is only lent: the buffers that share "set" values with it are cleared before
     // it goes.
@@ -312,13 +312,13 @@ bool AnalyseForRun(const RunOptions& options, const std::string& openPath, Scrip
     if (saysNothingToSend(options, scripts)) {
         return false;
     }
-    refuseLinksInCommandList(options, scripts, check);
+    refuseLinksInCommandList(options, plan, scripts, check);
     refuseSaveNextOfSettings(options, scripts, check);
     refuseNamesFilledLater(options, scripts, check);
     if (options.dryRun || check.problems.empty()) {
         return check.problems.empty();
     }
-    const LineNames names(options, openPath);
+    const LineNames names(options, plan, openPath);
     for (const ScriptProblem& problem : check.problems) {
         LogMessage("%s", problemText(names, problem).c_str());
     }
@@ -347,9 +347,9 @@ void PrintTargets(const RunOptions& options, const ScriptList& scripts) {
     std::fflush(stdout);
 }
 
-void PrintPlan(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
-               const ScriptCheck& check) {
-    const LineNames names(options, openPath);
+void PrintPlan(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
+               const ScriptList& scripts, const ScriptCheck& check) {
+    const LineNames names(options, plan, openPath);
     std::size_t commands = 0;
     for (const TargetGroup& group : GroupsOf(scripts)) {
         std::string targets;

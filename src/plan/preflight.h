@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "plan/run_plan.h"
 #include "script/model.h"
 #include "script/preprocessor.h"
 #include "script/script_check.h"
@@ -16,7 +17,7 @@
 // name has been given, several threads may ask for names at once.
 class LineNames {
   public:
-    LineNames(const RunOptions& options, const std::string& openPath);
+    LineNames(const RunOptions& options, const RunPlan& plan, const std::string& openPath);
     std::string operator()(int line) const;
     // The same, appended; nothing for a prepared copy whose script is not known.
     void append(std::string& out, int line) const;
@@ -33,13 +34,13 @@ class LineNames {
 // Analyses the prepared command text into `scripts` with every check of the run; false after a
 // syntax error (logged) or when problems were found, each logged as "FILE:LINE: problem".
 // `openPath` is the script file as it is opened, empty for a command list alone.
-bool AnalyseForRun(const RunOptions& options, const std::string& openPath, ScriptList& scripts,
-                   ScriptCheck& check);
+bool AnalyseForRun(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
+                   ScriptList& scripts, ScriptCheck& check);
 
 // Prints on standard output one line per target: its place, host:port, groups and the limits it
 // runs with where they are not the defaults.
 void PrintTargets(const RunOptions& options, const ScriptList& scripts);
 
 // Prints on standard output, for each target, what it would do in order, then the problems.
-void PrintPlan(const RunOptions& options, const std::string& openPath, const ScriptList& scripts,
-               const ScriptCheck& check);
+void PrintPlan(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
+               const ScriptList& scripts, const ScriptCheck& check);

@@ -85,7 +85,7 @@ bool KeepChosenTargets(const RunOptions& options, const RunPlan& plan, const std
         const std::string option =
             options.rerunPath.empty() ? "--limit" : "--rerun=" + options.rerunNamed;
         LogMessage("%s: %s, and is left out of the run", option.c_str(),
-                   linkText(link, LineNames(options, openPath)).c_str());
+                   linkText(link, LineNames(options, plan, openPath)).c_str());
         return false;
     }
     ScriptList kept;
@@ -120,7 +120,7 @@ bool LinkTargets(const RunOptions& options, RunPlan& plan, const std::string& op
         if (sizes[set] <= static_cast<std::size_t>(options.maxParallel)) {
             continue;
         }
-        const LineNames names(options, openPath);
+        const LineNames names(options, plan, openPath);
         std::string members;
         for (std::size_t i = 0; i < scripts.size(); ++i) {
             if (plan.linkedTargets[i] == static_cast<int>(set)) {

@@ -124,7 +124,7 @@ bool makeTemporaryCopy(const std::string& text, const std::string& tail, std::st
 
 }  // namespace
 
-int LaunchBackground(const RunOptions& options, const std::string& openPath,
+int LaunchBackground(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
                      const std::vector<std::string>& arguments) {
     std::string tempPath;
     // Values from outside go with the text, never on the copy's command line.
@@ -135,9 +135,9 @@ int LaunchBackground(const RunOptions& options, const std::string& openPath,
     const CopyTail tail{options.outsideValues,
                         true,
                         origin,
-                        options.commandLines,
+                        plan.commandLines,
                         openPath.empty() ? ScriptOrigins() : TraceScriptOrigins(openPath, ""),
-                        options.userArguments};
+                        plan.userArguments};
     if (!options.commandText.empty() &&
         !makeTemporaryCopy(options.commandText, EncodeCopyTail(tail), tempPath)) {
         return 1;

@@ -165,12 +165,12 @@ void logDifferences(const TargetOutcome& outcome, const LineNames& names) {
 
 // "to send again to the N failed targets: transmitter ... --rerun=REPORT SCRIPT": the run's
 // command line with its --report as the --rerun, a --set's value hidden.
-std::string rerunCommand(const RunOptions& options, std::size_t failed) {
+std::string rerunCommand(const RunPlan& plan, std::size_t failed) {
     std::vector<std::string> again;
     bool checkGiven = false;
-    for (const std::string& argument : options.userArguments) {
+    for (const std::string& argument : plan.userArguments) {
         const std::string name = OptionName(argument);
-        if (name == "--rerun" || (options.ranAsService && name == "--check-back")) {
+        if (name == "--rerun" || (plan.ranAsService && name == "--check-back")) {
             continue;
         }
         checkGiven = checkGiven || StartsWith(name, "--check-");
@@ -180,14 +180,14 @@ std::string rerunCommand(const RunOptions& options, std::size_t failed) {
                                               : argument);
     }
     // A service runs the default mode in the foreground: so does the line.
-    if (options.ranAsService && !checkGiven) {
+    if (plan.ranAsService && !checkGiven) {
         again.insert(again.begin(), "--check-full");
     }
     return "to send again to the " + std::to_string(failed) + " failed target" +
            (failed == 1 ? "" : "s") + ": " + EscapedControls(PastableCommand(again));
 }
 
-DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
+DesktopNotice logSummary(const RunOptions& options, const RunPlan& plan, const ScriptList& scripts,
                          const OutcomeRecorder& outcomes, const LineNames& names) {
     std::size_t succeeded = 0;
     for (const auto& script : scripts) {
@@ -244,7 +244,7 @@ DesktopNotice logSummary(const RunOptions& options, const ScriptList& scripts,
     }
     // The targets that failed can be sent to again from the report.
     if (!options.reportPath.empty() && options.reportPath != "-") {
-        logLine(SystemLogLevel::Notice, rerunCommand(options, scripts.size() - succeeded));
+        logLine(SystemLogLevel::Notice, rerunCommand(plan, scripts.size() - succeeded));
     }
     // Nobody reads a background run's output: the person at the desktop is told.
     if (!background) {
@@ -362,8 +362,8 @@ bool writeReport(const RunOptions& options, const RunPlan& plan, const ScriptLis
 bool TellOutcome(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
                  const ScriptList& scripts, const OutcomeRecorder& outcomes, int status,
                  const std::vector<std::string>& afterwords) {
-    const LineNames names(options, openPath);
-    const DesktopNotice notice = logSummary(options, scripts, outcomes, names);
+    const LineNames names(options, plan, openPath);
+    const DesktopNotice notice = logSummary(options, plan, scripts, outcomes, names);
     for (const std::string& line : afterwords) {
         logLine(SystemLogLevel::Notice, line);
     }

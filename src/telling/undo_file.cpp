@@ -25,7 +25,7 @@ bool writeWhole(std::FILE* file, const std::string& text) {
 
 }  // namespace
 
-bool UndoFile::open(const RunOptions& options, std::time_t start) {
+bool UndoFile::open(const RunOptions& options, const RunPlan& plan, std::time_t start) {
     const std::string named = "--undo=" + options.undoNamed;
     std::string problem = PreparePrivateFolder(options.undoDir);
     if (problem.empty()) {
@@ -50,7 +50,7 @@ bool UndoFile::open(const RunOptions& options, std::time_t start) {
         return false;
     }
     putBack_.push_back("--check-full");
-    for (const std::string& argument : options.userArguments) {
+    for (const std::string& argument : plan.userArguments) {
         const std::string option = OptionName(argument);
         if (option == "--set" || option == "--set-file") {
             putBack_.push_back(argument);

@@ -13,12 +13,13 @@
 #include "cli/options.h"
 #include "exec/run_observer.h"
 #include "files/held_folder.h"
+#include "plan/run_plan.h"
 
 class UndoFile : public UndoBook {
   public:
     // Makes the run's file in DIR (owner-only, the folder made so when missing), named by the
     // run's start; false after saying why it cannot be.
-    bool open(const RunOptions& options, std::time_t start);
+    bool open(const RunOptions& options, const RunPlan& plan, std::time_t start);
     bool hasBlock(const CHostScript& target) override;
     bool addBlock(const CHostScript& target, const std::string& loginLine,
                   const std::vector<OldValue>& values) override;
