@@ -11,6 +11,9 @@ run in order:
   ```console             commands ("$ ..."), each followed by the standard output it prints;
                          "$ orvane-sim ... &" starts a simulator in the background and
                          "$ echo $?" prints the status of the command before;
+  ```cmd                 the same at a Windows cmd prompt ("> ..."), each line played by Wine's cmd
+                         from a batch file, with the Windows program on its PATH; "> start /b orvane-sim ..." starts a
+                         simulator and "> echo %errorlevel%" prints the status;
   ```log                 messages that the command before writes on standard error, in order
                          (other messages may come between them); "log exact": all of them;
                          "log counts": every message it writes, each line "N MESSAGE" (exactly
@@ -129,6 +132,7 @@ class Run:
         self.sims = []
         self.held = []  # sockets of the closed and dropping ports
         self.wine = wine
+        self.transmitter = transmitter
         self.files = {}
         self.status = 0
         self.stderr = ""
@@ -188,11 +192,11 @@ class Run:
             raise AssertionError("orvane-sim did not start: " + command)
         self.ports[named] = port
 
-    def run_command(self, command, expected):
-        if command == "echo $?":
+    def run_command(self, command, expected, at_cmd_prompt=False):
+        if command in ("echo $?", "echo %errorlevel%"):
             output = "%d\n" % self.status
-        elif command.startswith("orvane-sim "):
-            self.start_sim(command)
+        elif command.startswith(("orvane-sim ", "start /b orvane-sim ")):
+            self.start_sim(command[command.index("orvane-sim"):])
             return
         elif command.startswith("closed-port "):
             self.hold_closed_port(command.split()[1])
@@ -225,12 +229,17 @@ class Run:
                                XDG_DATA_HOME=os.path.join(self.folder, ".desktop-home"),
                                XDG_DATA_DIRS=os.path.join(self.folder, ".desktop-machine"))
             # A line the program printed for pasting names the folder in full.
-            done = subprocess.run(["bash", "-c", self.real(command).replace("$PWD", self.folder)],
-                                  cwd=self.folder,
-                                  env=environment, capture_output=True,
+            shell = ["bash", "-c", self.real(command).replace("$PWD", self.folder)]
+            if at_cmd_prompt:
+                # From a batch file of one line: Wine would quote the line as an argument.
+                with open(os.path.join(self.folder, ".prompt.bat"), "w", newline="\r\n") as bat:
+                    bat.write("@echo off\n" + self.real(command) + "\n")
+                shell = [self.wine, "cmd", "/c", ".prompt.bat"]
+                environment["WINEPATH"] = "Z:" + os.path.dirname(self.transmitter).replace("/", "\\")
+            done = subprocess.run(shell, cwd=self.folder, env=environment, capture_output=True,
                                   timeout=COMMAND_DEADLINE, stdin=subprocess.DEVNULL)
             output, self.stderr = (UNDO_STAMP.sub("undo-YYYYMMDD-HHMMSS", text.decode(
-                errors="replace")) for text in (done.stdout, done.stderr))
+                errors="replace").replace("\r\n", "\n")) for text in (done.stdout, done.stderr))
             self.status = done.returncode
         want = self.shown("".join(line + "\n" for line in expected))
         if output != want:
@@ -246,13 +255,15 @@ class Run:
             raise AssertionError("--dry-run %s: status %d\n%s" % (
                 name, done.returncode, done.stdout.decode(errors="replace")))
 
-    def console(self, text):
+    def console(self, text, prompt="$ "):
+        if prompt == "> " and not self.wine:
+            raise AssertionError("a cmd block plays only with the Windows program: say windows")
         command, expected = None, []
         lines = text.rstrip("\n").split("\n")
-        for line in lines + ["$ "]:
-            if line.startswith("$ "):
+        for line in lines + [prompt]:
+            if line.startswith(prompt):
                 if command:
-                    self.run_command(command, expected)
+                    self.run_command(command, expected, prompt == "> ")
                 command, expected = line[2:].strip(), []
             elif command is not None and command.endswith("\\"):
                 command = command[:-1] + line.strip()
@@ -356,6 +367,8 @@ class Run:
                     self.received(attributes["received"], text, attributes)
                 elif kind == "console":
                     self.console(text)
+                elif kind == "cmd":
+                    self.console(text, "> ")
                 elif kind == "log":
                     self.log(text, words[1] if len(words) > 1 else "in order")
         finally:
