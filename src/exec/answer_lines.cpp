@@ -171,3 +171,42 @@ std::string AnswerReader::missingReason(const std::string& command) const {
             return "no answer to " + command + " (the server closed the connection)";
     }
 }
+
+void AnswerCount::addToFirstLine(char byte) {
+    static constexpr char kGreeting[] = "READY";
+    constexpr std::size_t kGreetingBytes = sizeof kGreeting - 1;
+    // A greeting is a first line that begins with "READY", whatever follows on it.
+    const bool fits = firstLineBytes_ >= kGreetingBytes || byte == kGreeting[firstLineBytes_];
+    ++firstLineBytes_;
+    if (!fits) {
+        firstLine_ = FirstLine::Other;
+        heardMore_ = true;
+    } else if (byte == '\n') {
+        firstLine_ = FirstLine::Greeting;
+    }
+}
+
+void AnswerCount::add(const char* data, std::size_t size) {
+    if (heard_) {
+        heard_(std::string_view(data, size));
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        if (firstLine_ == FirstLine::Reading) {
+            addToFirstLine(data[i]);
+            if (firstLine_ == FirstLine::Greeting) {
+                atLineStart_ = true;
+                continue;
+            }
+        } else {
+            heardMore_ = true;
+        }
+        if (atLineStart_) {
+            chatter_ = isPassedOverByte(data[i]);
+            atLineStart_ = false;
+        }
+        if (data[i] == '\n') {
+            lines_ += chatter_ ? 0 : 1;
+            atLineStart_ = true;
+        }
+    }
+}

@@ -47,36 +47,6 @@ bool SetReceiveTimeout(Connection connection, int milliseconds);
 // The connection's bytes as a reader of answer lines takes them.
 std::unique_ptr<AnswerSource> SocketAnswerSource(Connection connection);
 
-// What a blind run hears on a connection it reads only to drop: its answer lines (progress "+"
-// and event "!" lines say nothing about the commands being taken, and a first line that begins
-// with "READY" is the greeting), whether anything else than the greeting came, and how the stream
-// went.
-class AnswerCount {
-  public:
-    explicit AnswerCount(HeardBytes heard = nullptr) : heard_(std::move(heard)) {}
-    void add(const char* data, std::size_t size);
-    std::size_t lines() const { return lines_; }
-    // A greeting (a first line beginning with "READY") has come whole.
-    bool greeted() const { return firstLine_ == FirstLine::Greeting; }
-    // A byte came that is not the greeting's: the server answers, or talks of events.
-    bool heardMore() const { return heardMore_; }
-    // The server ended its stream, or the connection broke, while commands were still going out.
-    bool endedEarly = false;
-    bool broken = false;
-
-  private:
-    enum class FirstLine { Reading, Greeting, Other };
-    void addToFirstLine(char byte);
-
-    HeardBytes heard_;
-    FirstLine firstLine_ = FirstLine::Reading;
-    std::size_t firstLineBytes_ = 0;
-    bool atLineStart_ = true;
-    bool chatter_ = false;
-    bool heardMore_ = false;
-    std::size_t lines_ = 0;
-};
-
 // Takes whatever has arrived, without blocking, and counts its answer lines; true when
 // anything came. An end of the stream or a break is noted in `answers`.
 bool DiscardArrived(Connection connection, AnswerCount& answers);
