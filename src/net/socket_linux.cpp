@@ -43,9 +43,46 @@ int raw(SocketHandle socket) {
     return static_cast<int>(socket);
 }
 
+template <class Address>
+SocketAddress addressOf(const Address& written, int family) {
+    SocketAddress address;
+    std::memcpy(address.bytes, &written, sizeof written);
+    address.length = static_cast<int>(sizeof written);
+    address.family = family;
+    return address;
+}
+
+// An address written out (IPv4 dotted, or IPv6) is its own answer, its text as the resolver
+// would give it: the resolver's walk, and the stack it takes in each of a thousand workers, is
+// for names. False for anything else.
+bool literalAddress(const std::string& host, std::uint16_t port, SocketAddress& address) {
+    char text[INET6_ADDRSTRLEN] = "";
+    sockaddr_in v4{};
+    sockaddr_in6 v6{};
+    if (::inet_pton(AF_INET, host.c_str(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(port);
+        address = addressOf(v4, AF_INET);
+        address.text = ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+        return true;
+    }
+    if (::inet_pton(AF_INET6, host.c_str(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(port);
+        address = addressOf(v6, AF_INET6);
+        address.text = ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::vector<SocketAddress> SocketResolve(const std::string& host, std::uint16_t port) {
+    SocketAddress literal;
+    if (literalAddress(host, port, literal)) {
+        return {literal};
+    }
     return ResolveEntries<addrinfo>(host, port, SOCK_STREAM, ::getaddrinfo, ::getnameinfo,
                                     ::freeaddrinfo, NI_NUMERICHOST);
 }
