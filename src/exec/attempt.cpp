@@ -28,6 +28,7 @@ HostAttempt::HostAttempt(const CHostScript& script, const RunSettings& settings,
       report_(report),
       text_(script.text),
       checking_(settings.checkAnswers),
+      batch_(script.text.size() + sizeof "FORCEREPLY"),
       progress_(script.text),
       blindAnswers_(HeardBy(script, settings)) {}
 

@@ -5,7 +5,7 @@
 void CommandBatch::add(std::string_view command, DueAnswer due) {
     if (bytes_.empty()) {
         // A batch goes out once past kCommandBatchBytes: room for that and one more line.
-        bytes_.reserve(kCommandBatchBytes + command.size() + 1);
+        bytes_.reserve(std::min(kCommandBatchBytes, scriptBytes_) + command.size() + 1);
     }
     bytes_ += command;
     bytes_ += '\n';

@@ -44,6 +44,9 @@ class AnswersDue {
 
 class CommandBatch {
   public:
+    // The batch never needs more room than the script it sends: a thousand short scripts keep
+    // a thousand short batches.
+    explicit CommandBatch(std::size_t scriptBytes) : scriptBytes_(scriptBytes) {}
     void add(std::string_view command, DueAnswer due);
     // The same, taking over the command's bytes when the batch is empty.
     void add(std::string&& command, DueAnswer due);
@@ -63,6 +66,7 @@ class CommandBatch {
     };
     const Entry* entryCutAt(std::size_t sent) const;
 
+    std::size_t scriptBytes_;
     std::string bytes_;
     std::vector<Entry> entries_;
     std::size_t handedOn_ = 0;  // entries whose answers joined the queue
