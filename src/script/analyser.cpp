@@ -295,7 +295,11 @@ void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
     } else {
         const std::string_view body =
             analysis.bodyInText.empty() ? std::string_view(analysis.body) : analysis.bodyInText;
-        AdoptHostScript(login + std::string(body), target.host, target.port, analysis.collected,
+        // Made to size: each of ten thousand targets keeps its own copy.
+        std::string text;
+        text.reserve(login.size() + body.size());
+        text.append(login).append(body);
+        AdoptHostScript(std::move(text), target.host, target.port, analysis.collected,
                         analysis.scripts);
     }
     CHostScript& script = *analysis.scripts.back();
