@@ -1,8 +1,12 @@
 ; Installer of the transmitter for Windows, built on Linux by makensis (Debian's nsis) from the
 ; files of the Windows build; the build passes VERSION, EXE, DLL, TYPES, GUIDE, LICENCE, SIM,
-; SCHEMA, ICON and OUTFILE (and SIGN when it signs).
+; SCHEMA, ICON and OUTFILE (and SIGN when it signs), and AMD64 for the installer of the 64-bit
+; build, which installs into the 64-bit Program Files and writes the 64-bit registry view.
 ; Silent for managed deployment: setup.exe /S [/ADDTOPATH] [/D=folder], uninstall.exe /S.
 Unicode true
+!ifdef AMD64
+    Target amd64-unicode
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -33,7 +37,11 @@ Name "Orvane Tessaly transmitter ${VERSION}"
 OutFile "${OUTFILE}"
 Icon "${ICON}"
 UninstallIcon "${ICON}"
-InstallDir "$PROGRAMFILES\Orvane\Tessaly transmitter"
+!ifdef AMD64
+    InstallDir "$PROGRAMFILES64\Orvane\Tessaly transmitter"
+!else
+    InstallDir "$PROGRAMFILES\Orvane\Tessaly transmitter"
+!endif
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails show
 ShowUninstDetails show
@@ -156,6 +164,9 @@ FunctionEnd
 !insertmacro CheckNotRunning "un."
 
 Function un.onInit
+!ifdef AMD64
+    SetRegView 64
+!endif
     Call un.checkNotRunning
 FunctionEnd
 
@@ -179,6 +190,9 @@ Function checkNotOlder
 FunctionEnd
 
 Function .onInit
+!ifdef AMD64
+    SetRegView 64
+!endif
     Call checkNotOlder
     Call checkNotRunning
     ${GetParameters} $0

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Windows road as a station's engineer walks it, under Wine, on the 32-bit product: the
+# The Windows road as a station's engineer walks it, under Wine, on the 32-bit product (or, where
+# Wine runs no 32-bit programs, on the 64-bit build and its own installer): the
 # installer installed silently into a fresh Wine prefix, the files, the script types and the
 # Add/Remove Programs entry it leaves, scripts opened through the shell (ShellExecute, as a
 # double click does) delivering their commands to the Linux orvane-sim, the encipher verb,
@@ -16,9 +17,16 @@ WORK=$(mktemp -d "$(dirname "$SETUP")/installer-XXXXXX")
 export WINEPREFIX="$WORK/prefix" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-INSTALLED="$WINEPREFIX/drive_c/Program Files (x86)/Orvane/Tessaly transmitter"
-PROGRAM='C:\Program Files (x86)\Orvane\Tessaly transmitter\transmitter.exe'
-FOLDER='C:\Program Files (x86)\Orvane\Tessaly transmitter'
+# A 32-bit installer puts the program where 64-bit Windows keeps 32-bit programs, and its keys
+# in the 32-bit view of the registry; a 64-bit one in the native places.
+PROGRAM_FILES='Program Files (x86)' VIEW=32 CC=i686-w64-mingw32-gcc
+pe_offset=$(od -An -tu4 -j60 -N4 "$SETUP" | tr -d ' ')
+if [ "$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$SETUP" | tr -d ' ')" = 8664 ]; then
+    PROGRAM_FILES='Program Files' VIEW=64 CC=x86_64-w64-mingw32-gcc
+fi
+INSTALLED="$WINEPREFIX/drive_c/$PROGRAM_FILES/Orvane/Tessaly transmitter"
+FOLDER="C:\\$PROGRAM_FILES\\Orvane\\Tessaly transmitter"
+PROGRAM="$FOLDER\\transmitter.exe"
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane Tessaly transmitter'
 LOG_FILE="$WINEPREFIX/drive_c/ProgramData/Orvane/Tessaly/Dudiradaroz/transmitter.log"
 APP_PATHS_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\transmitter.exe'
@@ -37,13 +45,13 @@ lf() { tr -d '\r'; }
 reg_value() { # KEY [VALUE]: the value's data, or the default value's
     local key=$1 value=${2:-}
     if [ -n "$value" ]; then
-        timeout 60 wine reg query "$key" /v "$value" /reg:32 2>/dev/null | lf |
+        timeout 60 wine reg query "$key" /v "$value" /reg:$VIEW 2>/dev/null | lf |
             sed -n "s/^ *$value *REG_[A-Z_]* *//p"
     else
         timeout 60 wine reg query "$key" /ve 2>/dev/null | lf | sed -n 's/^ *(Default) *REG_SZ *//p'
     fi
 }
-key_exists() { timeout 60 wine reg query "$1" /reg:32 >/dev/null 2>&1; }
+key_exists() { timeout 60 wine reg query "$1" /reg:$VIEW >/dev/null 2>&1; }
 # Waits until COMMAND succeeds, for at most 60 s.
 eventually() {
     local deadline=$((SECONDS + 60))
@@ -194,7 +202,7 @@ encipher_verb_writes_the_enciphered_twin() {
     mkdir -p "$WORK/verb" "$WORK/verb-linux"
     printf '*host=127.0.0.1\nSET GAIN 1 -3.5\n' >"$WORK/verb/desk.qvtrx-preset"
     cp "$WORK/verb/desk.qvtrx-preset" "$WORK/verb-linux/"
-    i686-w64-mingw32-gcc -O2 -o "$WORK/shell_verb.exe" tests/wine/shell_verb.c -lshell32 ||
+    "$CC" -O2 -o "$WORK/shell_verb.exe" tests/wine/shell_verb.c -lshell32 ||
         fail "cannot build shell_verb.exe"
     timeout 60 wine "$WORK/shell_verb.exe" "Tessaly File Crypt" "Z:$WORK/verb/desk.qvtrx-preset" ||
         fail "the shell found no encipher verb"
@@ -226,10 +234,10 @@ a_running_show_keeps_the_installation_whole() {
         key_exists 'HKCR\.qvtrx' || fail "the installation is not whole"
     [ "$(sim_connection 1)" = $'FORCEREPLY\nPING' ] || fail "the show did not go on"
     eventually timeout 120 wine "$SETUP" /S || fail "no setup after the show"
-    timeout 60 wine reg add "$UNINSTALL_KEY" /v DisplayVersion /d 9.9.9 /f /reg:32 >/dev/null
+    timeout 60 wine reg add "$UNINSTALL_KEY" /v DisplayVersion /d 9.9.9 /f /reg:$VIEW >/dev/null
     timeout 120 wine "$SETUP" /S
     status=$?
-    timeout 60 wine reg add "$UNINSTALL_KEY" /v DisplayVersion /d 1.0.15 /f /reg:32 >/dev/null
+    timeout 60 wine reg add "$UNINSTALL_KEY" /v DisplayVersion /d 1.0.15 /f /reg:$VIEW >/dev/null
     [ "$status" = 3 ] || fail "older over newer: status $status"
 }
 
@@ -294,8 +302,8 @@ print(r["status"], t["commandsSent"], t["address"], [a["reason"] for a in t["att
 
 # The guide's batch recipe, as it stands there, tells each kind of failure from success.
 guide_batch_recipe_catches_every_failure() {
-    sed -n '/^```bat file=onair.bat/,/^```$/p' docs/guide.md | sed '1d;$d' | sed 's/$/\r/' \
-        >"$WORK/onair.bat"
+    sed -n '/^```bat file=onair.bat/,/^```$/p' docs/guide.md | sed '1d;$d' | sed 's/$/\r/' |
+        sed "s/Program Files (x86)/$PROGRAM_FILES/" >"$WORK/onair.bat"
     grep -q transmitter.exe "$WORK/onair.bat" || fail "no batch recipe in the guide"
     local port answer
     for port in good refused down; do
@@ -330,10 +338,11 @@ uninstalls_silently_and_leaves_nothing() {
     run_batch "$(reg_value "$UNINSTALL_KEY" QuietUninstallString)" 'exit /b %errorlevel%' ||
         fail "uninstall exit status $?"
     local pending
+    # A folder is put down with a trailing backslash, as NSIS does on Windows too.
     pending=$(timeout 60 wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager' \
-        /v PendingFileRenameOperations 2>/dev/null | lf)
+        /v PendingFileRenameOperations 2>/dev/null | lf | sed 's/\\\\0/\\0/g')
     for left in 'Orvane\Tessaly transmitter\uninstall.exe' 'Orvane\Tessaly transmitter' 'Orvane'; do
-        grep -qiF "Program Files (x86)\\$left\\0" <<<"$pending\\0" ||
+        grep -qiF "$PROGRAM_FILES\\$left\\0" <<<"$pending\\0" ||
             fail "not put down for the next start: $left (${pending:-nothing pending})"
     done
     [ "$(ls "$INSTALLED")" = uninstall.exe ] || fail "left: $(ls "$INSTALLED")"
@@ -350,6 +359,9 @@ uninstalls_silently_and_leaves_nothing() {
     [ ! -e "$START_MENU" ] || fail "Start menu folder left"
     [ "$(reg_value "$ENVIRONMENT_KEY" Path)" = "$(cat "$WORK/path-before")" ] ||
         fail "PATH is '$(reg_value "$ENVIRONMENT_KEY" Path)', not '$(cat "$WORK/path-before")'"
+    # The next start carries out what was put down: nothing of the program is left.
+    timeout 120 wine wineboot --restart >/dev/null 2>&1
+    [ ! -e "$(dirname "$INSTALLED")" ] || fail "left after a restart: $(find "$(dirname "$INSTALLED")")"
 }
 
 check installs_silently_into_a_fresh_prefix
