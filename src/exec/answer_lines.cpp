@@ -85,6 +85,7 @@ std::string AnswerReader::next() {
     std::string line;
     for (;;) {
         const AnswerLines::Next got = lines_.next(line);
+        missed_ = got != AnswerLines::Next::Line;
         if (got == AnswerLines::Next::Line) {
             return line;
         }
@@ -159,7 +160,7 @@ std::string AnswerReader::missingReason(const std::string& command) const {
     };
     switch (missing_) {
         case Missing::TimedOut:
-            return within(answerTimeoutMs_, "--answer-timeout");
+            return within(waitLimitMs_, waitLimitOption_);
         case Missing::Stalled:
             return within(kStallLimitMs, "the longest one answer may take to come whole");
         case Missing::TooLong:

@@ -77,20 +77,27 @@ using HeardBytes = std::function<void(std::string_view)>;
 // The answer lines of one connection, taken off its source as they come.
 class AnswerReader {
   public:
-    // `answerTimeoutMs`: the wait limit set on the source, as the reasons name it.
+    // `answerTimeoutMs`: the wait limit of the source (--answer-timeout), as the reasons name it.
     AnswerReader(std::unique_ptr<AnswerSource> source, int answerTimeoutMs,
                  HeardBytes heard = nullptr)
-        : source_(std::move(source)), answerTimeoutMs_(answerTimeoutMs), heard_(std::move(heard)) {}
+        : source_(std::move(source)), waitLimitMs_(answerTimeoutMs), heard_(std::move(heard)) {}
     // One answer line (see AnswerLines). Empty when the server closed the connection, on a
     // logged receive error or time-out, when the line has not come whole within kStallLimitMs,
     // and for a line beyond kMaxAnswerLineBytes.
     std::string next();
+    // The last next() handed out nothing: the line is missing (an empty answer line is not).
+    bool missed() const { return missed_; }
     // True when next() can hand out an answer line without waiting, or will fail at once (the
     // connection ended or broke).
     bool lineArrived();
     // Waits at most `milliseconds` until lineArrived(). False when the time ran out first.
     bool lineWithin(long long milliseconds);
-    bool setWaitLimit(int milliseconds) { return source_->setWaitLimit(milliseconds); }
+    // `option` names the limit in the reasons ("--answer-timeout").
+    bool setWaitLimit(int milliseconds, const char* option) {
+        waitLimitMs_ = milliseconds;
+        waitLimitOption_ = option;
+        return source_->setWaitLimit(milliseconds);
+    }
     // Between checkpoints: the room a long line needed goes. The reader lives as long as its
     // connection, and a thousand targets keep little each.
     void release() { lines_.release(); }
@@ -104,7 +111,9 @@ class AnswerReader {
 
     enum class Missing { Closed, Broken, TimedOut, Stalled, TooLong };
     std::unique_ptr<AnswerSource> source_;
-    int answerTimeoutMs_;
+    int waitLimitMs_;
+    const char* waitLimitOption_ = "--answer-timeout";
+    bool missed_ = false;
     HeardBytes heard_;
     Missing missing_ = Missing::Closed;
     AnswerLines lines_;

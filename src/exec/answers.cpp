@@ -36,12 +36,12 @@ std::string_view commandOf(std::string_view line) {
 // is the greeting, whatever its words, so that the answers after it stay in step.
 AttemptResult receiveGreeting(const CheckContext& context) {
     const RunLimits& limits = context.settings.limits;
-    if (!context.answers.setWaitLimit(limits.greetingTimeoutMs)) {
+    if (!context.answers.setWaitLimit(limits.greetingTimeoutMs, "--greeting-timeout")) {
         context.report.reason = "the socket's time-out could not be set";
         return AttemptResult::GiveUp;
     }
     std::string reply = context.answers.next();
-    if (reply.empty()) {
+    if (context.answers.missed()) {
         LogMessage("%s: No answer (%s:%s): server is too old or is down", context.name(),
                    context.host(), context.port());
         context.report.reason = "no greeting: the server is too old or is down";
@@ -53,6 +53,12 @@ AttemptResult receiveGreeting(const CheckContext& context) {
                        context.host(), context.port(), reply.c_str());
         }
         reply = context.answers.next();
+        // A late answer taken for the next command's would put every answer after it out of
+        // step: it is missing, and the attempt is tried again.
+        if (context.answers.missed()) {
+            return NoAnswerTo(context.script, context.settings, "FORCEREPLY", 0, context.answers,
+                              context.report);
+        }
     }
     const bool expected = StartsWith(reply, "OK") || StartsWith(reply, "*");
     if (!expected) {
@@ -61,7 +67,7 @@ AttemptResult receiveGreeting(const CheckContext& context) {
     }
     context.settings.tell().judged(context.script, 0, "FORCEREPLY", reply,
                                    expected ? Verdict::Good : Verdict::Mismatch);
-    context.answers.setWaitLimit(limits.answerTimeoutMs);
+    context.answers.setWaitLimit(limits.answerTimeoutMs, "--answer-timeout");
     return AttemptResult::Done;
 }
 
