@@ -57,6 +57,11 @@ void CommandBatch::handOnSent(std::size_t sent, AnswersDue& due) {
 }
 
 void AnswersDue::push(DueAnswer due) {
+    // What was taken goes once it is half the queue: a queue never empty stays small.
+    if (first_ > 0 && 2 * first_ >= runs_.size()) {
+        runs_.erase(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(first_));
+        first_ = 0;
+    }
     if (!runs_.empty() &&
         due.line == runs_.back().first.line + static_cast<int>(runs_.back().count)) {
         ++runs_.back().count;
@@ -67,13 +72,13 @@ void AnswersDue::push(DueAnswer due) {
 }
 
 std::pair<std::string_view, int> AnswersDue::take() {
-    Run& run = runs_.front();
+    Run& run = runs_[first_];
     const std::size_t start = run.first.lineStart;
     const std::size_t end = std::min(text_.find('\n', start), text_.size());
     const std::pair<std::string_view, int> taken{text_.substr(start, end - start), run.first.line};
     --size_;
     if (--run.count == 0) {
-        runs_.pop_front();
+        ++first_;
     } else {
         run.first.lineStart = end + 1;
         ++run.first.line;
