@@ -1,6 +1,8 @@
 // The preprocessor on a script of any bytes, in a scratch folder that holds a few files for
 // its "include" and "loadfile" lines to name (see the seeds in corpus/preprocessor_fuzzer).
 
+#include <algorithm>
+
 #include "files/enciphered_format.h"
 #include "fuzz_support.h"
 #include "script/preprocessor.h"
@@ -35,9 +37,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string path = WriteScratchFile("main.qvtrx", script);
     std::string output = "CMD\n";
-    preprocessScript(path, &output);
-    // Output is appended to and never cleared; every piece of it ends with LF.
+    if (!preprocessScript(path, &output)) {
+        FUZZ_CHECK(output.compare(0, 4, "CMD\n") == 0);
+        return 0;
+    }
+    // Output is appended to and never cleared; every piece of it ends with LF, and every line
+    // has its origin.
     FUZZ_CHECK(output.compare(0, 4, "CMD\n") == 0);
     FUZZ_CHECK(output.back() == '\n');
+    const auto lines = static_cast<std::size_t>(std::count(output.begin(), output.end(), '\n'));
+    FUZZ_CHECK(TraceScriptOrigins(path, "main").lines.size() == lines - 1);
+    // A text prepared on its own is the same.
+    std::string alone;
+    FUZZ_CHECK(preprocessScript(path, &alone));
+    FUZZ_CHECK(output.compare(4, std::string::npos, alone) == 0);
     return 0;
 }

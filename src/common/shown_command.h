@@ -10,6 +10,12 @@
 // True for a LOGIN command however it is written: any case, blanks or tabs before and after
 // LOGIN, and as a template line ("$LOGIN ...", "$ LOGIN ...").
 bool IsLoginCommand(std::string_view command);
+// False for most commands that are no LOGIN, told by their first two bytes: a check of every
+// line of a large script asks this first.
+inline bool MayBeLoginCommand(std::string_view command) {
+    return command.size() > 1 && (command[0] == '$' || command[0] == ' ' || command[0] == '\t' ||
+                                  ((command[0] | 0x20) == 'l' && (command[1] | 0x20) == 'o'));
+}
 // A LOGIN shows its first field and "***" for everything after the first comma that follows
 // LOGIN ("LOGIN ovrel,***", "LOGIN prefix,***"); a LOGIN with one field hides it whole. Other
 // commands are shown as they are.

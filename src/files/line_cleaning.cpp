@@ -1,10 +1,5 @@
 #include "files/line_cleaning.h"
 
-#include <cstring>
-#include <string_view>
-
-#include "common/strings.h"
-
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -17,15 +12,29 @@ bool isTrailingBlank(char byte) {
     return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n';
 }
 
-// The kept part of one line, as a view into the line; empty when nothing of it is kept.
-std::string_view cleanLine(std::string_view line, bool firstLine) {
+// Where a "##" tail begins: the first "#" that another follows.
+std::size_t commentTail(std::string_view line) {
+    for (auto hash = line.find('#'); hash != std::string_view::npos;
+         hash = line.find('#', hash + 1)) {
+        if (hash + 1 < line.size() && line[hash + 1] == '#') {
+            return hash;
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+std::string_view CleanScriptLine(std::string_view line, bool firstLine, bool mayHoldHash) {
     if (firstLine && StartsWith(line, kByteOrderMark)) {
         line.remove_prefix(kByteOrderMark.size());
     }
-    if (!line.empty() && line[0] == '#') {
+    if (mayHoldHash && !line.empty() && line[0] == '#') {
         return {};
     }
-    line = line.substr(0, line.find("##"));
+    if (mayHoldHash) {
+        line = line.substr(0, commentTail(line));
+    }
     while (!line.empty() && isLeadingBlank(line.front())) {
         line.remove_prefix(1);
     }
@@ -35,39 +44,7 @@ std::string_view cleanLine(std::string_view line, bool firstLine) {
     return line;
 }
 
-}  // namespace
-
-std::string CleanScriptLines(const std::string& text) {
-    return CleanScriptLines(std::string(text));
-}
-
-std::string CleanScriptLines(std::string&& text, std::vector<int>* keptNumbers) {
-    // With a final LF, every kept line and its LF fit where the line was.
-    if (!text.empty() && text.back() != '\n') {
-        text += '\n';
-    }
-    const std::string_view whole(text);
-    std::size_t kept = 0;
-    std::size_t position = 0;
-    bool firstLine = true;
-    int number = 0;
-    std::string_view read;
-    while (NextLine(whole, position, read)) {
-        ++number;
-        const std::string_view line = cleanLine(read, firstLine);
-        if (!line.empty()) {
-            if (keptNumbers != nullptr) {
-                keptNumbers->push_back(number);
-            }
-            const std::size_t from = static_cast<std::size_t>(line.data() - whole.data());
-            if (from != kept) {
-                std::memmove(&text[kept], line.data(), line.size());
-            }
-            kept += line.size();
-            text[kept++] = '\n';
-        }
-        firstLine = false;
-    }
-    text.resize(kept);
-    return std::move(text);
+std::string CleanScriptLines(std::string text) {
+    CleanScriptLinesInPlace(text, [](std::string_view, int) {});
+    return text;
 }

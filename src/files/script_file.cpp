@@ -8,7 +8,6 @@
 #include "common/strings.h"
 #include "files/enciphered_format.h"
 #include "files/folders.h"
-#include "files/line_cleaning.h"
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/script_names.h"
@@ -131,8 +130,7 @@ std::string TextEncodingProblem(const std::string& text, int& line) {
     return std::string();
 }
 
-bool readScriptFile(const std::string& path, std::string* output, const std::string& shownName,
-                    std::vector<int>* keptNumbers) {
+bool readScriptText(const std::string& path, std::string& text, const std::string& shownName) {
     std::string content;
     if (!readScriptContent(path, content)) {
         return false;
@@ -144,8 +142,6 @@ bool readScriptFile(const std::string& path, std::string* output, const std::str
                    problem.c_str());
         return false;
     }
-    if (output != nullptr) {
-        *output = CleanScriptLines(std::move(content), keptNumbers);
-    }
+    text.swap(content);
     return true;
 }

@@ -2,7 +2,6 @@
 // Plain and enciphered (.qvtrxc) script files and the script-file reader.
 
 #include <string>
-#include <vector>
 
 // Writes the enciphered twin of a plain .qvtrx file next to it (the name mapped by
 // encipheredName); false after one logged message.
@@ -17,9 +16,8 @@ bool readScriptContent(const std::string& path, std::string& text);
 // lines ended by CR alone), with the line it shows in; empty when it is readable.
 std::string TextEncodingProblem(const std::string& text, int& line);
 
-// readScriptContent, then line cleaning; `output` (when given) replaced on success only. Text
-// that is not 8-bit text is refused with "NAME:LINE: problem", NAME `shownName` or the path.
-// `keptNumbers`, when given, receives the number of each line kept.
-bool readScriptFile(const std::string& path, std::string* output,
-                    const std::string& shownName = std::string(),
-                    std::vector<int>* keptNumbers = nullptr);
+// readScriptContent of a script's text, which the preprocessor then cleans: `text` replaced on
+// success only. Text that is not 8-bit text is refused with "NAME:LINE: problem", NAME
+// `shownName` or the path.
+bool readScriptText(const std::string& path, std::string& text,
+                    const std::string& shownName = std::string());

@@ -25,11 +25,34 @@ struct TargetTraits {
     TargetLimits limits;
 };
 
+// Where a byte is within the lines of a text, read in order. Most lines hold no "^" and no
+// "$": the text is searched for the next one, not each line.
+class ByteFinder {
+  public:
+    ByteFinder(std::string_view text, char byte)
+        : text_(text), byte_(byte), next_(text.find(byte)) {}
+    // The first in `line`, a line of the text at or after the last one asked about, or npos.
+    std::size_t firstIn(std::string_view line) {
+        const auto start = static_cast<std::size_t>(line.data() - text_.data());
+        if (next_ < start) {
+            next_ = text_.find(byte_, start);
+        }
+        return next_ < start + line.size() ? next_ - start : std::string_view::npos;
+    }
+
+  private:
+    std::string_view text_;
+    char byte_;
+    std::size_t next_;
+};
+
 // State of one analysis; nothing of it outlives analyseScript.
 struct Analysis {
     Analysis(const std::shared_ptr<const std::string>& analysed, const std::string& host,
              const std::string& port, ScriptList& made, ScriptCheck* checked)
-        : text(analysed),
+        : carets(*analysed, '^'),
+          dollars(*analysed, '$'),
+          text(analysed),
           defaultHost(host),
           defaultPort(port),
           scripts(made),
@@ -37,6 +60,8 @@ struct Analysis {
           port(port),
           check(checked) {}
 
+    ByteFinder carets;
+    ByteFinder dollars;
     // The text analysed; "set" values stay in it and the buffers share them.
     const std::shared_ptr<const std::string>& text;
     const std::string& defaultHost;
@@ -117,28 +142,38 @@ void noteDirectivesInList(Analysis& analysis, std::string_view line) {
 
 // A LOGIN whose password is the mask the program shows in its place was pasted from a shown
 // line: sent, it would log in with "***".
-void noteMaskedLogin(Analysis& analysis, std::string_view line) {
+void noteMaskedPart(Analysis& analysis, std::string_view part) {
+    while (!part.empty() && part.back() == ' ') {
+        part.remove_suffix(1);
+    }
+    if (!MayBeLoginCommand(part) || !IsLoginCommand(part)) {
+        return;
+    }
+    if (ShownCommand(part) == part) {
+        noteProblem(analysis,
+                    "the password *** of this LOGIN stands in for one the program does not "
+                    "show: give the real password");
+    } else if (part[0] != '$') {
+        KnowLoginPassword(part);
+    }
+}
+
+// Each "^" piece of a command line; `caret` is where its first "^" is.
+void noteMaskedLogin(Analysis& analysis, std::string_view line, std::size_t caret) {
+    if (caret == std::string_view::npos) {
+        noteMaskedPart(analysis, line);
+        return;
+    }
     for (std::size_t start = 0; start <= line.size();) {
-        const auto caret = std::min(line.find('^', start), line.size());
-        std::string_view part = line.substr(start, caret - start);
-        while (!part.empty() && part.back() == ' ') {
-            part.remove_suffix(1);
-        }
-        const bool login = IsLoginCommand(part);
-        if (login && ShownCommand(part) == part) {
-            noteProblem(analysis,
-                        "the password *** of this LOGIN stands in for one the program does not "
-                        "show: give the real password");
-        } else if (login && part[0] != '$') {
-            KnowLoginPassword(part);
-        }
+        caret = std::min(line.find('^', start), line.size());
+        noteMaskedPart(analysis, line.substr(start, caret - start));
         start = caret + 1;
     }
 }
 
 // A command line; "^" makes several lines of it, each a template when it starts with "$".
-// `caret`: where its first "^" is.
-void noteCommand(Analysis& analysis, std::string_view line, std::size_t caret) {
+// `caret` and `dollar`: where its first "^" and "$" are.
+void noteCommand(Analysis& analysis, std::string_view line, std::size_t caret, std::size_t dollar) {
     if (analysis.untilLine != 0 && analysis.check != nullptr) {
         const std::string_view command = line.substr(0, caret);
         if (command.empty() || command.back() != '?') {
@@ -159,9 +194,9 @@ void noteCommand(Analysis& analysis, std::string_view line, std::size_t caret) {
         noteDirectivesInList(analysis, line);
     }
     if (analysis.check != nullptr) {
-        noteMaskedLogin(analysis, line);
+        noteMaskedLogin(analysis, line, caret);
     }
-    if (line.find('$') == std::string_view::npos) {
+    if (dollar == std::string_view::npos) {
         return;
     }
     for (std::size_t start = 0; start <= line.size();) {
@@ -597,8 +632,8 @@ bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
         return true;
     }
     if (!IsDirectiveLine(line)) {
-        const std::size_t caret = line.find('^');
-        noteCommand(analysis, line, caret);
+        const std::size_t caret = analysis.carets.firstIn(line);
+        noteCommand(analysis, line, caret, analysis.dollars.firstIn(line));
         appendToBody(analysis, line, caret);
         return true;
     }

@@ -12,7 +12,7 @@ void ClearSharedTables() {
     g_rendezVous.clear();
 }
 
-void BodyLineOrigins::add(int analysedLine, std::size_t count, int step) {
+void BodyLineOrigins::addRun(int analysedLine, std::size_t count, int step) {
     if (count == 0) {
         return;
     }

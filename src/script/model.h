@@ -19,7 +19,15 @@ class BodyLineOrigins {
   public:
     // `count` body lines from `analysedLine`: one to one (`step` 1) or all from it (`step` 0,
     // a line that "^" cut into several).
-    void add(int analysedLine, std::size_t count, int step = 1);
+    void add(int analysedLine, std::size_t count, int step = 1) {
+        if (count == 1 && !runs_.empty() && runs_.back().step == 1 &&
+            runs_.back().analysedLine + static_cast<int>(size_ - runs_.back().firstBodyLine) ==
+                analysedLine) {
+            ++size_;
+        } else {
+            addRun(analysedLine, count, step);
+        }
+    }
     void addAll(const BodyLineOrigins& other);
     // 0 for a line beyond the body.
     int at(std::size_t bodyLine) const;
@@ -30,6 +38,7 @@ class BodyLineOrigins {
         int analysedLine;
         int step;
     };
+    void addRun(int analysedLine, std::size_t count, int step);
     std::vector<Run> runs_;
     std::size_t size_ = 0;
 };

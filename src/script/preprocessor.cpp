@@ -79,114 +79,104 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
     return true;
 }
 
-// "*include=file": the cleaned text of the file, not scanned again in this pass.
+// Cleans the text of a file where it stands, each kept line noted as a line of `file`.
+template <typename Kept>
+void cleanTracing(std::string& text, std::size_t file, ScriptOrigins& origins, Kept&& kept) {
+    CleanScriptLinesInPlace(text, [&](std::string_view line, int number) {
+        origins.lines.add(file, number);
+        kept(line);
+    });
+}
+
+// "*include=file": the cleaned text of the file, not scanned again in this pass, then the line
+// break that follows them.
 bool expandInclude(const std::string& argument, const ScriptLine& line, std::string& output,
-                   ScriptOrigins& origins) {
+                   ScriptOrigins& origins, std::vector<std::string>& paths) {
     if (argument.empty()) {
         logLineError("%s: Error in include syntax (line %d): %s", line);
         return false;
     }
     std::string included;
-    std::vector<int> numbers;
-    if (!readScriptFile(PathFromScriptName(argument, line.utf8Names), &included, argument,
-                        &numbers)) {
+    paths.push_back(PathFromScriptName(argument, line.utf8Names));
+    if (!readScriptText(paths.back(), included, argument)) {
         logFileError("%s: Error in include invalid file \"%s\" (line %d): %s", argument, line);
         return false;
     }
-    // The included lines, then the line break that follows them.
     origins.files.push_back(argument);
-    for (const int number : numbers) {
-        origins.lines.add(origins.files.size() - 1, number);
-    }
+    cleanTracing(included, origins.files.size() - 1, origins, [](std::string_view) {});
     output += included;
     output += '\n';
     return true;
 }
 
-bool preprocessDirective(const ScriptLine& line, std::string& output, ScriptOrigins& origins) {
+bool preprocessDirective(const ScriptLine& line, std::string& output, ScriptOrigins& origins,
+                         std::vector<std::string>& paths) {
     const Directive directive = SplitDirective(line.text);
     if (directive.entry->kind == DirectiveKind::LoadFile) {
         return expandLoadFile(directive.argument, line, output);
     }
-    if (directive.entry->kind == DirectiveKind::Include) {
-        return expandInclude(directive.argument, line, output, origins);
-    }
-    output += line.text;
-    output += '\n';
-    return true;
+    return expandInclude(directive.argument, line, output, origins, paths);
 }
 
-bool preprocessLine(std::string_view text, int number, std::size_t bytesAfter, bool utf8Names,
-                    std::string& output, ScriptOrigins& origins) {
-    if (IsDirectiveLine(text)) {
-        const std::string line(text);
-        return preprocessDirective(ScriptLine{line, number, bytesAfter, utf8Names}, output,
-                                   origins);
-    }
-    output += text;
-    output += '\n';
-    return true;
-}
+// The whole script: its cleaned lines, each *include and *loadfile line replaced by what it
+// brings in, appended to `output` with the origin of every line.
+class Expansion {
+  public:
+    Expansion(const std::string& text, const LineOrigins& ownLines, std::string& output,
+              ScriptOrigins& origins)
+        : text_(text), ownLines_(ownLines), output_(output), origins_(origins) {}
 
-// True when a line of the cleaned text brings another file in.
-// Only a line that begins with "*" can: the search goes from one "*" to the next.
-bool expandsFiles(const std::string& text) {
-    const std::string_view whole(text);
-    for (auto star = whole.find('*'); star != std::string_view::npos;
-         star = whole.find('*', star + 1)) {
-        if (star == 0 || whole[star - 1] == '\n') {
-            const std::string_view line = whole.substr(star, whole.find('\n', star) - star);
-            if (DirectiveOf(line).stage == DirectiveStage::Expanded) {
-                return true;
+    // `lines`: where the lines that bring files in begin in the text.
+    bool run(const std::vector<std::size_t>& lines, std::vector<std::string>& paths) {
+        // Today's Notepad saves UTF-8; older scripts are in the ANSI code page.
+        const bool utf8Names = IsUtf8Text(text_);
+        output_.reserve(output_.size() + text_.size());
+        for (const std::size_t start : lines) {
+            copyUpTo(start);
+            const std::size_t end = text_.find('\n', start);
+            const std::string directive = text_.substr(start, end - start);
+            const int number = static_cast<int>(ownLinesDone_) + 1;
+            const ScriptLine line{directive, number, text_.size() - end - 1, utf8Names};
+            if (!preprocessDirective(line, output_, origins_, paths)) {
+                return false;
             }
+            copied_ = end + 1;
+            addOwnLines(1);
+        }
+        copyUpTo(text_.size());
+        return true;
+    }
+
+  private:
+    // The script's own lines up to `end`, as they stand.
+    void copyUpTo(std::size_t end) {
+        const std::string_view lines = std::string_view(text_).substr(copied_, end - copied_);
+        output_ += lines;
+        addOwnLines(static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')));
+        copied_ = end;
+    }
+
+    void addOwnLines(std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            origins_.lines.add(0, ownLines_.at(ownLinesDone_++).line);
         }
     }
-    return false;
-}
 
-// Whether a script's raw text may hold an *include line. Cleaning leaves a line's star and
-// the word after it as they stand, so a text without "*include", in any case, holds none: a
-// test far cheaper than cleaning the text.
-bool mayInclude(std::string_view text) {
-    constexpr std::string_view kWord = "include";
-    for (auto star = text.find('*'); star != std::string_view::npos;
-         star = text.find('*', star + 1)) {
-        if (EqualsIgnoringAsciiCase(text.substr(star + 1, kWord.size()), kWord)) {
-            return true;
-        }
-    }
-    return false;
-}
+    const std::string& text_;
+    const LineOrigins& ownLines_;
+    std::string& output_;
+    ScriptOrigins& origins_;
+    std::size_t copied_ = 0;
+    std::size_t ownLinesDone_ = 0;
+};
 
-bool preprocessText(const std::string& text, const std::vector<int>& numbers, std::string& output,
-                    ScriptOrigins& origins) {
-    const std::string_view whole(text);
-    // Today's Notepad saves UTF-8; older scripts are in the ANSI code page.
-    const bool utf8Names = IsUtf8Text(whole);
-    output.reserve(output.size() + whole.size());
-    int number = 0;
-    std::size_t position = 0;
-    std::string_view line;
-    while (NextLine(whole, position, line)) {
-        if (line.empty()) {
-            continue;
-        }
-        const std::size_t bytesAfter = whole.size() - position;
-        if (!preprocessLine(line, ++number, bytesAfter, utf8Names, output, origins)) {
-            return false;
-        }
-        const auto index = static_cast<std::size_t>(number) - 1;
-        origins.lines.add(0, index < numbers.size() ? numbers[index] : 0);
-    }
-    return true;
-}
-
-// What the last preprocessScript recorded: the line names of a run read them instead of
-// reading the files again.
+// What the last preprocessScript recorded: the line names of a run and the checks of its
+// outputs read them instead of reading the files again.
 struct RecordedOrigins {
     std::mutex mutex;
     std::string path;
     ScriptOrigins origins;
+    std::vector<std::string> paths;  // the script's, then those of the files it includes
 };
 
 RecordedOrigins& recorded() {
@@ -194,13 +184,46 @@ RecordedOrigins& recorded() {
     return record;
 }
 
-}  // namespace
-
-void RecordScriptOrigins(const std::string& path, ScriptOrigins origins) {
+void recordScript(const std::string& path, ScriptOrigins origins, std::vector<std::string> paths) {
     RecordedOrigins& last = recorded();
     const std::lock_guard<std::mutex> lock(last.mutex);
     last.path = path;
     last.origins = std::move(origins);
+    last.paths = std::move(paths);
+}
+
+// One pass over the script's text: each line cleaned where it stands and its origin noted, and
+// where the lines are that bring files in. A script without them is its own result.
+bool prepare(std::string& text, const std::string& path, std::string& output) {
+    ScriptOrigins own{{std::string()}, {}};
+    std::vector<std::size_t> expanded;
+    cleanTracing(text, 0, own, [&](std::string_view line) {
+        if (line[0] == '*' && DirectiveOf(line).stage == DirectiveStage::Expanded) {
+            expanded.push_back(static_cast<std::size_t>(line.data() - text.data()));
+        }
+    });
+    std::vector<std::string> paths{path};
+    if (expanded.empty()) {
+        if (output.empty()) {
+            output.swap(text);
+        } else {
+            output += text;
+        }
+        recordScript(path, std::move(own), std::move(paths));
+        return true;
+    }
+    ScriptOrigins origins{{std::string()}, {}};
+    if (!Expansion(text, own.lines, output, origins).run(expanded, paths)) {
+        return false;
+    }
+    recordScript(path, std::move(origins), std::move(paths));
+    return true;
+}
+
+}  // namespace
+
+void RecordScriptOrigins(const std::string& path, ScriptOrigins origins) {
+    recordScript(path, std::move(origins), {path});
 }
 
 bool preprocessScript(const std::string& path, std::string* output) {
@@ -209,40 +232,16 @@ bool preprocessScript(const std::string& path, std::string* output) {
     }
     try {
         std::string text;
-        std::vector<int> numbers;
-        if (!readScriptFile(path, &text, g_scriptName, &numbers)) {
+        if (!readScriptText(path, text, g_scriptName)) {
             LogMessage("Failed to read file %s", path.c_str());
             return false;
         }
-        ScriptOrigins origins{{std::string()}, {}};
-        // A cleaned text without includes or loaded files is its own result: no empty lines,
-        // one LF after every line.
-        if (output->empty() && !expandsFiles(text)) {
-            output->swap(text);
-            for (const int number : numbers) {
-                origins.lines.add(0, number);
-            }
-            RecordScriptOrigins(path, std::move(origins));
-            return true;
-        }
-        const bool preprocessed = preprocessText(text, numbers, *output, origins);
-        if (preprocessed) {
-            RecordScriptOrigins(path, std::move(origins));
-        }
-        return preprocessed;
+        return prepare(text, path, *output);
     } catch (const std::bad_alloc&) {
         LogMessage("%s: Not enough memory to preprocess file %s", g_scriptName.c_str(),
                    path.c_str());
         return false;
     }
-}
-
-void LineOrigins::add(std::size_t file, int line) {
-    if (runs_.empty() || runs_.back().origin.file != file ||
-        runs_.back().origin.line + static_cast<int>(size_ - runs_.back().first) != line) {
-        runs_.push_back({size_, {file, line}});
-    }
-    ++size_;
 }
 
 void LineOrigins::addRun(Line origin, std::size_t count) {
@@ -261,63 +260,18 @@ LineOrigins::Line LineOrigins::at(std::size_t index) const {
 }
 
 ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName) {
-    {
-        RecordedOrigins& last = recorded();
-        const std::lock_guard<std::mutex> lock(last.mutex);
-        if (!path.empty() && last.path == path) {
-            ScriptOrigins origins = last.origins;
-            origins.files[0] = shownName;
-            return origins;
-        }
-    }
+    RecordedOrigins& last = recorded();
+    const std::lock_guard<std::mutex> lock(last.mutex);
     ScriptOrigins origins{{shownName}, {}};
-    std::string raw;
-    if (!readScriptContent(path, raw)) {
-        return origins;
-    }
-    std::vector<int> numbers;
-    const std::string cleaned = CleanScriptLines(std::move(raw), &numbers);
-    if (!mayInclude(cleaned)) {
-        for (int number : numbers) {
-            origins.lines.add(0, number);
-        }
-        return origins;
-    }
-    const bool utf8Names = IsUtf8Text(cleaned);
-    std::size_t position = 0;
-    std::string_view line;
-    for (std::size_t index = 0; NextLine(cleaned, position, line) && index < numbers.size();
-         ++index) {
-        if (IsDirectiveLine(line) && DirectiveOf(line).kind == DirectiveKind::Include) {
-            // The included lines, then the line break that follows them.
-            origins.files.push_back(SplitDirective(line).argument);
-            std::string text;
-            readScriptContent(PathFromScriptName(origins.files.back(), utf8Names), text);
-            std::vector<int> included;
-            CleanScriptLines(std::move(text), &included);
-            for (int number : included) {
-                origins.lines.add(origins.files.size() - 1, number);
-            }
-        }
-        origins.lines.add(0, numbers[index]);
+    if (!path.empty() && last.path == path) {
+        origins = last.origins;
+        origins.files[0] = shownName;
     }
     return origins;
 }
 
 std::vector<std::string> ScriptFiles(const std::string& path) {
-    std::vector<std::string> files{path};
-    std::string raw;
-    if (!readScriptContent(path, raw) || !mayInclude(raw)) {
-        return files;
-    }
-    const std::string cleaned = CleanScriptLines(std::move(raw));
-    const bool utf8Names = IsUtf8Text(cleaned);
-    std::size_t position = 0;
-    std::string_view line;
-    while (NextLine(cleaned, position, line)) {
-        if (IsDirectiveLine(line) && DirectiveOf(line).kind == DirectiveKind::Include) {
-            files.push_back(PathFromScriptName(SplitDirective(line).argument, utf8Names));
-        }
-    }
-    return files;
+    RecordedOrigins& last = recorded();
+    const std::lock_guard<std::mutex> lock(last.mutex);
+    return !path.empty() && last.path == path ? last.paths : std::vector<std::string>{path};
 }

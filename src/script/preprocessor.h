@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
-// Appends the preprocessed lines of the file to `output` (never cleared). False on failure,
-// after a message; false at once, silently, for an empty path or no output.
+// Appends the preprocessed lines of the file to `output` (never cleared): in one pass over the
+// file's text, each line cleaned, its origin recorded, and its *include and *loadfile lines
+// replaced by what they bring in. False on failure, after a message; false at once, silently,
+// for an empty path or no output.
 bool preprocessScript(const std::string& path, std::string* output);
 
 // Where each line of the preprocessed text came from: the file as the script names it (an index
@@ -17,7 +19,13 @@ class LineOrigins {
         std::size_t file;
         int line;
     };
-    void add(std::size_t file, int line);
+    void add(std::size_t file, int line) {
+        if (runs_.empty() || runs_.back().origin.file != file ||
+            runs_.back().origin.line + static_cast<int>(size_ - runs_.back().first) != line) {
+            runs_.push_back({size_, {file, line}});
+        }
+        ++size_;
+    }
     // `count` consecutive lines of one file, the first at `origin`.
     void addRun(Line origin, std::size_t count);
     std::size_t size() const { return size_; }
@@ -38,13 +46,13 @@ struct ScriptOrigins {
     std::vector<std::string> files;
     LineOrigins lines;
 };
-// The origin of every line of the text preprocessScript gives for `path`, which messages name
-// `shownName`: as preprocessScript recorded them when it prepared that file, else read again
-// (the background copy's script was prepared by the launch).
+// The origin of every line of the text preprocessScript gave for `path`, which messages name
+// `shownName`: as it recorded them when it prepared that file, or as the launch recorded them
+// for its background copy; none for a script not prepared.
 ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName);
 // Keeps `origins` as those of the script at `path`: preprocessScript does so as it prepares a
 // file, and the background copy with the origins the launch recorded.
 void RecordScriptOrigins(const std::string& path, ScriptOrigins origins);
 // The files the text of the script at `path` comes from: the script itself, then the files its
-// *include lines name, each as a path to open.
+// *include lines name, each as a path to open, as preprocessScript found them.
 std::vector<std::string> ScriptFiles(const std::string& path);
