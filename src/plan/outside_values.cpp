@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 
 #include "common/shown_command.h"
 #include "common/strings.h"
@@ -175,10 +176,13 @@ bool isHex(std::string_view text) {
     return text.size() % 2 == 0;
 }
 
-std::size_t decimalOf(std::string_view text) {
-    const bool digits = !text.empty() && text.size() < 10 &&
-                        text.find_first_not_of("0123456789") == std::string_view::npos;
-    return digits ? static_cast<std::size_t>(ReadDecimal(std::string(text))) : 0;
+// A count or number of the tail: decimal digits only, nine at most; nothing for anything else.
+std::optional<std::size_t> decimalOf(std::string_view text) {
+    if (text.empty() || text.size() >= 10 ||
+        text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(ReadDecimal(std::string(text)));
 }
 
 // ">COUNT:FILE:LINE": a run of lines of one of the files named before it.
@@ -188,14 +192,13 @@ bool readOriginRun(std::string_view run, ScriptOrigins& origins) {
     if (second == std::string_view::npos) {
         return false;
     }
-    const std::size_t count = decimalOf(run.substr(0, first));
-    const std::string_view file = run.substr(first + 1, second - first - 1);
-    const std::size_t line = decimalOf(run.substr(second + 1));
-    if (count == 0 || line == 0 || file.empty() || decimalOf(file) >= origins.files.size() ||
-        (file != "0" && decimalOf(file) == 0)) {
+    const auto count = decimalOf(run.substr(0, first));
+    const auto file = decimalOf(run.substr(first + 1, second - first - 1));
+    const auto line = decimalOf(run.substr(second + 1));
+    if (count.value_or(0) == 0 || line.value_or(0) == 0 || !file || *file >= origins.files.size()) {
         return false;
     }
-    origins.lines.addRun({decimalOf(file), static_cast<int>(line)}, count);
+    origins.lines.addRun({*file, static_cast<int>(*line)}, *count);
     return true;
 }
 
@@ -214,13 +217,12 @@ bool readTailLine(std::string_view line, CopyTail& tail) {
     }
     const auto colon = line.find(':');
     if (StartsWith(line, "@") && colon != std::string_view::npos) {
-        const std::string_view count = line.substr(1, colon - 1);
+        const auto count = decimalOf(line.substr(1, colon - 1));
         const std::string_view path = line.substr(colon + 1);
-        if (count.empty() || count.find_first_not_of("0123456789") != std::string_view::npos ||
-            !isHex(path)) {
+        if (!count || !isHex(path)) {
             return false;
         }
-        tail.commandLines = static_cast<std::size_t>(ReadDecimal(std::string(count)));
+        tail.commandLines = *count;
         tail.originPath = BytesOfHex(path);
         tail.originKnown = true;
         return true;
