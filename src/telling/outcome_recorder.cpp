@@ -17,12 +17,12 @@ void OutcomeRecorder::attemptBegins(const CHostScript& target, int) {
     Entry& entry = book_.at(&target);
     entry.atWork = true;
     entry.startSeconds = SecondsSinceRunStart();
-    entry.live = AttemptReport();
+    entry.live = Progress();
 }
 
 void OutcomeRecorder::attemptProgressed(const CHostScript& target, const AttemptReport& report) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    AttemptReport& live = book_.at(&target).live;
+    Progress& live = book_.at(&target).live;
     live.commandsSent = report.commandsSent;
     live.address = report.address;
     live.queryAnswers.insert(
@@ -41,7 +41,7 @@ void OutcomeRecorder::attemptEnds(const CHostScript& target, int, AttemptResult,
     Entry& entry = book_.at(&target);
     TargetOutcome& outcome = entry.outcome;
     entry.atWork = false;
-    entry.live = AttemptReport();
+    entry.live = Progress();
     outcome.attempts.push_back({report.reason, AnalysedLine(target, report.scriptLine),
                                 entry.startSeconds, SecondsSinceRunStart() - entry.startSeconds});
     outcome.commandsSent = report.commandsSent;

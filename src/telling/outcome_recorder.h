@@ -50,12 +50,17 @@ class OutcomeRecorder : public RunObserver {
     const TargetOutcome& of(const CHostScript& target) const { return book_.at(&target).outcome; }
 
   private:
+    // What an attempt at work has done so far, as its worker has told it.
+    struct Progress {
+        std::size_t commandsSent = 0;
+        std::string address;
+        std::vector<std::string> queryAnswers;
+    };
     struct Entry {
         TargetOutcome outcome;
-        // The attempt at work, as far as its worker has told.
         bool atWork = false;
         double startSeconds = 0;
-        AttemptReport live;
+        Progress live;
     };
     std::mutex mutex_;
     bool stopped_ = false;
