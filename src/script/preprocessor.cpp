@@ -88,8 +88,8 @@ void cleanTracing(std::string& text, std::size_t file, ScriptOrigins& origins, K
     });
 }
 
-// "*include=file": the cleaned text of the file, not scanned again in this pass, then the line
-// break that follows them.
+// "*include=file": the cleaned text of the file, not scanned again in this pass, then an empty
+// line in the include line's place.
 bool expandInclude(const std::string& argument, const ScriptLine& line, std::string& output,
                    ScriptOrigins& origins, std::vector<std::string>& paths) {
     if (argument.empty()) {
