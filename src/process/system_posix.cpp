@@ -35,15 +35,28 @@ int LastSystemError() {
     return errno;
 }
 
-std::string AccountName() {
+namespace {
+
+std::string lookUpAccountName() {
     passwd entry{};
     passwd* found = nullptr;
-    std::vector<char> buffer(16384);
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr) {
-        return std::string();
+    // Most entries fit in a small buffer; a larger one is asked for only when one does not.
+    for (std::size_t size = 1024; size <= 1024 * 1024; size *= 8) {
+        std::vector<char> buffer(size);
+        const int error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found);
+        if (error != ERANGE) {
+            return error == 0 && found != nullptr ? std::string(entry.pw_name) : std::string();
+        }
     }
-    return entry.pw_name;
+    return std::string();
+}
+
+}  // namespace
+
+std::string AccountName() {
+    // The account a process runs as does not change: the user database is asked once.
+    static const std::string name = lookUpAccountName();
+    return name;
 }
 
 // Through gdbus, which every GLib desktop has: the call goes to the session's notification
