@@ -63,7 +63,9 @@ bool literalAddress(const std::string& host, std::uint16_t port, SocketAddress& 
         v4.sin_family = AF_INET;
         v4.sin_port = htons(port);
         address = addressOf(v4, AF_INET);
-        address.text = ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+        // The C library takes four decimal parts without leading zeros and nothing else: the
+        // text is already the resolver's (no formatting on each worker's stack).
+        address.text = host;
         return true;
     }
     if (::inet_pton(AF_INET6, host.c_str(), &v6.sin6_addr) == 1) {
