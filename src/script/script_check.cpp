@@ -1,8 +1,10 @@
 #include "script/script_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include "common/strings.h"
 #include "script/directive.h"
@@ -140,6 +142,48 @@ std::string PortProblem(const std::string& port) {
     return "port " + port + " is not a number from 1 to 65535";
 }
 
+namespace {
+
+bool isNumberPart(std::string_view part) {
+    const bool hex = part.size() > 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X');
+    const std::string_view digits = hex ? part.substr(2) : part;
+    return !digits.empty() && std::all_of(digits.begin(), digits.end(), [hex](char c) {
+        return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : c >= '0' && c <= '9';
+    });
+}
+
+// Four decimal numbers from 0 to 255, without leading zeros: the one form of an address that
+// means the same to the user and to every network library.
+bool isDottedQuad(std::string_view host) {
+    int parts = 0;
+    for (std::size_t start = 0; start <= host.size(); ++parts) {
+        const std::size_t dot = std::min(host.find('.', start), host.size());
+        const std::string_view part = host.substr(start, dot - start);
+        const bool decimal = !part.empty() && part.size() <= 3 && isNumberPart(part) &&
+                             (part.size() == 1 || part[0] != '0');
+        if (!decimal || std::stoi(std::string(part)) > 255) {
+            return false;
+        }
+        start = dot + 1;
+    }
+    return parts == 4;
+}
+
+// Every part a number: the network library reads the host as an address, and takes leading
+// zeros as octal, 0x as hexadecimal and missing parts as zeros.
+bool isNumericHost(std::string_view host) {
+    for (std::size_t start = 0; start <= host.size();) {
+        const std::size_t dot = std::min(host.find('.', start), host.size());
+        if (!isNumberPart(host.substr(start, dot - start))) {
+            return false;
+        }
+        start = dot + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string HostProblem(const std::string& host) {
     if (host.empty()) {
         return kHostOrPortEmpty;
@@ -148,7 +192,16 @@ std::string HostProblem(const std::string& host) {
         const auto byte = static_cast<unsigned char>(c);
         return byte <= 0x20 || byte == 0x7f;
     });
-    return name ? std::string() : EscapedControls(host) + " is not a host name";
+    if (!name) {
+        return EscapedControls(host) + " is not a host name";
+    }
+    if (isNumericHost(host) && !isDottedQuad(host)) {
+        return host +
+               " is not an address as written: write four numbers from 0 to 255 without leading "
+               "zeros (the network library reads a leading zero as octal and fills in missing "
+               "numbers)";
+    }
+    return std::string();
 }
 
 std::vector<std::string> TemplateBuffers(std::string_view line) {
