@@ -53,13 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string path = WriteScratchFile("input.qvtrx", bytes);
     std::string read = "untouched";
-    if (readScriptText(path, read)) {
+    if (readScriptFile(path, &read)) {
+        checkCleaned(read);
         if (bytes.empty() || bytes[0] != '\x01') {
-            FUZZ_CHECK(read == bytes);
+            FUZZ_CHECK(read == cleaned);
         }
     } else {
         // Only an enciphered file, or text that is not 8-bit text, can be refused here, and a
-        // refusal leaves the text alone.
+        // refusal leaves the output alone.
         int line = 0;
         FUZZ_CHECK((!bytes.empty() && bytes[0] == '\x01') ||
                    !TextEncodingProblem(bytes, line).empty());

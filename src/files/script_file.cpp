@@ -8,6 +8,7 @@
 #include "common/strings.h"
 #include "files/enciphered_format.h"
 #include "files/folders.h"
+#include "files/line_cleaning.h"
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/script_names.h"
@@ -130,7 +131,8 @@ std::string TextEncodingProblem(const std::string& text, int& line) {
     return std::string();
 }
 
-bool readScriptText(const std::string& path, std::string& text, const std::string& shownName) {
+bool readScriptFile(const std::string& path, std::string* output, const std::string& shownName,
+                    const std::function<void(const KeptLine&)>& kept) {
     std::string content;
     if (!readScriptContent(path, content)) {
         return false;
@@ -142,6 +144,13 @@ bool readScriptText(const std::string& path, std::string& text, const std::strin
                    problem.c_str());
         return false;
     }
-    text.swap(content);
+    CleanScriptLinesInPlace(content, [&](std::string_view text, int number) {
+        if (kept) {
+            kept({text, static_cast<std::size_t>(text.data() - content.data()), number});
+        }
+    });
+    if (output != nullptr) {
+        output->swap(content);
+    }
     return true;
 }

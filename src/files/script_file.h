@@ -1,7 +1,10 @@
 #pragma once
 // Plain and enciphered (.qvtrxc) script files and the script-file reader.
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 // Writes the enciphered twin of a plain .qvtrx file next to it (the name mapped by
 // encipheredName); false after one logged message.
@@ -16,8 +19,18 @@ bool readScriptContent(const std::string& path, std::string& text);
 // lines ended by CR alone), with the line it shows in; empty when it is readable.
 std::string TextEncodingProblem(const std::string& text, int& line);
 
-// readScriptContent of a script's text, which the preprocessor then cleans: `text` replaced on
-// success only. Text that is not 8-bit text is refused with "NAME:LINE: problem", NAME
-// `shownName` or the path.
-bool readScriptText(const std::string& path, std::string& text,
-                    const std::string& shownName = std::string());
+// A line the cleaning kept: its text and where it begins in the cleaned text, and its number
+// (from 1) in the file.
+struct KeptLine {
+    std::string_view text;
+    std::size_t at;
+    int number;
+};
+
+// readScriptContent, then line cleaning in the text's own memory, in one pass; `output` (when
+// given) replaced on success only. Text that is not 8-bit text is refused with
+// "NAME:LINE: problem", NAME `shownName` or the path. `kept`, when given, is told each line
+// kept, as it is cleaned.
+bool readScriptFile(const std::string& path, std::string* output,
+                    const std::string& shownName = std::string(),
+                    const std::function<void(const KeptLine&)>& kept = nullptr);

@@ -9,7 +9,6 @@
 #include "common/globals.h"
 #include "common/strings.h"
 #include "files/folders.h"
-#include "files/line_cleaning.h"
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/script_file.h"
@@ -79,15 +78,6 @@ bool expandLoadFile(const std::string& argument, const ScriptLine& line, std::st
     return true;
 }
 
-// Cleans the text of a file where it stands, each kept line noted as a line of `file`.
-template <typename Kept>
-void cleanTracing(std::string& text, std::size_t file, ScriptOrigins& origins, Kept&& kept) {
-    CleanScriptLinesInPlace(text, [&](std::string_view line, int number) {
-        origins.lines.add(file, number);
-        kept(line);
-    });
-}
-
 // "*include=file": the cleaned text of the file, not scanned again in this pass, then an empty
 // line in the include line's place.
 bool expandInclude(const std::string& argument, const ScriptLine& line, std::string& output,
@@ -98,12 +88,13 @@ bool expandInclude(const std::string& argument, const ScriptLine& line, std::str
     }
     std::string included;
     paths.push_back(PathFromScriptName(argument, line.utf8Names));
-    if (!readScriptText(paths.back(), included, argument)) {
+    const std::size_t file = origins.files.size();
+    if (!readScriptFile(paths.back(), &included, argument,
+                        [&](const KeptLine& kept) { origins.lines.add(file, kept.number); })) {
         logFileError("%s: Error in include invalid file \"%s\" (line %d): %s", argument, line);
         return false;
     }
     origins.files.push_back(argument);
-    cleanTracing(included, origins.files.size() - 1, origins, [](std::string_view) {});
     output += included;
     output += '\n';
     return true;
@@ -192,16 +183,22 @@ void recordScript(const std::string& path, ScriptOrigins origins, std::vector<st
     last.paths = std::move(paths);
 }
 
-// One pass over the script's text: each line cleaned where it stands and its origin noted, and
-// where the lines are that bring files in. A script without them is its own result.
-bool prepare(std::string& text, const std::string& path, std::string& output) {
+// One pass over the script file: each line read, cleaned where it stands and its origin noted,
+// and where the lines are that bring files in. A script without them is its own result.
+bool prepare(const std::string& path, std::string& output) {
     ScriptOrigins own{{std::string()}, {}};
     std::vector<std::size_t> expanded;
-    cleanTracing(text, 0, own, [&](std::string_view line) {
-        if (line[0] == '*' && DirectiveOf(line).stage == DirectiveStage::Expanded) {
-            expanded.push_back(static_cast<std::size_t>(line.data() - text.data()));
+    std::string text;
+    const bool read = readScriptFile(path, &text, g_scriptName, [&](const KeptLine& line) {
+        own.lines.add(0, line.number);
+        if (line.text[0] == '*' && DirectiveOf(line.text).stage == DirectiveStage::Expanded) {
+            expanded.push_back(line.at);
         }
     });
+    if (!read) {
+        LogMessage("Failed to read file %s", path.c_str());
+        return false;
+    }
     std::vector<std::string> paths{path};
     if (expanded.empty()) {
         if (output.empty()) {
@@ -231,12 +228,7 @@ bool preprocessScript(const std::string& path, std::string* output) {
         return false;
     }
     try {
-        std::string text;
-        if (!readScriptText(path, text, g_scriptName)) {
-            LogMessage("Failed to read file %s", path.c_str());
-            return false;
-        }
-        return prepare(text, path, *output);
+        return prepare(path, *output);
     } catch (const std::bad_alloc&) {
         LogMessage("%s: Not enough memory to preprocess file %s", g_scriptName.c_str(),
                    path.c_str());
