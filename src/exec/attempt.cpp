@@ -389,7 +389,7 @@ AttemptResult HostAttempt::afterQueued() {
     if (settings_.stepwise && checking_) {
         return stepAnswered();
     }
-    return batch_.full() ? flushCommands() : AttemptResult::Done;
+    return batch_.bytes().size() >= kCommandBatchBytes ? flushCommands() : AttemptResult::Done;
 }
 
 // Stepwise, a command's answer is judged before the next goes out: a refusal ends the target

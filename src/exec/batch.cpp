@@ -30,7 +30,6 @@ void CommandBatch::clear() {
     bytes_.clear();
     entries_.clear();
     handedOn_ = 0;
-    limit_ = kCommandBatchBytes;
 }
 
 const CommandBatch::Entry* CommandBatch::entryCutAt(std::size_t sent) const {

@@ -8,10 +8,8 @@
 #include <utility>
 #include <vector>
 
-// Past this size the queued commands go out even before the next flush point. The first batch
-// of a connection goes out sooner, so that the server works on it while the rest is queued.
+// Past this size the queued commands go out even before the next flush point.
 constexpr std::size_t kCommandBatchBytes = 64 * 1024;
-constexpr std::size_t kFirstBatchBytes = 4 * 1024;
 
 // A command whose answer is due: where its line starts in the host script, and the line's
 // number (from 1). A command whose answer is read where it is sent (FORCEREPLY, the query an
@@ -55,7 +53,6 @@ class CommandBatch {
     // The same, taking over the command's bytes when the batch is empty.
     void add(std::string&& command, DueAnswer due);
     bool empty() const { return bytes_.empty(); }
-    bool full() const { return bytes_.size() >= limit_; }
     const std::string& bytes() const { return bytes_; }
     void clear();
     // With `sent` bytes out: the command not wholly sent (without its LF).
@@ -72,7 +69,6 @@ class CommandBatch {
     const Entry* entryCutAt(std::size_t sent) const;
 
     std::size_t scriptBytes_;
-    std::size_t limit_ = kFirstBatchBytes;
     std::string bytes_;
     std::vector<Entry> entries_;
     std::size_t handedOn_ = 0;  // entries whose answers joined the queue
