@@ -36,11 +36,7 @@ bool loginAt(std::string_view text, std::size_t at) {
 // Where the fields of a LOGIN command begin; npos when the command is no LOGIN.
 std::size_t loginFields(std::string_view command) {
     std::size_t at = skipBlanks(command, 0);
-    // Most commands are told apart by their first two letters.
-    const bool mayBeLogin =
-        at + 1 < command.size() &&
-        (command[at] == '$' || ((command[at] | 0x20) == 'l' && (command[at + 1] | 0x20) == 'o'));
-    if (!mayBeLogin) {
+    if (!MayBeLoginCommand(command.substr(at))) {
         return std::string_view::npos;
     }
     if (at < command.size() && command[at] == '$') {

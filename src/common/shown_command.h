@@ -10,8 +10,8 @@
 // True for a LOGIN command however it is written: any case, blanks or tabs before and after
 // LOGIN, and as a template line ("$LOGIN ...", "$ LOGIN ...").
 bool IsLoginCommand(std::string_view command);
-// False for most commands that are no LOGIN, told by their first two bytes: a check of every
-// line of a large script asks this first.
+// False for most commands that are no LOGIN, told by their first two bytes (IsLoginCommand asks
+// it too, after the blanks): a check of every line of a large script asks this first, inline.
 inline bool MayBeLoginCommand(std::string_view command) {
     return command.size() > 1 && (command[0] == '$' || command[0] == ' ' || command[0] == '\t' ||
                                   ((command[0] | 0x20) == 'l' && (command[1] | 0x20) == 'o'));
