@@ -1,10 +1,11 @@
 #include "telling/record_stream.h"
 
-#include <array>
+#include <cstdint>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/help.h"
+#include "common/byte_words.h"
 #include "common/pieces.h"
 #include "common/shown_command.h"
 #include "exec/worker.h"
@@ -22,26 +23,22 @@ constexpr std::size_t kPendingBytes = 256 * 1024;
 // Past this, a target's records join the stream's before its checkpoint ends.
 constexpr std::size_t kTargetPendingBytes = 64 * 1024;
 
-// Printable ASCII but for the quote and the backslash: what a JSON string holds as it is.
-constexpr auto kPlainInJson = [] {
-    std::array<bool, 256> plain{};
-    for (int code = 0x20; code < 0x7f; ++code) {
-        plain[static_cast<std::size_t>(code)] = code != '"' && code != '\\';
-    }
-    return plain;
-}();
+// What a JSON string holds as it is: printable ASCII but for the quote and the backslash.
+bool plainInJson(std::string_view text) {
+    return EveryWordOf(text, [](std::uint64_t word) {
+        return PrintableAsciiWord(word) && !WordHolds(word, '"') && !WordHolds(word, '\\');
+    });
+}
 
 // What stands between a JSON string's quotes for `text`: plain printable ASCII as it is, the
 // rest through the JSON library, which escapes it and replaces what is not UTF-8, as in the
 // report; an escaped form is put in `room`.
 std::string_view jsonInner(std::string_view text, std::string& room) {
-    for (const char byte : text) {
-        if (!kPlainInJson[static_cast<unsigned char>(byte)]) {
-            room = Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
-            return std::string_view(room).substr(1, room.size() - 2);
-        }
+    if (plainInJson(text)) {
+        return text;
     }
-    return text;
+    room = Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
+    return std::string_view(room).substr(1, room.size() - 2);
 }
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -137,12 +134,9 @@ void RecordStream::handOn(Target& target, bool always) {
         return;
     }
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (pending_.empty()) {
-        pending_.swap(target.pending);
-    } else {
-        pending_ += target.pending;
-        target.pending.clear();
-    }
+    // Copied, not swapped: the room of both stays where it is, already in memory.
+    pending_ += target.pending;
+    target.pending.clear();
     if (pending_.size() >= kPendingBytes) {
         flush();
     }
@@ -158,7 +152,7 @@ void RecordStream::flush() {
     if (pending_.empty()) {
         return;
     }
-    writes_.post(TakePending(pending_, 2 * kPendingBytes),
+    writes_.post(writes_.takePending(pending_, 2 * kPendingBytes),
                  [this](const std::string& records) { writeOut(records); });
 }
 
@@ -231,7 +225,10 @@ void RecordStream::sent(const CHostScript& target, std::string_view commands) {
     AppendIsoTimeNow(state.now);
     if (judging_) {
         // Told with their answers, or when the attempt ends if none comes.
-        state.unjudged.push_back({state.now, std::string(commands)});
+        std::string copy;
+        copy.swap(state.spareRoom);
+        copy.assign(commands.data(), commands.size());
+        state.unjudged.push_back({state.now, std::move(copy)});
         return;
     }
     std::size_t start = 0;
@@ -272,6 +269,7 @@ std::string_view RecordStream::takeSent(Target& target, std::string_view command
             writeSent(target, batch.time, line);
         }
         if (batch.spent()) {
+            target.spareRoom.swap(batch.commands);
             batches.pop_front();
         }
         if (judgedLine) {

@@ -60,6 +60,7 @@ class RecordStream : public RunObserver {
         std::string fields;   // "target" and "place"
         std::string pending;  // records not yet handed on
         std::deque<SentBatch> unjudged;
+        std::string spareRoom;     // a spent batch's, for the next one
         std::string now;           // the time of the record being written
         std::string lineName;      // room for a line's name on its way into a record
         std::size_t attempts = 0;  // begun so far

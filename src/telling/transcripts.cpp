@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/byte_words.h"
 #include "common/globals.h"
 #include "common/pieces.h"
 #include "common/script_encoding.h"
@@ -37,36 +38,9 @@ std::string nameSafe(const std::string& text) {
     return safe;
 }
 
-// Whether each of 8 bytes is printable ASCII (0x20 to 0x7e), all at once.
-bool plainWord(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHighs = 0x8080808080808080u;
-    const std::uint64_t below = (word - 0x20 * kOnes) & ~word;  // a byte under 0x20
-    const std::uint64_t above = (word + 0x01 * kOnes) | word;   // a byte over 0x7e
-    return ((below | above) & kHighs) == 0;
-}
-
-bool plainText(std::string_view text) {
-    std::size_t at = 0;
-    for (; at + 8 <= text.size(); at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + at, sizeof word);
-        if (!plainWord(word)) {
-            return false;
-        }
-    }
-    for (; at < text.size(); ++at) {
-        const auto code = static_cast<unsigned char>(text[at]);
-        if (code < 0x20 || code >= 0x7f) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Text as it may stand in a line of its own (see EscapedControls).
 void appendPrintable(std::string& out, std::string_view text) {
-    if (plainText(text)) {
+    if (EveryWordOf(text, PrintableAsciiWord)) {
         out += text;
     } else {
         out += EscapedControls(text);
@@ -148,7 +122,7 @@ void Transcripts::add(Transcript& transcript, char direction, const std::string&
 }
 
 void Transcripts::write(Transcript& transcript, std::size_t room) {
-    writes_.post(TakePending(transcript.pending, room),
+    writes_.post(writes_.takePending(transcript.pending, room),
                  [this, &transcript](const std::string& lines) { writeOut(transcript, lines); });
 }
 

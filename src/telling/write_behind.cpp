@@ -6,8 +6,11 @@ namespace {
 
 // At most this much waits for the disk (a job longer than it waits alone).
 constexpr std::size_t kMostWaitingBytes = 4 * 1024 * 1024;
-// What is shorter than this is copied by TakePending.
+// What is shorter than this is copied by takePending.
 constexpr std::size_t kCopiedBytes = 4 * 1024;
+// Written texts whose room is kept: enough for the stream and a transcript to swap their rooms
+// back and forth without asking the system for fresh pages, few enough to cost little memory.
+constexpr std::size_t kSpareRooms = 4;
 
 }  // namespace
 
@@ -32,6 +35,8 @@ void WriteBehind::post(std::string text, std::function<void(const std::string&)>
     if (!running_) {
         lock.unlock();
         write(text);
+        lock.lock();
+        keepRoom(std::move(text));
         return;
     }
     // A thousand targets may wait here at once: each job taken wakes one of them.
@@ -65,6 +70,7 @@ void WriteBehind::serve() {
         roomMade_.notify_one();
         job.write(job.text);
         lock.lock();
+        keepRoom(std::move(job.text));
         busy_ = false;
         if (jobs_.empty()) {
             allDone_.notify_all();
@@ -72,14 +78,28 @@ void WriteBehind::serve() {
     }
 }
 
-std::string TakePending(std::string& pending, std::size_t room) {
+void WriteBehind::keepRoom(std::string text) {
+    if (text.capacity() >= kCopiedBytes && spareRooms_.size() < kSpareRooms) {
+        text.clear();
+        spareRooms_.push_back(std::move(text));
+    }
+}
+
+std::string WriteBehind::takePending(std::string& pending, std::size_t room) {
     std::string taken;
     if (pending.size() < kCopiedBytes) {
         taken = pending;
         pending.clear();
-    } else {
-        taken.swap(pending);
-        pending.reserve(room);
+        return taken;
     }
+    taken.swap(pending);
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!spareRooms_.empty()) {
+            pending.swap(spareRooms_.back());
+            spareRooms_.pop_back();
+        }
+    }
+    pending.reserve(room);
     return taken;
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/worker_thread.h"
 
@@ -28,9 +29,15 @@ class WriteBehind {
     void post(std::string text, std::function<void(const std::string&)> write);
     // Returns once every job posted before has run.
     void drain();
+    // Takes the text of `pending` to be posted and leaves it empty: a short text is copied, so
+    // the room it stands in is kept; a long one is moved, and `pending` gets room for `room`
+    // bytes, from a text already written where there is one, whose memory is still mapped.
+    std::string takePending(std::string& pending, std::size_t room);
 
   private:
     void serve();
+    // Keeps the room of a text that was written, for takePending.
+    void keepRoom(std::string text);
 
     std::mutex mutex_;
     std::condition_variable jobPosted_;  // the writing thread waits for a job
@@ -41,14 +48,11 @@ class WriteBehind {
         std::function<void(const std::string&)> write;
     };
     std::deque<Job> jobs_;
-    std::size_t waitingBytes_ = 0;  // what the jobs waiting write
-    bool busy_ = false;             // a job taken from jobs_ is running
+    std::vector<std::string> spareRooms_;  // emptied texts, their memory kept
+    std::size_t waitingBytes_ = 0;         // what the jobs waiting write
+    bool busy_ = false;                    // a job taken from jobs_ is running
     bool ending_ = false;
     bool started_ = false;  // the thread was asked for
     bool running_ = false;  // and runs
     WorkerHandle thread_ = 0;
 };
-
-// Takes the text of `pending` to be handed on and leaves it empty: a short text is copied, so
-// the room it stands in is kept; a long one is moved, and room made for `room` bytes.
-std::string TakePending(std::string& pending, std::size_t room);
