@@ -114,6 +114,18 @@ void AppendDecimal(std::string& output, long long number) {
     output.append(digits, end);
 }
 
+void CountUp(std::string& text) {
+    std::size_t at = text.size();
+    while (at > 0 && text[at - 1] == '9') {
+        text[--at] = '0';
+    }
+    if (at > 0 && text[at - 1] >= '0' && text[at - 1] <= '8') {
+        ++text[at - 1];
+    } else {
+        text.insert(at, 1, '1');
+    }
+}
+
 void AppendHex(std::string_view bytes, std::string& output) {
     static const char kDigits[] = "0123456789ABCDEF";
     const std::size_t start = output.size();

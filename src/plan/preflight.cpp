@@ -154,6 +154,17 @@ void LineNames::append(std::string& out, int line) const {
     AppendDecimal(out, line);
 }
 
+bool LineNames::follows(int line) const {
+    if (prepared_ || line <= 1) {
+        return false;
+    }
+    if (static_cast<std::size_t>(line) <= commandLines_) {
+        return true;  // "--cmd:N"
+    }
+    return traced_ &&
+           origins_.lines.continuesRun(static_cast<std::size_t>(line) - commandLines_ - 1);
+}
+
 namespace {
 
 bool sendsACommand(const ScriptList& scripts) {

@@ -21,6 +21,9 @@ class LineNames {
     std::string operator()(int line) const;
     // The same, appended; nothing for a prepared copy whose script is not known.
     void append(std::string& out, int line) const;
+    // Whether the name of `line` is that of `line - 1` with a number one higher, so that a
+    // listener that names one line after another counts up instead of naming each afresh.
+    bool follows(int line) const;
 
   private:
     std::string scriptFile_;

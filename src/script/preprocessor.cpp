@@ -251,6 +251,12 @@ LineOrigins::Line LineOrigins::at(std::size_t index) const {
     return {run.origin.file, run.origin.line + static_cast<int>(index - run.first)};
 }
 
+bool LineOrigins::continuesRun(std::size_t index) const {
+    return index > 0 && index < size_ &&
+           !std::binary_search(runs_.begin(), runs_.end(), Run{index, {}},
+                               [](const Run& a, const Run& b) { return a.first < b.first; });
+}
+
 ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName) {
     RecordedOrigins& last = recorded();
     const std::lock_guard<std::mutex> lock(last.mutex);

@@ -31,6 +31,8 @@ class LineOrigins {
     std::size_t size() const { return size_; }
     // The origin of the preprocessed line at `index` (from 0), which is below size().
     Line at(std::size_t index) const;
+    // Whether the line at `index` is the one after that at `index - 1` in the same file.
+    bool continuesRun(std::size_t index) const;
 
     struct Run {
         std::size_t first;  // the index of its first line

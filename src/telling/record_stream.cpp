@@ -8,6 +8,7 @@
 #include "common/byte_words.h"
 #include "common/pieces.h"
 #include "common/shown_command.h"
+#include "common/strings.h"
 #include "exec/worker.h"
 #include "script/host_script.h"
 #include "telling/clock_text.h"
@@ -109,10 +110,19 @@ void RecordStream::begin(Target& target, std::string_view name) {
 }
 
 void RecordStream::nameLine(Target& target, int line) {
-    target.lineName.clear();
-    if (line > 0) {
-        names_.append(target.lineName, line);
+    if (line == target.namedLine) {
+        return;
     }
+    // A target's records mostly name one line after another.
+    if (line == target.namedLine + 1 && !target.lineName.empty() && names_.follows(line)) {
+        CountUp(target.lineName);
+    } else {
+        target.lineName.clear();
+        if (line > 0) {
+            names_.append(target.lineName, line);
+        }
+    }
+    target.namedLine = line;
 }
 
 void RecordStream::appendLine(Target& target, int line) {
@@ -293,8 +303,11 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
     Held lock;
     Target& state = hold(target, lock);
     const std::string_view sentAt = takeSent(state, command);
-    state.now.clear();
-    AppendIsoTimeNow(state.now);
+    if (state.answersRead) {
+        state.answerTime.clear();
+        AppendIsoTimeNow(state.answerTime);
+        state.answersRead = false;
+    }
     nameLine(state, line);
     const bool login = IsLoginCommand(command);
     const std::string shownCommand = login ? ShownCommand(command) : std::string();
@@ -302,7 +315,7 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
     const std::string shownAnswer = masked ? ShownAnswer(command, answer) : std::string();
     const std::string_view quote = "\"";
     const bool named = !state.lineName.empty();
-    AppendPieces(state.pending, R"({"record":"answer judged","time":")", state.now, quote,
+    AppendPieces(state.pending, R"({"record":"answer judged","time":")", state.answerTime, quote,
                  state.fields, R"(,"line":)", named ? quote : "null",
                  jsonInner(state.lineName, state.lineRoom), named ? quote : "", R"(,"command":")",
                  jsonInner(login ? shownCommand : command, state.commandRoom), R"(","sent":)",
@@ -312,9 +325,16 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
     handOn(state, false);
 }
 
+void RecordStream::received(const CHostScript& target, std::string_view) {
+    Held lock;
+    hold(target, lock).answersRead = true;
+}
+
 void RecordStream::answersTaken(const CHostScript& target) {
     Held lock;
-    handOn(hold(target, lock), true);
+    Target& state = hold(target, lock);
+    state.answersRead = true;
+    handOn(state, true);
 }
 
 void RecordStream::beginWait(Target& target, const char* phase, WaitKind kind,

@@ -30,6 +30,7 @@ class RecordStream : public RunObserver {
     void attemptBegins(const CHostScript& target, int attempt) override;
     void connected(const CHostScript& target, const std::string& address) override;
     void sent(const CHostScript& target, std::string_view commands) override;
+    void received(const CHostScript& target, std::string_view bytes) override;
     void judged(const CHostScript& target, int line, std::string_view command,
                 const std::string& answer, Verdict verdict) override;
     void answersTaken(const CHostScript& target) override;
@@ -60,11 +61,15 @@ class RecordStream : public RunObserver {
         std::string fields;   // "target" and "place"
         std::string pending;  // records not yet handed on
         std::deque<SentBatch> unjudged;
-        std::string spareRoom;     // a spent batch's, for the next one
-        std::string now;           // the time of the record being written
-        std::string lineName;      // room for a line's name on its way into a record
+        std::string spareRoom;  // a spent batch's, for the next one
+        std::string now;        // the time of the record being written
+        std::string lineName;   // the name of namedLine, on its way into a record
+        int namedLine = 0;
         std::size_t attempts = 0;  // begun so far
         std::string sentTime;      // when a judged command went out, while its record is written
+        // When the answers being judged came in: the answers of one read came at one moment.
+        std::string answerTime;
+        bool answersRead = true;                        // answerTime is to be read again
         std::string commandRoom, answerRoom, lineRoom;  // an escaped field's room
     };
     using Held = std::unique_lock<std::mutex>;
