@@ -1,5 +1,6 @@
 #include "telling/record_stream.h"
 
+#include <array>
 #include <cstdint>
 
 #include <nlohmann/json.hpp>
@@ -71,6 +72,20 @@ void appendGroups(std::string& out, const CHostScript& target) {
     out += ']';
 }
 
+// The end of an answer judged: its verdict and what closes the record.
+std::string_view verdictEnd(Verdict verdict) {
+    constexpr std::size_t kVerdicts = static_cast<std::size_t>(Verdict::NotCompared) + 1;
+    static const auto ends = [] {
+        std::array<std::string, kVerdicts> made;
+        for (std::size_t kind = 0; kind < kVerdicts; ++kind) {
+            made[kind] =
+                std::string(R"(","verdict":")") + VerdictName(static_cast<Verdict>(kind)) + "\"}\n";
+        }
+        return made;
+    }();
+    return ends[static_cast<std::size_t>(verdict)];
+}
+
 const char* resultName(AttemptResult result) {
     switch (result) {
         case AttemptResult::Done:
@@ -92,6 +107,7 @@ RecordStream::RecordStream(std::FILE* file, WriteBehind& writes, const ScriptLis
         auto target = std::make_unique<Target>();
         appendField(target->fields, "target", TargetName(*script));
         appendNumber(target->fields, "place", script->place);
+        AppendPieces(target->judgedFields, "\"", target->fields, ",\"line\":");
         targets_[script->place - 1] = std::move(target);
     }
 }
@@ -113,13 +129,18 @@ void RecordStream::nameLine(Target& target, int line) {
     if (line == target.namedLine) {
         return;
     }
-    // A target's records mostly name one line after another.
+    // A target's records mostly name one line after another: the number ends the name, and
+    // needs no escape.
     if (line == target.namedLine + 1 && !target.lineName.empty() && names_.follows(line)) {
         CountUp(target.lineName);
     } else {
-        target.lineName.clear();
+        std::string name;
         if (line > 0) {
-            names_.append(target.lineName, line);
+            names_.append(name, line);
+        }
+        target.lineName.clear();
+        if (!name.empty()) {
+            AppendPieces(target.lineName, "\"", jsonInner(name, target.lineRoom));
         }
     }
     target.namedLine = line;
@@ -130,7 +151,7 @@ void RecordStream::appendLine(Target& target, int line) {
     if (target.lineName.empty()) {
         target.pending += ",\"line\":null";
     } else {
-        appendField(target.pending, "line", target.lineName);
+        AppendPieces(target.pending, ",\"line\":", target.lineName, "\"");
     }
 }
 
@@ -313,15 +334,16 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
     const std::string shownCommand = login ? ShownCommand(command) : std::string();
     const bool masked = login || PasswordsKnown();
     const std::string shownAnswer = masked ? ShownAnswer(command, answer) : std::string();
-    const std::string_view quote = "\"";
     const bool named = !state.lineName.empty();
-    AppendPieces(state.pending, R"({"record":"answer judged","time":")", state.answerTime, quote,
-                 state.fields, R"(,"line":)", named ? quote : "null",
-                 jsonInner(state.lineName, state.lineRoom), named ? quote : "", R"(,"command":")",
-                 jsonInner(login ? shownCommand : command, state.commandRoom), R"(","sent":)",
-                 sentAt.empty() ? "null" : quote, sentAt, sentAt.empty() ? "" : quote,
-                 R"(,"answer":")", jsonInner(masked ? shownAnswer : answer, state.answerRoom),
-                 R"(","verdict":")", VerdictName(verdict), "\"}\n");
+    const bool sentKnown = !sentAt.empty();
+    // Hundreds of thousands of these: the constant text between the fields is in few pieces.
+    AppendPieces(state.pending, R"({"record":"answer judged","time":")", state.answerTime,
+                 state.judgedFields, named ? std::string_view(state.lineName) : "null",
+                 named ? R"(","command":")" : R"(,"command":")",
+                 jsonInner(login ? shownCommand : command, state.commandRoom),
+                 sentKnown ? R"(","sent":")" : R"(","sent":null,"answer":")", sentAt,
+                 sentKnown ? R"(","answer":")" : "",
+                 jsonInner(masked ? shownAnswer : answer, state.answerRoom), verdictEnd(verdict));
     handOn(state, false);
 }
 

@@ -58,12 +58,13 @@ class RecordStream : public RunObserver {
     // a run that is stopped takes what is pending: hence the lock, which nothing else contends.
     struct Target {
         std::mutex mutex;
-        std::string fields;   // "target" and "place"
-        std::string pending;  // records not yet handed on
+        std::string fields;        // "target" and "place"
+        std::string judgedFields;  // what stands between an answer judged's time and its line
+        std::string pending;       // records not yet handed on
         std::deque<SentBatch> unjudged;
         std::string spareRoom;  // a spent batch's, for the next one
         std::string now;        // the time of the record being written
-        std::string lineName;   // the name of namedLine, on its way into a record
+        std::string lineName;   // the name of namedLine as JSON, without its closing quote
         int namedLine = 0;
         std::size_t attempts = 0;  // begun so far
         std::string sentTime;      // when a judged command went out, while its record is written

@@ -108,17 +108,32 @@ std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool
     return transcript.pending;
 }
 
-void Transcripts::endLine(Transcript& transcript) {
-    transcript.pending += '\n';
+void Transcripts::endLine(Transcript& transcript, bool withLineEnd) {
+    if (withLineEnd) {
+        transcript.pending += '\n';
+    }
     if (transcript.pending.size() >= kPendingBytes) {
         // A target that writes this much will write more: room is kept for it.
         write(transcript, 2 * kPendingBytes);
     }
 }
 
-void Transcripts::add(Transcript& transcript, char direction, const std::string& text) {
-    appendPrintable(beginLine(transcript, direction), text);
-    endLine(transcript);
+void Transcripts::add(Transcript& transcript, char direction, std::string_view text,
+                      bool sameMoment) {
+    if (!EveryWordOf(text, PrintableAsciiWord)) {
+        appendPrintable(beginLine(transcript, direction, sameMoment), text);
+        endLine(transcript);
+        return;
+    }
+    // Most lines: written in one step.
+    if (!sameMoment) {
+        transcript.now.clear();
+        AppendIsoTimeNow(transcript.now);
+    }
+    const char marks[] = {' ', direction, ' '};
+    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks), text,
+                 "\n");
+    endLine(transcript, false);
 }
 
 void Transcripts::write(Transcript& transcript, std::size_t room) {
@@ -172,15 +187,15 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
         const std::string_view command = commands.substr(start, end - start);
-        std::string& line = beginLine(transcript, '>', start > 0);
         if (IsLoginCommand(command)) {
             transcript.login = std::string(command);
             transcript.loginAnswered = false;
-            appendPrintable(line, ShownCommand(command));
+            add(transcript, '>', ShownCommand(command), start > 0);
+        } else if (ScriptLinesNeedConverting()) {
+            add(transcript, '>', ScriptLineAsUtf8(command), start > 0);
         } else {
-            appendScriptLine(line, command);
+            add(transcript, '>', command, start > 0);
         }
-        endLine(transcript);
         start = end + 1;
     }
 }
@@ -235,11 +250,13 @@ void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view lin
         masked = MaskedEcho(line);
         shown = masked;
     }
+    if (length <= kLongestLineShown) {
+        add(transcript, '<', shown, sameMoment);
+        return;
+    }
     std::string& text = beginLine(transcript, '<', sameMoment);
     appendPrintable(text, shown.substr(0, kLongestLineShown));
-    if (length > kLongestLineShown) {
-        text += " ... (" + std::to_string(length) + " bytes)";
-    }
+    text += " ... (" + std::to_string(length) + " bytes)";
     endLine(transcript);
 }
 

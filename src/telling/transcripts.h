@@ -73,10 +73,13 @@ class Transcripts : public RunObserver {
         Transcript& transcript = transcripts_[target.place - 1];
         return {std::unique_lock<std::mutex>(transcript.mutex), transcript};
     }
-    // A line's time and direction, `sameMoment` as the line before; endLine ends it.
+    // A line's time and direction, `sameMoment` as the line before; endLine ends it (and writes
+    // its LF unless the line has it already).
     std::string& beginLine(Transcript& transcript, char direction, bool sameMoment = false);
-    void endLine(Transcript& transcript);
-    void add(Transcript& transcript, char direction, const std::string& text);
+    void endLine(Transcript& transcript, bool withLineEnd = true);
+    // A whole line of `text`, made printable.
+    void add(Transcript& transcript, char direction, std::string_view text,
+             bool sameMoment = false);
     void endReceivedLine(Transcript& transcript, bool sameMoment = false);
     void writeReceivedLine(Transcript& transcript, std::string_view line, std::size_t length,
                            bool sameMoment);
