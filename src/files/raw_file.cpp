@@ -14,6 +14,8 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr std::size_t kChunkSize = 64 * 1024;
+// From this size on, a file's room is given its pages before it is read.
+constexpr std::uint64_t kMappedAheadBytes = 1024 * 1024;
 
 // Reads until the end of the file; the size told by seeking is only a hint, since the file may
 // change while it is read and some files (folders, devices) tell no true size.
@@ -58,6 +60,9 @@ RawRead ReadRawFile(const std::string& path, std::string& bytes, std::uint64_t l
                 if (content.empty()) {
                     // Read into room for the told size: a whole file never grows by copies.
                     content.reserve(static_cast<std::size_t>(told));
+                    if (told >= kMappedAheadBytes) {
+                        MapMemoryAhead(content.data(), content.capacity());
+                    }
                 }
                 content.append(piece);
             });

@@ -35,6 +35,11 @@ RawWrite WriteRawFile(const std::string& path, const std::string& bytes);
 // there (a file another user made meanwhile, a link) is replaced, never written into.
 RawWrite ReplaceRawFile(const std::string& path, const std::string& bytes);
 
+// Gives the memory of `size` bytes from `start`, which the caller owns, its pages at once, before
+// a large file is read into it: one request instead of a fault per page. Nothing where the
+// system cannot. Platform file.
+void MapMemoryAhead(char* start, std::size_t size);
+
 // Opens a regular file for reading as raw bytes; null for anything else (a folder, a FIFO, a
 // device), which is refused without blocking on it. Platform file.
 std::FILE* OpenRegularFile(const std::string& path);

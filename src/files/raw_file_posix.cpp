@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "files/raw_file.h"
@@ -62,6 +64,15 @@ std::FILE* CreateNewRegularFile(const std::string& path) {
     return regularFileStream(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666), "wb",
         false);
+}
+
+void MapMemoryAhead(char* start, std::size_t size) {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<std::uintptr_t>(start) & ~(page - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(start) + size;
+    // Pages of the same mapping before `start` are the allocator's: filling them in is harmless.
+    // Kernels before 5.14 refuse the advice, and the pages then come one fault at a time.
+    ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
 }
 
 bool MoveFileOver(const std::string& from, const std::string& to) {

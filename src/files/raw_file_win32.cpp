@@ -46,6 +46,10 @@ std::FILE* CreateNewRegularFile(const std::string& path) {
     return file;
 }
 
+void MapMemoryAhead(char*, std::size_t) {
+    // Windows has no request to fill in private pages ahead: they come as they are touched.
+}
+
 bool MoveFileOver(const std::string& from, const std::string& to) {
     return MoveFileExW(WideText(from).c_str(), WideText(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
