@@ -49,6 +49,12 @@ std::FILE* OpenRegularFile(const std::string& path);
 // it. Platform file.
 std::FILE* CreateRegularFile(const std::string& path);
 
+// As CreateRegularFile, refusing the same files, but the file keeps its bytes until
+// EmptyOpenFile empties it before its first write: emptying a large file frees its memory in
+// the system, which a writing thread can do while the program goes on.
+std::FILE* OpenRegularFileToRewrite(const std::string& path);
+bool EmptyOpenFile(std::FILE* file);
+
 // Creates a regular file that does not exist yet, not through a link; null when something
 // stands at `path`. Platform file.
 std::FILE* CreateNewRegularFile(const std::string& path);

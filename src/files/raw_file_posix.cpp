@@ -23,17 +23,20 @@ long long OpenFileSize(std::FILE* file) {
 
 namespace {
 
-// The stream of a descriptor opened with O_NONBLOCK, when it names a regular file (emptied first
-// when `truncate`, and then only a file of this user's: root never writes into a file another
-// user made where one of root's files was to go), back in blocking mode; null for anything
-// else, the descriptor then closed.
-std::FILE* regularFileStream(int fd, const char* mode, bool truncate) {
+enum class Rewrite { No, Emptied, EmptiedLater };
+
+// The stream of a descriptor opened with O_NONBLOCK, when it names a regular file (a file to be
+// rewritten only when it is this user's: root never writes into a file another user made where
+// one of root's files was to go), back in blocking mode; null for anything else, the
+// descriptor then closed.
+std::FILE* regularFileStream(int fd, const char* mode, Rewrite rewrite) {
     if (fd < 0) {
         return nullptr;
     }
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-        (truncate && (status.st_uid != ::geteuid() || ::ftruncate(fd, 0) != 0))) {
+        (rewrite != Rewrite::No && status.st_uid != ::geteuid()) ||
+        (rewrite == Rewrite::Emptied && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);
         return nullptr;
     }
@@ -49,21 +52,39 @@ std::FILE* regularFileStream(int fd, const char* mode, bool truncate) {
 
 std::FILE* OpenRegularFile(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
-    return regularFileStream(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), "rb", false);
+    return regularFileStream(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), "rb",
+                             Rewrite::No);
 }
 
-std::FILE* CreateRegularFile(const std::string& path) {
+namespace {
+
+std::FILE* rewrittenFile(const std::string& path, Rewrite rewrite) {
     // A link planted where the file belongs is not followed (another user could aim it at any
     // file the caller may write), and a FIFO fails at once instead of waiting for a reader.
     return regularFileStream(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666), "wb",
-        true);
+        rewrite);
+}
+
+}  // namespace
+
+std::FILE* CreateRegularFile(const std::string& path) {
+    return rewrittenFile(path, Rewrite::Emptied);
+}
+
+std::FILE* OpenRegularFileToRewrite(const std::string& path) {
+    return rewrittenFile(path, Rewrite::EmptiedLater);
+}
+
+bool EmptyOpenFile(std::FILE* file) {
+    return std::fflush(file) == 0 && ::ftruncate(::fileno(file), 0) == 0 &&
+           std::fseek(file, 0, SEEK_SET) == 0;
 }
 
 std::FILE* CreateNewRegularFile(const std::string& path) {
     return regularFileStream(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666), "wb",
-        false);
+        Rewrite::No);
 }
 
 void MapMemoryAhead(char* start, std::size_t size) {

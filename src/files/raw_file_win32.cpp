@@ -20,20 +20,10 @@ long long OpenFileSize(std::FILE* file) {
     return end;
 }
 
-std::FILE* OpenRegularFile(const std::string& path) {
-    return OpenDiskFile(path, "rb");
-}
+namespace {
 
-std::FILE* CreateRegularFile(const std::string& path) {
-    return OpenDiskFile(path, "wb");
-}
-
-std::FILE* CreateNewRegularFile(const std::string& path) {
-    const HANDLE handle = CreateFileW(WideText(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return nullptr;
-    }
+// A stream for writing raw bytes through `handle`, which it owns from then on.
+std::FILE* handleStream(HANDLE handle) {
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
     if (descriptor < 0) {
         CloseHandle(handle);
@@ -44,6 +34,44 @@ std::FILE* CreateNewRegularFile(const std::string& path) {
         _close(descriptor);
     }
     return file;
+}
+
+}  // namespace
+
+std::FILE* OpenRegularFile(const std::string& path) {
+    return OpenDiskFile(path, "rb");
+}
+
+std::FILE* CreateRegularFile(const std::string& path) {
+    return OpenDiskFile(path, "wb");
+}
+
+std::FILE* OpenRegularFileToRewrite(const std::string& path) {
+    const HANDLE handle =
+        CreateFileW(WideText(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return handleStream(handle);
+}
+
+bool EmptyOpenFile(std::FILE* file) {
+    return std::fflush(file) == 0 && _chsize_s(_fileno(file), 0) == 0 &&
+           std::fseek(file, 0, SEEK_SET) == 0;
+}
+
+std::FILE* CreateNewRegularFile(const std::string& path) {
+    const HANDLE handle = CreateFileW(WideText(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    return handleStream(handle);
 }
 
 void MapMemoryAhead(char*, std::size_t) {

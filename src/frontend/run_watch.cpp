@@ -14,6 +14,9 @@ RunWatch::~RunWatch() {
     if (writes_) {
         writes_->drain();
     }
+    if (stream_) {
+        stream_->emptyIfUnwritten();
+    }
     if (streamFile_ != nullptr && streamFile_ != stdout) {
         std::fclose(streamFile_);
     }
@@ -46,13 +49,14 @@ bool RunWatch::begin(const ScriptList& scripts) {
         listeners_.add(printer_);
     }
     if (!options_.streamPath.empty()) {
-        streamFile_ = options_.streamPath == "-" ? stdout : CreateRegularFile(options_.streamPath);
+        const bool toStdout = options_.streamPath == "-";
+        streamFile_ = toStdout ? stdout : OpenRegularFileToRewrite(options_.streamPath);
         if (streamFile_ == nullptr) {
             LogMessage("--stream=%s: Can not write the file", options_.streamNamed.c_str());
             return false;
         }
-        stream_ =
-            std::make_unique<RecordStream>(streamFile_, *writes_, scripts, names_, g_checkAnswers);
+        stream_ = std::make_unique<RecordStream>(streamFile_, *writes_, scripts, names_,
+                                                 g_checkAnswers, !toStdout);
         stream_->runBegins(g_scriptName, scripts.size());
         listeners_.add(*stream_);
     }

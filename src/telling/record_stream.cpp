@@ -11,6 +11,7 @@
 #include "common/shown_command.h"
 #include "common/strings.h"
 #include "exec/worker.h"
+#include "files/raw_file.h"
 #include "script/host_script.h"
 #include "telling/clock_text.h"
 #include "telling/listeners.h"
@@ -100,8 +101,8 @@ const char* resultName(AttemptResult result) {
 }  // namespace
 
 RecordStream::RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
-                           const LineNames& names, bool judging)
-    : file_(file), writes_(writes), names_(names), judging_(judging) {
+                           const LineNames& names, bool judging, bool emptyFirst)
+    : file_(file), writes_(writes), names_(names), judging_(judging), emptyFirst_(emptyFirst) {
     targets_.resize(LastPlace(scripts));
     for (const auto& script : scripts) {
         auto target = std::make_unique<Target>();
@@ -187,7 +188,16 @@ void RecordStream::flush() {
                  [this](const std::string& records) { writeOut(records); });
 }
 
+void RecordStream::emptyIfUnwritten() {
+    if (emptyFirst_) {
+        emptyFirst_ = false;
+        failed_ = failed_ || !EmptyOpenFile(file_);
+    }
+}
+
 void RecordStream::writeOut(const std::string& records) {
+    // On the writing thread, where emptying a large file of an earlier run holds no one up.
+    emptyIfUnwritten();
     const bool written = std::fwrite(records.data(), 1, records.size(), file_) == records.size();
     if (std::fflush(file_) != 0 || !written) {
         failed_ = true;

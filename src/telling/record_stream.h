@@ -19,9 +19,12 @@ class RecordStream : public RunObserver {
   public:
     // `file` stays open while the stream writes, through `writes`; `names` has traced the
     // script's lines already, so that workers only read it. `judging`: the run judges answers,
-    // so that a command's going out is told by its answer's record.
+    // so that a command's going out is told by its answer's record. `emptyFirst`: the file still
+    // holds what it held, emptied by the first write (see emptyIfUnwritten).
     RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
-                 const LineNames& names, bool judging);
+                 const LineNames& names, bool judging, bool emptyFirst);
+    // Empties a file that nothing was written to; called once the writes are drained.
+    void emptyIfUnwritten();
 
     void runBegins(const std::string& script, std::size_t targets);
     // The outcomes are `recorded`'s, read once the run is over or stopped.
@@ -105,4 +108,5 @@ class RecordStream : public RunObserver {
     std::mutex mutex_;
     std::string pending_;  // records not yet handed to the file
     std::atomic<bool> failed_{false};
+    bool emptyFirst_;  // only writeOut reads and clears it, one write at a time
 };
