@@ -118,7 +118,12 @@ bool HeldFolder::write(const std::string& name, std::size_t at, std::string_view
         }
         done += static_cast<std::size_t>(count);
     }
-    const bool cut = ::ftruncate(fd, static_cast<off_t>(at + done)) == 0;
+    // Cut what an earlier, longer file left past the end; a file already as long as what it
+    // holds is not touched again, which costs the file system as much as a real cut.
+    const auto end = static_cast<off_t>(at + done);
+    struct stat status {};
+    const bool cut =
+        ::fstat(fd, &status) == 0 && (status.st_size <= end || ::ftruncate(fd, end) == 0);
     return ::close(fd) == 0 && cut && done == bytes.size();
 }
 
