@@ -1,8 +1,6 @@
 #include "telling/transcripts.h"
 
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "common/byte_words.h"
 #include "common/globals.h"
