@@ -45,13 +45,19 @@ void appendPrintable(std::string& out, std::string_view text) {
     }
 }
 
-// A command of the script, in the encoding the script was read in.
-void appendScriptLine(std::string& out, std::string_view line) {
-    if (ScriptLinesNeedConverting()) {
-        appendPrintable(out, ScriptLineAsUtf8(line));
-    } else {
-        appendPrintable(out, line);
+// A command of the script as UTF-8: as it stands, or converted into `room` from the encoding
+// the script was read in.
+std::string_view scriptLineText(std::string_view line, std::string& room) {
+    if (!ScriptLinesNeedConverting()) {
+        return line;
     }
+    room = ScriptLineAsUtf8(line);
+    return room;
+}
+
+void appendScriptLine(std::string& out, std::string_view line) {
+    std::string room;
+    appendPrintable(out, scriptLineText(line, room));
 }
 
 const char* resultText(AttemptResult result) {
@@ -96,20 +102,19 @@ Transcripts::Transcripts(const std::string& folder, WriteBehind& writes, const S
     }
 }
 
-std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool sameMoment) {
+std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool sameMoment,
+                                    std::string_view plain) {
     if (!sameMoment) {
         transcript.now.clear();
         AppendIsoTimeNow(transcript.now);
     }
     const char marks[] = {' ', direction, ' '};
-    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks));
+    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks), plain);
     return transcript.pending;
 }
 
-void Transcripts::endLine(Transcript& transcript, bool withLineEnd) {
-    if (withLineEnd) {
-        transcript.pending += '\n';
-    }
+void Transcripts::endLine(Transcript& transcript) {
+    transcript.pending += '\n';
     if (transcript.pending.size() >= kPendingBytes) {
         // A target that writes this much will write more: room is kept for it.
         write(transcript, 2 * kPendingBytes);
@@ -118,20 +123,13 @@ void Transcripts::endLine(Transcript& transcript, bool withLineEnd) {
 
 void Transcripts::add(Transcript& transcript, char direction, std::string_view text,
                       bool sameMoment) {
-    if (!EveryWordOf(text, PrintableAsciiWord)) {
-        appendPrintable(beginLine(transcript, direction, sameMoment), text);
-        endLine(transcript);
-        return;
+    if (EveryWordOf(text, PrintableAsciiWord)) {
+        // Most lines: the text goes in with the line's time and marks, in one step.
+        beginLine(transcript, direction, sameMoment, text);
+    } else {
+        beginLine(transcript, direction, sameMoment) += EscapedControls(text);
     }
-    // Most lines: written in one step.
-    if (!sameMoment) {
-        transcript.now.clear();
-        AppendIsoTimeNow(transcript.now);
-    }
-    const char marks[] = {' ', direction, ' '};
-    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks), text,
-                 "\n");
-    endLine(transcript, false);
+    endLine(transcript);
 }
 
 void Transcripts::write(Transcript& transcript, std::size_t room) {
@@ -189,10 +187,9 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
             transcript.login = std::string(command);
             transcript.loginAnswered = false;
             add(transcript, '>', ShownCommand(command), start > 0);
-        } else if (ScriptLinesNeedConverting()) {
-            add(transcript, '>', ScriptLineAsUtf8(command), start > 0);
         } else {
-            add(transcript, '>', command, start > 0);
+            std::string room;
+            add(transcript, '>', scriptLineText(command, room), start > 0);
         }
         start = end + 1;
     }

@@ -73,10 +73,11 @@ class Transcripts : public RunObserver {
         Transcript& transcript = transcripts_[target.place - 1];
         return {std::unique_lock<std::mutex>(transcript.mutex), transcript};
     }
-    // A line's time and direction, `sameMoment` as the line before; endLine ends it (and writes
-    // its LF unless the line has it already).
-    std::string& beginLine(Transcript& transcript, char direction, bool sameMoment = false);
-    void endLine(Transcript& transcript, bool withLineEnd = true);
+    // A line's time and direction, `sameMoment` as the line before, then `plain`, text that needs
+    // no escape; endLine ends it.
+    std::string& beginLine(Transcript& transcript, char direction, bool sameMoment = false,
+                           std::string_view plain = {});
+    void endLine(Transcript& transcript);
     // A whole line of `text`, made printable.
     void add(Transcript& transcript, char direction, std::string_view text,
              bool sameMoment = false);
