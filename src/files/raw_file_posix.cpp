@@ -48,16 +48,6 @@ std::FILE* regularFileStream(int fd, const char* mode, Rewrite rewrite) {
     return file;
 }
 
-}  // namespace
-
-std::FILE* OpenRegularFile(const std::string& path) {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
-    return regularFileStream(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), "rb",
-                             Rewrite::No);
-}
-
-namespace {
-
 std::FILE* rewrittenFile(const std::string& path, Rewrite rewrite) {
     // A link planted where the file belongs is not followed (another user could aim it at any
     // file the caller may write), and a FIFO fails at once instead of waiting for a reader.
@@ -67,6 +57,12 @@ std::FILE* rewrittenFile(const std::string& path, Rewrite rewrite) {
 }
 
 }  // namespace
+
+std::FILE* OpenRegularFile(const std::string& path) {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
+    return regularFileStream(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), "rb",
+                             Rewrite::No);
+}
 
 std::FILE* CreateRegularFile(const std::string& path) {
     return rewrittenFile(path, Rewrite::Emptied);
