@@ -1,12 +1,80 @@
 #include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "common/worker_thread.h"
 
 namespace {
+
+const std::size_t kStackBytes =
+    std::max(kWorkerStackBytes, static_cast<std::size_t>(PTHREAD_STACK_MIN));
+
+// The thread sanitizer keeps its state of each thread in the thread's static TLS, which the C
+// library places on the thread's stack: more than a worker's stack holds. There the system
+// sizes the stacks.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kPooledStacks = false;
+#else
+constexpr bool kPooledStacks = true;
+#endif
+
+// The stacks of joined workers serve the next ones. A stack the C library makes costs a map
+// and a guard page when its thread starts and a release of its pages when it ends, and each
+// of these takes the address space's lock that every other worker's page faults wait on: in
+// a fleet of thousands that cost more than the exchange. A pooled stack keeps its pages, so
+// a worker after the first round starts on memory that is already there; the pool is as
+// large as the most workers that ran at once.
+class StackPool {
+  public:
+    // A stack of kStackBytes above a guard page; nullptr when memory is short.
+    void* take() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (!free_.empty()) {
+                void* stack = free_.back();
+                free_.pop_back();
+                return stack;
+            }
+        }
+        return mapStack();
+    }
+
+    void give(void* stack) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(stack);
+    }
+
+  private:
+    static void* mapStack() {
+        const auto guard = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        void* block = mmap(nullptr, guard + kStackBytes, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK | MAP_NORESERVE, -1, 0);
+        if (block == MAP_FAILED) {
+            return nullptr;
+        }
+        // The stack grows down: an overflow meets the guard and ends the process at once.
+        if (mprotect(block, guard, PROT_NONE) != 0) {
+            munmap(block, guard + kStackBytes);
+            return nullptr;
+        }
+        return static_cast<char*>(block) + guard;
+    }
+
+    std::mutex mutex_;
+    std::vector<void*> free_;
+};
+
+// Never destroyed: a pooled stack stays mapped until the process ends.
+StackPool& stackPool() {
+    static StackPool* const pool = std::make_unique<StackPool>().release();
+    return *pool;
+}
 
 extern "C" void* RunBody(void* argument) {
     const std::unique_ptr<std::function<void()>> body(
@@ -15,24 +83,48 @@ extern "C" void* RunBody(void* argument) {
     return nullptr;
 }
 
-// Starts `body` with the small stack every worker has, joinable or not.
+// Starts `body` with the small stack every worker has: a pooled one when the thread is
+// joined (the join says when its stack is free again), the C library's when it is detached
+// or the thread sanitizer watches.
 bool startThread(std::function<void()>& body, bool detached, pthread_t& thread) {
-    auto owned = std::make_unique<std::function<void()>>(std::move(body));
+    const bool pooled = kPooledStacks && !detached;
+    void* const stack = pooled ? stackPool().take() : nullptr;
     pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0) {
+    if ((pooled && stack == nullptr) || pthread_attr_init(&attributes) != 0) {
+        if (stack != nullptr) {
+            stackPool().give(stack);
+        }
         return false;
     }
-    const auto smallest = static_cast<std::size_t>(PTHREAD_STACK_MIN);
-    pthread_attr_setstacksize(&attributes, std::max(kWorkerStackBytes, smallest));
+    if (pooled) {
+        pthread_attr_setstack(&attributes, stack, kStackBytes);
+    } else {
+        pthread_attr_setstacksize(&attributes, kStackBytes);
+    }
     if (detached) {
         pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     }
+    auto owned = std::make_unique<std::function<void()>>(std::move(body));
     const bool started = pthread_create(&thread, &attributes, RunBody, owned.get()) == 0;
     pthread_attr_destroy(&attributes);
     if (started) {
         owned.release();  // the thread owns it now
+    } else if (stack != nullptr) {
+        stackPool().give(stack);
     }
     return started;
+}
+
+// The stack a joinable worker was started on.
+void* stackOf(pthread_t thread) {
+    pthread_attr_t attributes;
+    void* stack = nullptr;
+    std::size_t bytes = 0;
+    if (pthread_getattr_np(thread, &attributes) == 0) {
+        pthread_attr_getstack(&attributes, &stack, &bytes);
+        pthread_attr_destroy(&attributes);
+    }
+    return stack;
 }
 
 }  // namespace
@@ -48,7 +140,12 @@ bool StartWorkerThread(std::function<void()> body, WorkerHandle& handle) {
 
 void JoinWorkerThread(WorkerHandle& handle) {
     if (handle != 0) {
-        pthread_join(static_cast<pthread_t>(handle), nullptr);
+        const auto thread = static_cast<pthread_t>(handle);
+        void* stack = kPooledStacks ? stackOf(thread) : nullptr;
+        pthread_join(thread, nullptr);
+        if (stack != nullptr) {
+            stackPool().give(stack);
+        }
         handle = 0;
     }
 }
