@@ -144,6 +144,7 @@ int runForeground(RunOptions& options, const RunPlan& plan, const std::string& o
         for (auto& script : scripts) {
             StartHostWorker(*script, settings);
         }
+        PrepareOutcomeLines();
         status = WaitForWorkers();
     }
     EndStopWatch();

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/help.h"
+#include "common/calendar.h"
 #include "common/globals.h"
 #include "common/shown_command.h"
 #include "common/strings.h"
@@ -358,6 +359,11 @@ bool writeReport(const RunOptions& options, const RunPlan& plan, const ScriptLis
 }
 
 }  // namespace
+
+void PrepareOutcomeLines() {
+    AccountName();
+    LocalCalendarTime(std::time(nullptr));
+}
 
 bool TellOutcome(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
                  const ScriptList& scripts, const OutcomeRecorder& outcomes, int status,

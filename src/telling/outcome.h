@@ -17,6 +17,9 @@
 bool TellOutcome(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
                  const ScriptList& scripts, const OutcomeRecorder& outcomes, int status,
                  const std::vector<std::string>& afterwords = {});
+// Looks up what the lines of the run's end take (the account's name, the time zone), so that
+// the run's end does not wait for them: called while the workers send.
+void PrepareOutcomeLines();
 // Whether the report and the stream asked for can be written, and the transcripts' folder used,
 // said before anything is sent: a file's folder exists, it is not the script or one of its
 // included files, no other user owns it, and "-" is read (not the default mode's background
