@@ -25,10 +25,9 @@ constexpr int kFirstRetryPauseMs = 100;
 constexpr int kRetryPauseCapMs = 5000;
 
 // Starts a worker thread on `script` at once; the script and `settings` must outlive
-// WaitForWorkers. The workers that have ended are joined first, so that the new one starts
-// on a stack that one of them left. When no thread can be created, the host is reported, its
-// shared objects are released so that no other worker waits for it, and it counts as a
-// failure (1) in start order.
+// WaitForWorkers. When no
+// thread can be created, the host is reported, its shared objects are released so that no
+// other worker waits for it, and it counts as a failure (1) in start order.
 void StartHostWorker(CHostScript& script, const RunSettings& settings);
 // Runs `scripts` with at most `cap` targets at work at once: linked targets (equal
 // numbers in `links`, one per script, no set larger than `cap`) start together, the sets in
