@@ -6,6 +6,7 @@
 #include <climits>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "common/worker_thread.h"
@@ -50,6 +51,22 @@ class StackPool {
         free_.push_back(stack);
     }
 
+    // `stack` runs `thread` until it is joined.
+    void lend(pthread_t thread, void* stack) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        lent_.emplace(thread, stack);
+    }
+
+    // After `thread` is joined: its stack, if the pool lent it one, serves the next thread.
+    void giveBack(pthread_t thread) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = lent_.find(thread);
+        if (found != lent_.end()) {
+            free_.push_back(found->second);
+            lent_.erase(found);
+        }
+    }
+
   private:
     static void* mapStack() {
         const auto guard = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
@@ -68,6 +85,7 @@ class StackPool {
 
     std::mutex mutex_;
     std::vector<void*> free_;
+    std::unordered_map<pthread_t, void*> lent_;
 };
 
 // Never destroyed: a pooled stack stays mapped until the process ends.
@@ -107,24 +125,17 @@ bool startThread(std::function<void()>& body, bool detached, pthread_t& thread) 
     auto owned = std::make_unique<std::function<void()>>(std::move(body));
     const bool started = pthread_create(&thread, &attributes, RunBody, owned.get()) == 0;
     pthread_attr_destroy(&attributes);
-    if (started) {
-        owned.release();  // the thread owns it now
-    } else if (stack != nullptr) {
-        stackPool().give(stack);
+    if (!started) {
+        if (stack != nullptr) {
+            stackPool().give(stack);
+        }
+        return false;
     }
-    return started;
-}
-
-// The stack a joinable worker was started on.
-void* stackOf(pthread_t thread) {
-    pthread_attr_t attributes;
-    void* stack = nullptr;
-    std::size_t bytes = 0;
-    if (pthread_getattr_np(thread, &attributes) == 0) {
-        pthread_attr_getstack(&attributes, &stack, &bytes);
-        pthread_attr_destroy(&attributes);
+    owned.release();  // the thread owns it now
+    if (stack != nullptr) {
+        stackPool().lend(thread, stack);
     }
-    return stack;
+    return true;
 }
 
 }  // namespace
@@ -141,11 +152,8 @@ bool StartWorkerThread(std::function<void()> body, WorkerHandle& handle) {
 void JoinWorkerThread(WorkerHandle& handle) {
     if (handle != 0) {
         const auto thread = static_cast<pthread_t>(handle);
-        void* stack = kPooledStacks ? stackOf(thread) : nullptr;
         pthread_join(thread, nullptr);
-        if (stack != nullptr) {
-            stackPool().give(stack);
-        }
+        stackPool().giveBack(thread);
         handle = 0;
     }
 }
