@@ -2,10 +2,22 @@
 
 #include <algorithm>
 
+namespace {
+
+// A batch goes out once past kCommandBatchBytes, with the line that took it past: room for
+// that line too, so that a batch is never copied to grow by its last line.
+constexpr std::size_t kLastLineRoom = 4 * 1024;
+// Command lines are seldom shorter: room for the entries of a full batch, in one piece.
+constexpr std::size_t kShortestUsualLine = 16;
+
+}  // namespace
+
 void CommandBatch::add(std::string_view command, DueAnswer due) {
     if (bytes_.empty()) {
-        // A batch goes out once past kCommandBatchBytes: room for that and one more line.
-        bytes_.reserve(std::min(kCommandBatchBytes, scriptBytes_) + command.size() + 1);
+        const std::size_t room =
+            std::min(kCommandBatchBytes + kLastLineRoom, scriptBytes_) + command.size() + 1;
+        bytes_.reserve(room);
+        entries_.reserve(room / kShortestUsualLine + 1);
     }
     bytes_ += command;
     bytes_ += '\n';
