@@ -105,6 +105,11 @@ AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings)
     return runTarget(script, settings, end);
 }
 
+int RunHostWorkerHere(CHostScript& script, const RunSettings& settings) {
+    runStartedAt();
+    return runGuarded(script, settings);
+}
+
 void StartHostWorker(CHostScript& script, const RunSettings& settings) {
     runStartedAt();
     // Room first, so that a started thread always finds its place in the list.

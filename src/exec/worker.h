@@ -29,6 +29,8 @@ constexpr int kRetryPauseCapMs = 5000;
 // thread can be created, the host is reported, its shared objects are released so that no
 // other worker waits for it, and it counts as a failure (1) in start order.
 void StartHostWorker(CHostScript& script, const RunSettings& settings);
+// The same work on the calling thread, to its end: the worker's status.
+int RunHostWorkerHere(CHostScript& script, const RunSettings& settings);
 // Runs `scripts` with at most `cap` targets at work at once: linked targets (equal
 // numbers in `links`, one per script, no set larger than `cap`) start together, the sets in
 // the order of their first target, and each worker is joined as soon as it ends, so that

@@ -140,6 +140,9 @@ int runForeground(RunOptions& options, const RunPlan& plan, const std::string& o
     if (options.maxParallel > 0) {
         status = RunAtMost(scripts, plan.linkedTargets,
                            static_cast<std::size_t>(options.maxParallel), settings);
+    } else if (scripts.size() == 1) {
+        PrepareOutcomeLines();
+        status = RunHostWorkerHere(*scripts.front(), settings);
     } else {
         for (auto& script : scripts) {
             StartHostWorker(*script, settings);
