@@ -28,7 +28,7 @@ HostAttempt::HostAttempt(const CHostScript& script, const RunSettings& settings,
       report_(report),
       text_(script.text),
       checking_(settings.checkAnswers),
-      batch_(script.text.size() + sizeof "FORCEREPLY"),
+      batch_(script.text),
       progress_(script.text),
       blindAnswers_(HeardBy(script, settings)) {}
 
@@ -202,10 +202,13 @@ AttemptResult HostAttempt::connect() {
                      HeardBy(script_, settings_));
     settings_.tell().attemptProgressed(script_, report_);
     settings_.tell().connected(script_, report_.address);
-    if (checking_) {
-        batch_.add(std::string_view("FORCEREPLY"), DueAnswer{});
+    if (!checking_) {
+        return AttemptResult::Done;
     }
-    return AttemptResult::Done;
+    batch_.add(std::string_view("FORCEREPLY"), DueAnswer{});
+    // Before a show of several batches FORCEREPLY goes out on its own, so that the show's
+    // lines go out as they stand in the script, never copied into a batch.
+    return text_.size() > kCommandBatchBytes ? flushCommands() : AttemptResult::Done;
 }
 
 // Commands are queued; everything queued goes out before a directive or a template is

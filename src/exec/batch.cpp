@@ -12,12 +12,64 @@ constexpr std::size_t kShortestUsualLine = 16;
 
 }  // namespace
 
+CommandBatch::CommandBatch(std::string_view text)
+    : text_(text), scriptBytes_(text.size() + sizeof "FORCEREPLY") {}
+
+bool CommandBatch::extendsRun(std::string_view command, DueAnswer due) const {
+    // The script's own line at its place, its LF after it.
+    const bool scriptLine = due.line > 0 && !command.empty() && due.lineStart < text_.size() &&
+                            command.data() == text_.data() + due.lineStart &&
+                            command.size() < text_.size() - due.lineStart &&
+                            text_[due.lineStart + command.size()] == '\n';
+    if (!scriptLine) {
+        return false;
+    }
+    if (run_.empty()) {
+        return bytes_.empty();
+    }
+    const std::size_t runEnd = static_cast<std::size_t>(run_.data() - text_.data()) + run_.size();
+    return due.lineStart == runEnd && due.line == runFirst_.line + runLines_;
+}
+
+void CommandBatch::reserveFor(std::size_t commandBytes) {
+    const std::size_t room =
+        std::min(kCommandBatchBytes + kLastLineRoom, scriptBytes_) + commandBytes + 1;
+    bytes_.reserve(room);
+    entries_.reserve(room / kShortestUsualLine + 1);
+}
+
+void CommandBatch::takeRunOver() {
+    const std::string_view run = run_;
+    run_ = std::string_view();
+    runLines_ = 0;
+    reserveFor(0);
+    DueAnswer due = runFirst_;
+    for (std::size_t start = 0; start < run.size(); ++due.line) {
+        const std::size_t end = run.find('\n', start) + 1;
+        due.lineStart = static_cast<std::size_t>(run.data() - text_.data()) + start;
+        bytes_.append(run.substr(start, end - start));
+        entries_.push_back({end, due});
+        start = end;
+    }
+    handedOn_ = static_cast<std::size_t>(runHandedOn_);
+}
+
 void CommandBatch::add(std::string_view command, DueAnswer due) {
+    if (extendsRun(command, due)) {
+        if (run_.empty()) {
+            runFirst_ = due;
+            run_ = text_.substr(due.lineStart, command.size() + 1);
+        } else {
+            run_ = std::string_view(run_.data(), run_.size() + command.size() + 1);
+        }
+        ++runLines_;
+        return;
+    }
+    if (!run_.empty()) {
+        takeRunOver();
+    }
     if (bytes_.empty()) {
-        const std::size_t room =
-            std::min(kCommandBatchBytes + kLastLineRoom, scriptBytes_) + command.size() + 1;
-        bytes_.reserve(room);
-        entries_.reserve(room / kShortestUsualLine + 1);
+        reserveFor(command.size());
     }
     bytes_ += command;
     bytes_ += '\n';
@@ -25,7 +77,7 @@ void CommandBatch::add(std::string_view command, DueAnswer due) {
 }
 
 void CommandBatch::add(std::string&& command, DueAnswer due) {
-    if (!bytes_.empty()) {
+    if (!empty()) {
         add(std::string_view(command), due);
         return;
     }
@@ -42,6 +94,10 @@ void CommandBatch::clear() {
     bytes_.clear();
     entries_.clear();
     handedOn_ = 0;
+    run_ = std::string_view();
+    runLines_ = 0;
+    runHandedOn_ = 0;
+    runHandedOnBytes_ = 0;
 }
 
 const CommandBatch::Entry* CommandBatch::entryCutAt(std::size_t sent) const {
@@ -52,6 +108,13 @@ const CommandBatch::Entry* CommandBatch::entryCutAt(std::size_t sent) const {
 }
 
 std::string CommandBatch::commandCutAt(std::size_t sent) const {
+    if (!run_.empty()) {
+        if (sent >= run_.size()) {
+            return std::string();
+        }
+        const std::size_t start = sent == 0 ? 0 : run_.rfind('\n', sent - 1) + 1;
+        return std::string(run_.substr(start, run_.find('\n', start) - start));
+    }
     const Entry* cut = entryCutAt(sent);
     if (cut == nullptr) {
         return std::string();
@@ -61,6 +124,18 @@ std::string CommandBatch::commandCutAt(std::size_t sent) const {
 }
 
 void CommandBatch::handOnSent(std::size_t sent, AnswersDue& due) {
+    if (!run_.empty()) {
+        const std::size_t runStart = static_cast<std::size_t>(run_.data() - text_.data());
+        for (;;) {
+            const std::size_t end = run_.find('\n', runHandedOnBytes_) + 1;
+            if (end == 0 || end > sent) {
+                return;
+            }
+            due.push({runStart + runHandedOnBytes_, runFirst_.line + runHandedOn_});
+            ++runHandedOn_;
+            runHandedOnBytes_ = end;
+        }
+    }
     for (; handedOn_ < entries_.size() && entries_[handedOn_].end <= sent; ++handedOn_) {
         if (entries_[handedOn_].due.line > 0) {
             due.push(entries_[handedOn_].due);

@@ -46,14 +46,15 @@ class AnswersDue {
 
 class CommandBatch {
   public:
-    // The batch never needs more room than the script it sends: a thousand short scripts keep
-    // a thousand short batches.
-    explicit CommandBatch(std::size_t scriptBytes) : scriptBytes_(scriptBytes) {}
+    // `text`: the host script the commands come from. A run of its lines goes out as it
+    // stands there, without a copy; the batch never needs more room than the script (a
+    // thousand short scripts keep a thousand short batches).
+    explicit CommandBatch(std::string_view text);
     void add(std::string_view command, DueAnswer due);
     // The same, taking over the command's bytes when the batch is empty.
     void add(std::string&& command, DueAnswer due);
-    bool empty() const { return bytes_.empty(); }
-    const std::string& bytes() const { return bytes_; }
+    bool empty() const { return bytes_.empty() && run_.empty(); }
+    std::string_view bytes() const { return run_.empty() ? std::string_view(bytes_) : run_; }
     void clear();
     // With `sent` bytes out: the command not wholly sent (without its LF).
     std::string commandCutAt(std::size_t sent) const;
@@ -67,9 +68,22 @@ class CommandBatch {
         DueAnswer due;
     };
     const Entry* entryCutAt(std::size_t sent) const;
+    // Whether `command` is the next line of the script after the run, or may start one.
+    bool extendsRun(std::string_view command, DueAnswer due) const;
+    // The run becomes bytes and entries of the batch's own, for a command from elsewhere.
+    void takeRunOver();
+    void reserveFor(std::size_t commandBytes);
 
+    std::string_view text_;
     std::size_t scriptBytes_;
     std::string bytes_;
     std::vector<Entry> entries_;
     std::size_t handedOn_ = 0;  // entries whose answers joined the queue
+    // Or, instead of bytes and entries: consecutive lines of the script, LFs included, the
+    // first one's answer due first; lines of the run handed on and where the next begins.
+    std::string_view run_;
+    DueAnswer runFirst_;
+    int runLines_ = 0;
+    int runHandedOn_ = 0;
+    std::size_t runHandedOnBytes_ = 0;
 };

@@ -35,7 +35,7 @@ Arrived dropArrived(Connection connection, AnswerCount& answers, std::size_t& by
 
 }  // namespace
 
-bool SendText(Connection connection, const std::string& text, const BlockedSendHandler& whenBlocked,
+bool SendText(Connection connection, std::string_view text, const BlockedSendHandler& whenBlocked,
               std::size_t* sentBytes) {
     std::size_t ignored = 0;
     std::size_t& sent = sentBytes != nullptr ? *sentBytes : ignored;

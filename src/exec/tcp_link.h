@@ -38,7 +38,7 @@ using BlockedSendHandler = std::function<BlockedSend(std::size_t sent)>;
 // answer before reading on is not left stuck. False without a connection, on error, and when
 // nothing moved (no byte sent, no answer drained) for kStallLimitMs; `sentBytes`, when given,
 // tells how much went out.
-bool SendText(Connection connection, const std::string& text,
+bool SendText(Connection connection, std::string_view text,
               const BlockedSendHandler& whenBlocked = nullptr, std::size_t* sentBytes = nullptr);
 
 // False after logging "Can not set socket timeout !".
