@@ -129,25 +129,26 @@ int runForeground(RunOptions& options, const RunPlan& plan, const std::string& o
     const auto undoLines = [&options, &undo] {
         return options.undoDir.empty() ? std::vector<std::string>() : undo.summaryLines();
     };
-    WatchForStop([&options, &plan, &openPath, &scripts, &watch, &undoLines](int stopStatus) {
-        watch.hideProgress();
-        watch.outcomes().stop();
-        TellOutcome(options, plan, openPath, scripts, watch.outcomes(), stopStatus, undoLines());
-        std::fflush(stdout);
-        watch.end(stopStatus, scripts);
-    });
+    WatchForStop(
+        [&options, &plan, &openPath, &scripts, &watch, &undoLines](int stopStatus) {
+            watch.hideProgress();
+            watch.outcomes().stop();
+            TellOutcome(options, plan, openPath, scripts, watch.outcomes(), stopStatus,
+                        undoLines());
+            std::fflush(stdout);
+            watch.end(stopStatus, scripts);
+        },
+        PrepareOutcomeLines);
     int status = 0;
     if (options.maxParallel > 0) {
         status = RunAtMost(scripts, plan.linkedTargets,
                            static_cast<std::size_t>(options.maxParallel), settings);
     } else if (scripts.size() == 1) {
-        PrepareOutcomeLines();
         status = RunHostWorkerHere(*scripts.front(), settings);
     } else {
         for (auto& script : scripts) {
             StartHostWorker(*script, settings);
         }
-        PrepareOutcomeLines();
         status = WaitForWorkers();
     }
     EndStopWatch();

@@ -23,6 +23,7 @@ void KeepOnInterrupt();
 // console) call `onStop` once, on a thread of its own, with the status the process then ends
 // with: 128 + the signal's number (130 or 143, on Windows too). A signal that was ignored when
 // the run began stays ignored, and where no thread can be made the signals act as before.
-void WatchForStop(std::function<void(int status)> onStop);
+// `meanwhile` runs first, on that thread where there is one, while the run goes on.
+void WatchForStop(std::function<void(int status)> onStop, const std::function<void()>& meanwhile);
 // The run is over: the signals act as before it.
 void EndStopWatch();

@@ -5,9 +5,8 @@
 #include <atomic>
 #include <cstring>
 #include <iterator>
-#include <system_error>
-#include <thread>
 
+#include "common/worker_thread.h"
 #include "process/interrupts.h"
 
 namespace {
@@ -75,7 +74,9 @@ void KeepOnInterrupt() {
 
 namespace {
 
-std::thread g_stopWatcher;
+// On a worker's small stack: a thread of the C library's own would give back its stack's pages
+// on ending, which costs a run's end more than the whole watch.
+WorkerHandle g_stopWatcher = 0;
 std::atomic<bool> g_runOver{false};
 sigset_t g_maskBeforeWatch;
 int g_wakeSignal = 0;  // a watched signal, sent to the watcher to end it
@@ -98,7 +99,9 @@ sigset_t watchedSignals() {
     return set;
 }
 
-void watch(sigset_t set, const std::function<void(int)>& onStop) {
+void watch(sigset_t set, const std::function<void(int)>& onStop,
+           const std::function<void()>& meanwhile) {
+    meanwhile();  // a stop that comes meanwhile waits for it, blocked
     int signal = 0;
     if (::sigwait(&set, &signal) != 0 || g_runOver) {
         return;
@@ -116,7 +119,7 @@ void watch(sigset_t set, const std::function<void(int)>& onStop) {
 
 }  // namespace
 
-void WatchForStop(std::function<void(int status)> onStop) {
+void WatchForStop(std::function<void(int status)> onStop, const std::function<void()>& meanwhile) {
     const sigset_t set = watchedSignals();
     g_wakeSignal = 0;
     for (int signal : kStops) {
@@ -125,24 +128,26 @@ void WatchForStop(std::function<void(int status)> onStop) {
         }
     }
     if (g_wakeSignal == 0) {
+        meanwhile();
         return;
     }
     // Blocked before the workers start, so that every thread leaves the signals to the watcher.
     ::pthread_sigmask(SIG_BLOCK, &set, &g_maskBeforeWatch);
     g_runOver = false;
-    try {
-        g_stopWatcher = std::thread(watch, set, std::move(onStop));
-    } catch (const std::system_error&) {
+    if (!StartWorkerThread(
+            [set, onStop = std::move(onStop), meanwhile] { watch(set, onStop, meanwhile); },
+            g_stopWatcher)) {
         ::pthread_sigmask(SIG_SETMASK, &g_maskBeforeWatch, nullptr);
+        meanwhile();
     }
 }
 
 void EndStopWatch() {
-    if (!g_stopWatcher.joinable()) {
+    if (g_stopWatcher == 0) {
         return;
     }
     g_runOver = true;
-    ::pthread_kill(g_stopWatcher.native_handle(), g_wakeSignal);
-    g_stopWatcher.join();
+    ::pthread_kill(static_cast<pthread_t>(g_stopWatcher), g_wakeSignal);
+    JoinWorkerThread(g_stopWatcher);
     ::pthread_sigmask(SIG_SETMASK, &g_maskBeforeWatch, nullptr);
 }

@@ -118,7 +118,8 @@ DWORD WINAPI runStopWindow(LPVOID) {
 
 }  // namespace
 
-void WatchForStop(std::function<void(int status)> onStop) {
+void WatchForStop(std::function<void(int status)> onStop, const std::function<void()>& meanwhile) {
+    meanwhile();
     g_onStop = std::move(onStop);
     SetConsoleCtrlHandler(onStopEvent, TRUE);
     g_windowReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
