@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -80,6 +81,8 @@ struct Analysis {
     // gave each where it started.
     std::vector<CMultiHostTarget> targets;
     std::vector<TargetTraits> targetTraits;
+    // The host scripts of the current segment's targets, by their login line.
+    std::map<std::string, std::shared_ptr<const std::string>> loginTexts;
     // What the *group and limit lines in force give a target started now, and what they gave
     // the current host segment's target.
     TargetTraits traits;
@@ -328,14 +331,17 @@ void adoptTargetScript(Analysis& analysis, const CMultiHostTarget& target) {
         ViewHostScript(analysis.text, analysis.bodyInText, target.host, target.port,
                        analysis.collected, analysis.scripts);
     } else {
-        const std::string_view body =
-            analysis.bodyInText.empty() ? std::string_view(analysis.body) : analysis.bodyInText;
-        // Made to size: each of ten thousand targets keeps its own copy.
-        std::string text;
-        text.reserve(login.size() + body.size());
-        text.append(login).append(body);
-        AdoptHostScript(std::move(text), target.host, target.port, analysis.collected,
-                        analysis.scripts);
+        // Targets with the same login run the same lines: ten thousand of them share one text.
+        std::shared_ptr<const std::string>& text = analysis.loginTexts[login];
+        if (!text) {
+            const std::string_view body =
+                analysis.bodyInText.empty() ? std::string_view(analysis.body) : analysis.bodyInText;
+            std::string joined;
+            joined.reserve(login.size() + body.size());
+            joined.append(login).append(body);
+            text = std::make_shared<const std::string>(HostScriptText(std::move(joined)));
+        }
+        ViewHostScript(text, *text, target.host, target.port, analysis.collected, analysis.scripts);
     }
     CHostScript& script = *analysis.scripts.back();
     script.segment = analysis.segment;
@@ -386,6 +392,7 @@ void endSegment(Analysis& analysis) {
     analysis.untilLine = 0;
     analysis.targets.clear();
     analysis.targetTraits.clear();
+    analysis.loginTexts.clear();
     analysis.collected.clear();
     analysis.body = std::string();
     analysis.bodyInText = std::string_view();

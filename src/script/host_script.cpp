@@ -19,8 +19,7 @@ CHostScript& appendHostScript(const std::string& host, const std::string& port,
 
 }  // namespace
 
-void AdoptHostScript(std::string body, const std::string& host, const std::string& port,
-                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
+std::string HostScriptText(std::string body) {
     for (auto mark = body.find('^'); mark != std::string::npos; mark = body.find('^', mark + 1)) {
         body[mark] = '\n';
     }
@@ -31,8 +30,13 @@ void AdoptHostScript(std::string body, const std::string& host, const std::strin
     if (body.capacity() - body.size() > 64 * 1024 && body.capacity() > 2 * body.size()) {
         body.shrink_to_fit();
     }
+    return body;
+}
+
+void AdoptHostScript(std::string body, const std::string& host, const std::string& port,
+                     const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList) {
     CHostScript& script = appendHostScript(host, port, objects, scriptList);
-    script.heldText = std::move(body);
+    script.heldText = HostScriptText(std::move(body));
     script.text = script.heldText;
 }
 

@@ -19,8 +19,10 @@ std::size_t LastPlace(const ScriptList& scripts);
 // FORCEREPLY) or a line the program added.
 int AnalysedLine(const CHostScript& script, int scriptLine);
 
-// Turns every "^" of the body into a line break, ends the body with LF and appends the new host
-// script for that host and port, the body taken over without a copy, with a copy of `objects`.
+// A body as a host script holds it: every "^" a line break, ended by LF.
+std::string HostScriptText(std::string body);
+// Appends the new host script for that host and port, its text the body as HostScriptText
+// makes it, taken over without a copy, with a copy of `objects`.
 void AdoptHostScript(std::string body, const std::string& host, const std::string& port,
                      const std::vector<CBaseSynchro*>& objects, ScriptList& scriptList);
 // The same for a body that stands in `text` as it is, lines ended by LF and free of "^": the
