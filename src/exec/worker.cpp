@@ -98,40 +98,6 @@ int runGuarded(CHostScript& script, const RunSettings& settings) {
     }
 }
 
-}  // namespace
-
-AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings) {
-    TargetEnd end = TargetEnd::GaveUp;
-    return runTarget(script, settings, end);
-}
-
-int RunHostWorkerHere(CHostScript& script, const RunSettings& settings) {
-    runStartedAt();
-    return runGuarded(script, settings);
-}
-
-void StartHostWorker(CHostScript& script, const RunSettings& settings) {
-    runStartedAt();
-    // Room first, so that a started thread always finds its place in the list.
-    if (g_workerThreads.size() == g_workerThreads.capacity()) {
-        g_workerThreads.reserve(std::max<std::size_t>(16, 2 * g_workerThreads.capacity()));
-    }
-    WorkerThread worker;
-    worker.result = std::make_unique<int>(ExitStatusOf(AttemptResult::Retry));
-    int* result = worker.result.get();
-    const bool started = StartWorkerThread(
-        [&script, &settings, result] { *result = runGuarded(script, settings); }, worker.thread);
-    if (!started) {
-        LogMessage("%s: Can not start a worker for %s:%s !", settings.scriptName.c_str(),
-                   script.host.c_str(), script.port.c_str());
-        settings.tell().targetEnds(script, TargetEnd::NotStarted);
-        releaseObjects(script);
-    }
-    g_workerThreads.push_back(std::move(worker));
-}
-
-namespace {
-
 // Workers that have ended, told by each as its last act, so that the run can join them.
 struct Ended {
     std::mutex mutex;
@@ -152,7 +118,67 @@ struct Ended {
         taken.swap(scripts);
         return taken;
     }
+    // Those told since the last look, without waiting.
+    std::vector<std::size_t> take() {
+        std::vector<std::size_t> taken;
+        const std::lock_guard<std::mutex> lock(mutex);
+        taken.swap(scripts);
+        return taken;
+    }
 };
+
+// The workers of g_workerThreads that have ended and are not joined yet.
+Ended& endedWorkers() {
+    static Ended ended;
+    return ended;
+}
+
+// Joins the workers that have ended, so that the next ones start on their stacks.
+void joinEndedWorkers() {
+    for (const std::size_t i : endedWorkers().take()) {
+        JoinWorkerThread(g_workerThreads[i].thread);
+    }
+}
+
+}  // namespace
+
+AttemptResult HostWorkerThread(CHostScript& script, const RunSettings& settings) {
+    TargetEnd end = TargetEnd::GaveUp;
+    return runTarget(script, settings, end);
+}
+
+int RunHostWorkerHere(CHostScript& script, const RunSettings& settings) {
+    runStartedAt();
+    return runGuarded(script, settings);
+}
+
+void StartHostWorker(CHostScript& script, const RunSettings& settings) {
+    runStartedAt();
+    joinEndedWorkers();
+    // Room first, so that a started thread always finds its place in the list.
+    if (g_workerThreads.size() == g_workerThreads.capacity()) {
+        g_workerThreads.reserve(std::max<std::size_t>(16, 2 * g_workerThreads.capacity()));
+    }
+    WorkerThread worker;
+    worker.result = std::make_unique<int>(ExitStatusOf(AttemptResult::Retry));
+    int* result = worker.result.get();
+    const std::size_t index = g_workerThreads.size();
+    const bool started = StartWorkerThread(
+        [&script, &settings, result, index] {
+            *result = runGuarded(script, settings);
+            endedWorkers().tell(index);
+        },
+        worker.thread);
+    if (!started) {
+        LogMessage("%s: Can not start a worker for %s:%s !", settings.scriptName.c_str(),
+                   script.host.c_str(), script.port.c_str());
+        settings.tell().targetEnds(script, TargetEnd::NotStarted);
+        releaseObjects(script);
+    }
+    g_workerThreads.push_back(std::move(worker));
+}
+
+namespace {
 
 // The scripts of each set of linked targets, the sets in the order of their first script.
 std::vector<std::vector<std::size_t>> linkSetsInOrder(const std::vector<int>& links) {
@@ -231,5 +257,6 @@ int WaitForWorkers() {
                              worker.result ? *worker.result : ExitStatusOf(AttemptResult::Retry));
     }
     g_workerThreads.clear();
+    endedWorkers().take();  // every one of them is joined now
     return status;
 }

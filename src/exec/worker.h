@@ -25,9 +25,10 @@ constexpr int kFirstRetryPauseMs = 100;
 constexpr int kRetryPauseCapMs = 5000;
 
 // Starts a worker thread on `script` at once; the script and `settings` must outlive
-// WaitForWorkers. When no
-// thread can be created, the host is reported, its shared objects are released so that no
-// other worker waits for it, and it counts as a failure (1) in start order.
+// WaitForWorkers. The workers that have ended are joined first, so that the new one starts
+// on a stack that one of them left. When no thread can be created, the host is reported, its
+// shared objects are released so that no other worker waits for it, and it counts as a
+// failure (1) in start order.
 void StartHostWorker(CHostScript& script, const RunSettings& settings);
 // The same work on the calling thread, to its end: the worker's status.
 int RunHostWorkerHere(CHostScript& script, const RunSettings& settings);
