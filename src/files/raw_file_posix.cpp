@@ -76,8 +76,21 @@ std::FILE* OpenRegularFileToRewrite(const std::string& path) {
 }
 
 bool EmptyOpenFile(std::FILE* file) {
-    return std::fflush(file) == 0 && ::ftruncate(::fileno(file), 0) == 0 &&
-           std::fseek(file, 0, SEEK_SET) == 0;
+    if (std::fflush(file) != 0 || ::ftruncate(::fileno(file), 0) != 0 ||
+        std::fseek(file, 0, SEEK_SET) != 0) {
+        return false;
+    }
+    // ext4 hands a file that was emptied and written again to the disk when a descriptor of it
+    // is next closed, so that an editor's save survives a crash: closed at the end of a run,
+    // the descriptor of a stream of tens of megabytes would wait for that. A descriptor of its
+    // own, closed while the file is still empty, takes that close; the system writes the file
+    // out later, as any other.
+    const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file));
+    const int other = ::open(self.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (other >= 0) {
+        ::close(other);
+    }
+    return true;
 }
 
 std::FILE* CreateNewRegularFile(const std::string& path) {

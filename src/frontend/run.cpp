@@ -139,6 +139,7 @@ int runForeground(RunOptions& options, const RunPlan& plan, const std::string& o
             watch.end(stopStatus, scripts);
         },
         PrepareOutcomeLines);
+    watch.runStarts();
     int status = 0;
     if (options.maxParallel > 0) {
         status = RunAtMost(scripts, plan.linkedTargets,

@@ -55,6 +55,11 @@ bool RunWatch::begin(const ScriptList& scripts) {
             LogMessage("--stream=%s: Can not write the file", options_.streamNamed.c_str());
             return false;
         }
+        if (!toStdout) {
+            // Records go out in pieces of tens of KiB: each in one write, not cut at the
+            // buffer's edge into writes the system spreads over small pages.
+            std::setvbuf(streamFile_, nullptr, _IONBF, 0);
+        }
         stream_ = std::make_unique<RecordStream>(streamFile_, *writes_, scripts, names_,
                                                  g_checkAnswers, !toStdout);
         stream_->runBegins(g_scriptName, scripts.size());
@@ -69,6 +74,12 @@ bool RunWatch::begin(const ScriptList& scripts) {
         listeners_.add(*progress_);
     }
     return true;
+}
+
+void RunWatch::runStarts() {
+    if (stream_) {
+        stream_->emptyAside();
+    }
 }
 
 void RunWatch::hideProgress() {

@@ -26,6 +26,9 @@ class RunWatch {
     // Sets up every listener asked for before the first worker starts; false after saying why
     // one cannot be (the stream's file cannot be made).
     bool begin(const ScriptList& scripts);
+    // The workers are about to start, the stop signals left to their watcher: what the
+    // listeners do aside while the run goes on starts now.
+    void runStarts();
     RunObserver& observer() { return listeners_; }
     // What happened to each target, for the summary and the report.
     OutcomeRecorder& outcomes() { return *outcomes_; }

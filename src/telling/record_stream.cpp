@@ -188,7 +188,21 @@ void RecordStream::flush() {
                  [this](const std::string& records) { writeOut(records); });
 }
 
+void RecordStream::emptyAside() {
+    if (emptyFirst_) {
+        // Where no thread can be made, the first write empties it.
+        StartWorkerThread([this] { emptyFile(); }, emptier_);
+    }
+}
+
 void RecordStream::emptyIfUnwritten() {
+    if (emptier_ != 0) {
+        JoinWorkerThread(emptier_);
+    }
+    emptyFile();
+}
+
+void RecordStream::emptyFile() {
     if (emptyFirst_) {
         emptyFirst_ = false;
         failed_ = failed_ || !EmptyOpenFile(file_);
@@ -196,7 +210,8 @@ void RecordStream::emptyIfUnwritten() {
 }
 
 void RecordStream::writeOut(const std::string& records) {
-    // On the writing thread, where emptying a large file of an earlier run holds no one up.
+    // On the writing thread, where waiting for a large file of an earlier run to be emptied
+    // holds no one up.
     emptyIfUnwritten();
     const bool written = std::fwrite(records.data(), 1, records.size(), file_) == records.size();
     if (std::fflush(file_) != 0 || !written) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "exec/run_observer.h"
+#include "common/worker_thread.h"
 #include "plan/preflight.h"
 #include "telling/outcome_recorder.h"
 #include "telling/write_behind.h"
@@ -23,6 +24,10 @@ class RecordStream : public RunObserver {
     // holds what it held, emptied by the first write (see emptyIfUnwritten).
     RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
                  const LineNames& names, bool judging, bool emptyFirst);
+    // Starts emptying the file on a thread of its own, so that the run goes on meanwhile: a
+    // file system that frees a large file's blocks as it empties it (a discard) takes tens of
+    // milliseconds to. The first write waits for it. Called with the stop signals blocked.
+    void emptyAside();
     // Empties a file that nothing was written to; called once the writes are drained.
     void emptyIfUnwritten();
 
@@ -99,6 +104,8 @@ class RecordStream : public RunObserver {
     // Hands what is pending to the writing thread; called with mutex_ held.
     void flush();
     void writeOut(const std::string& records);
+    // Empties the file of an earlier run, once.
+    void emptyFile();
 
     std::FILE* file_;
     WriteBehind& writes_;
@@ -108,5 +115,6 @@ class RecordStream : public RunObserver {
     std::mutex mutex_;
     std::string pending_;  // records not yet handed to the file
     std::atomic<bool> failed_{false};
-    bool emptyFirst_;  // only writeOut reads and clears it, one write at a time
+    bool emptyFirst_;  // read and cleared by the emptier, else by the first write
+    WorkerHandle emptier_ = 0;  // the thread emptying the file, joined by the first write
 };
