@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "common/worker_thread.h"
 #include "files/held_folder.h"
 
 namespace {
@@ -51,6 +52,31 @@ int reusedFile(int folder, const std::string& name) {
     return fd;
 }
 
+// Past this, an earlier run's file is not written over but freed aside (see removedAside).
+constexpr off_t kFreedAsideBytes = 1024 * 1024;
+
+// A large file of ours, of an earlier run: its name is removed while a descriptor holds it, and
+// the descriptor is closed on a thread of its own. A file system that frees blocks with a
+// discard takes tens of milliseconds over a large file, however it is emptied or cut; the last
+// close is where it does so, while this run writes its new file. False when it was left alone.
+bool removedAside(int folder, const std::string& name, const struct stat& status) {
+    if (status.st_size < kFreedAsideBytes || !isOwnFile(status)) {
+        return false;
+    }
+    const int held = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (held < 0) {
+        return false;
+    }
+    if (::unlinkat(folder, name.c_str(), 0) != 0) {
+        ::close(held);
+        return false;
+    }
+    if (!StartDetachedWorkerThread([held] { ::close(held); })) {
+        ::close(held);
+    }
+    return true;
+}
+
 // A file of this run's: the first write makes it (or takes one of ours over), the later ones
 // open what the first made.
 int fileToWrite(int folder, const std::string& name, bool first) {
@@ -59,7 +85,8 @@ int fileToWrite(int folder, const std::string& name, bool first) {
         return ownFileToWrite(folder, name, status);
     }
     struct stat status {};
-    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !removedAside(folder, name, status)) {
         const int fd = reusedFile(folder, name);
         if (fd >= 0) {
             return fd;
