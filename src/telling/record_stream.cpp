@@ -166,6 +166,13 @@ void RecordStream::handOn(Target& target, bool always) {
         return;
     }
     const std::lock_guard<std::mutex> lock(mutex_);
+    if (target.pending.size() >= kTargetPendingBytes) {
+        // A long piece goes to the file as it stands, after what the stream holds.
+        flush();
+        writes_.post(writes_.takePending(target.pending, 2 * kTargetPendingBytes),
+                     [this](const std::string& records) { writeOut(records); });
+        return;
+    }
     // Copied, not swapped: the room of both stays where it is, already in memory.
     pending_ += target.pending;
     target.pending.clear();

@@ -5,12 +5,13 @@
 namespace {
 
 // At most this much waits for the disk (a job longer than it waits alone).
-constexpr std::size_t kMostWaitingBytes = 4 * 1024 * 1024;
+constexpr std::size_t kMostWaitingBytes = 512 * 1024;
 // What is shorter than this is copied by takePending.
 constexpr std::size_t kCopiedBytes = 4 * 1024;
-// Written texts whose room is kept: enough for the stream and a transcript to swap their rooms
-// back and forth without asking the system for fresh pages, few enough to cost little memory.
-constexpr std::size_t kSpareRooms = 4;
+// The room of written texts is kept up to what may wait, so that texts taken while the disk
+// is behind, and written once it catches up, are put together again in the same memory: fresh
+// pages cost far more than the bytes written into them.
+constexpr std::size_t kSpareBytes = kMostWaitingBytes;
 
 }  // namespace
 
@@ -79,10 +80,28 @@ void WriteBehind::serve() {
 }
 
 void WriteBehind::keepRoom(std::string text) {
-    if (text.capacity() >= kCopiedBytes && spareRooms_.size() < kSpareRooms) {
+    if (text.capacity() >= kCopiedBytes && spareBytes_ + text.capacity() <= kSpareBytes) {
         text.clear();
+        spareBytes_ += text.capacity();
         spareRooms_.push_back(std::move(text));
     }
+}
+
+void WriteBehind::giveRoom(std::string& pending, std::size_t room) {
+    if (spareRooms_.empty()) {
+        return;
+    }
+    // The last one kept that is large enough, else the last one.
+    auto chosen = spareRooms_.end() - 1;
+    for (auto spare = spareRooms_.rbegin(); spare != spareRooms_.rend(); ++spare) {
+        if (spare->capacity() >= room) {
+            chosen = spare.base() - 1;
+            break;
+        }
+    }
+    spareBytes_ -= chosen->capacity();
+    pending.swap(*chosen);
+    spareRooms_.erase(chosen);
 }
 
 std::string WriteBehind::takePending(std::string& pending, std::size_t room) {
@@ -95,10 +114,7 @@ std::string WriteBehind::takePending(std::string& pending, std::size_t room) {
     taken.swap(pending);
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (!spareRooms_.empty()) {
-            pending.swap(spareRooms_.back());
-            spareRooms_.pop_back();
-        }
+        giveRoom(pending, room);
     }
     pending.reserve(room);
     return taken;

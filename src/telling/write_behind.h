@@ -38,6 +38,8 @@ class WriteBehind {
     void serve();
     // Keeps the room of a text that was written, for takePending.
     void keepRoom(std::string text);
+    // Gives `pending` a kept room, one of at least `room` bytes where there is one.
+    void giveRoom(std::string& pending, std::size_t room);
 
     std::mutex mutex_;
     std::condition_variable jobPosted_;  // the writing thread waits for a job
@@ -49,6 +51,7 @@ class WriteBehind {
     };
     std::deque<Job> jobs_;
     std::vector<std::string> spareRooms_;  // emptied texts, their memory kept
+    std::size_t spareBytes_ = 0;           // their capacity
     std::size_t waitingBytes_ = 0;         // what the jobs waiting write
     bool busy_ = false;                    // a job taken from jobs_ is running
     bool ending_ = false;
