@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include <nlohmann/json.hpp>
 
@@ -71,6 +72,15 @@ void appendGroups(std::string& out, const CHostScript& target) {
         appendJsonString(out, target.groups[i]);
     }
     out += ']';
+}
+
+// Whether `commands` lie in the target's script text, as a batch of its consecutive lines
+// goes out.
+bool standsInScript(const CHostScript& target, std::string_view commands) {
+    const std::less<const char*> before;
+    const char* const text = target.text.data();
+    return !commands.empty() && !before(commands.data(), text) &&
+           !before(text + target.text.size(), commands.data() + commands.size());
 }
 
 // The end of an answer judged: its verdict and what closes the record.
@@ -288,10 +298,14 @@ void RecordStream::sent(const CHostScript& target, std::string_view commands) {
     AppendIsoTimeNow(state.now);
     if (judging_) {
         // Told with their answers, or when the attempt ends if none comes.
-        std::string copy;
-        copy.swap(state.spareRoom);
-        copy.assign(commands.data(), commands.size());
-        state.unjudged.push_back({state.now, std::move(copy)});
+        SentBatch batch{state.now, ++state.batchesSent, {}, {}};
+        if (standsInScript(target, commands)) {
+            batch.inScript = commands;
+        } else {
+            batch.copied.swap(state.spareRoom);
+            batch.copied.assign(commands.data(), commands.size());
+        }
+        state.unjudged.push_back(std::move(batch));
         return;
     }
     std::size_t start = 0;
@@ -311,35 +325,53 @@ void RecordStream::writeSent(Target& target, std::string_view time, std::string_
     handOn(target, false);
 }
 
+bool RecordStream::SentBatch::takeJudged(std::string_view command) {
+    const std::string_view all = commands();
+    // Mostly the command judged is the next line as the script has it, read where it stands.
+    const std::size_t end = next + command.size();
+    if (command.data() == all.data() + next && end < all.size() && all[end] == '\n') {
+        next = end + 1;
+        return true;
+    }
+    const std::size_t lineEnd = std::min(all.find('\n', next), all.size());
+    const std::string_view line = all.substr(next, lineEnd - next);
+    const bool judged = line.substr(0, command.size()) == command &&
+                        line.find_first_not_of(' ', command.size()) == line.npos;
+    if (judged) {
+        next = lineEnd + 1;
+    }
+    return judged;
+}
+
 std::string_view RecordStream::SentBatch::take() {
-    const std::string_view all = commands;
+    const std::string_view all = commands();
     const auto end = std::min(all.find('\n', next), all.size());
     const std::string_view command = all.substr(next, end - next);
     next = end + 1;
     return command;
 }
 
-std::string_view RecordStream::takeSent(Target& target, std::string_view command) {
+bool RecordStream::takeSent(Target& target, std::string_view command) {
     auto& batches = target.unjudged;
     while (!batches.empty()) {
         SentBatch& batch = batches.front();
-        const std::string_view line = batch.take();
-        const bool judgedLine = line.substr(0, command.size()) == command &&
-                                line.find_first_not_of(' ', command.size()) == line.npos;
-        if (judgedLine) {
-            target.sentTime = batch.time;
-        } else {
-            writeSent(target, batch.time, line);
+        const bool judgedLine = batch.takeJudged(command);
+        if (!judgedLine) {
+            writeSent(target, batch.time, batch.take());
+        } else if (target.sentPartOf != batch.serial) {
+            target.sentPart.clear();
+            AppendPieces(target.sentPart, R"(","sent":")", batch.time, R"(","answer":")");
+            target.sentPartOf = batch.serial;
         }
         if (batch.spent()) {
-            target.spareRoom.swap(batch.commands);
+            target.spareRoom.swap(batch.copied);
             batches.pop_front();
         }
         if (judgedLine) {
-            return target.sentTime;
+            return true;
         }
     }
-    return {};
+    return false;
 }
 
 void RecordStream::writeUnjudged(Target& target) {
@@ -355,10 +387,13 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
                           const std::string& answer, Verdict verdict) {
     Held lock;
     Target& state = hold(target, lock);
-    const std::string_view sentAt = takeSent(state, command);
+    const bool sentKnown = takeSent(state, command);
     if (state.answersRead) {
-        state.answerTime.clear();
-        AppendIsoTimeNow(state.answerTime);
+        // The answers of one read came at one moment: their records begin alike.
+        state.judgedHead.clear();
+        AppendPieces(state.judgedHead, R"({"record":"answer judged","time":")");
+        AppendIsoTimeNow(state.judgedHead);
+        state.judgedHead += state.judgedFields;
         state.answersRead = false;
     }
     nameLine(state, line);
@@ -367,14 +402,13 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
     const bool masked = login || PasswordsKnown();
     const std::string shownAnswer = masked ? ShownAnswer(command, answer) : std::string();
     const bool named = !state.lineName.empty();
-    const bool sentKnown = !sentAt.empty();
-    // Hundreds of thousands of these: the constant text between the fields is in few pieces.
-    AppendPieces(state.pending, R"({"record":"answer judged","time":")", state.answerTime,
-                 state.judgedFields, named ? std::string_view(state.lineName) : "null",
-                 named ? R"(","command":")" : R"(,"command":")",
+    // Hundreds of thousands of these: the text between the fields is in few pieces.
+    AppendPieces(state.pending, state.judgedHead,
+                 named ? std::string_view(state.lineName) : std::string_view("null"),
+                 named ? std::string_view(R"(","command":")") : std::string_view(R"(,"command":")"),
                  jsonInner(login ? shownCommand : command, state.commandRoom),
-                 sentKnown ? R"(","sent":")" : R"(","sent":null,"answer":")", sentAt,
-                 sentKnown ? R"(","answer":")" : "",
+                 sentKnown ? std::string_view(state.sentPart)
+                           : std::string_view(R"(","sent":null,"answer":")"),
                  jsonInner(masked ? shownAnswer : answer, state.answerRoom), verdictEnd(verdict));
     handOn(state, false);
 }

@@ -56,11 +56,18 @@ class RecordStream : public RunObserver {
     // Commands that went out and whose answers have not been judged, with when they went out.
     struct SentBatch {
         std::string time;
-        std::string commands;
+        std::size_t serial = 0;  // the target's batches, counted from 1
+        // The commands as they stand in the target's script, which outlives the attempt; or,
+        // when they went out from elsewhere (a batch's own room, used again at once), a copy.
+        std::string_view inScript;
+        std::string copied;
         std::size_t next = 0;  // the first command not yet told
+        std::string_view commands() const { return copied.empty() ? inScript : copied; }
         // The next command, told.
         std::string_view take();
-        bool spent() const { return next >= commands.size(); }
+        // Takes the next command when it is `command`, the one judged.
+        bool takeJudged(std::string_view command);
+        bool spent() const { return next >= commands().size(); }
     };
     // What one target's records are put together in. Only the target's worker writes here, but
     // a run that is stopped takes what is pending: hence the lock, which nothing else contends.
@@ -75,10 +82,14 @@ class RecordStream : public RunObserver {
         std::string lineName;   // the name of namedLine as JSON, without its closing quote
         int namedLine = 0;
         std::size_t attempts = 0;  // begun so far
-        std::string sentTime;      // when a judged command went out, while its record is written
-        // When the answers being judged came in: the answers of one read came at one moment.
-        std::string answerTime;
-        bool answersRead = true;                        // answerTime is to be read again
+        std::size_t batchesSent = 0;
+        // Of an answer judged's record: what goes before its line, with the time its answer came
+        // (the answers of one read came at one moment), and what stands between its command and
+        // its answer, with the time batch sentPartOf went out.
+        std::string judgedHead;
+        std::string sentPart;
+        std::size_t sentPartOf = 0;
+        bool answersRead = true;                        // judgedHead's time is to be read again
         std::string commandRoom, answerRoom, lineRoom;  // an escaped field's room
     };
     using Held = std::unique_lock<std::mutex>;
@@ -91,9 +102,10 @@ class RecordStream : public RunObserver {
     void appendLine(Target& target, int line);
     void beginWait(Target& target, const char* phase, WaitKind kind, const std::string& what);
     void end(Target& target);
-    // The time the next judged command went out; commands before it that are judged by no one
-    // (the reads of an undo) are written as sent first.
-    std::string_view takeSent(Target& target, std::string_view command);
+    // Whether the judged command's going out is known, its time then in the target's sentPart;
+    // commands before it that are judged by no one (the reads of an undo) are written as sent
+    // first.
+    bool takeSent(Target& target, std::string_view command);
     // Every command of the target that went out and was never judged, as sent.
     void writeUnjudged(Target& target);
     void writeSent(Target& target, std::string_view time, std::string_view command);
