@@ -16,12 +16,34 @@ constexpr bool PrintableAsciiWord(std::uint64_t word) {
     return ((below | above) & kHighBits) == 0;
 }
 
+// The high bit of each byte of the word that is zero, and of no other.
+constexpr std::uint64_t ZeroBytes(std::uint64_t word) {
+    constexpr std::uint64_t low7 = 0x7f * kEachByte;
+    return ~(((word & low7) + low7) | word | low7);
+}
+
 constexpr bool WordHolds(std::uint64_t word, char byte) {
     const std::uint64_t zeroWhereByte = word ^ (static_cast<unsigned char>(byte) * kEachByte);
     return ((zeroWhereByte - kEachByte) & ~zeroWhereByte & kHighBits) != 0;
 }
 
-// Whether `plain` holds for every word of `text`, the last one padded with spaces.
+// The `size` bytes (fewer than eight) at `from` over the first bytes of `word`, in fixed-size
+// moves instead of a call to the library's copy.
+inline void CopyIntoWord(std::uint64_t& word, const char* from, std::size_t size) {
+    char* to = reinterpret_cast<char*>(&word);
+    if (size >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + size - 4, from + size - 4, 4);
+    } else if (size > 0) {
+        to[0] = from[0];
+        to[size / 2] = from[size / 2];
+        to[size - 1] = from[size - 1];
+    }
+}
+
+// Whether `plain`, a test of each byte of a word, holds for every word of `text`: the last
+// eight bytes of a longer text are tested as one word again, a shorter text is padded with
+// spaces.
 template <typename WordTest>
 bool EveryWordOf(std::string_view text, WordTest plain) {
     std::uint64_t word = 0;
@@ -35,7 +57,39 @@ bool EveryWordOf(std::string_view text, WordTest plain) {
     if (at == text.size()) {
         return true;
     }
+    if (at > 0) {
+        std::memcpy(&word, text.data() + text.size() - sizeof word, sizeof word);
+        return plain(word);
+    }
     word = 0x20 * kEachByte;
-    std::memcpy(&word, text.data() + at, text.size() - at);
+    CopyIntoWord(word, text.data(), text.size());
     return plain(word);
+}
+
+// Whether every byte of `text` is printable ASCII.
+inline bool PrintableAscii(std::string_view text) {
+    return EveryWordOf(text, [](std::uint64_t word) { return PrintableAsciiWord(word); });
+}
+
+// How many LFs `text` holds, when every other byte of it is printable ASCII; npos otherwise.
+inline std::size_t PlainLineEnds(std::string_view text) {
+    std::size_t lineEnds = 0;
+    const auto counted = [&lineEnds](std::uint64_t word) {
+        const std::uint64_t ends = ZeroBytes(word ^ ('\n' * kEachByte));
+        // One in each byte that ends a line, summed into the top byte.
+        lineEnds += static_cast<std::size_t>(((ends >> 7) * kEachByte) >> 56);
+        return PrintableAsciiWord(word ^ ((ends >> 7) * ('\n' ^ ' ')));
+    };
+    std::uint64_t word = 0;
+    std::size_t at = 0;
+    for (; at + sizeof word <= text.size(); at += sizeof word) {
+        std::memcpy(&word, text.data() + at, sizeof word);
+        if (!counted(word)) {
+            return std::string_view::npos;
+        }
+    }
+    // The rest padded with spaces, each byte counted once.
+    word = 0x20 * kEachByte;
+    CopyIntoWord(word, text.data() + at, text.size() - at);
+    return counted(word) ? lineEnds : std::string_view::npos;
 }

@@ -9,8 +9,11 @@
 // Copies `size` bytes. Most pieces of a record are a few bytes long: they are copied in
 // fixed-size moves the compiler writes out, not in a call to the library's copy each.
 inline void CopyPiece(char* to, const char* from, std::size_t size) {
-    if (size >= 16) {
+    if (size > 32) {
         std::memcpy(to, from, size);
+    } else if (size >= 16) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + size - 16, from + size - 16, 16);
     } else if (size >= 8) {
         std::memcpy(to, from, 8);
         std::memcpy(to + size - 8, from + size - 8, 8);

@@ -38,7 +38,7 @@ std::string nameSafe(const std::string& text) {
 
 // Text as it may stand in a line of its own (see EscapedControls).
 void appendPrintable(std::string& out, std::string_view text) {
-    if (EveryWordOf(text, PrintableAsciiWord)) {
+    if (PrintableAscii(text)) {
         out += text;
     } else {
         out += EscapedControls(text);
@@ -103,18 +103,23 @@ Transcripts::Transcripts(const std::string& folder, WriteBehind& writes, const S
 }
 
 std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool sameMoment,
-                                    std::string_view plain) {
+                                    std::string_view plain, std::string_view end) {
     if (!sameMoment) {
         transcript.now.clear();
         AppendIsoTimeNow(transcript.now);
     }
     const char marks[] = {' ', direction, ' '};
-    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks), plain);
+    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks), plain,
+                 end);
     return transcript.pending;
 }
 
 void Transcripts::endLine(Transcript& transcript) {
     transcript.pending += '\n';
+    writeWhenLong(transcript);
+}
+
+void Transcripts::writeWhenLong(Transcript& transcript) {
     if (transcript.pending.size() >= kPendingBytes) {
         // A target that writes this much will write more: room is kept for it.
         write(transcript, 2 * kPendingBytes);
@@ -123,13 +128,48 @@ void Transcripts::endLine(Transcript& transcript) {
 
 void Transcripts::add(Transcript& transcript, char direction, std::string_view text,
                       bool sameMoment) {
-    if (EveryWordOf(text, PrintableAsciiWord)) {
-        // Most lines: the text goes in with the line's time and marks, in one step.
-        beginLine(transcript, direction, sameMoment, text);
+    if (PrintableAscii(text)) {
+        // Most lines: the text goes in whole with the line's time, marks and end, in one step.
+        beginLine(transcript, direction, sameMoment, text, "\n");
+        writeWhenLong(transcript);
     } else {
         beginLine(transcript, direction, sameMoment) += EscapedControls(text);
+        endLine(transcript);
     }
-    endLine(transcript);
+}
+
+bool Transcripts::addPlainLines(Transcript& transcript, char direction, std::string_view lines,
+                                bool commands, bool sameMoment) {
+    const std::size_t count = PlainLineEnds(lines);
+    if (count == std::string_view::npos) {
+        return false;
+    }
+    if (!sameMoment) {
+        transcript.now.clear();
+        AppendIsoTimeNow(transcript.now);
+    }
+    const std::string_view now = transcript.now;
+    const char marks[] = {' ', direction, ' '};
+    std::string& pending = transcript.pending;
+    const std::size_t before = pending.size();
+    pending.resize(before + lines.size() + count * (now.size() + sizeof marks));
+    char* out = &pending[before];
+    for (std::size_t start = 0; start < lines.size();) {
+        const std::size_t end = lines.find('\n', start);
+        const std::string_view line = lines.substr(start, end - start);
+        if (line.size() > kLongestLineShown || (commands && IsLoginCommand(line))) {
+            pending.resize(before);
+            return false;
+        }
+        CopyPiece(out, now.data(), now.size());
+        CopyPiece(out + now.size(), marks, sizeof marks);
+        out += now.size() + sizeof marks;
+        CopyPiece(out, line.data(), line.size() + 1);  // with its LF
+        out += line.size() + 1;
+        start = end + 1;
+    }
+    writeWhenLong(transcript);
+    return true;
 }
 
 void Transcripts::write(Transcript& transcript, std::size_t room) {
@@ -179,6 +219,9 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
     Held held = hold(target);
     Transcript& transcript = held.transcript;
     // The commands went out together, at one moment.
+    if (!ScriptLinesNeedConverting() && addPlainLines(transcript, '>', commands, true, false)) {
+        return;
+    }
     std::size_t start = 0;
     while (start < commands.size()) {
         const auto end = std::min(commands.find('\n', start), commands.size());
@@ -198,8 +241,19 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
 void Transcripts::received(const CHostScript& target, std::string_view bytes) {
     Held held = hold(target);
     Transcript& transcript = held.transcript;
-    // The lines of one read came at one moment.
+    // The lines of one read came at one moment. Where nothing is to be masked, the whole lines
+    // after one begun in an earlier read go in at once, as most do.
+    bool plain = transcript.login.empty() && !PasswordsKnown();
     for (bool sameMoment = false; !bytes.empty(); sameMoment = true) {
+        if (plain && transcript.partialBytes == 0) {
+            plain = false;
+            const std::size_t whole = bytes.rfind('\n') + 1;
+            if (whole > 0 &&
+                addPlainLines(transcript, '<', bytes.substr(0, whole), false, sameMoment)) {
+                bytes.remove_prefix(whole);
+                continue;
+            }
+        }
         const auto end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
         if (end != std::string_view::npos && transcript.partialBytes == 0) {

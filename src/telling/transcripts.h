@@ -74,10 +74,17 @@ class Transcripts : public RunObserver {
         return {std::unique_lock<std::mutex>(transcript.mutex), transcript};
     }
     // A line's time and direction, `sameMoment` as the line before, then `plain`, text that needs
-    // no escape; endLine ends it.
+    // no escape, and `end`; endLine ends a line begun without its end.
     std::string& beginLine(Transcript& transcript, char direction, bool sameMoment = false,
-                           std::string_view plain = {});
+                           std::string_view plain = {}, std::string_view end = {});
     void endLine(Transcript& transcript);
+    // Hands the pending lines on once they are many.
+    void writeWhenLong(Transcript& transcript);
+    // Whole lines, each ended by LF, that need no escape, cut or mask (nor a command's
+    // conversion or login, for `commands`), each with the time and `direction`, in one growth
+    // of the pending lines; false, with nothing added, when one needs more.
+    bool addPlainLines(Transcript& transcript, char direction, std::string_view lines,
+                       bool commands, bool sameMoment);
     // A whole line of `text`, made printable.
     void add(Transcript& transcript, char direction, std::string_view text,
              bool sameMoment = false);
