@@ -591,10 +591,13 @@ BlockedSend HostAttempt::whileSendBlocked(std::size_t sent) {
 }
 
 void HostAttempt::tellSent(std::size_t sent) {
-    if (sent > batchTold_) {
-        settings_.tell().sent(
-            script_, std::string_view(batch_.bytes()).substr(batchTold_, sent - batchTold_));
-        batchTold_ = sent;
+    // Whole lines only: a send the server holds up may stop inside a command, whose rest goes
+    // out later; the command is told with its end.
+    const std::string_view bytes = batch_.bytes();
+    const std::size_t whole = sent > batchTold_ ? bytes.rfind('\n', sent - 1) + 1 : 0;
+    if (whole > batchTold_) {
+        settings_.tell().sent(script_, bytes.substr(batchTold_, whole - batchTold_));
+        batchTold_ = whole;
     }
 }
 
