@@ -1,6 +1,7 @@
 #include "telling/transcripts.h"
 
 #include <cstdio>
+#include <functional>
 
 #include "common/byte_words.h"
 #include "common/globals.h"
@@ -60,6 +61,110 @@ void appendScriptLine(std::string& out, std::string_view line) {
     appendPrintable(out, scriptLineText(line, room));
 }
 
+// A line as a transcript has it: its time, its direction and `text` made printable.
+void appendLine(std::string& out, std::string_view now, char direction, std::string_view text) {
+    const char marks[] = {' ', direction, ' '};
+    if (PrintableAscii(text)) {
+        AppendPieces(out, now, std::string_view(marks, sizeof marks), text, "\n");
+    } else {
+        AppendPieces(out, now, std::string_view(marks, sizeof marks));
+        out += EscapedControls(text);
+        out += '\n';
+    }
+}
+
+// A line as the server sent it, without its LF, of `length` bytes, of which `line` holds the
+// first ones, up to one past what is shown: without one CR that ends it, when it is shown whole.
+void dropEndingCr(std::string_view& line, std::size_t& length) {
+    if (length <= kLongestLineShown && !line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+        --length;
+    }
+}
+
+// A line received of `length` bytes, of which `line` (its CR dropped) holds the first ones, up
+// to one past what is shown: cut past 4 KiB, its length noted.
+void appendReceivedLine(std::string& out, std::string_view now, std::string_view line,
+                        std::size_t length) {
+    if (length <= kLongestLineShown) {
+        appendLine(out, now, '<', line);
+        return;
+    }
+    AppendPieces(out, now, " < ");
+    appendPrintable(out, line.substr(0, kLongestLineShown));
+    out += " ... (" + std::to_string(length) + " bytes)\n";
+}
+
+// Lines each ended by LF, printable ASCII and none over 4 KiB, at `now` in one growth of `out`;
+// false, with nothing added, when one is not.
+bool appendPlainLines(std::string& out, std::string_view now, char direction,
+                      std::string_view lines) {
+    const std::size_t count = PlainLineEnds(lines);
+    if (count == std::string_view::npos) {
+        return false;
+    }
+    const char marks[] = {' ', direction, ' '};
+    const std::size_t before = out.size();
+    out.resize(before + lines.size() + count * (now.size() + sizeof marks));
+    char* at = &out[before];
+    for (std::size_t start = 0; start < lines.size();) {
+        const std::size_t end = lines.find('\n', start);
+        if (end - start > kLongestLineShown) {
+            out.resize(before);
+            return false;
+        }
+        CopyPiece(at, now.data(), now.size());
+        CopyPiece(at + now.size(), marks, sizeof marks);
+        at += now.size() + sizeof marks;
+        CopyPiece(at, lines.data() + start, end + 1 - start);  // with its LF
+        at += end + 1 - start;
+        start = end + 1;
+    }
+    return true;
+}
+
+// Lines each ended by LF, `direction` '>' for commands of the script that need no conversion
+// and hold no LOGIN, '<' for lines received that hold nothing to mask, as the transcript has
+// them at `now`.
+void appendLines(std::string& out, std::string_view now, char direction, std::string_view lines) {
+    if (appendPlainLines(out, now, direction, lines)) {
+        return;
+    }
+    for (std::size_t start = 0; start < lines.size();) {
+        const std::size_t end = std::min(lines.find('\n', start), lines.size());
+        const std::string_view line = lines.substr(start, end - start);
+        if (direction == '<') {
+            std::string_view shown = line;
+            std::size_t length = line.size();
+            dropEndingCr(shown, length);
+            appendReceivedLine(out, now, shown, length);
+        } else {
+            appendLine(out, now, direction, line);
+        }
+        start = end + 1;
+    }
+}
+
+// Whether one of `commands` (each ended by LF) is a LOGIN.
+bool holdsLogin(std::string_view commands) {
+    for (std::size_t start = 0; start < commands.size();) {
+        const std::size_t end = std::min(commands.find('\n', start), commands.size());
+        if (IsLoginCommand(commands.substr(start, end - start))) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Whether `commands` lie in the target's script text, which outlives the run's writes.
+bool standsInScript(const CHostScript& target, std::string_view commands) {
+    const std::less<const char*> before;
+    const char* const text = target.text.data();
+    return !commands.empty() && !before(commands.data(), text) &&
+           !before(text + target.text.size(), commands.data() + commands.size());
+}
+
 const char* resultText(AttemptResult result) {
     switch (result) {
         case AttemptResult::Done:
@@ -102,15 +207,10 @@ Transcripts::Transcripts(const std::string& folder, WriteBehind& writes, const S
     }
 }
 
-std::string& Transcripts::beginLine(Transcript& transcript, char direction, bool sameMoment,
-                                    std::string_view plain, std::string_view end) {
-    if (!sameMoment) {
-        transcript.now.clear();
-        AppendIsoTimeNow(transcript.now);
-    }
+std::string& Transcripts::beginLine(Transcript& transcript, char direction) {
+    stamp(transcript, false);
     const char marks[] = {' ', direction, ' '};
-    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks), plain,
-                 end);
+    AppendPieces(transcript.pending, transcript.now, std::string_view(marks, sizeof marks));
     return transcript.pending;
 }
 
@@ -128,48 +228,30 @@ void Transcripts::writeWhenLong(Transcript& transcript) {
 
 void Transcripts::add(Transcript& transcript, char direction, std::string_view text,
                       bool sameMoment) {
-    if (PrintableAscii(text)) {
-        // Most lines: the text goes in whole with the line's time, marks and end, in one step.
-        beginLine(transcript, direction, sameMoment, text, "\n");
-        writeWhenLong(transcript);
-    } else {
-        beginLine(transcript, direction, sameMoment) += EscapedControls(text);
-        endLine(transcript);
-    }
+    stamp(transcript, sameMoment);
+    appendLine(transcript.pending, transcript.now, direction, text);
+    writeWhenLong(transcript);
 }
 
-bool Transcripts::addPlainLines(Transcript& transcript, char direction, std::string_view lines,
-                                bool commands, bool sameMoment) {
-    const std::size_t count = PlainLineEnds(lines);
-    if (count == std::string_view::npos) {
-        return false;
-    }
+void Transcripts::stamp(Transcript& transcript, bool sameMoment) {
     if (!sameMoment) {
         transcript.now.clear();
         AppendIsoTimeNow(transcript.now);
     }
-    const std::string_view now = transcript.now;
-    const char marks[] = {' ', direction, ' '};
-    std::string& pending = transcript.pending;
-    const std::size_t before = pending.size();
-    pending.resize(before + lines.size() + count * (now.size() + sizeof marks));
-    char* out = &pending[before];
-    for (std::size_t start = 0; start < lines.size();) {
-        const std::size_t end = lines.find('\n', start);
-        const std::string_view line = lines.substr(start, end - start);
-        if (line.size() > kLongestLineShown || (commands && IsLoginCommand(line))) {
-            pending.resize(before);
-            return false;
-        }
-        CopyPiece(out, now.data(), now.size());
-        CopyPiece(out + now.size(), marks, sizeof marks);
-        out += now.size() + sizeof marks;
-        CopyPiece(out, line.data(), line.size() + 1);  // with its LF
-        out += line.size() + 1;
-        start = end + 1;
+}
+
+void Transcripts::writeAside(Transcript& transcript, char direction, std::string_view view,
+                             std::string copied, bool sameMoment) {
+    stamp(transcript, sameMoment);
+    if (!transcript.pending.empty()) {
+        write(transcript);  // the lines before go first
     }
-    writeWhenLong(transcript);
-    return true;
+    writes_.post(std::move(copied), [this, &transcript, direction, view, now = transcript.now](
+                                        const std::string& lines) {
+        linesAside_.clear();
+        appendLines(linesAside_, now, direction, view.empty() ? std::string_view(lines) : view);
+        writeOut(transcript, linesAside_);
+    });
 }
 
 void Transcripts::write(Transcript& transcript, std::size_t room) {
@@ -218,8 +300,10 @@ void Transcripts::connected(const CHostScript& target, const std::string& addres
 void Transcripts::sent(const CHostScript& target, std::string_view commands) {
     Held held = hold(target);
     Transcript& transcript = held.transcript;
-    // The commands went out together, at one moment.
-    if (!ScriptLinesNeedConverting() && addPlainLines(transcript, '>', commands, true, false)) {
+    // The commands went out together, at one moment. A batch of the script's own lines, none
+    // a LOGIN, is put into lines on the writing thread, read from the script.
+    if (!ScriptLinesNeedConverting() && standsInScript(target, commands) && !holdsLogin(commands)) {
+        writeAside(transcript, '>', commands, std::string(), false);
         return;
     }
     std::size_t start = 0;
@@ -242,17 +326,15 @@ void Transcripts::received(const CHostScript& target, std::string_view bytes) {
     Held held = hold(target);
     Transcript& transcript = held.transcript;
     // The lines of one read came at one moment. Where nothing is to be masked, the whole lines
-    // after one begun in an earlier read go in at once, as most do.
+    // after one begun in an earlier read are put into lines on the writing thread.
     bool plain = transcript.login.empty() && !PasswordsKnown();
     for (bool sameMoment = false; !bytes.empty(); sameMoment = true) {
-        if (plain && transcript.partialBytes == 0) {
+        const std::size_t whole = bytes.rfind('\n') + 1;
+        if (plain && transcript.partialBytes == 0 && whole > 0) {
+            writeAside(transcript, '<', {}, std::string(bytes.substr(0, whole)), sameMoment);
+            bytes.remove_prefix(whole);
             plain = false;
-            const std::size_t whole = bytes.rfind('\n') + 1;
-            if (whole > 0 &&
-                addPlainLines(transcript, '<', bytes.substr(0, whole), false, sameMoment)) {
-                bytes.remove_prefix(whole);
-                continue;
-            }
+            continue;
         }
         const auto end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
@@ -284,10 +366,7 @@ void Transcripts::endReceivedLine(Transcript& transcript, bool sameMoment) {
 // bytes, up to one past what is shown, of `length` in all.
 void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view line,
                                     std::size_t length, bool sameMoment) {
-    if (length <= kLongestLineShown && !line.empty() && line.back() == '\r') {
-        line.remove_suffix(1);
-        --length;
-    }
+    dropEndingCr(line, length);
     std::string masked;
     std::string_view shown = line;
     // A password too short to be masked withholds the lines that hold it, until its LOGIN's
@@ -299,26 +378,26 @@ void Transcripts::writeReceivedLine(Transcript& transcript, std::string_view lin
         masked = MaskedEcho(line);
         shown = masked;
     }
-    if (length <= kLongestLineShown) {
-        add(transcript, '<', shown, sameMoment);
-        return;
-    }
-    std::string& text = beginLine(transcript, '<', sameMoment);
-    appendPrintable(text, shown.substr(0, kLongestLineShown));
-    text += " ... (" + std::to_string(length) + " bytes)";
-    endLine(transcript);
+    stamp(transcript, sameMoment);
+    appendReceivedLine(transcript.pending, transcript.now, shown, length);
+    writeWhenLong(transcript);
 }
 
 void Transcripts::judged(const CHostScript& target, int line, std::string_view command,
                          const std::string&, Verdict verdict) {
+    // The answer line above says enough when all is well; nothing to hold the transcript for
+    // when no LOGIN waits for its answer either (only this target's worker sets that).
+    const bool good = verdict == Verdict::Good || verdict == Verdict::Same;
+    if (good && transcripts_[target.place - 1].loginAnswered) {
+        return;
+    }
     Held held = hold(target);
     // Only a LOGIN sent makes the transcript's login.
     const bool login = !held.transcript.login.empty() && IsLoginCommand(command);
     if (login) {
         held.transcript.loginAnswered = true;
     }
-    // The answer line above says enough when all is well.
-    if (verdict == Verdict::Good || verdict == Verdict::Same) {
+    if (good) {
         return;
     }
     std::string& text = beginLine(held.transcript, '=');

@@ -56,7 +56,7 @@ class Transcripts : public RunObserver {
         std::string partial;           // the start of a received line whose end has not come
         std::size_t partialBytes = 0;  // its whole length so far, past what is kept
         std::string login;             // the last LOGIN sent: its password is masked in what comes
-        bool loginAnswered = true;     // the answer to `login` has been judged
+        bool loginAnswered = true;     // its answer was judged (read and set by the worker only)
         std::string now;               // the time of the line being written
         bool ended = false;            // the target's last line is handed on
         // Only the writing thread reads and sets these two.
@@ -73,18 +73,19 @@ class Transcripts : public RunObserver {
         Transcript& transcript = transcripts_[target.place - 1];
         return {std::unique_lock<std::mutex>(transcript.mutex), transcript};
     }
-    // A line's time and direction, `sameMoment` as the line before, then `plain`, text that needs
-    // no escape, and `end`; endLine ends a line begun without its end.
-    std::string& beginLine(Transcript& transcript, char direction, bool sameMoment = false,
-                           std::string_view plain = {}, std::string_view end = {});
+    // A line's time and direction, at a new moment; endLine ends it.
+    std::string& beginLine(Transcript& transcript, char direction);
     void endLine(Transcript& transcript);
     // Hands the pending lines on once they are many.
     void writeWhenLong(Transcript& transcript);
-    // Whole lines, each ended by LF, that need no escape, cut or mask (nor a command's
-    // conversion or login, for `commands`), each with the time and `direction`, in one growth
-    // of the pending lines; false, with nothing added, when one needs more.
-    bool addPlainLines(Transcript& transcript, char direction, std::string_view lines,
-                       bool commands, bool sameMoment);
+    // A new time for the line to come, unless it came at the `sameMoment` as the last.
+    void stamp(Transcript& transcript, bool sameMoment);
+    // Whole lines (each ended by LF), `direction` '>' for the script's own commands (`view`,
+    // none a LOGIN, none to convert) or '<' for lines received with nothing to mask (`copied`),
+    // put into lines and written on the writing thread, after the pending ones: most of what
+    // a run writes, taken off the worker that reads the answers.
+    void writeAside(Transcript& transcript, char direction, std::string_view view,
+                    std::string copied, bool sameMoment);
     // A whole line of `text`, made printable.
     void add(Transcript& transcript, char direction, std::string_view text,
              bool sameMoment = false);
@@ -99,6 +100,7 @@ class Transcripts : public RunObserver {
     void appendWhere(std::string& text, int line) const;
 
     HeldFolder folder_;
+    std::string linesAside_;  // only the writing thread puts lines together here
     std::vector<Transcript> transcripts_;
     WriteBehind& writes_;
     const LineNames& names_;
