@@ -23,6 +23,9 @@ namespace {
 constexpr std::size_t kLongestLineShown = 4096;
 // Past this, a transcript goes to its file before the attempt ends.
 constexpr std::size_t kPendingBytes = 64 * 1024;
+// From this on, the lines of a batch sent or of a read are put together on the writing thread
+// (see writeAside); shorter ones, a fleet's, join the target's pending lines, written at once.
+constexpr std::size_t kAsideBytes = 16 * 1024;
 
 bool nameByte(char byte) {
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
@@ -233,6 +236,13 @@ void Transcripts::add(Transcript& transcript, char direction, std::string_view t
     writeWhenLong(transcript);
 }
 
+void Transcripts::addLines(Transcript& transcript, char direction, std::string_view lines,
+                           bool sameMoment) {
+    stamp(transcript, sameMoment);
+    appendLines(transcript.pending, transcript.now, direction, lines);
+    writeWhenLong(transcript);
+}
+
 void Transcripts::stamp(Transcript& transcript, bool sameMoment) {
     if (!sameMoment) {
         transcript.now.clear();
@@ -300,10 +310,14 @@ void Transcripts::connected(const CHostScript& target, const std::string& addres
 void Transcripts::sent(const CHostScript& target, std::string_view commands) {
     Held held = hold(target);
     Transcript& transcript = held.transcript;
-    // The commands went out together, at one moment. A batch of the script's own lines, none
-    // a LOGIN, is put into lines on the writing thread, read from the script.
-    if (!ScriptLinesNeedConverting() && standsInScript(target, commands) && !holdsLogin(commands)) {
-        writeAside(transcript, '>', commands, std::string(), false);
+    // The commands went out together, at one moment. A long batch of the script's own lines,
+    // none a LOGIN, is put into lines on the writing thread, read from the script.
+    if (!ScriptLinesNeedConverting() && !holdsLogin(commands)) {
+        if (commands.size() >= kAsideBytes && standsInScript(target, commands)) {
+            writeAside(transcript, '>', commands, std::string(), false);
+        } else {
+            addLines(transcript, '>', commands, false);
+        }
         return;
     }
     std::size_t start = 0;
@@ -331,7 +345,12 @@ void Transcripts::received(const CHostScript& target, std::string_view bytes) {
     for (bool sameMoment = false; !bytes.empty(); sameMoment = true) {
         const std::size_t whole = bytes.rfind('\n') + 1;
         if (plain && transcript.partialBytes == 0 && whole > 0) {
-            writeAside(transcript, '<', {}, std::string(bytes.substr(0, whole)), sameMoment);
+            const std::string_view lines = bytes.substr(0, whole);
+            if (whole >= kAsideBytes) {
+                writeAside(transcript, '<', {}, std::string(lines), sameMoment);
+            } else {
+                addLines(transcript, '<', lines, sameMoment);
+            }
             bytes.remove_prefix(whole);
             plain = false;
             continue;

@@ -78,6 +78,9 @@ class Transcripts : public RunObserver {
     void endLine(Transcript& transcript);
     // Hands the pending lines on once they are many.
     void writeWhenLong(Transcript& transcript);
+    // Whole lines, as writeAside takes them, put together here.
+    void addLines(Transcript& transcript, char direction, std::string_view lines,
+                  bool sameMoment);
     // A new time for the line to come, unless it came at the `sameMoment` as the last.
     void stamp(Transcript& transcript, bool sameMoment);
     // Whole lines (each ended by LF), `direction` '>' for the script's own commands (`view`,

@@ -21,7 +21,7 @@ class WriteBehind {
     WriteBehind& operator=(const WriteBehind&) = delete;
 
     // Hands `text` to `write` on the writing thread. Jobs run one at a time, in the order
-    // posted. Past a few MiB of text waiting, the poster waits too, so that a slow disk holds
+    // posted. Past half a MiB of text waiting, the poster waits too, so that a slow disk holds
     // back the run instead of filling the memory. The first job starts the writing thread: it
     // then has the signal mask of the run's threads, which leave the stop signals to their
     // watcher. Where the system has no thread to give, each job runs at once on the thread that
