@@ -22,7 +22,8 @@ class HeldFolder {
     // Writes `bytes` into the file `name` of the held folder from `at` on, and the file ends
     // there. At 0 the file is made afresh for this user alone: a file of this user's of that
     // name is written over when it is this user's alone and has no other name (a folder written
-    // run after run keeps its files), else removed first; another user's stays and is refused.
+    // run after run keeps its files), else removed first (on POSIX systems, one of 1 MiB or
+    // more is removed too, its blocks freed aside); another user's stays and is refused.
     // From further on, it must be the file this wrote. False when it cannot be written whole.
     bool write(const std::string& name, std::size_t at, std::string_view bytes) const;
     // The file `name`, made for this user alone; null when anything stands there already:
