@@ -18,8 +18,8 @@ constexpr bool PrintableAsciiWord(std::uint64_t word) {
 
 // The high bit of each byte of the word that is zero, and of no other.
 constexpr std::uint64_t ZeroBytes(std::uint64_t word) {
-    constexpr std::uint64_t low7 = 0x7f * kEachByte;
-    return ~(((word & low7) + low7) | word | low7);
+    constexpr std::uint64_t kLowBits = 0x7f * kEachByte;
+    return ~(((word & kLowBits) + kLowBits) | word | kLowBits);
 }
 
 constexpr bool WordHolds(std::uint64_t word, char byte) {
