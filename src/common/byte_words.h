@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/pieces.h"
+
 constexpr std::uint64_t kEachByte = 0x0101010101010101u;
 constexpr std::uint64_t kHighBits = 0x8080808080808080u;
 
@@ -27,23 +29,8 @@ constexpr bool WordHolds(std::uint64_t word, char byte) {
     return ((zeroWhereByte - kEachByte) & ~zeroWhereByte & kHighBits) != 0;
 }
 
-// The `size` bytes (fewer than eight) at `from` over the first bytes of `word`, in fixed-size
-// moves instead of a call to the library's copy.
-inline void CopyIntoWord(std::uint64_t& word, const char* from, std::size_t size) {
-    char* to = reinterpret_cast<char*>(&word);
-    if (size >= 4) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + size - 4, from + size - 4, 4);
-    } else if (size > 0) {
-        to[0] = from[0];
-        to[size / 2] = from[size / 2];
-        to[size - 1] = from[size - 1];
-    }
-}
-
-// Whether `plain`, a test of each byte of a word, holds for every word of `text`: the last
-// eight bytes of a longer text are tested as one word again, a shorter text is padded with
-// spaces.
+// Whether `plain`, a test of each byte of a word, holds for every word of `text`, the last
+// one padded with spaces: each byte is tested once.
 template <typename WordTest>
 bool EveryWordOf(std::string_view text, WordTest plain) {
     std::uint64_t word = 0;
@@ -57,12 +44,8 @@ bool EveryWordOf(std::string_view text, WordTest plain) {
     if (at == text.size()) {
         return true;
     }
-    if (at > 0) {
-        std::memcpy(&word, text.data() + text.size() - sizeof word, sizeof word);
-        return plain(word);
-    }
     word = 0x20 * kEachByte;
-    CopyIntoWord(word, text.data(), text.size());
+    CopyShortPiece(reinterpret_cast<char*>(&word), text.data() + at, text.size() - at);
     return plain(word);
 }
 
@@ -74,22 +57,11 @@ inline bool PrintableAscii(std::string_view text) {
 // How many LFs `text` holds, when every other byte of it is printable ASCII; npos otherwise.
 inline std::size_t PlainLineEnds(std::string_view text) {
     std::size_t lineEnds = 0;
-    const auto counted = [&lineEnds](std::uint64_t word) {
+    const bool plain = EveryWordOf(text, [&lineEnds](std::uint64_t word) {
         const std::uint64_t ends = ZeroBytes(word ^ ('\n' * kEachByte));
         // One in each byte that ends a line, summed into the top byte.
         lineEnds += static_cast<std::size_t>(((ends >> 7) * kEachByte) >> 56);
         return PrintableAsciiWord(word ^ ((ends >> 7) * ('\n' ^ ' ')));
-    };
-    std::uint64_t word = 0;
-    std::size_t at = 0;
-    for (; at + sizeof word <= text.size(); at += sizeof word) {
-        std::memcpy(&word, text.data() + at, sizeof word);
-        if (!counted(word)) {
-            return std::string_view::npos;
-        }
-    }
-    // The rest padded with spaces, each byte counted once.
-    word = 0x20 * kEachByte;
-    CopyIntoWord(word, text.data() + at, text.size() - at);
-    return counted(word) ? lineEnds : std::string_view::npos;
+    });
+    return plain ? lineEnds : std::string_view::npos;
 }

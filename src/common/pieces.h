@@ -6,6 +6,18 @@
 #include <string>
 #include <string_view>
 
+// Copies `size` bytes, fewer than eight, in fixed-size moves.
+inline void CopyShortPiece(char* to, const char* from, std::size_t size) {
+    if (size >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + size - 4, from + size - 4, 4);
+    } else if (size > 0) {
+        to[0] = from[0];
+        to[size / 2] = from[size / 2];
+        to[size - 1] = from[size - 1];
+    }
+}
+
 // Copies `size` bytes. Most pieces of a record are a few bytes long: they are copied in
 // fixed-size moves the compiler writes out, not in a call to the library's copy each.
 inline void CopyPiece(char* to, const char* from, std::size_t size) {
@@ -17,13 +29,8 @@ inline void CopyPiece(char* to, const char* from, std::size_t size) {
     } else if (size >= 8) {
         std::memcpy(to, from, 8);
         std::memcpy(to + size - 8, from + size - 8, 8);
-    } else if (size >= 4) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + size - 4, from + size - 4, 4);
-    } else if (size > 0) {
-        to[0] = from[0];
-        to[size / 2] = from[size / 2];
-        to[size - 1] = from[size - 1];
+    } else {
+        CopyShortPiece(to, from, size);
     }
 }
 

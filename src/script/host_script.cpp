@@ -1,6 +1,7 @@
 #include "script/host_script.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <memory>
 
@@ -50,6 +51,13 @@ void ViewHostScript(const std::shared_ptr<const std::string>& text, std::string_
 
 int AnalysedLine(const CHostScript& script, int scriptLine) {
     return scriptLine >= 1 ? script.lineOrigins.at(static_cast<std::size_t>(scriptLine) - 1) : 0;
+}
+
+bool StandsInHostScript(const CHostScript& script, std::string_view bytes) {
+    const std::less<const char*> before;
+    const char* const text = script.text.data();
+    return !bytes.empty() && !before(bytes.data(), text) &&
+           !before(text + script.text.size(), bytes.data() + bytes.size());
 }
 
 std::string TargetName(const CHostScript& target) {

@@ -19,6 +19,10 @@ std::size_t LastPlace(const ScriptList& scripts);
 // FORCEREPLY) or a line the program added.
 int AnalysedLine(const CHostScript& script, int scriptLine);
 
+// Whether `bytes` stand in the host script's text, as the commands of a batch of its own lines
+// go out: a view of them stays good for the whole run.
+bool StandsInHostScript(const CHostScript& script, std::string_view bytes);
+
 // A body as a host script holds it: every "^" a line break, ended by LF.
 std::string HostScriptText(std::string body);
 // Appends the new host script for that host and port, its text the body as HostScriptText

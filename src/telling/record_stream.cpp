@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 #include <nlohmann/json.hpp>
 
@@ -72,15 +71,6 @@ void appendGroups(std::string& out, const CHostScript& target) {
         appendJsonString(out, target.groups[i]);
     }
     out += ']';
-}
-
-// Whether `commands` lie in the target's script text, as a batch of its consecutive lines
-// goes out.
-bool standsInScript(const CHostScript& target, std::string_view commands) {
-    const std::less<const char*> before;
-    const char* const text = target.text.data();
-    return !commands.empty() && !before(commands.data(), text) &&
-           !before(text + target.text.size(), commands.data() + commands.size());
 }
 
 // The end of an answer judged: its verdict and what closes the record.
@@ -299,7 +289,7 @@ void RecordStream::sent(const CHostScript& target, std::string_view commands) {
     if (judging_) {
         // Told with their answers, or when the attempt ends if none comes.
         SentBatch batch{state.now, ++state.batchesSent, {}, {}};
-        if (standsInScript(target, commands)) {
+        if (StandsInHostScript(target, commands)) {
             batch.inScript = commands;
         } else {
             batch.copied.swap(state.spareRoom);

@@ -1,7 +1,6 @@
 #include "telling/transcripts.h"
 
 #include <cstdio>
-#include <functional>
 
 #include "common/byte_words.h"
 #include "common/globals.h"
@@ -103,25 +102,24 @@ void appendReceivedLine(std::string& out, std::string_view now, std::string_view
 bool appendPlainLines(std::string& out, std::string_view now, char direction,
                       std::string_view lines) {
     const std::size_t count = PlainLineEnds(lines);
-    if (count == std::string_view::npos) {
+    if (count == std::string_view::npos || lines.empty() || lines.back() != '\n') {
         return false;
     }
     const char marks[] = {' ', direction, ' '};
     const std::size_t before = out.size();
     out.resize(before + lines.size() + count * (now.size() + sizeof marks));
     char* at = &out[before];
-    for (std::size_t start = 0; start < lines.size();) {
-        const std::size_t end = lines.find('\n', start);
-        if (end - start > kLongestLineShown) {
+    std::size_t position = 0;
+    for (std::string_view line; NextLine(lines, position, line);) {
+        if (line.size() > kLongestLineShown) {
             out.resize(before);
             return false;
         }
         CopyPiece(at, now.data(), now.size());
         CopyPiece(at + now.size(), marks, sizeof marks);
         at += now.size() + sizeof marks;
-        CopyPiece(at, lines.data() + start, end + 1 - start);  // with its LF
-        at += end + 1 - start;
-        start = end + 1;
+        CopyPiece(at, line.data(), line.size() + 1);  // with its LF
+        at += line.size() + 1;
     }
     return true;
 }
@@ -133,39 +131,27 @@ void appendLines(std::string& out, std::string_view now, char direction, std::st
     if (appendPlainLines(out, now, direction, lines)) {
         return;
     }
-    for (std::size_t start = 0; start < lines.size();) {
-        const std::size_t end = std::min(lines.find('\n', start), lines.size());
-        const std::string_view line = lines.substr(start, end - start);
+    std::size_t position = 0;
+    for (std::string_view line; NextLine(lines, position, line);) {
         if (direction == '<') {
-            std::string_view shown = line;
             std::size_t length = line.size();
-            dropEndingCr(shown, length);
-            appendReceivedLine(out, now, shown, length);
+            dropEndingCr(line, length);
+            appendReceivedLine(out, now, line, length);
         } else {
             appendLine(out, now, direction, line);
         }
-        start = end + 1;
     }
 }
 
 // Whether one of `commands` (each ended by LF) is a LOGIN.
 bool holdsLogin(std::string_view commands) {
-    for (std::size_t start = 0; start < commands.size();) {
-        const std::size_t end = std::min(commands.find('\n', start), commands.size());
-        if (IsLoginCommand(commands.substr(start, end - start))) {
+    std::size_t position = 0;
+    for (std::string_view command; NextLine(commands, position, command);) {
+        if (IsLoginCommand(command)) {
             return true;
         }
-        start = end + 1;
     }
     return false;
-}
-
-// Whether `commands` lie in the target's script text, which outlives the run's writes.
-bool standsInScript(const CHostScript& target, std::string_view commands) {
-    const std::less<const char*> before;
-    const char* const text = target.text.data();
-    return !commands.empty() && !before(commands.data(), text) &&
-           !before(text + target.text.size(), commands.data() + commands.size());
 }
 
 const char* resultText(AttemptResult result) {
@@ -313,7 +299,7 @@ void Transcripts::sent(const CHostScript& target, std::string_view commands) {
     // The commands went out together, at one moment. A long batch of the script's own lines,
     // none a LOGIN, is put into lines on the writing thread, read from the script.
     if (!ScriptLinesNeedConverting() && !holdsLogin(commands)) {
-        if (commands.size() >= kAsideBytes && standsInScript(target, commands)) {
+        if (commands.size() >= kAsideBytes && StandsInHostScript(target, commands)) {
             writeAside(transcript, '>', commands, std::string(), false);
         } else {
             addLines(transcript, '>', commands, false);
