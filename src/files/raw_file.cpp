@@ -60,9 +60,10 @@ RawRead ReadRawFile(const std::string& path, std::string& bytes, std::uint64_t l
             ReadRawPieces(path, limit, [&content](std::string_view piece, std::uint64_t told) {
                 if (content.empty()) {
                     // Read into room for the told size: a whole file never grows by copies.
-                    content.reserve(static_cast<std::size_t>(told));
-                    if (told >= kMappedAheadBytes) {
-                        MapMemoryAhead(content.data(), content.capacity());
+                    const auto size = static_cast<std::size_t>(told);
+                    content.reserve(RoomForLargeRead(size));
+                    if (size >= kMappedAheadBytes) {
+                        MapMemoryAhead(content.data(), size, content.capacity());
                     }
                 }
                 content.append(piece);

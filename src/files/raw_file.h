@@ -35,10 +35,14 @@ RawWrite WriteRawFile(const std::string& path, const std::string& bytes);
 // there (a file another user made meanwhile, a link) is replaced, never written into.
 RawWrite ReplaceRawFile(const std::string& path, const std::string& bytes);
 
-// Gives the memory of `size` bytes from `start`, which the caller owns, its pages at once, before
-// a large file is read into it: one request instead of a fault per page. Nothing where the
-// system cannot. Platform file.
-void MapMemoryAhead(char* start, std::size_t size);
+// The room to read a file of `size` bytes into: at least `size`, more where large pages then
+// hold more of it. Platform file.
+std::size_t RoomForLargeRead(std::size_t size);
+
+// Gives the memory of `size` bytes from `start`, in a room of `room` bytes the caller owns, its
+// pages at once, before a large file is read into it: one request instead of a fault per page.
+// Nothing where the system cannot. Platform file.
+void MapMemoryAhead(char* start, std::size_t size, std::size_t room);
 
 // Opens a regular file for reading as raw bytes; null for anything else (a folder, a FIFO, a
 // device), which is refused without blocking on it. Platform file.

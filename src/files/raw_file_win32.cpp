@@ -74,7 +74,11 @@ std::FILE* CreateNewRegularFile(const std::string& path) {
     return handleStream(handle);
 }
 
-void MapMemoryAhead(char*, std::size_t) {
+std::size_t RoomForLargeRead(std::size_t size) {
+    return size;
+}
+
+void MapMemoryAhead(char*, std::size_t, std::size_t) {
     // Windows has no request to fill in private pages ahead: they come as they are touched.
 }
 
