@@ -26,6 +26,10 @@ namespace {
 // The size of a large page on x86-64 and most 64-bit ARM systems.
 constexpr std::size_t kLargePageBytes = 2 * 1024 * 1024;
 
+std::size_t smallPageBytes() {
+    return static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
 enum class Rewrite { No, Emptied, EmptiedLater };
 
 // The stream of a descriptor opened with O_NONBLOCK, when it names a regular file (a file to be
@@ -105,17 +109,17 @@ std::size_t RoomForLargeRead(std::size_t size) {
     // and a small page more when that would make the room whole large pages again (with what
     // the allocator keeps beside it).
     constexpr std::size_t kAllocatorBytes = 64;
-    constexpr std::size_t kSmallPageBytes = 4096;
     if (size < kLargePageBytes) {
         return size;
     }
+    const std::size_t page = smallPageBytes();
     const std::size_t room = size + kLargePageBytes;
-    const std::size_t mapped = (room + kAllocatorBytes + kSmallPageBytes - 1) / kSmallPageBytes;
-    return mapped * kSmallPageBytes % kLargePageBytes == 0 ? room + kSmallPageBytes : room;
+    const std::size_t mapped = (room + kAllocatorBytes + page - 1) / page;
+    return mapped * page % kLargePageBytes == 0 ? room + page : room;
 }
 
 void MapMemoryAhead(char* start, std::size_t size, std::size_t room) {
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto page = static_cast<std::uintptr_t>(smallPageBytes());
     const auto first = reinterpret_cast<std::uintptr_t>(start) & ~(page - 1);
     const auto end = reinterpret_cast<std::uintptr_t>(start) + size;
     // Large pages where the room spans them: under a hypervisor a small page costs its first
