@@ -25,6 +25,10 @@ using Json = nlohmann::ordered_json;
 constexpr std::size_t kPendingBytes = 256 * 1024;
 // Past this, a target's records join the stream's before its checkpoint ends.
 constexpr std::size_t kTargetPendingBytes = 64 * 1024;
+// A target's room of at least this much is kept for another when its records are handed on;
+// at most this many are kept.
+constexpr std::size_t kKeptRoomBytes = 4 * 1024;
+constexpr std::size_t kMostKeptRooms = 64;
 
 // What a JSON string holds as it is: printable ASCII but for the quote and the backslash.
 bool plainInJson(std::string_view text) {
@@ -116,6 +120,10 @@ RecordStream::RecordStream(std::FILE* file, WriteBehind& writes, const ScriptLis
 RecordStream::Target& RecordStream::hold(const CHostScript& target, Held& lock) {
     Target& state = *targets_[target.place - 1];
     lock = Held(state.mutex);
+    if (state.pending.capacity() < kKeptRoomBytes &&
+        spareRoomCount_.load(std::memory_order_relaxed) > 0) {
+        takeRoom(state.pending);
+    }
     return state;
 }
 
@@ -173,11 +181,30 @@ void RecordStream::handOn(Target& target, bool always) {
                      [this](const std::string& records) { writeOut(records); });
         return;
     }
-    // Copied, not swapped: the room of both stays where it is, already in memory.
+    // Copied, not swapped: the stream's room stays where it is, already in memory, and the
+    // target's is kept for whichever target writes next.
     pending_ += target.pending;
     target.pending.clear();
+    keepRoom(target.pending);
     if (pending_.size() >= kPendingBytes) {
         flush();
+    }
+}
+
+void RecordStream::keepRoom(std::string& room) {
+    if (room.capacity() >= kKeptRoomBytes && spareRooms_.size() < kMostKeptRooms) {
+        spareRooms_.emplace_back().swap(room);
+        spareRoomCount_.store(spareRooms_.size(), std::memory_order_relaxed);
+    }
+}
+
+void RecordStream::takeRoom(std::string& room) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!spareRooms_.empty()) {
+        spareRooms_.back() += room;  // what the target has begun goes along
+        room.swap(spareRooms_.back());
+        spareRooms_.pop_back();
+        spareRoomCount_.store(spareRooms_.size(), std::memory_order_relaxed);
     }
 }
 

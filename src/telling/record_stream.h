@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "exec/run_observer.h"
 #include "common/worker_thread.h"
+#include "exec/run_observer.h"
 #include "plan/preflight.h"
 #include "telling/outcome_recorder.h"
 #include "telling/write_behind.h"
@@ -111,6 +111,11 @@ class RecordStream : public RunObserver {
     void writeSent(Target& target, std::string_view time, std::string_view command);
     // Hands the target's records on to the stream's, which go to the file past a size.
     void handOn(Target& target, bool always);
+    // A fleet's targets put their records together in turn: the room one target's records were
+    // handed on from is kept for the next, since fresh pages cost far more than the bytes
+    // written into them. keepRoom is called with mutex_ held.
+    void keepRoom(std::string& room);
+    void takeRoom(std::string& room);
     // A record made whole by the JSON library, without its closing brace.
     void writeWhole(std::string record);
     // Hands what is pending to the writing thread; called with mutex_ held.
@@ -125,8 +130,10 @@ class RecordStream : public RunObserver {
     const bool judging_;
     std::vector<std::unique_ptr<Target>> targets_;  // by place
     std::mutex mutex_;
-    std::string pending_;  // records not yet handed to the file
+    std::string pending_;                  // records not yet handed to the file
+    std::vector<std::string> spareRooms_;  // guarded by mutex_
+    std::atomic<std::size_t> spareRoomCount_{0};
     std::atomic<bool> failed_{false};
-    bool emptyFirst_;  // read and cleared by the emptier, else by the first write
+    bool emptyFirst_;           // read and cleared by the emptier, else by the first write
     WorkerHandle emptier_ = 0;  // the thread emptying the file, joined by the first write
 };
