@@ -5,6 +5,8 @@
 
 #include "files/enciphered_format.h"
 #include "fuzz_support.h"
+#include "script/analyser.h"
+#include "script/host_script.h"
 #include "script/preprocessor.h"
 
 namespace {
@@ -22,6 +24,46 @@ void writeNamedFiles() {
 // /dev/stdin): such inputs are not the preprocessor's business here.
 bool leavesTheFolder(const std::string& text) {
     return text.find('/') != std::string::npos || text.find('\\') != std::string::npos;
+}
+
+// What an analysis made, as text: each target with its body and where its lines came from, and
+// what the checks learnt.
+std::string analysed(bool read, const ScriptList& scripts, const ScriptCheck& check) {
+    std::string made = read ? "read\n" : "refused\n";
+    for (const auto& script : scripts) {
+        made += script->host + ":" + script->port + " " + std::to_string(script->segment) + "\n";
+        made += script->text;
+        const auto lines =
+            static_cast<int>(std::count(script->text.begin(), script->text.end(), '\n'));
+        for (int line = 1; line <= lines; ++line) {
+            made += std::to_string(AnalysedLine(*script, line)) + " ";
+        }
+    }
+    for (const LineFact& fact : check.facts) {
+        made += fact.name + "@" + std::to_string(fact.line) + "\n";
+    }
+    for (const ScriptProblem& problem : check.problems) {
+        made += problem.message + "@" + std::to_string(problem.line) + "\n";
+    }
+    ClearSharedTables();
+    return made;
+}
+
+// An analysis that reads the lines as they are prepared makes what one of the prepared text does.
+void checkAnalysedAsPrepared(const std::string& path) {
+    const auto text = std::make_shared<std::string>();
+    ScriptList scripts;
+    ScriptCheck check;
+    ScriptAnalysis analysis(text, "localhost", "3004", scripts, &check);
+    FUZZ_CHECK(preprocessScript(path, text.get(), &analysis));
+    const bool read = analysis.finish();
+    const std::string asPrepared = analysed(read, scripts, check);
+    ScriptList afterwards;
+    ScriptCheck checkAfterwards;
+    const bool readAfterwards =
+        AnalyseSharedScript(std::make_shared<const std::string>(*text), "localhost", "3004",
+                            afterwards, &checkAfterwards);
+    FUZZ_CHECK(asPrepared == analysed(readAfterwards, afterwards, checkAfterwards));
 }
 
 }  // namespace
@@ -51,5 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string alone;
     FUZZ_CHECK(preprocessScript(path, &alone));
     FUZZ_CHECK(output.compare(4, std::string::npos, alone) == 0);
+    checkAnalysedAsPrepared(path);
     return 0;
 }

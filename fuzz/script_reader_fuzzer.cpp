@@ -30,7 +30,7 @@ void checkCleaned(const std::string& cleaned) {
 void checkNumbers(const std::string& bytes) {
     std::string text = bytes;
     int last = 0;
-    CleanScriptLinesInPlace(text, [&](std::string_view line, int number) {
+    CleanScriptLinesInPlace(text, [&](std::string_view line, int number, LineMarks) {
         FUZZ_CHECK(number > last);
         last = number;
         std::size_t position = 0;

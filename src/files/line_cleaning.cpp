@@ -45,6 +45,6 @@ std::string_view CleanScriptLine(std::string_view line, bool firstLine, bool may
 }
 
 std::string CleanScriptLines(std::string text) {
-    CleanScriptLinesInPlace(text, [](std::string_view, int) {});
+    CleanScriptLinesInPlace(text, [](std::string_view, int, LineMarks) {});
     return text;
 }

@@ -144,13 +144,14 @@ bool readScriptFile(const std::string& path, std::string* output, const std::str
                    problem.c_str());
         return false;
     }
-    CleanScriptLinesInPlace(content, [&](std::string_view text, int number) {
-        if (kept) {
-            kept({text, static_cast<std::size_t>(text.data() - content.data()), number});
-        }
-    });
+    std::string& text = output != nullptr ? *output : content;
     if (output != nullptr) {
         output->swap(content);
     }
+    CleanScriptLinesInPlace(text, [&](std::string_view line, int number, LineMarks marks) {
+        if (kept) {
+            kept({line, static_cast<std::size_t>(line.data() - text.data()), number, marks});
+        }
+    });
     return true;
 }

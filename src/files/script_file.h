@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "files/line_cleaning.h"
+
 // Writes the enciphered twin of a plain .qvtrx file next to it (the name mapped by
 // encipheredName); false after one logged message.
 bool encipherScriptFile(const std::string& path);
@@ -19,18 +21,19 @@ bool readScriptContent(const std::string& path, std::string& text);
 // lines ended by CR alone), with the line it shows in; empty when it is readable.
 std::string TextEncodingProblem(const std::string& text, int& line);
 
-// A line the cleaning kept: its text and where it begins in the cleaned text, and its number
-// (from 1) in the file.
+// A line the cleaning kept: its text and where it begins in the cleaned text, its number (from
+// 1) in the file, and what it may hold.
 struct KeptLine {
     std::string_view text;
     std::size_t at;
     int number;
+    LineMarks marks;
 };
 
-// readScriptContent, then line cleaning in the text's own memory, in one pass; `output` (when
-// given) replaced on success only. Text that is not 8-bit text is refused with
-// "NAME:LINE: problem", NAME `shownName` or the path. `kept`, when given, is told each line
-// kept, as it is cleaned.
+// readScriptContent, then line cleaning in one pass, in `output`'s own memory when it is given
+// (replaced on success only). Text that is not 8-bit text is refused with "NAME:LINE: problem",
+// NAME `shownName` or the path. `kept`, when given, is told each line kept as it is cleaned,
+// where it stays in the output.
 bool readScriptFile(const std::string& path, std::string* output,
                     const std::string& shownName = std::string(),
                     const std::function<void(const KeptLine&)>& kept = nullptr);

@@ -274,7 +274,8 @@ void settleOutputs(RunOptions& options, RunPlan& plan, const std::vector<std::st
 
 // The script file's text behind the command list, included files and loaded files in place, or
 // a prepared copy's text; false after saying why not.
-bool readScript(RunOptions& options, RunPlan& plan, const std::string& openPath) {
+bool readScript(RunOptions& options, RunPlan& plan, const std::string& openPath,
+                ScriptAnalysis& analysis) {
     // A command list in front of a script ends with a line break: the script's first line
     // stays a line of its own, and the list goes to the default target.
     if (!options.commandText.empty() && options.commandText.back() != '\n') {
@@ -286,7 +287,7 @@ bool readScript(RunOptions& options, RunPlan& plan, const std::string& openPath)
         NoteScriptText(options.commandText);
         return read;
     }
-    const bool preprocessed = preprocessScript(openPath, &options.commandText);
+    const bool preprocessed = preprocessScript(openPath, &options.commandText, &analysis);
     NoteScriptText(options.commandText);
     if (!preprocessed) {
         LogMessage("%s: Failed to Preprocess file %s", g_scriptName.c_str(),
@@ -298,14 +299,15 @@ bool readScript(RunOptions& options, RunPlan& plan, const std::string& openPath)
 // The whole run is checked before anything is sent, also by a launch that leaves the sending
 // to its background copy.
 bool analyseRun(RunOptions& options, RunPlan& plan, const std::string& openPath,
-                ScriptList& scripts, ScriptCheck& check) {
+                ScriptAnalysis& analysis, ScriptList& scripts, ScriptCheck& check) {
     for (const OutsideValue& value : options.outsideValues) {
         check.outsideBuffers[value.name] =
             value.file.empty() ? "--set" : "--set-file=" + value.file;
     }
-    const bool analysed =
-        (options.commandText.empty() || AnalyseForRun(options, plan, openPath, scripts, check)) &&
-        SecretFilesAreOwn(options, check) && chooseTargets(options, plan, openPath, scripts, check);
+    const bool analysed = (options.commandText.empty() ||
+                           AnalyseForRun(options, plan, openPath, analysis, scripts, check)) &&
+                          SecretFilesAreOwn(options, check) &&
+                          chooseTargets(options, plan, openPath, scripts, check);
     ApplyOutsideValues(options);
     return analysed;
 }
@@ -358,12 +360,17 @@ int runMode(RunOptions& options, const std::vector<std::string>& arguments) {
         // 0 when the enciphered file was written and 1 when not, as for every other run.
         return encipherScriptFile(openPath) ? 0 : 1;
     }
-    if (!options.scriptFile.empty() && !readScript(options, plan, openPath)) {
-        return 1;
-    }
     ScriptList scripts;
     ScriptCheck check;
-    const bool analysed = analyseRun(options, plan, openPath, scripts, check);
+    // The text is only lent: the buffers that share "set" values with it are cleared before it
+    // goes. A script's lines are analysed as they are prepared.
+    ScriptAnalysis analysis(
+        std::shared_ptr<const std::string>(std::shared_ptr<void>(), &options.commandText),
+        options.host, options.port, scripts, &check);
+    if (!options.scriptFile.empty() && !readScript(options, plan, openPath, analysis)) {
+        return 1;
+    }
+    const bool analysed = analyseRun(options, plan, openPath, analysis, scripts, check);
     if (options.listTargets && analysed) {
         PrintTargets(options, scripts);
         return 0;

@@ -311,12 +311,9 @@ void refuseNamesFilledLater(const RunOptions& options, const ScriptList& scripts
 }  // namespace
 
 bool AnalyseForRun(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
-                   ScriptList& scripts, ScriptCheck& check) {
+                   ScriptAnalysis& analysis, ScriptList& scripts, ScriptCheck& check) {
     check.answersRead = options.checkMode != CheckMode::None;
-    // The text is only lent: the buffers that share "set" values with it are cleared before
-    // it goes.
-    const std::shared_ptr<const std::string> text(std::shared_ptr<void>(), &options.commandText);
-    if (!AnalyseSharedScript(text, options.host, options.port, scripts, &check)) {
+    if (!analysis.finish()) {
         LogMessage("Failed to analyse file %s !", g_scriptName.c_str());
         return false;
     }

@@ -34,11 +34,12 @@ class LineNames {
     mutable ScriptOrigins origins_;
 };
 
-// Analyses the prepared command text into `scripts` with every check of the run; false after a
-// syntax error (logged) or when problems were found, each logged as "FILE:LINE: problem".
-// `openPath` is the script file as it is opened, empty for a command list alone.
+// Ends the analysis of the prepared command text into `scripts` (and `check`) with every check
+// of the run; false after a syntax error (logged) or when problems were found, each logged as
+// "FILE:LINE: problem". `openPath` is the script file as it is opened, empty for a command list
+// alone.
 bool AnalyseForRun(const RunOptions& options, const RunPlan& plan, const std::string& openPath,
-                   ScriptList& scripts, ScriptCheck& check);
+                   ScriptAnalysis& analysis, ScriptList& scripts, ScriptCheck& check);
 
 // Prints on standard output one line per target: its place, host:port, groups and the limits it
 // runs with where they are not the defaults.

@@ -26,34 +26,13 @@ struct TargetTraits {
     TargetLimits limits;
 };
 
-// Where a byte is within the lines of a text, read in order. Most lines hold no "^" and no
-// "$": the text is searched for the next one, not each line.
-class ByteFinder {
-  public:
-    ByteFinder(std::string_view text, char byte)
-        : text_(text), byte_(byte), next_(text.find(byte)) {}
-    // The first in `line`, a line of the text at or after the last one asked about, or npos.
-    std::size_t firstIn(std::string_view line) {
-        const auto start = static_cast<std::size_t>(line.data() - text_.data());
-        if (next_ < start) {
-            next_ = text_.find(byte_, start);
-        }
-        return next_ < start + line.size() ? next_ - start : std::string_view::npos;
-    }
+}  // namespace
 
-  private:
-    std::string_view text_;
-    char byte_;
-    std::size_t next_;
-};
-
-// State of one analysis; nothing of it outlives analyseScript.
-struct Analysis {
-    Analysis(const std::shared_ptr<const std::string>& analysed, const std::string& host,
-             const std::string& port, ScriptList& made, ScriptCheck* checked)
-        : carets(*analysed, '^'),
-          dollars(*analysed, '$'),
-          text(analysed),
+// State of one analysis, begun with its first line; nothing of it outlives the analysis.
+struct AnalysisState {
+    AnalysisState(const std::shared_ptr<const std::string>& analysed, const std::string& host,
+                  const std::string& port, ScriptList& made, ScriptCheck* checked)
+        : text(analysed),
           defaultHost(host),
           defaultPort(port),
           scripts(made),
@@ -61,8 +40,6 @@ struct Analysis {
           port(port),
           check(checked) {}
 
-    ByteFinder carets;
-    ByteFinder dollars;
     // The text analysed; "set" values stay in it and the buffers share them.
     const std::shared_ptr<const std::string>& text;
     const std::string& defaultHost;
@@ -98,7 +75,18 @@ struct Analysis {
     int bodyLines = 0;
     // The line of an *until whose command is still to come: it must be a query.
     int untilLine = 0;
+    // The first line that could not be read, told when the analysis ends: lines are read as the
+    // preprocessor cleans them, and its own messages come first.
+    struct SyntaxError {
+        const char* directive = nullptr;
+        int line = 0;
+        std::string text;
+    } syntaxError;
 };
+
+namespace {
+
+using Analysis = AnalysisState;
 
 void noteFact(Analysis& analysis, FactKind kind, std::string name) {
     if (analysis.check != nullptr) {
@@ -440,9 +428,8 @@ int workersOfSegment(const Analysis& analysis) {
     return std::max<int>(1, static_cast<int>(analysis.targets.size()));
 }
 
-void logSyntaxError(const char* directive, int lineNumber, std::string_view line) {
-    LogMessage("%s: Error in %s syntax (line %d): %s", g_scriptName.c_str(), directive, lineNumber,
-               std::string(line).c_str());
+void noteSyntaxError(Analysis& analysis, const char* directive, std::string_view line) {
+    analysis.syntaxError = {directive, analysis.lineNumber, std::string(line)};
 }
 
 // "set" stores its value now, so every worker finds the last value the script gives. The
@@ -608,11 +595,11 @@ void nameTargets(Analysis& analysis, const DirectiveView& directive) {
     }
 }
 
-bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber) {
+bool analyseDirective(Analysis& analysis, std::string_view line) {
     const DirectiveView directive = SplitDirectiveView(line);
     const char* errorName = directive.entry->syntaxName;
     if (errorName != nullptr && directive.argument.empty()) {
-        logSyntaxError(errorName, lineNumber, line);
+        noteSyntaxError(analysis, errorName, line);
         return false;
     }
     if (directive.entry->stage == DirectiveStage::Target) {
@@ -626,7 +613,7 @@ bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber)
     std::string untilProblem;
     const BodyDirective parsed = ReadBodyDirective(directive, 0, untilProblem);
     if (!prepareObjects(analysis, directive, line, parsed, untilProblem)) {
-        logSyntaxError(errorName, lineNumber, line);
+        noteSyntaxError(analysis, errorName, line);
         return false;
     }
     const std::string_view kept = bodyLine(line, directive);
@@ -634,40 +621,92 @@ bool analyseDirective(Analysis& analysis, std::string_view line, int lineNumber)
     return true;
 }
 
-bool analyseLine(Analysis& analysis, std::string_view line, int lineNumber) {
+bool analyseLine(Analysis& analysis, std::string_view line, LineMarks marks) {
     if (line.empty()) {
         return true;
     }
     if (!IsDirectiveLine(line)) {
-        const std::size_t caret = analysis.carets.firstIn(line);
-        noteCommand(analysis, line, caret, analysis.dollars.firstIn(line));
+        const std::size_t caret = marks.caret ? line.find('^') : std::string_view::npos;
+        noteCommand(analysis, line, caret, marks.dollar ? line.find('$') : std::string_view::npos);
         appendToBody(analysis, line, caret);
         return true;
     }
-    return analyseDirective(analysis, line, lineNumber);
+    return analyseDirective(analysis, line);
 }
 
 }  // namespace
 
+ScriptAnalysis::ScriptAnalysis(std::shared_ptr<const std::string> text, std::string defaultHost,
+                               std::string defaultPort, ScriptList& scriptList, ScriptCheck* check)
+    : text_(std::move(text)),
+      defaultHost_(std::move(defaultHost)),
+      defaultPort_(std::move(defaultPort)),
+      scripts_(scriptList),
+      check_(check),
+      scriptsBefore_(scriptList.size()) {}
+
+ScriptAnalysis::~ScriptAnalysis() = default;
+
+AnalysisState& ScriptAnalysis::state() {
+    if (!state_) {
+        state_ =
+            std::make_unique<AnalysisState>(text_, defaultHost_, defaultPort_, scripts_, check_);
+    }
+    return *state_;
+}
+
+void ScriptAnalysis::addLine(std::string_view line, LineMarks marks) {
+    AnalysisState& analysis = state();
+    if (analysis.syntaxError.directive == nullptr) {
+        ++analysis.lineNumber;
+        analyseLine(analysis, line, marks);
+    }
+}
+
+void ScriptAnalysis::startOver() {
+    if (!state_) {
+        return;
+    }
+    state_.reset();
+    scripts_.resize(scriptsBefore_);
+    if (check_ != nullptr) {
+        check_->facts.clear();
+        check_->lastCommandLine.clear();
+        check_->problems.clear();
+    }
+    ClearSharedTables();
+}
+
+bool ScriptAnalysis::finish() {
+    if (!state_) {
+        std::string_view script(*text_);
+        script = script.substr(0, script.find('\0'));
+        NextByte carets(script, '^');
+        NextByte dollars(script, '$');
+        std::size_t position = 0;
+        std::string_view line;
+        AnalysisState& analysis = state();
+        while (analysis.syntaxError.directive == nullptr && NextLine(script, position, line)) {
+            addLine(line, {carets.before(position), dollars.before(position)});
+        }
+    }
+    AnalysisState& analysis = state();
+    const AnalysisState::SyntaxError& error = analysis.syntaxError;
+    if (error.directive != nullptr) {
+        LogMessage("%s: Error in %s syntax (line %d): %s", g_scriptName.c_str(), error.directive,
+                   error.line, error.text.c_str());
+        return false;
+    }
+    endSegment(analysis);
+    if (check_ != nullptr) {
+        checkGroups(scripts_, *check_);
+        CheckWholeRun(*check_);
+    }
+    return true;
+}
+
 bool AnalyseSharedScript(const std::shared_ptr<const std::string>& text,
                          const std::string& defaultHost, const std::string& defaultPort,
                          ScriptList& scriptList, ScriptCheck* check) {
-    Analysis analysis(text, defaultHost, defaultPort, scriptList, check);
-    std::string_view script(*text);
-    script = script.substr(0, script.find('\0'));
-    int lineNumber = 0;
-    std::size_t position = 0;
-    std::string_view line;
-    while (NextLine(script, position, line)) {
-        analysis.lineNumber = ++lineNumber;
-        if (!analyseLine(analysis, line, lineNumber)) {
-            return false;
-        }
-    }
-    endSegment(analysis);
-    if (check != nullptr) {
-        checkGroups(scriptList, *check);
-        CheckWholeRun(*check);
-    }
-    return true;
+    return ScriptAnalysis(text, defaultHost, defaultPort, scriptList, check).finish();
 }

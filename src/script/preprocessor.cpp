@@ -12,6 +12,7 @@
 #include "files/log.h"
 #include "files/raw_file.h"
 #include "files/script_file.h"
+#include "script/analyser.h"
 #include "script/directive.h"
 
 namespace {
@@ -184,30 +185,41 @@ void recordScript(const std::string& path, ScriptOrigins origins, std::vector<st
 }
 
 // One pass over the script file: each line read, cleaned where it stands and its origin noted,
-// and where the lines are that bring files in. A script without them is its own result.
-bool prepare(const std::string& path, std::string& output) {
+// and where the lines are that bring files in. A script with nothing before it is cleaned in the
+// output itself, where its lines stay: `analysis` reads each one as it is cleaned, and starts
+// over once a line brings a file in, since the text is then put together anew.
+bool prepare(const std::string& path, std::string& output, ScriptAnalysis* analysis) {
     ScriptOrigins own{{std::string()}, {}};
     std::vector<std::size_t> expanded;
+    const bool inPlace = output.empty();
     std::string text;
-    const bool read = readScriptFile(path, &text, g_scriptName, [&](const KeptLine& line) {
-        own.lines.add(0, line.number);
-        if (line.text[0] == '*' && DirectiveOf(line.text).stage == DirectiveStage::Expanded) {
-            expanded.push_back(line.at);
-        }
-    });
+    ScriptAnalysis* reading = inPlace ? analysis : nullptr;
+    const bool read =
+        readScriptFile(path, inPlace ? &output : &text, g_scriptName, [&](const KeptLine& line) {
+            own.lines.add(0, line.number);
+            if (line.text[0] == '*' && DirectiveOf(line.text).stage == DirectiveStage::Expanded) {
+                expanded.push_back(line.at);
+                if (reading != nullptr) {
+                    reading->startOver();
+                    reading = nullptr;
+                }
+            }
+            if (reading != nullptr) {
+                reading->addLine(line.text, line.marks);
+            }
+        });
     if (!read) {
         LogMessage("Failed to read file %s", path.c_str());
         return false;
     }
     std::vector<std::string> paths{path};
     if (expanded.empty()) {
-        if (output.empty()) {
-            output.swap(text);
-        } else {
-            output += text;
-        }
+        output += text;
         recordScript(path, std::move(own), std::move(paths));
         return true;
+    }
+    if (inPlace) {
+        text.swap(output);
     }
     ScriptOrigins origins{{std::string()}, {}};
     if (!Expansion(text, own.lines, output, origins).run(expanded, paths)) {
@@ -223,12 +235,12 @@ void RecordScriptOrigins(const std::string& path, ScriptOrigins origins) {
     recordScript(path, std::move(origins), {path});
 }
 
-bool preprocessScript(const std::string& path, std::string* output) {
+bool preprocessScript(const std::string& path, std::string* output, ScriptAnalysis* analysis) {
     if (path.empty() || output == nullptr) {
         return false;
     }
     try {
-        return prepare(path, *output);
+        return prepare(path, *output, analysis);
     } catch (const std::bad_alloc&) {
         LogMessage("%s: Not enough memory to preprocess file %s", g_scriptName.c_str(),
                    path.c_str());

@@ -4,11 +4,15 @@
 #include <string>
 #include <vector>
 
+class ScriptAnalysis;
+
 // Appends the preprocessed lines of the file to `output` (never cleared): in one pass over the
 // file's text, each line cleaned, its origin recorded, and its *include and *loadfile lines
 // replaced by what they bring in. False on failure, after a message; false at once, silently,
-// for an empty path or no output.
-bool preprocessScript(const std::string& path, std::string* output);
+// for an empty path or no output. `analysis`, when given, is for the text `output` will hold,
+// and reads the lines of an empty one in the same pass.
+bool preprocessScript(const std::string& path, std::string* output,
+                      ScriptAnalysis* analysis = nullptr);
 
 // Where each line of the preprocessed text came from: the file as the script names it (an index
 // in `files`), and its line there (from 1). Kept as runs of consecutive lines of one file, so
