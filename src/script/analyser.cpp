@@ -595,43 +595,43 @@ void nameTargets(Analysis& analysis, const DirectiveView& directive) {
     }
 }
 
-bool analyseDirective(Analysis& analysis, std::string_view line) {
+// A line that cannot be read is noted as the analysis's syntax error.
+void analyseDirective(Analysis& analysis, std::string_view line) {
     const DirectiveView directive = SplitDirectiveView(line);
     const char* errorName = directive.entry->syntaxName;
     if (errorName != nullptr && directive.argument.empty()) {
         noteSyntaxError(analysis, errorName, line);
-        return false;
+        return;
     }
     if (directive.entry->stage == DirectiveStage::Target) {
         changeTarget(analysis, directive);
-        return true;
+        return;
     }
     if (directive.entry->stage == DirectiveStage::Naming) {
         nameTargets(analysis, directive);
-        return true;
+        return;
     }
     std::string untilProblem;
     const BodyDirective parsed = ReadBodyDirective(directive, 0, untilProblem);
     if (!prepareObjects(analysis, directive, line, parsed, untilProblem)) {
         noteSyntaxError(analysis, errorName, line);
-        return false;
+        return;
     }
     const std::string_view kept = bodyLine(line, directive);
     appendToBody(analysis, kept, kept.find('^'), &parsed);
-    return true;
 }
 
-bool analyseLine(Analysis& analysis, std::string_view line, LineMarks marks) {
+void analyseLine(Analysis& analysis, std::string_view line, LineMarks marks) {
     if (line.empty()) {
-        return true;
+        return;
     }
     if (!IsDirectiveLine(line)) {
         const std::size_t caret = marks.caret ? line.find('^') : std::string_view::npos;
         noteCommand(analysis, line, caret, marks.dollar ? line.find('$') : std::string_view::npos);
         appendToBody(analysis, line, caret);
-        return true;
+        return;
     }
-    return analyseDirective(analysis, line);
+    analyseDirective(analysis, line);
 }
 
 }  // namespace
