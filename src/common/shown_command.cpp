@@ -33,8 +33,16 @@ bool loginAt(std::string_view text, std::size_t at) {
            isBlank(text[at + kLogin.size()]);
 }
 
-// Where the fields of a LOGIN command begin; npos when the command is no LOGIN.
-std::size_t loginFields(std::string_view command) {
+// `text` up to its first comma at or after `fields`, then the mask.
+std::string maskedFrom(std::string_view text, std::size_t fields) {
+    const auto comma = text.find(',', fields);
+    const std::size_t kept = comma == std::string_view::npos ? fields : comma + 1;
+    return std::string(text.substr(0, kept)) + std::string(kMask);
+}
+
+}  // namespace
+
+std::size_t LoginFields(std::string_view command) {
     std::size_t at = skipBlanks(command, 0);
     if (!MayBeLoginCommand(command.substr(at))) {
         return std::string_view::npos;
@@ -45,21 +53,8 @@ std::size_t loginFields(std::string_view command) {
     return loginAt(command, at) ? skipBlanks(command, at + kLogin.size()) : std::string_view::npos;
 }
 
-// `text` up to its first comma at or after `fields`, then the mask.
-std::string maskedFrom(std::string_view text, std::size_t fields) {
-    const auto comma = text.find(',', fields);
-    const std::size_t kept = comma == std::string_view::npos ? fields : comma + 1;
-    return std::string(text.substr(0, kept)) + std::string(kMask);
-}
-
-}  // namespace
-
-bool IsLoginCommand(std::string_view command) {
-    return loginFields(command) != std::string_view::npos;
-}
-
 std::string ShownCommand(std::string_view command) {
-    const std::size_t fields = loginFields(command);
+    const std::size_t fields = LoginFields(command);
     return fields == std::string_view::npos ? ScriptLineAsUtf8(command)
                                             : ScriptLineAsUtf8(maskedFrom(command, fields));
 }
@@ -184,7 +179,7 @@ std::string MaskedEcho(std::string_view text) {
 }
 
 std::string_view LoginPassword(std::string_view command) {
-    const std::size_t fields = loginFields(command);
+    const std::size_t fields = LoginFields(command);
     return fields == std::string_view::npos ? std::string_view() : passwordOf(command, fields);
 }
 

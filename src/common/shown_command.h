@@ -7,14 +7,18 @@
 #include <string>
 #include <string_view>
 
-// True for a LOGIN command however it is written: any case, blanks or tabs before and after
-// LOGIN, and as a template line ("$LOGIN ...", "$ LOGIN ...").
-bool IsLoginCommand(std::string_view command);
-// False for most commands that are no LOGIN, told by their first two bytes (IsLoginCommand asks
-// it too, after the blanks): a check of every line of a large script asks this first, inline.
+// False for most commands that are no LOGIN, told by their first two bytes.
 inline bool MayBeLoginCommand(std::string_view command) {
     return command.size() > 1 && (command[0] == '$' || command[0] == ' ' || command[0] == '\t' ||
                                   ((command[0] | 0x20) == 'l' && (command[1] | 0x20) == 'o'));
+}
+// Where the fields of a LOGIN command begin, past LOGIN and its blanks; npos for any other.
+std::size_t LoginFields(std::string_view command);
+// True for a LOGIN command however it is written: any case, blanks or tabs before and after
+// LOGIN, and as a template line ("$LOGIN ...", "$ LOGIN ..."). Asked of every command a run
+// sends and judges: most are told by their first two bytes, inline.
+inline bool IsLoginCommand(std::string_view command) {
+    return MayBeLoginCommand(command) && LoginFields(command) != std::string_view::npos;
 }
 // A LOGIN shows its first field and "***" for everything after the first comma that follows
 // LOGIN ("LOGIN ovrel,***", "LOGIN prefix,***"); a LOGIN with one field hides it whole. Other

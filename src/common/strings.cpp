@@ -115,7 +115,11 @@ void AppendDecimal(std::string& output, long long number) {
 }
 
 void CountUp(std::string& text) {
-    std::size_t at = text.size();
+    CountUpAt(text, text.size());
+}
+
+void CountUpAt(std::string& text, std::size_t end) {
+    std::size_t at = end;
     while (at > 0 && text[at - 1] == '9') {
         text[--at] = '0';
     }

@@ -54,6 +54,8 @@ inline bool NextLine(std::string_view text, std::size_t& position, std::string_v
 void AppendDecimal(std::string& output, long long number);
 // The decimal number that ends `text` made one higher, in place ("a:199" -> "a:200").
 void CountUp(std::string& text);
+// The same for the number that ends at `end` in `text`.
+void CountUpAt(std::string& text, std::size_t end);
 
 // Two hexadecimal digits per byte, high four bits first, "0"-"9" and "A"-"F", appended.
 void AppendHex(std::string_view bytes, std::string& output);

@@ -154,15 +154,18 @@ void LineNames::append(std::string& out, int line) const {
     AppendDecimal(out, line);
 }
 
-bool LineNames::follows(int line) const {
+int LineNames::followsUpTo(int line) const {
     if (prepared_ || line <= 1) {
-        return false;
+        return line - 1;
     }
     if (static_cast<std::size_t>(line) <= commandLines_) {
-        return true;  // "--cmd:N"
+        return static_cast<int>(commandLines_);  // "--cmd:N"
     }
-    return traced_ &&
-           origins_.lines.continuesRun(static_cast<std::size_t>(line) - commandLines_ - 1);
+    const std::size_t index = static_cast<std::size_t>(line) - commandLines_ - 1;
+    if (!traced_ || !origins_.lines.continuesRun(index)) {
+        return line - 1;
+    }
+    return static_cast<int>(origins_.lines.runEnd(index) + commandLines_ + 1);
 }
 
 namespace {

@@ -21,9 +21,10 @@ class LineNames {
     std::string operator()(int line) const;
     // The same, appended; nothing for a prepared copy whose script is not known.
     void append(std::string& out, int line) const;
-    // Whether the name of `line` is that of `line - 1` with a number one higher, so that a
-    // listener that names one line after another counts up instead of naming each afresh.
-    bool follows(int line) const;
+    // The last line up to which, from `line` on, each line's name is that of the line before it
+    // with a number one higher, so that a listener that names one line after another counts up
+    // instead of naming each afresh; `line - 1` when the name of `line` does not follow.
+    int followsUpTo(int line) const;
 
   private:
     std::string scriptFile_;

@@ -137,7 +137,7 @@ void noteMaskedPart(Analysis& analysis, std::string_view part) {
     while (!part.empty() && part.back() == ' ') {
         part.remove_suffix(1);
     }
-    if (!MayBeLoginCommand(part) || !IsLoginCommand(part)) {
+    if (!IsLoginCommand(part)) {
         return;
     }
     if (ShownCommand(part) == part) {

@@ -269,6 +269,13 @@ bool LineOrigins::continuesRun(std::size_t index) const {
                                [](const Run& a, const Run& b) { return a.first < b.first; });
 }
 
+std::size_t LineOrigins::runEnd(std::size_t index) const {
+    const auto after =
+        std::upper_bound(runs_.begin(), runs_.end(), index,
+                         [](std::size_t i, const Run& run) { return i < run.first; });
+    return after == runs_.end() ? size_ - 1 : after->first - 1;
+}
+
 ScriptOrigins TraceScriptOrigins(const std::string& path, const std::string& shownName) {
     RecordedOrigins& last = recorded();
     const std::lock_guard<std::mutex> lock(last.mutex);

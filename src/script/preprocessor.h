@@ -37,6 +37,9 @@ class LineOrigins {
     Line at(std::size_t index) const;
     // Whether the line at `index` is the one after that at `index - 1` in the same file.
     bool continuesRun(std::size_t index) const;
+    // The index of the last line of the run of lines that follow one another in one file, that
+    // holds the line at `index` (below size()).
+    std::size_t runEnd(std::size_t index) const;
 
     struct Run {
         std::size_t first;  // the index of its first line

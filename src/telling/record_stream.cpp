@@ -21,6 +21,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// What follows the line of an answer judged, closing its name.
+constexpr std::string_view kCommandKey = R"(","command":")";
 // Past this, the records go to the file without waiting for the end of a checkpoint.
 constexpr std::size_t kPendingBytes = 256 * 1024;
 // Past this, a target's records join the stream's before its checkpoint ends.
@@ -37,15 +39,17 @@ bool plainInJson(std::string_view text) {
     });
 }
 
-// What stands between a JSON string's quotes for `text`: plain printable ASCII as it is, the
-// rest through the JSON library, which escapes it and replaces what is not UTF-8, as in the
-// report; an escaped form is put in `room`.
-std::string_view jsonInner(std::string_view text, std::string& room) {
-    if (plainInJson(text)) {
-        return text;
-    }
+// `text` escaped by the JSON library, which also replaces what is not UTF-8, as in the report;
+// put in `room`, without its quotes.
+std::string_view escapedInJson(std::string_view text, std::string& room) {
     room = Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
     return std::string_view(room).substr(1, room.size() - 2);
+}
+
+// What stands between a JSON string's quotes for `text`: plain printable ASCII as it is, told
+// inline (nearly every command and answer of a run), the rest escaped.
+inline std::string_view jsonInner(std::string_view text, std::string& room) {
+    return plainInJson(text) ? text : escapedInJson(text, room);
 }
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -140,7 +144,7 @@ void RecordStream::nameLine(Target& target, int line) {
     }
     // A target's records mostly name one line after another: the number ends the name, and
     // needs no escape.
-    if (line == target.namedLine + 1 && !target.lineName.empty() && names_.follows(line)) {
+    if (line == target.namedLine + 1 && !target.lineName.empty() && follows(target, line)) {
         CountUp(target.lineName);
     } else {
         std::string name;
@@ -153,6 +157,31 @@ void RecordStream::nameLine(Target& target, int line) {
         }
     }
     target.namedLine = line;
+}
+
+bool RecordStream::follows(Target& target, int line) {
+    if (line < target.followsFrom || line > target.followsThrough) {
+        target.followsFrom = line;
+        target.followsThrough = names_.followsUpTo(line);
+    }
+    return line <= target.followsThrough;
+}
+
+void RecordStream::namePrefix(Target& target, int line) {
+    if (line == target.prefixLine) {
+        return;
+    }
+    if (target.prefixLine > 0 && line == target.prefixLine + 1 && follows(target, line)) {
+        // The number ends the name, just before the command's key.
+        CountUpAt(target.judgedPrefix, target.judgedPrefix.size() - kCommandKey.size());
+    } else {
+        nameLine(target, line);
+        target.judgedPrefix.clear();
+        AppendPieces(target.judgedPrefix, target.judgedHead,
+                     target.lineName.empty() ? std::string_view("null") : target.lineName,
+                     target.lineName.empty() ? kCommandKey.substr(1) : kCommandKey);
+    }
+    target.prefixLine = line;
 }
 
 void RecordStream::appendLine(Target& target, int line) {
@@ -412,22 +441,34 @@ void RecordStream::judged(const CHostScript& target, int line, std::string_view 
         AppendIsoTimeNow(state.judgedHead);
         state.judgedHead += state.judgedFields;
         state.answersRead = false;
+        state.prefixLine = -1;
     }
-    nameLine(state, line);
-    const bool login = IsLoginCommand(command);
-    const std::string shownCommand = login ? ShownCommand(command) : std::string();
-    const bool masked = login || PasswordsKnown();
-    const std::string shownAnswer = masked ? ShownAnswer(command, answer) : std::string();
-    const bool named = !state.lineName.empty();
-    // Hundreds of thousands of these: the text between the fields is in few pieces.
-    AppendPieces(state.pending, state.judgedHead,
-                 named ? std::string_view(state.lineName) : std::string_view("null"),
-                 named ? std::string_view(R"(","command":")") : std::string_view(R"(,"command":")"),
-                 jsonInner(login ? shownCommand : command, state.commandRoom),
-                 sentKnown ? std::string_view(state.sentPart)
-                           : std::string_view(R"(","sent":null,"answer":")"),
-                 jsonInner(masked ? shownAnswer : answer, state.answerRoom), verdictEnd(verdict));
+    namePrefix(state, line);
+    if (IsLoginCommand(command) || PasswordsKnown()) {
+        appendMasked(state, command, answer, sentKnown, verdict);
+    } else {
+        appendJudged(state, jsonInner(command, state.commandRoom), sentKnown,
+                     jsonInner(answer, state.answerRoom), verdict);
+    }
     handOn(state, false);
+}
+
+void RecordStream::appendJudged(Target& target, std::string_view command, bool sentKnown,
+                                std::string_view answer, Verdict verdict) {
+    // Hundreds of thousands of these: the text between the fields is in few pieces.
+    AppendPieces(target.pending, target.judgedPrefix, command,
+                 sentKnown ? std::string_view(target.sentPart)
+                           : std::string_view(R"(","sent":null,"answer":")"),
+                 answer, verdictEnd(verdict));
+}
+
+void RecordStream::appendMasked(Target& target, std::string_view command, const std::string& answer,
+                                bool sentKnown, Verdict verdict) {
+    const std::string shownCommand =
+        IsLoginCommand(command) ? ShownCommand(command) : std::string(command);
+    const std::string shownAnswer = ShownAnswer(command, answer);
+    appendJudged(target, jsonInner(shownCommand, target.commandRoom), sentKnown,
+                 jsonInner(shownAnswer, target.answerRoom), verdict);
 }
 
 void RecordStream::received(const CHostScript& target, std::string_view) {

@@ -81,12 +81,16 @@ class RecordStream : public RunObserver {
         std::string now;        // the time of the record being written
         std::string lineName;   // the name of namedLine as JSON, without its closing quote
         int namedLine = 0;
-        std::size_t attempts = 0;  // begun so far
+        int followsFrom = 0, followsThrough = -1;  // lines whose names count up (followsUpTo)
+        std::size_t attempts = 0;                  // begun so far
         std::size_t batchesSent = 0;
         // Of an answer judged's record: what goes before its line, with the time its answer came
-        // (the answers of one read came at one moment), and what stands between its command and
-        // its answer, with the time batch sentPartOf went out.
+        // (the answers of one read came at one moment); what goes before its command, with the
+        // name of prefixLine (-1: to be made again); and what stands between its command and its
+        // answer, with the time batch sentPartOf went out.
         std::string judgedHead;
+        std::string judgedPrefix;
+        int prefixLine = -1;
         std::string sentPart;
         std::size_t sentPartOf = 0;
         bool answersRead = true;                        // judgedHead's time is to be read again
@@ -99,6 +103,15 @@ class RecordStream : public RunObserver {
     void begin(Target& target, std::string_view name);
     // The name of `line` into the target's lineName; empty when it has none.
     void nameLine(Target& target, int line);
+    // Whether the name of `line` is that of the line before it with a number one higher.
+    bool follows(Target& target, int line);
+    // The judged prefix of the target for `line`.
+    void namePrefix(Target& target, int line);
+    void appendJudged(Target& target, std::string_view command, bool sentKnown,
+                      std::string_view answer, Verdict verdict);
+    // The same for a LOGIN or where passwords are to be masked.
+    void appendMasked(Target& target, std::string_view command, const std::string& answer,
+                      bool sentKnown, Verdict verdict);
     void appendLine(Target& target, int line);
     void beginWait(Target& target, const char* phase, WaitKind kind, const std::string& what);
     void end(Target& target);
