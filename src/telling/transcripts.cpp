@@ -25,6 +25,22 @@ constexpr std::size_t kPendingBytes = 64 * 1024;
 // From this on, the lines of a batch sent or of a read are put together on the writing thread
 // (see writeAside); shorter ones, a fleet's, join the target's pending lines, written at once.
 constexpr std::size_t kAsideBytes = 16 * 1024;
+// Lines put together on the writing thread are taken this much at a time, and written once this
+// much is put together.
+constexpr std::size_t kAsidePartBytes = 16 * 1024;
+constexpr std::size_t kAsideWrittenBytes = 192 * 1024;
+
+// How much of `text` its whole lines up to `most` bytes make; a longer first line whole.
+std::size_t wholeLinesWithin(std::string_view text, std::size_t most) {
+    if (text.size() <= most) {
+        return text.size();
+    }
+    std::size_t end = text.rfind('\n', most - 1);
+    if (end == std::string_view::npos) {
+        end = text.find('\n', most);
+    }
+    return end == std::string_view::npos ? text.size() : end + 1;
+}
 
 bool nameByte(char byte) {
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
@@ -242,11 +258,21 @@ void Transcripts::writeAside(Transcript& transcript, char direction, std::string
     if (!transcript.pending.empty()) {
         write(transcript);  // the lines before go first
     }
-    writes_.post(std::move(copied), [this, &transcript, direction, view, now = transcript.now](
-                                        const std::string& lines) {
+    writes_.post(std::move(copied), [this, &transcript, direction, view,
+                                     now = transcript.now](const std::string& lines) {
+        // The lines of a large read are ten times longer with their times: they are put together
+        // and written a part at a time, in memory already in use.
+        std::string_view rest = view.empty() ? std::string_view(lines) : view;
         linesAside_.clear();
-        appendLines(linesAside_, now, direction, view.empty() ? std::string_view(lines) : view);
-        writeOut(transcript, linesAside_);
+        while (!rest.empty()) {
+            const std::size_t part = wholeLinesWithin(rest, kAsidePartBytes);
+            appendLines(linesAside_, now, direction, rest.substr(0, part));
+            rest.remove_prefix(part);
+            if (linesAside_.size() >= kAsideWrittenBytes || rest.empty()) {
+                writeOut(transcript, linesAside_);
+                linesAside_.clear();
+            }
+        }
     });
 }
 
