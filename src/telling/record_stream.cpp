@@ -110,7 +110,12 @@ const char* resultName(AttemptResult result) {
 
 RecordStream::RecordStream(std::FILE* file, WriteBehind& writes, const ScriptList& scripts,
                            const LineNames& names, bool judging, bool emptyFirst)
-    : file_(file), writes_(writes), names_(names), judging_(judging), emptyFirst_(emptyFirst) {
+    : file_(file),
+      writes_(writes),
+      names_(names),
+      judging_(judging),
+      emptyFirst_(emptyFirst),
+      ownFile_(emptyFirst) {
     targets_.resize(LastPlace(scripts));
     for (const auto& script : scripts) {
         auto target = std::make_unique<Target>();
@@ -206,8 +211,16 @@ void RecordStream::handOn(Target& target, bool always) {
     if (target.pending.size() >= kTargetPendingBytes) {
         // A long piece goes to the file as it stands, after what the stream holds.
         flush();
-        writes_.post(writes_.takePending(target.pending, 2 * kTargetPendingBytes),
-                     [this](const std::string& records) { writeOut(records); });
+        if (mayWriteHere()) {
+            // Written by the worker that put it together, from its processor's cache: handed to
+            // the writing thread, each of its lines would first be fetched from one processor to
+            // the other, and the room fetched back to be filled again. That cost a run of 200 000
+            // commands a quarter of its time.
+            writeRecords(target.pending);
+            target.pending.clear();
+            return;
+        }
+        post(writes_.takePending(target.pending, 2 * kTargetPendingBytes));
         return;
     }
     // Copied, not swapped: the stream's room stays where it is, already in memory, and the
@@ -247,8 +260,20 @@ void RecordStream::flush() {
     if (pending_.empty()) {
         return;
     }
-    writes_.post(writes_.takePending(pending_, 2 * kPendingBytes),
-                 [this](const std::string& records) { writeOut(records); });
+    post(writes_.takePending(pending_, 2 * kPendingBytes));
+}
+
+void RecordStream::post(std::string records) {
+    jobsWaiting_.fetch_add(1, std::memory_order_relaxed);
+    writes_.post(std::move(records), [this](const std::string& posted) {
+        writeOut(posted);
+        jobsWaiting_.fetch_sub(1, std::memory_order_release);
+    });
+}
+
+bool RecordStream::mayWriteHere() const {
+    return ownFile_ && emptied_.load(std::memory_order_acquire) &&
+           jobsWaiting_.load(std::memory_order_acquire) == 0;
 }
 
 void RecordStream::emptyAside() {
@@ -270,12 +295,17 @@ void RecordStream::emptyFile() {
         emptyFirst_ = false;
         failed_ = failed_ || !EmptyOpenFile(file_);
     }
+    emptied_.store(true, std::memory_order_release);
 }
 
 void RecordStream::writeOut(const std::string& records) {
     // On the writing thread, where waiting for a large file of an earlier run to be emptied
     // holds no one up.
     emptyIfUnwritten();
+    writeRecords(records);
+}
+
+void RecordStream::writeRecords(const std::string& records) {
     const bool written = std::fwrite(records.data(), 1, records.size(), file_) == records.size();
     if (std::fflush(file_) != 0 || !written) {
         failed_ = true;

@@ -133,7 +133,13 @@ class RecordStream : public RunObserver {
     void writeWhole(std::string record);
     // Hands what is pending to the writing thread; called with mutex_ held.
     void flush();
+    // Posts records to the writing thread, which writes them after the jobs before.
+    void post(std::string records);
+    // Whether a worker may write its records itself (with mutex_ held): the file is one of the
+    // run's own, emptied, and nothing waits to be written before.
+    bool mayWriteHere() const;
     void writeOut(const std::string& records);
+    void writeRecords(const std::string& records);
     // Empties the file of an earlier run, once.
     void emptyFile();
 
@@ -148,5 +154,8 @@ class RecordStream : public RunObserver {
     std::atomic<std::size_t> spareRoomCount_{0};
     std::atomic<bool> failed_{false};
     bool emptyFirst_;           // read and cleared by the emptier, else by the first write
+    const bool ownFile_;        // the stream goes to a file the run opened, not a pipe
     WorkerHandle emptier_ = 0;  // the thread emptying the file, joined by the first write
+    std::atomic<bool> emptied_{false};
+    std::atomic<std::size_t> jobsWaiting_{0};  // posted and not yet written
 };
