@@ -255,11 +255,13 @@ void LineOrigins::addRun(Line origin, std::size_t count) {
     }
 }
 
+std::vector<LineOrigins::Run>::const_iterator LineOrigins::runAfter(std::size_t index) const {
+    return std::upper_bound(runs_.begin(), runs_.end(), index,
+                            [](std::size_t i, const Run& run) { return i < run.first; });
+}
+
 LineOrigins::Line LineOrigins::at(std::size_t index) const {
-    const auto after =
-        std::upper_bound(runs_.begin(), runs_.end(), index,
-                         [](std::size_t i, const Run& run) { return i < run.first; });
-    const Run& run = *(after - 1);
+    const Run& run = *(runAfter(index) - 1);
     return {run.origin.file, run.origin.line + static_cast<int>(index - run.first)};
 }
 
@@ -270,9 +272,7 @@ bool LineOrigins::continuesRun(std::size_t index) const {
 }
 
 std::size_t LineOrigins::runEnd(std::size_t index) const {
-    const auto after =
-        std::upper_bound(runs_.begin(), runs_.end(), index,
-                         [](std::size_t i, const Run& run) { return i < run.first; });
+    const auto after = runAfter(index);
     return after == runs_.end() ? size_ - 1 : after->first - 1;
 }
 

@@ -48,6 +48,9 @@ class LineOrigins {
     const std::vector<Run>& runs() const { return runs_; }
 
   private:
+    // The first run that begins after the line at `index`.
+    std::vector<Run>::const_iterator runAfter(std::size_t index) const;
+
     std::vector<Run> runs_;
     std::size_t size_ = 0;
 };
