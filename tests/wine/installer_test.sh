@@ -44,8 +44,9 @@ source tests/support/checks.sh
 check_cleanup() { stop_sim; }
 
 lf() { tr -d '\r'; }
-# `wine reg` now and then ends with status 1 and no message on a key that is there, and a
-# second query reads it: a query that fails is asked again, twice at most.
+# `wine reg` now and then ends with status 1 and no message on a key that is there (the keys
+# read just before and after it were there too): a query that fails is asked again, twice at
+# most, and each failed attempt is told on stderr.
 reg_value() { # KEY [VALUE]: the value's data, or the default value's
     local key=$1 value=${2:-} attempt output
     for attempt in 1 2 3; do
