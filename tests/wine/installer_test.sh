@@ -48,23 +48,17 @@ lf() { tr -d '\r'; }
 # read just before and after it were there too): a query that fails is asked again, twice at
 # most, and each failed attempt is told on stderr.
 reg_value() { # KEY [VALUE]: the value's data, or the default value's
-    local key=$1 value=${2:-} attempt output
+    local key=$1 value=${2:-} attempt output query=(/ve) shown='(Default) *REG_SZ'
+    if [ -n "$value" ]; then
+        query=(/v "$value" /reg:$VIEW) shown="$value *REG_[A-Z_]*"
+    fi
     for attempt in 1 2 3; do
-        if [ -n "$value" ]; then
-            output=$(timeout 60 wine reg query "$key" /v "$value" /reg:$VIEW 2>/dev/null) &&
-                break
-        else
-            output=$(timeout 60 wine reg query "$key" /ve 2>/dev/null) && break
-        fi
+        output=$(timeout 60 wine reg query "$key" "${query[@]}" 2>/dev/null) && break
         echo "reg query $key ${value:-(default)}: attempt $attempt failed" >&2
         output=""
         sleep 0.5
     done
-    if [ -n "$value" ]; then
-        lf <<<"$output" | sed -n "s/^ *$value *REG_[A-Z_]* *//p"
-    else
-        lf <<<"$output" | sed -n 's/^ *(Default) *REG_SZ *//p'
-    fi
+    lf <<<"$output" | sed -n "s/^ *$shown *//p"
 }
 key_exists() { timeout 60 wine reg query "$1" /reg:$VIEW >/dev/null 2>&1; }
 # Waits until COMMAND succeeds, for at most 60 s.
