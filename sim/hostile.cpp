@@ -58,10 +58,9 @@ void flood(SocketHandle socket, const SimOptions& options, Recorder& recorder) {
 // closes with bytes still queued for a peer that reads nothing is not seen to go: its system
 // holds the close back behind them.
 void neverRead(SocketHandle socket, int milliseconds, Recorder& recorder,
-               const std::atomic<int>& accepted) {
+               const std::atomic<int>& accepted, int number) {
     const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
-    const int seen = accepted.load();
-    while (!SocketPeerGone(socket) && accepted.load() == seen && Clock::now() < until) {
+    while (!SocketPeerGone(socket) && accepted.load() <= number && Clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     while (takeArrived(socket, recorder)) {
@@ -97,13 +96,13 @@ bool IsHostile(const SimOptions& options) {
 }
 
 void RunHostileSession(SocketHandle socket, const SimOptions& options, Recorder& recorder,
-                       const std::atomic<int>& accepted) {
+                       const std::atomic<int>& accepted, int number) {
     const std::string greeting = options.greeting.empty() ? "" : options.greeting + "\n";
     if (SocketSendAll(socket, greeting.data(), greeting.size())) {
         if (!options.floodLine.empty()) {
             flood(socket, options, recorder);
         } else if (options.noReadMs > 0) {
-            neverRead(socket, options.noReadMs, recorder, accepted);
+            neverRead(socket, options.noReadMs, recorder, accepted, number);
         } else {
             keepTalking(socket, options, recorder);
         }

@@ -12,7 +12,8 @@
 // True when the options ask for one of these servers.
 bool IsHostile(const SimOptions& options);
 // Runs the hostile server on the connection until the client is gone; closes the socket.
-// `accepted` counts the connections accepted so far: a server that reads nothing starts
-// reading once the client has come back on a new connection (its retry).
+// `accepted` counts the connections accepted so far, and this one is the `number`th: a server
+// that reads nothing starts reading once the client has come back on a new connection (its
+// retry).
 void RunHostileSession(SocketHandle socket, const SimOptions& options, Recorder& recorder,
-                       const std::atomic<int>& accepted);
+                       const std::atomic<int>& accepted, int number);
